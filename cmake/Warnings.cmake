@@ -1,0 +1,17 @@
+# Warnings for our own targets; third-party headers come in as system headers.
+add_compile_options(-Wall -Wextra -Wpedantic)
+# GCC 12 reports std::string assignments as overlapping memcpy (GCC bug 105329).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  add_compile_options(-Wno-restrict)
+endif()
+if(GLIMMORA_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+# glimmora_library(NAME SOURCES... DEPS ...): a static core library, standard C++ only.
+function(glimmora_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()

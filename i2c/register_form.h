@@ -1,0 +1,89 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "forms/control.h"
+#include "forms/control_array.h"
+#include "forms/form.h"
+
+namespace glim::i2c {
+
+inline constexpr int kRegisterCount = 22;
+
+class I2cOperations;
+class RegisterWindow;
+
+// The register window `Glimmora_i2c` as a form: slave address, 22 register
+// rows, and the buttons under them.
+class RegisterForm {
+ public:
+  RegisterForm(I2cOperations& ops, RegisterWindow& window);
+  RegisterForm(const RegisterForm&) = delete;
+  RegisterForm& operator=(const RegisterForm&) = delete;
+
+  forms::Form form{"Glimmora_i2c", "Glimmora QXB40218 USB interface i2c"};
+  // Label1(0..21): register names; Label1(22): "Slave Address".
+  forms::ControlArray<forms::Label> Label1{"Label1", kRegisterCount + 1};
+  forms::TextBox tbI2Caddr{"tbI2Caddr"};
+  forms::ControlArray<forms::TextBox> tbI2Creg{"tbI2Creg", kRegisterCount};
+  forms::ControlArray<forms::CommandButton> cbWritei2c{"cbWritei2c", kRegisterCount};
+  forms::ControlArray<forms::TextBox> tbI2Cregread{"tbI2Cregread", kRegisterCount};
+  forms::ControlArray<forms::CommandButton> cbReadi2c{"cbReadi2c", kRegisterCount};
+  forms::ControlArray<forms::CommandButton> cbCopyi2c{"cbCopyi2c", kRegisterCount};
+  forms::CommandButton cbClose{"cbClose"};
+  forms::CommandButton cbWriteall{"cbWriteall"};
+  forms::CommandButton cbReadall{"cbReadall"};
+  forms::CommandButton cbCopyall{"cbCopyall"};
+
+  void cbWritei2c_Click(int Index);
+  void cbReadi2c_Click(int Index);
+  void cbCopyi2c_Click(int Index);
+  void cbWriteall_Click();
+  void cbReadall_Click();
+  void cbCopyall_Click();
+  void cbClose_Click();
+
+ private:
+  I2cOperations& ops_;
+  RegisterWindow& window_;
+};
+
+// The single instance of the register window, reached by name: created on
+// first use with its defaults (not shown), shown on request, destroyed on close.
+class RegisterWindow {
+ public:
+  enum class State { NotLoaded, Hidden, Shown };
+  struct Observer {
+    std::function<void(RegisterForm&)> created;
+    std::function<void(RegisterForm&)> destroying;  // before the form goes away
+    std::function<void(bool shown)> shownChanged;
+  };
+
+  explicit RegisterWindow(I2cOperations& ops) : ops_(ops) {}
+  ~RegisterWindow();
+  RegisterWindow(const RegisterWindow&) = delete;
+  RegisterWindow& operator=(const RegisterWindow&) = delete;
+
+  RegisterForm& get();             // creates it when needed
+  RegisterForm* existing() const { return form_.get(); }
+  void show();                     // creates it when needed
+  void hide();
+  // Closes the window: everything typed into it is lost. Safe to call from one
+  // of its own handlers (the form is freed later, outside that handler).
+  void unload();
+  State state() const;
+
+  int subscribe(Observer observer);
+  void unsubscribe(int id);
+
+ private:
+  I2cOperations& ops_;
+  std::unique_ptr<RegisterForm> form_;
+  std::vector<std::unique_ptr<RegisterForm>> retired_;
+  bool shown_ = false;
+  std::vector<std::pair<int, Observer>> observers_;
+  int nextId_ = 1;
+};
+
+}  // namespace glim::i2c

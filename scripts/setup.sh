@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian 12 packages that building and testing need, only those
+# that are missing. Run as root (or with sudo available).
+set -eu
+
+PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
+libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  echo "setup: installing$missing"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi

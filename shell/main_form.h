@@ -1,0 +1,73 @@
+#pragma once
+#include <functional>
+#include <string_view>
+
+#include "config/config_commands.h"
+#include "forms/control.h"
+#include "forms/dispatcher.h"
+#include "forms/form.h"
+#include "forms/log.h"
+#include "forms/ui_host.h"
+#include "i2c/i2c_operations.h"
+#include "i2c/register_form.h"
+#include "timing/timing_panel.h"
+#include "usb/board_link.h"
+#include "usb/driver.h"
+
+namespace glim::shell {
+
+// The main window `Glimmora_interface` as a form: it owns the log, the board
+// link, the timing area and the register window, and its lifecycle opens and
+// closes the driver connection.
+class MainForm {
+ public:
+  // Runs Form_Initialize.
+  MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::UiHost& ui);
+  ~MainForm();
+  MainForm(const MainForm&) = delete;
+  MainForm& operator=(const MainForm&) = delete;
+
+  forms::Form form{"Glimmora_interface", "Glimmora QXB40218 USB Interface"};
+  forms::TextBox txtLog{"txtLog"};
+  forms::Label lblLog{"lblLog", -1, "Log:"};
+  forms::CommandButton cmdClearLog{"cmdClearLog"};
+  forms::CommandButton cbQuit{"cbQuit"};
+  forms::CommandButton cbShowi2c{"cbShowi2c"};
+  forms::MenuItem mFileSaveConfig{"mFileSaveConfig", "Save Configuration", "Ctrl+S"};
+  forms::MenuItem mFileLoadConfig{"mFileLoadConfig", "Load Configuration", "Ctrl+L"};
+  forms::MenuItem nMenuFileExit{"nMenuFileExit", "E&xit", "Ctrl+X"};
+
+  forms::Log log{txtLog};
+  usb::BoardLink link;
+  timing::TimingPanel timing;
+  i2c::I2cOperations i2c;
+  i2c::RegisterWindow i2cWindow;
+  config::ConfigCommands config;
+
+  void Form_Initialize();
+  void Form_Activate();
+  void Form_Unload();
+  void cbQuit_Click();
+  void nMenuFileExit_Click();
+  void cmdClearLog_Click();
+  void cbShowi2c_Click();
+  // The window's own close box: ends the program as "Quit" does.
+  void closeBox();
+
+  bool unloaded() const { return unloaded_; }
+  // Told once when the main window has been unloaded (the program ends).
+  std::function<void()> onUnloaded;
+  // Told when the log pane should repaint at once ("Clear Log").
+  std::function<void()> onRepaintLog;
+
+  // A control by the name a script uses: "NAME", "NAME(i)",
+  // "Glimmora_interface.NAME" or "Glimmora_i2c.NAME" (the last creates the
+  // register window when needed). Null when there is no such control.
+  forms::Control* resolve(std::string_view name);
+
+ private:
+  bool activated_ = false;
+  bool unloaded_ = false;
+};
+
+}  // namespace glim::shell

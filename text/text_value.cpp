@@ -1,0 +1,133 @@
+#include "text/text_value.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cmath>
+#include <string>
+
+namespace glim::text {
+namespace {
+
+bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Walks the text skipping blanks, tabs and line feeds.
+class Reader {
+ public:
+  explicit Reader(std::string_view t) : t_(t) { skip(); }
+  bool done() const { return pos_ >= t_.size(); }
+  char peek() const { return done() ? '\0' : t_[pos_]; }
+  void next() {
+    ++pos_;
+    skip();
+  }
+
+ private:
+  void skip() {
+    while (pos_ < t_.size() && isSkipped(t_[pos_])) ++pos_;
+  }
+  std::string_view t_;
+  std::size_t pos_ = 0;
+};
+
+double readHex(Reader& r) {
+  unsigned value = 0;
+  int digits = 0;
+  while (digits < 4) {
+    const int d = hexDigit(r.peek());
+    if (d < 0) break;
+    value = value * 16 + static_cast<unsigned>(d);
+    ++digits;
+    r.next();
+  }
+  return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(value)));
+}
+
+}  // namespace
+
+double GetTextValue(std::string_view text) {
+  Reader r(text);
+  if (r.peek() == '&') {
+    r.next();
+    if (r.peek() == 'H' || r.peek() == 'h') {
+      r.next();
+      return readHex(r);
+    }
+    return 0.0;
+  }
+
+  // Collect the accepted characters into a compact form for from_chars,
+  // which is locale independent.
+  std::string mantissa;
+  bool negative = false;
+  if (r.peek() == '+' || r.peek() == '-') {
+    negative = r.peek() == '-';
+    r.next();
+  }
+  bool sawPoint = false;
+  bool sawDigit = false;
+  bool nonZero = false;
+  while (!r.done()) {
+    const char c = r.peek();
+    if (c >= '0' && c <= '9') {
+      sawDigit = true;
+      nonZero = nonZero || c != '0';
+      mantissa.push_back(c);
+    } else if (c == '.' && !sawPoint) {
+      sawPoint = true;
+      mantissa.push_back(c);
+    } else {
+      break;
+    }
+    r.next();
+  }
+  if (!sawDigit) return 0.0;
+
+  long long exponent = 0;
+  bool expNegative = false;
+  const char e = r.peek();
+  if (e == 'E' || e == 'e' || e == 'D' || e == 'd') {
+    r.next();
+    if (r.peek() == '+' || r.peek() == '-') {
+      expNegative = r.peek() == '-';
+      r.next();
+    }
+    while (!r.done() && r.peek() >= '0' && r.peek() <= '9') {
+      // Saturate: anything beyond this is out of double range either way.
+      if (exponent < 100000) exponent = exponent * 10 + (r.peek() - '0');
+      r.next();
+    }
+  }
+  if (!nonZero) return negative ? -0.0 : 0.0;
+
+  std::string number = mantissa;
+  number += 'e';
+  if (expNegative) number += '-';
+  number += std::to_string(exponent);
+  double value = 0.0;
+  const auto res = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Either far too large or far too small for a double. Decide by the magnitude
+    // of the digits against the exponent.
+    const std::size_t point = mantissa.find('.');
+    const std::size_t firstNonZero = mantissa.find_first_not_of("0.");
+    long long magnitude = 0;
+    const std::size_t intEnd = point == std::string::npos ? mantissa.size() : point;
+    if (firstNonZero < intEnd) {
+      magnitude = static_cast<long long>(intEnd - firstNonZero);
+    } else {
+      magnitude = -static_cast<long long>(firstNonZero - intEnd - 1);
+    }
+    const long long total = magnitude + (expNegative ? -exponent : exponent);
+    value = total > 0 ? HUGE_VAL : 0.0;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace glim::text

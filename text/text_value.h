@@ -1,0 +1,17 @@
+#pragma once
+#include <string_view>
+
+namespace glim::text {
+
+// Numeric value of a text field's contents, as the program reads every number
+// typed into a box:
+//  - blanks, tabs and line feeds are skipped wherever they occur;
+//  - an optional sign, decimal digits with at most one '.', whatever the locale,
+//    then an optional exponent letter E or D with optional sign and digits;
+//  - a leading "&H" reads up to four hexadecimal digits as a signed 16-bit value;
+//  - reading stops at the first character that cannot continue the number;
+//  - a text without a leading number (the empty text too) is 0.
+// Nothing is rejected. Values too large for a double come back as +/-infinity.
+double GetTextValue(std::string_view text);
+
+}  // namespace glim::text

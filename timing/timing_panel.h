@@ -1,0 +1,69 @@
+#pragma once
+#include "forms/control.h"
+#include "forms/control_array.h"
+#include "forms/form.h"
+#include "forms/ui_host.h"
+#include "usb/board_link.h"
+
+namespace glim::timing {
+
+inline constexpr int kCellCount = 43;
+
+// The main window's timing area: the register image, its companion fields, the
+// enable check boxes, the two option groups and the buttons that copy and send
+// the image, with their handlers.
+class TimingPanel {
+ public:
+  TimingPanel(forms::Form& form, usb::BoardLink& link);
+  TimingPanel(const TimingPanel&) = delete;
+  TimingPanel& operator=(const TimingPanel&) = delete;
+
+  // Register image and companion fields.
+  forms::ControlArray<forms::TextBox> tbCPLDdata{"tbCPLDdata", kCellCount};
+  forms::TextBox tbSICclkfreqdes{"tbSICclkfreqdes"};
+  forms::TextBox tbSICclkfreqact{"tbSICclkfreqact"};
+  forms::TextBox tbPWMIclkfreqdes{"tbPWMIclkfreqdes"};
+  forms::TextBox tbPWMIclkfreqact{"tbPWMIclkfreqact"};
+  forms::TextBox tbPWMIpw{"tbPWMIpw"};
+  forms::TextBox tbSTVpw{"tbSTVpw"};
+  forms::TextBox tbSTVtc{"tbSTVtc"};
+  forms::TextBox tbSCLKdiv{"tbSCLKdiv"};
+  forms::TextBox tbSTVfreqdes{"tbSTVfreqdes"};
+  forms::TextBox tbSTVfreqact{"tbSTVfreqact"};
+  forms::TextBox tbSCLKfreqdes{"tbSCLKfreqdes"};
+  forms::TextBox tbSCLKfreqact{"tbSCLKfreqact"};
+
+  // Enable bits and control lines.
+  forms::ControlArray<forms::CheckBox> cbCtrl{"cbCtrl", 4};
+  forms::OptionGroup ob1DenGroup;
+  forms::OptionGroup obShutbGroup;
+  forms::Frame fr1Den{"fr1Den", "1D EN"};
+  forms::Frame frShutb{"frShutb", "SHUTb"};
+  forms::ControlArray<forms::OptionButton> ob1Den{"ob1Den", 3, ob1DenGroup};
+  forms::ControlArray<forms::OptionButton> obShutb{"obShutb", 2, obShutbGroup};
+
+  forms::CommandButton cbCopysic{"cbCopysic"};
+  forms::CommandButton cbCopyser{"cbCopyser"};
+  forms::CommandButton cbWritesettings{"cbWritesettings"};
+
+  // Handlers.
+  void tbCPLDdata_Change(int Index);
+  void tbSICclkfreqdes_Change();
+  void tbPWMIclkfreqdes_Change();
+  void tbSTVfreqdes_Change();
+  void tbSCLKfreqdes_Change();
+  void cbCopysic_Click();
+  void cbCopyser_Click();
+  void cbCtrl_Click(int Index);
+  void obShutb_Click(int Index);
+  void ob1Den_Click(int Index);
+  void cbWritesettings_Click();
+
+  void updateCtrlByte();
+  void writeCtrlPins();
+
+ private:
+  usb::BoardLink& link_;
+};
+
+}  // namespace glim::timing

@@ -1,0 +1,171 @@
+#include "usb/board_link.h"
+
+#include <string>
+
+#include "text/number_format.h"
+#include "usb/vendor_id.h"
+
+namespace glim::usb {
+
+using text::hex16;
+using text::hex32;
+
+namespace {
+constexpr std::string_view kCrLf = forms::kCrLf;
+
+std::string signedDecimal(int32_t v) {
+  // A space where the sign would be, as the log's number fields show it.
+  return v < 0 ? std::to_string(v) : " " + std::to_string(v);
+}
+}  // namespace
+
+BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatcher, forms::UiHost& ui)
+    : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui) {}
+
+BoardLink::~BoardLink() { stopDriver(); }
+
+void BoardLink::initialize() {
+  DeviceVendorId = kBoardVendorId;
+  DeviceProductId = kBoardProductId;
+  DeviceContext.InterfaceNumber = 0;
+  DeviceContext.AlternateSetting = kBoardAlternateSetting;
+}
+
+void BoardLink::startDriver() {
+  MatchTable = MatchEntry{};
+  MatchTable.vendorId = DeviceVendorId;
+  MatchTable.productId = DeviceProductId;
+
+  EventTable.attach = [this](DeviceHandle handle, const DeviceInfo& info, void* userData) {
+    return DeviceAttach(handle, info, *static_cast<DeviceContextRecord*>(userData));
+  };
+  EventTable.detach = [this](DeviceHandle handle, void* userData) {
+    DeviceDetach(handle, *static_cast<DeviceContextRecord*>(userData));
+  };
+  EventTable.power = nullptr;
+  EventTable.userData = &DeviceContext;
+
+  log_.logText(std::string("Please verify that the device is attached...") + std::string(kCrLf), kCrLf);
+
+  forms::Dispatcher* dispatcher = &dispatcher_;
+  DriverStatus = driver_.init(DriverHandle, MatchTable, EventTable,
+                              [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
+  if (DriverStatus == kSuccess) {
+    driverOpen_ = true;
+    return;
+  }
+  log_.logError("Form_Activate(): Failed to initialize USB driver: error &H" + hex32(DriverStatus) +
+                std::string(kCrLf) + "(" + statusText(DriverStatus) + ")");
+}
+
+void BoardLink::stopDriver() {
+  if (!driverOpen_) return;
+  driverOpen_ = false;
+  driver_.uninit(DriverHandle);
+}
+
+bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, DeviceContextRecord& context) {
+  log_.logMessage("DeviceAttach: Received attach for " + std::string(kCrLf) + "vendor ID &H" +
+                  hex16(info.descriptor.idVendor) + " product ID &H" + hex16(info.descriptor.idProduct) +
+                  std::string(kCrLf) + "device handle &H" + hex32(deviceHandle));
+
+  bool accept = false;
+  if (context.DeviceHandle != 0) {
+    log_.logMessage("DeviceAttach: Previous attached already accepted control of the device - " +
+                    std::string(kCrLf) + "control is rejected because only one device control is supported");
+  } else {
+    context.DeviceHandle = deviceHandle;
+    if (context.AlternateSetting == 0) {
+      accept = true;
+    } else {
+      context.InterfaceStatus =
+          driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.InterfaceNumber),
+                               static_cast<uint32_t>(context.AlternateSetting));
+      if (context.InterfaceStatus == kSuccess) {
+        accept = true;
+      } else {
+        log_.logError("DeviceAttach: WDU_SetInterface failed" + std::string(kCrLf) + "(num." +
+                      signedDecimal(context.InterfaceNumber) + " alternate" +
+                      signedDecimal(context.AlternateSetting) + ")" + std::string(kCrLf) + "device &H" +
+                      hex32(deviceHandle) + ": error &H" + hex32(context.InterfaceStatus) + std::string(kCrLf) +
+                      "(" + statusText(context.InterfaceStatus) + ")");
+        context.DeviceHandle = 0;
+      }
+    }
+  }
+
+  if (accept) {
+    DeviceConnected = -1;
+    log_.logMessage("DeviceAttach: Accepting control of the device");
+    log_.logText("", kCrLf);
+    return true;
+  }
+  log_.logError("DeviceAttach: Rejecting control of the device");
+  return false;
+}
+
+void BoardLink::DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context) {
+  log_.logMessage("DeviceDetach: Received detach for device handle &H" + hex32(deviceHandle));
+  context.DeviceHandle = 0;
+  DeviceConnected = 0;
+}
+
+bool BoardLink::SetPipesInfo() { return ActiveSetting.numEndpoints != 0; }
+
+bool BoardLink::requireDevice() {
+  if (DeviceConnected != 0) return true;
+  ui_.messageBox("USB Device not connected!", "");
+  return false;
+}
+
+void BoardLink::writePipe() { pipeTransfer(kWrite); }
+
+void BoardLink::readPipe() { pipeTransfer(kRead); }
+
+void BoardLink::pipeTransfer(uint32_t direction) {
+  const bool write = direction == kWrite;
+  const std::string who = write ? "WritePipe: " : "ReadPipe: ";
+  const std::string closing = write ? "Write Pipe failed" : "Read Pipe failed";
+  const DeviceHandle handle = DeviceContext.DeviceHandle;
+
+  DeviceInfo info;
+  DriverStatus = driver_.getDeviceInfo(handle, info);
+  if (DriverStatus != kSuccess) {
+    log_.logError(who + "WDU_GetDeviceInfo() failed:" + std::string(kCrLf) + "error &H" + hex32(DriverStatus) +
+                  " (" + statusText(DriverStatus) + ")" + std::string(kCrLf));
+    return;
+  }
+  ActiveSetting = info.activeInterface.activeAltSetting;
+
+  if (!SetPipesInfo()) {
+    log_.logText("  No pipes are defined for this device " + std::string(kCrLf) +
+                     "other than the default pipe (number 0)",
+                 kCrLf);
+    log_.logError(closing);
+    return;
+  }
+
+  // A caller that sized the buffer short would make the layer read past it:
+  // never hand the layer more than the buffer holds.
+  const uint32_t length = TransferLength > 0 ? static_cast<uint32_t>(TransferLength) : 0;
+  if (TransferBuffer.size() < length) TransferBuffer.resize(length);
+  uint8_t* buffer = length > 0 ? TransferBuffer.data() : nullptr;
+
+  DriverStatus = driver_.transfer(handle, static_cast<uint32_t>(TransferPipe), direction, 0, buffer, length,
+                                  BytesTransferred, nullptr, kTransferTimeoutMs);
+  if (onTransfer) {
+    TransferRecord record;
+    record.pipe = static_cast<uint32_t>(TransferPipe);
+    record.direction = direction;
+    record.status = DriverStatus;
+    const uint32_t moved = BytesTransferred < length ? BytesTransferred : length;
+    record.bytes.assign(TransferBuffer.begin(), TransferBuffer.begin() + moved);
+    onTransfer(record);
+  }
+  if (DriverStatus == kSuccess) return;
+  log_.logError(who + "WDU_Transfer() failed: error &H" + hex32(DriverStatus) + " (" + statusText(DriverStatus) +
+                ")");
+  log_.logError(closing);
+}
+
+}  // namespace glim::usb

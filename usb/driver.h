@@ -1,0 +1,116 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "usb/status.h"
+
+namespace glim::usb {
+
+inline constexpr uint16_t kBoardProductId = 0x200B;
+
+// USB device descriptor fields, as in the USB 2.0 layout.
+struct DeviceDescriptor {
+  uint8_t bLength = 18;
+  uint8_t bDescriptorType = 1;
+  uint16_t bcdUSB = 0x0200;
+  uint8_t bDeviceClass = 0;
+  uint8_t bDeviceSubClass = 0;
+  uint8_t bDeviceProtocol = 0;
+  uint8_t bMaxPacketSize0 = 64;
+  uint16_t idVendor = 0;
+  uint16_t idProduct = 0;
+  uint16_t bcdDevice = 0;
+  uint8_t iManufacturer = 0;
+  uint8_t iProduct = 0;
+  uint8_t iSerialNumber = 0;
+  uint8_t bNumConfigurations = 1;
+};
+
+enum class PipeType : uint8_t { Control = 0, Isochronous = 1, Bulk = 2, Interrupt = 3 };
+
+// One pipe (endpoint) of an alternate setting. The pipe number is the
+// endpoint address: 1, 2, 3 out, 0x82 = 130 in.
+struct PipeInfo {
+  uint32_t number = 0;
+  uint32_t maxPacketSize = 0;
+  PipeType type = PipeType::Bulk;
+  bool in = false;
+  uint32_t interval = 0;
+};
+
+struct AlternateSettingInfo {
+  uint8_t interfaceNumber = 0;
+  uint8_t alternateSetting = 0;
+  uint8_t numEndpoints = 0;  // pipes besides the default pipe 0
+  uint8_t interfaceClass = 0xFF;
+  std::vector<PipeInfo> pipes;
+};
+
+struct InterfaceInfo {
+  uint8_t numAltSettings = 1;
+  AlternateSettingInfo activeAltSetting;
+};
+
+// What the layer reports of an attached board.
+struct DeviceInfo {
+  DeviceDescriptor descriptor;
+  InterfaceInfo activeInterface;
+};
+
+struct MatchEntry {
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  uint8_t deviceClass = 0;
+  uint8_t deviceSubClass = 0;
+  uint8_t interfaceClass = 0;
+  uint8_t interfaceSubClass = 0;
+  uint8_t interfaceProtocol = 0;
+};
+
+using DeviceHandle = uint32_t;
+// Returns true to accept control of the board, false to refuse it.
+using AttachCallback = std::function<bool(DeviceHandle, const DeviceInfo&, void* userData)>;
+using DetachCallback = std::function<void(DeviceHandle, void* userData)>;
+using PowerCallback = std::function<bool(DeviceHandle, uint32_t event, void* userData)>;
+
+struct DriverEvents {
+  AttachCallback attach;
+  DetachCallback detach;
+  PowerCallback power;  // may be empty
+  void* userData = nullptr;
+};
+
+enum Direction : uint32_t { kWrite = 0, kRead = 1 };
+
+// Where a backend hands its attach and detach notifications: the program's
+// thread that owns the forms (the backend calls this from any of its threads;
+// the task then runs there, and calls the callbacks).
+using Poster = std::function<void(std::function<void()>)>;
+
+// The program's USB library: one driver connection with one match entry, the
+// boards it offers through the attach callback, and transfers on their pipes.
+// Callbacks run only inside tasks handed to the Poster, never on the caller's
+// stack of init().
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  virtual Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) = 0;
+  virtual Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) = 0;
+  virtual Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) = 0;
+  // `transferred` receives the bytes moved; a null `buffer` goes with length 0.
+  virtual Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
+                          uint32_t length, uint32_t& transferred, const uint8_t* setupPacket,
+                          uint32_t timeoutMs) = 0;
+  // No callback runs after this returns.
+  virtual void uninit(uint32_t driverHandle) = 0;
+};
+
+// The layer chosen by GLIMMORA_USB: "sim" (one simulated board plugged in at
+// start), "sim-empty" (simulated, none plugged in), otherwise real boards.
+std::unique_ptr<Driver> createDriverFromEnvironment();
+
+}  // namespace glim::usb

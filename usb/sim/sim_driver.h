@@ -1,0 +1,80 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "usb/driver.h"
+#include "usb/sim/sim_board.h"
+
+namespace glim::usb::sim {
+
+// Faults a real board can show, switched on until cleared.
+struct Faults {
+  bool deviceInfoRefused = false;
+  bool noPipes = false;                     // active alternate setting without pipes
+  std::set<uint32_t> refusedPipes;          // transfers refused (stall)
+  std::set<uint32_t> timeoutPipes;          // transfers time out (at once, no real wait)
+  std::map<uint32_t, uint32_t> shortPipes;  // answers stop after N bytes
+};
+
+struct PacketTraceEntry {
+  uint64_t microsSinceStart = 0;
+  int board = 0;
+  uint32_t pipe = 0;
+  bool in = false;
+  Status status = kSuccess;
+  std::vector<uint8_t> bytes;
+};
+
+// The simulated USB layer: boards plugged in and out by tests, the script
+// runner or the board window, behind the same Driver interface as real boards.
+// Thread-safe: boards may be plugged from any thread; attach and detach reach
+// the program through the Poster given to init().
+class SimDriver final : public Driver {
+ public:
+  SimDriver();
+  ~SimDriver() override;
+
+  Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) override;
+  Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
+  Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
+  Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
+                  uint32_t length, uint32_t& transferred, const uint8_t* setupPacket, uint32_t timeoutMs) override;
+  void uninit(uint32_t driverHandle) override;
+
+  // Plugs in a new board; boards are numbered 1, 2, ... in plugging order and
+  // each gets a new device handle. Returns the board number.
+  int plug();
+  // Unplugs board N; false when it is not plugged in.
+  bool unplug(int board);
+  std::vector<int> pluggedBoards() const;
+  // Device handle of board N (0 when not plugged in).
+  DeviceHandle handleOf(int board) const;
+
+  Faults faults() const;
+  void setFaults(const Faults& faults);
+  void clearFaults() { setFaults(Faults{}); }
+
+  // Sets a chip register on every plugged board.
+  void setChipRegister(int reg, uint8_t value);
+  // A copy of board N's state (for tests and the board window).
+  SimBoard boardState(int board) const;
+
+  std::vector<PacketTraceEntry> trace() const;
+  void clearTrace();
+
+  // Told (through the Poster, on the forms thread) after anything changed:
+  // plugging, packets, faults, registers. Set before init().
+  std::function<void()> onChanged;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace glim::usb::sim
