@@ -1,6 +1,21 @@
 #include "forms/dispatcher.h"
 
 namespace glim::forms {
+namespace {
+
+// Counts a running handler for as long as it runs, also when it throws.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
 
 void Dispatcher::setWakeUp(std::function<void()> wakeUp) {
   std::lock_guard lock(mutex_);
@@ -22,34 +37,51 @@ bool Dispatcher::pending() const {
   return !queue_.empty();
 }
 
+void Dispatcher::wakeUpIfPending() {
+  std::function<void()> wake;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return;
+    wake = wakeUp_;
+  }
+  if (wake) wake();
+}
+
 void Dispatcher::drain() {
   if (depth_ > 0 || draining_) return;
   draining_ = true;
-  for (;;) {
-    Task task;
-    {
-      std::lock_guard lock(mutex_);
-      if (queue_.empty()) break;
-      task = std::move(queue_.front());
-      queue_.pop_front();
+  try {
+    for (;;) {
+      Task task;
+      {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) break;
+        task = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      // A queued task is itself a handler: nothing else may run inside it.
+      const DepthGuard inTask(depth_);
+      task();
     }
-    // A queued task is itself a handler: nothing else may run inside it.
-    ++depth_;
-    task();
-    --depth_;
+  } catch (...) {
+    // The tasks behind the one that threw still have to run; ask for another
+    // drain rather than leave them waiting for the next post.
+    draining_ = false;
+    wakeUpIfPending();
+    throw;
   }
   draining_ = false;
 }
 
 void Dispatcher::runHandler(const Task& handler) {
-  ++depth_;
   try {
+    const DepthGuard inHandler(depth_);
     handler();
   } catch (...) {
-    --depth_;
+    // Tasks queued during the handler were held back for it; ask for a drain.
+    if (depth_ == 0) wakeUpIfPending();
     throw;
   }
-  --depth_;
   if (depth_ == 0) drain();
 }
 

@@ -20,7 +20,9 @@ class Dispatcher {
   // Any thread.
   void post(Task task);
 
-  // Forms thread: runs queued tasks unless a handler is running.
+  // Forms thread: runs queued tasks unless a handler is running. A task that
+  // throws ends this drain (the exception passes on); the wake-up is asked
+  // again for the tasks behind it.
   void drain();
   bool pending() const;
 
@@ -30,6 +32,8 @@ class Dispatcher {
   bool inHandler() const { return depth_ > 0; }
 
  private:
+  void wakeUpIfPending();
+
   mutable std::mutex mutex_;
   std::deque<Task> queue_;
   std::function<void()> wakeUp_;

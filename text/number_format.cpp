@@ -1,8 +1,9 @@
 #include "text/number_format.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <string_view>
 
 namespace glim::text {
 namespace {
@@ -19,8 +20,8 @@ std::string hexDigits(uint64_t v) {
   return std::string(p, buf + sizeof buf);
 }
 
-// A finite value as its 15 significant decimal digits and a decimal exponent:
-// value = 0.d1d2...d15 x 10^exp10 (digits without leading zeros unless zero).
+// A finite value rounded to 15 significant decimal digits:
+// |value| = 0.d1d2...d15 x 10^pointPos (d1 is not 0 unless the value is 0).
 struct Decimal {
   bool negative = false;
   std::string digits;  // 15 digits, or "0"
@@ -34,9 +35,11 @@ Decimal toDecimal15(double value) {
     d.pointPos = 1;
     return d;
   }
+  // to_chars, unlike printf, ignores the C locale: under a locale with a
+  // decimal comma printf would write "1,95312500000000e+02".
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", value);  // d.dddddddddddddde+XX, "C" numerics
-  std::string s(buf);
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));  // d.dddddddddddddde+XX
   std::size_t i = 0;
   if (s[i] == '-') {
     d.negative = true;
@@ -46,7 +49,11 @@ Decimal toDecimal15(double value) {
   for (std::size_t k = i; k < ePos; ++k) {
     if (s[k] != '.') d.digits.push_back(s[k]);
   }
-  d.pointPos = std::atoi(s.c_str() + ePos + 1) + 1;
+  std::size_t expStart = ePos + 1;
+  if (expStart < s.size() && s[expStart] == '+') ++expStart;  // from_chars takes '-' only
+  int exp10 = 0;
+  std::from_chars(s.data() + expStart, s.data() + s.size(), exp10);
+  d.pointPos = exp10 + 1;
   return d;
 }
 
@@ -68,30 +75,24 @@ std::string hex32(int64_t value) { return hexDigits(static_cast<uint32_t>(value)
 
 std::string formatFixed(double value, int decimals) {
   if (!std::isfinite(value)) return nonFinite(value);
+  decimals = std::max(decimals, 0);
   const Decimal d = toDecimal15(value);
-  // Digits of the integer part and `decimals` fraction digits, as one string of
-  // decimal digits where the last one is the 10^-decimals place.
+  // The integer digits and `decimals` fraction digits as one digit string whose
+  // last digit is the 10^-decimals place; digit k of it is significant digit
+  // k - intDigits + pointPos.
   const long intDigits = d.pointPos > 0 ? d.pointPos : 0;
+  const long shift = d.pointPos - intDigits;
   std::string out;
-  for (long k = 0; k < intDigits + decimals; ++k) {
-    // position relative to first significant digit
-    const long pos = k - intDigits + d.pointPos;  // pointPos - intDigits shifts to digit index
-    out.push_back(digitAt(d.digits, pos));
-  }
-  // Round half away from zero on the next digit.
-  const long nextPos = intDigits + decimals - intDigits + d.pointPos;
-  if (digitAt(d.digits, nextPos) >= '5' && d.digits != "0") {
+  for (long k = 0; k < intDigits + decimals; ++k) out.push_back(digitAt(d.digits, k + shift));
+  // Round half away from zero on the first digit not shown.
+  if (digitAt(d.digits, intDigits + decimals + shift) >= '5') {
     long k = static_cast<long>(out.size()) - 1;
-    while (k >= 0) {
-      if (out[static_cast<std::size_t>(k)] == '9') {
-        out[static_cast<std::size_t>(k)] = '0';
-        --k;
-      } else {
-        ++out[static_cast<std::size_t>(k)];
-        break;
-      }
+    while (k >= 0 && out[static_cast<std::size_t>(k)] == '9') out[static_cast<std::size_t>(k--)] = '0';
+    if (k >= 0) {
+      ++out[static_cast<std::size_t>(k)];
+    } else {
+      out.insert(out.begin(), '1');
     }
-    if (k < 0) out = "1" + out;
   }
   const std::size_t intLen = out.size() - static_cast<std::size_t>(decimals);
   std::string intPart = out.substr(0, intLen);

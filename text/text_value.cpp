@@ -8,6 +8,8 @@
 namespace glim::text {
 namespace {
 
+constexpr long long kExponentLimit = 100'000'000;
+
 bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 int hexDigit(char c) {
@@ -99,12 +101,14 @@ double GetTextValue(std::string_view text) {
       r.next();
     }
     while (!r.done() && r.peek() >= '0' && r.peek() <= '9') {
-      // Saturate: anything beyond this is out of double range either way.
-      if (exponent < 100000) exponent = exponent * 10 + (r.peek() - '0');
+      // Saturate far beyond the double range; the bound leaves room for
+      // mantissas with a great many leading or trailing zeros.
+      if (exponent < kExponentLimit) exponent = exponent * 10 + (r.peek() - '0');
       r.next();
     }
   }
-  if (!nonZero) return negative ? -0.0 : 0.0;
+  // Zero is always +0, whatever the sign or exponent said.
+  if (!nonZero) return 0.0;
 
   std::string number = mantissa;
   number += 'e';
@@ -127,6 +131,7 @@ double GetTextValue(std::string_view text) {
     const long long total = magnitude + (expNegative ? -exponent : exponent);
     value = total > 0 ? HUGE_VAL : 0.0;
   }
+  if (value == 0.0) return 0.0;  // underflow
   return negative ? -value : value;
 }
 
