@@ -63,6 +63,21 @@ class TimingPanel {
   void writeCtrlPins();
 
  private:
+  void setDefaults();
+  void wireHandlers();
+
+  // GetTextValue of a register cell's text, read at the moment of use.
+  double cellValue(int index) const;
+  void rangeCheck(int index);
+
+  // Recomputation of the display fields that depend on a cell.
+  void sicGroup();
+  void pwmiGroup();
+  void sclkStvGroup();
+  // Writes a 12-bit value as its high part into cell `high` and then its low
+  // part into cell `high + 1`.
+  void writeSplit(int high, double value);
+
   usb::BoardLink& link_;
 };
 

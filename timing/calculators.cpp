@@ -1,0 +1,115 @@
+// Clock and frequency calculators: the recomputation groups that turn cells
+// into displays, and the desired-value handlers that turn a wanted frequency
+// into divider and count cells.
+#include <algorithm>
+#include <cmath>
+
+#include "text/number_format.h"
+#include "text/text_value.h"
+#include "timing/display_text.h"
+#include "timing/timing_panel.h"
+
+namespace glim::timing {
+namespace {
+
+constexpr double kReferenceHz = 50000000.0;
+constexpr double kLowestRatio = 1.5;  // below it: divider or count 0
+constexpr double kByteLimit = 255.0;
+constexpr double kTwelveBitLimit = 4095.0;
+constexpr double kKilo = 1000.0;
+constexpr double kMicro = 1000000.0;
+constexpr double kByteSplit = 256.0;
+constexpr const char* kUndividedText = "50000.0";
+
+// A SIC or PWMI clock in kHz for its divider (0 means undivided), and its text.
+double dividedClockKHz(double divider) { return divider == 0 ? kReferenceHz / kKilo : kReferenceHz / divider / kKilo; }
+std::string dividedClockText(double divider) {
+  if (divider == 0) return kUndividedText;
+  return fixedText(dividedClockKHz(divider), 1);
+}
+
+// SIC and PWMI divider for a desired clock in kHz: 0 when the ratio is below
+// 1.5, at most 255, otherwise the nearest whole ratio (halves go up).
+double byteDivider(double desiredKHz) {
+  const double r = kReferenceHz / (desiredKHz * kKilo);
+  if (!(r >= kLowestRatio)) return 0;
+  if (r > kByteLimit) return kByteLimit;
+  return std::floor(r + 0.5);
+}
+
+std::string wholeText(double value) { return text::integerText(static_cast<long long>(value)); }
+
+}  // namespace
+
+void TimingPanel::sicGroup() { tbSICclkfreqact.setText(dividedClockText(cellValue(0))); }
+
+void TimingPanel::pwmiGroup() {
+  const double divider = cellValue(2);
+  tbPWMIclkfreqact.setText(dividedClockText(divider));
+  if (!std::isfinite(dividedClockKHz(divider))) {
+    // A divider too close to zero has no finite clock, so no period either.
+    tbPWMIpw.setText(std::string(kUndefinedText));
+    return;
+  }
+  // The pulse width uses the clock as displayed, rounded to 0.1 kHz.
+  const double shownKHz = text::GetTextValue(tbPWMIclkfreqact.text());
+  tbPWMIpw.setText(generalText((1 / shownKHz) * cellValue(3) * kMicro));
+}
+
+void TimingPanel::sclkStvGroup() {
+  tbSTVtc.setText(generalText(cellValue(6) * kByteSplit + cellValue(7)));
+  tbSCLKdiv.setText(generalText(cellValue(8) * kByteSplit + cellValue(9)));
+  const double s = text::GetTextValue(tbSCLKdiv.text());
+  const double sclkHz = kReferenceHz / ((s + 1) * 2);  // stays unrounded below
+  tbSCLKfreqact.setText(fixedText(sclkHz / kKilo, 3));
+  const double count = text::GetTextValue(tbSTVtc.text());
+  // A zero count gives an infinite quotient, which shows as such.
+  tbSTVfreqact.setText(fixedText(1 / ((1 / sclkHz) * count), 3));
+  tbSTVpw.setText(fixedText(cellValue(5) * (1 / sclkHz) * kMicro, 3));
+}
+
+void TimingPanel::writeSplit(int high, double value) {
+  const double h = std::floor(value / kByteSplit);
+  const double l = value - kByteSplit * h;
+  tbCPLDdata[high].setText(wholeText(h));
+  tbCPLDdata[high + 1].setText(wholeText(l));
+}
+
+void TimingPanel::tbSICclkfreqdes_Change() {
+  const double x = text::GetTextValue(tbSICclkfreqdes.text());
+  if (!(x > 0)) return;
+  tbCPLDdata[0].setText(wholeText(byteDivider(x)));
+}
+
+void TimingPanel::tbPWMIclkfreqdes_Change() {
+  const double x = text::GetTextValue(tbPWMIclkfreqdes.text());
+  if (!(x > 0)) return;
+  tbCPLDdata[2].setText(wholeText(byteDivider(x)));
+}
+
+void TimingPanel::tbSCLKfreqdes_Change() {
+  const double x = text::GetTextValue(tbSCLKfreqdes.text());
+  if (!(x > 0)) return;
+  const double r = kReferenceHz / (x * kKilo);
+  // The divider whose SCLK, reference / ((D + 1) * 2), comes closest.
+  const double d = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
+  writeSplit(8, d);
+}
+
+void TimingPanel::tbSTVfreqdes_Change() {
+  const double x = text::GetTextValue(tbSTVfreqdes.text());
+  if (!(x > 0)) return;
+  // SCLK periods per STV period, from the SCLK as displayed.
+  const double r = text::GetTextValue(tbSCLKfreqact.text()) / x * kKilo;
+  double count = 0;
+  if (!(r >= kLowestRatio)) {
+    count = 0;
+  } else if (r > kTwelveBitLimit) {
+    count = kTwelveBitLimit;
+  } else {
+    count = std::floor(r + 0.5);
+  }
+  writeSplit(6, count);
+}
+
+}  // namespace glim::timing
