@@ -1,4 +1,8 @@
 #pragma once
+#include <optional>
+#include <string>
+
+#include "config/config_file.h"
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
@@ -6,7 +10,16 @@
 
 namespace glim::config {
 
+inline constexpr std::string_view kNotConfigFile = "File selected is not a valid Glimmora Config File";
+inline constexpr std::string_view kErrorCaption = "Error";
+inline constexpr std::string_view kDefaultExt = "txt";
+inline constexpr std::string_view kFilter = "Text File (*.txt) |*.txt | All Files (*.*)|*.*|";
+
 // "Save Configuration" and "Load Configuration" of the main window's File menu.
+//
+// Loading is all or nothing: the whole file is read and checked before any
+// control changes, and a file that does not check out changes nothing and sends
+// nothing. Saving replaces the old file only once the new one is complete.
 class ConfigCommands {
  public:
   ConfigCommands(timing::TimingPanel& timing, i2c::RegisterWindow& registers, i2c::I2cOperations& i2c,
@@ -19,6 +32,12 @@ class ConfigCommands {
   forms::FileDialogSetup CommonDialog1;
 
  private:
+  std::optional<std::string> askFileName(forms::FileDialogKind kind);
+  // The values to save; nothing (and the user told) when a text cannot be saved.
+  std::optional<ConfigValues> collect();
+  void apply(const ConfigValues& values);
+  void error(const std::string& text);
+
   timing::TimingPanel& timing_;
   i2c::RegisterWindow& registers_;
   i2c::I2cOperations& i2c_;

@@ -1,0 +1,187 @@
+#include "config/config_file.h"
+
+#include <cmath>
+
+#include "text/text_value.h"
+
+namespace glim::config {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool needsQuotes(std::string_view text) {
+  if (text.find(',') != std::string_view::npos) return true;
+  return !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
+}
+
+void appendField(std::string& out, std::string_view text) {
+  if (needsQuotes(text)) {
+    out += '"';
+    out += text;
+    out += '"';
+  } else {
+    out += text;
+  }
+  out += kCrLf;
+}
+
+// Hands out the file's lines one at a time, each at most kMaxLineBytes long.
+class LineReader {
+ public:
+  enum class Status { Line, End, TooLong, Nul };
+
+  explicit LineReader(ByteSource& source) : source_(source) {}
+
+  Status read(std::string& line) {
+    line.clear();
+    int c = take();
+    if (c < 0) return Status::End;
+    while (c >= 0) {
+      if (c == '\n') return Status::Line;
+      if (c == '\r') {
+        // CR LF is one line end; a bare CR ends the line by itself.
+        const int after = take();
+        if (after >= 0 && after != '\n') pending_ = after;
+        return Status::Line;
+      }
+      if (c == 0) return Status::Nul;
+      if (line.size() == kMaxLineBytes) return Status::TooLong;
+      line += static_cast<char>(c);
+      c = take();
+    }
+    return Status::Line;  // the last line may lack its line end
+  }
+
+ private:
+  int take() {
+    if (pending_ >= 0) {
+      const int c = pending_;
+      pending_ = -1;
+      return c;
+    }
+    return source_.next();
+  }
+
+  ByteSource& source_;
+  int pending_ = -1;
+};
+
+ParseFault faultOf(LineReader::Status status) {
+  switch (status) {
+    case LineReader::Status::End:
+      return ParseFault::Truncated;
+    case LineReader::Status::TooLong:
+      return ParseFault::LineTooLong;
+    case LineReader::Status::Nul:
+      return ParseFault::NulByte;
+    case LineReader::Status::Line:
+      break;
+  }
+  return ParseFault::None;
+}
+
+double roundHalfEven(double x) {
+  const double below = std::floor(x);
+  const double rest = x - below;
+  if (rest < 0.5) return below;
+  if (rest > 0.5) return below + 1;
+  return std::fmod(below, 2.0) == 0.0 ? below : below + 1;
+}
+
+// The option index a selection field names, when that option exists.
+std::optional<int> optionIndex(std::string_view field, int optionCount) {
+  const auto n = selectionIndex(field);
+  if (!n || *n < 0 || *n >= optionCount) return std::nullopt;
+  return static_cast<int>(*n);
+}
+
+}  // namespace
+
+std::optional<std::string_view> unsavableReason(std::string_view text) {
+  if (text.find('"') != std::string_view::npos) return "it holds a double quote";
+  if (text.find_first_of(kCrLf) != std::string_view::npos) return "it holds a line break";
+  if (text.find('\0') != std::string_view::npos) return "it holds a NUL character";
+  const std::size_t quotes = needsQuotes(text) ? 2 : 0;
+  if (text.size() + quotes > kMaxLineBytes) return "it is too long";
+  return std::nullopt;
+}
+
+std::string formatConfig(const ConfigValues& values) {
+  std::string out;
+  out.reserve(1024);
+  appendField(out, kHeader);
+  for (const auto& cell : values.cells) appendField(out, cell);
+  appendField(out, std::to_string(values.shutb));
+  appendField(out, std::to_string(values.oneDen));
+  appendField(out, values.slaveAddress);
+  for (const auto& reg : values.registers) appendField(out, reg);
+  return out;
+}
+
+std::vector<std::string> splitFields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t end = 0;
+    if (pos < line.size() && line[pos] == '"') {
+      const std::size_t close = line.find('"', pos + 1);
+      if (close == std::string_view::npos) {
+        fields.emplace_back(line.substr(pos + 1));
+        return fields;
+      }
+      fields.emplace_back(line.substr(pos + 1, close - pos - 1));
+      end = line.find(',', close + 1);
+    } else {
+      end = line.find(',', pos);
+      fields.emplace_back(line.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+    }
+    if (end == std::string_view::npos) return fields;
+    pos = end + 1;  // a comma at the end of the line leaves one empty field after it
+  }
+}
+
+std::optional<double> selectionIndex(std::string_view field) {
+  const double value = text::GetTextValue(field);
+  if (!std::isfinite(value)) return std::nullopt;
+  return roundHalfEven(value);
+}
+
+ParseResult parseConfig(ByteSource& source) {
+  ParseResult result;
+  LineReader reader(source);
+  std::vector<std::string> fields;
+  fields.reserve(kFieldCount + 8);
+  std::string line;
+  while (fields.size() < static_cast<std::size_t>(kFieldCount)) {
+    const auto status = reader.read(line);
+    if (status != LineReader::Status::Line) {
+      result.fault = faultOf(status);
+      return result;
+    }
+    for (auto& field : splitFields(line)) fields.push_back(std::move(field));
+    if (fields.front() != kHeader) {
+      result.fault = ParseFault::BadHeader;
+      return result;
+    }
+  }
+
+  // Fields past the 69th (from a comma on the last line read) are not read.
+  std::size_t next = 1;
+  ConfigValues& v = result.values;
+  for (auto& cell : v.cells) cell = std::move(fields[next++]);
+  const auto shutb = optionIndex(fields[next++], 2);
+  const auto oneDen = optionIndex(fields[next++], 3);
+  if (!shutb || !oneDen) {
+    result.fault = ParseFault::BadSelection;
+    return result;
+  }
+  v.shutb = *shutb;
+  v.oneDen = *oneDen;
+  v.slaveAddress = std::move(fields[next++]);
+  for (auto& reg : v.registers) reg = std::move(fields[next++]);
+  return result;
+}
+
+}  // namespace glim::config

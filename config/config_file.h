@@ -1,0 +1,100 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The configuration text file: 69 lines ended by CR LF, one value a line.
+//
+//   line 1        "//Glimmora Config File"
+//   lines 2..44   tbCPLDdata(0..42)
+//   line 45       index of the selected obShutb option
+//   line 46       index of the selected ob1Den option ("2" is the option captioned "1")
+//   line 47       tbI2Caddr
+//   lines 48..69  tbI2Creg(0..21)
+//
+// Reading takes the file field by field: a field ends at a comma or at the end
+// of a line. A field that begins with a double quote is quoted: it runs to the
+// next double quote (or the end of its line), and whatever follows the closing
+// quote up to the next comma or line end is skipped. Other fields are taken
+// exactly as they stand, blanks included. A line ends at CR LF, at a bare LF or
+// at a bare CR, so files edited on any system read the same.
+namespace glim::config {
+
+inline constexpr std::string_view kHeader = "//Glimmora Config File";
+inline constexpr int kCells = 43;
+inline constexpr int kRegisters = 22;
+inline constexpr int kFieldCount = 1 + kCells + 2 + 1 + kRegisters;  // 69
+// No value comes near this; a longer line means the file is not one of ours.
+inline constexpr std::size_t kMaxLineBytes = 4096;
+
+// Everything a configuration file holds.
+struct ConfigValues {
+  std::array<std::string, kCells> cells;
+  int shutb = 1;   // index of the selected obShutb option, 0..1
+  int oneDen = 1;  // index of the selected ob1Den option, 0..2
+  std::string slaveAddress;
+  std::array<std::string, kRegisters> registers;
+  bool operator==(const ConfigValues&) const = default;
+};
+
+// Why a control text cannot be written so that it reads back the same (a
+// double quote, a line break, a NUL, or too long for a line); nothing when it
+// can.
+std::optional<std::string_view> unsavableReason(std::string_view text);
+
+// The file's bytes. A text holding a comma, or with a blank or tab at either
+// end, is written inside double quotes. Every text must have passed
+// unsavableReason.
+std::string formatConfig(const ConfigValues& values);
+
+// Bytes to read a file from.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // The next byte (0..255), or -1 at the end or on a read error.
+  virtual int next() = 0;
+};
+
+class StringSource : public ByteSource {
+ public:
+  explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
+  int next() override {
+    return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+// Why a file was not taken as a configuration file.
+enum class ParseFault {
+  None,
+  BadHeader,     // the first field is not the header, exactly
+  Truncated,     // fewer than 69 fields before the end of the file
+  LineTooLong,   // a line longer than kMaxLineBytes
+  NulByte,       // a NUL byte: binary data, not a text file
+  BadSelection,  // line 45 or 46 names an option that does not exist
+};
+
+struct ParseResult {
+  ParseFault fault = ParseFault::None;
+  ConfigValues values;  // complete only when fault is None
+  bool ok() const { return fault == ParseFault::None; }
+};
+
+// Reads the 69 fields and checks them all. Never reads past the line that
+// holds the 69th field, and never holds more than one line in memory.
+ParseResult parseConfig(ByteSource& source);
+
+// The fields of one line (without its line end), as the reader splits them.
+std::vector<std::string> splitFields(std::string_view line);
+
+// A selection line read as a decimal number and rounded to the nearest whole
+// number, halves to even; nothing when the value is not finite.
+std::optional<double> selectionIndex(std::string_view field);
+
+}  // namespace glim::config

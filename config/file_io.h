@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "config/config_file.h"
+
+namespace glim::config {
+
+// A file read byte by byte through the C library's buffer, so that only what
+// is asked for is read. Failures keep the system's reason.
+class FileSource : public ByteSource {
+ public:
+  FileSource() = default;
+  ~FileSource() override { close(); }
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  // False when the file cannot be opened; error() then says why.
+  bool open(const std::string& path);
+  int next() override;
+  void close();
+  // Set once a read failed (the source then reads as ended).
+  bool failed() const { return !error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string error_;
+};
+
+// Replaces the file at `path` with `content` without ever leaving it half
+// written: the bytes go to a new file beside it, which is flushed to the disk
+// and then renamed over the old one. On any failure the old file is left as
+// it was, the new one is removed, and the reason is returned.
+std::optional<std::string> replaceFile(const std::string& path, std::string_view content);
+
+}  // namespace glim::config
