@@ -44,9 +44,18 @@ class RegisterForm {
   void cbCopyall_Click();
   void cbClose_Click();
 
+  // True while one of this form's handlers runs: a closed form is freed only
+  // when none does.
+  bool handlerRunning() const { return running_ > 0; }
+
  private:
+  class Running;
+  // Whether this form is still the window's form (a handler may have closed it).
+  bool live() const;
+
   I2cOperations& ops_;
   RegisterWindow& window_;
+  int running_ = 0;
 };
 
 // The single instance of the register window, reached by name: created on
@@ -69,21 +78,32 @@ class RegisterWindow {
   RegisterForm* existing() const { return form_.get(); }
   void show();                     // creates it when needed
   void hide();
-  // Closes the window: everything typed into it is lost. Safe to call from one
-  // of its own handlers (the form is freed later, outside that handler).
+  // Closes the window: everything typed into it is lost. Observers are told
+  // (shownChanged(false) if it was shown, then destroying) and must let go of
+  // the form. Safe to call from one of its own handlers: a form whose handler
+  // still runs is kept aside and freed by a later get(), show(), hide() or
+  // unload(), or with the window object.
   void unload();
   State state() const;
 
   int subscribe(Observer observer);
   void unsubscribe(int id);
 
+  // Closed forms not freed yet (for tests).
+  std::size_t retiredCount() const { return retired_.size(); }
+
  private:
+  template <typename Call>
+  void tell(Call call);
+  void freeRetired();
+
   I2cOperations& ops_;
   std::unique_ptr<RegisterForm> form_;
   std::vector<std::unique_ptr<RegisterForm>> retired_;
   bool shown_ = false;
   std::vector<std::pair<int, Observer>> observers_;
   int nextId_ = 1;
+  int telling_ = 0;  // observers are being told: free nothing meanwhile
 };
 
 }  // namespace glim::i2c
