@@ -85,7 +85,7 @@ void CheckBox::setValue(int value) {
   if (onClick) onClick();
 }
 
-void CheckBox::userClick() { setValue(value_ == Checked ? Unchecked : Checked); }
+void CheckBox::userClick() { setValue(value_ == Unchecked ? Checked : Unchecked); }
 
 OptionButton* OptionGroup::selected() const {
   for (OptionButton* b : buttons_) {
