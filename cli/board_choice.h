@@ -1,0 +1,22 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "usb/driver.h"
+#include "usb/sim/sim_driver.h"
+
+namespace glim::cli {
+
+enum class BoardChoice { Sim, Usb };
+
+struct OpenedBoards {
+  std::unique_ptr<usb::Driver> driver;  // null when the choice cannot be served
+  usb::sim::SimDriver* sim = nullptr;   // set for the simulated layer only
+  std::string error;                    // why there is no driver
+};
+
+// The USB layer a run uses: the simulated one with no board plugged in, or the
+// real boards (whatever GLIMMORA_USB says: the command line has chosen).
+OpenedBoards openBoards(BoardChoice choice);
+
+}  // namespace glim::cli

@@ -1,0 +1,214 @@
+#include "cli/script_line.h"
+
+#include <charconv>
+#include <vector>
+
+#include "cli/escape.h"
+
+namespace glim::cli {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view skipBlanks(std::string_view s) {
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  return s;
+}
+
+bool allBlank(std::string_view s) { return skipBlanks(s).empty(); }
+
+// The next word, up to a space (a tab belongs to the word: names hold none).
+std::string_view takeWord(std::string_view& rest) {
+  const std::size_t end = rest.find(' ');
+  const std::string_view word = rest.substr(0, end);
+  rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end);
+  return word;
+}
+
+std::vector<std::string_view> splitBlanks(std::string_view s) {
+  std::vector<std::string_view> words;
+  for (;;) {
+    s = skipBlanks(s);
+    if (s.empty()) return words;
+    std::size_t end = 0;
+    while (end < s.size() && !isBlank(s[end])) ++end;
+    words.push_back(s.substr(0, end));
+    s.remove_prefix(end);
+  }
+}
+
+// Decimal, or hexadecimal after 0x; nothing else, and nothing above `max`.
+std::optional<uint32_t> parseNumber(std::string_view s, uint32_t max) {
+  int base = 10;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  if (s.empty()) return std::nullopt;
+  uint32_t value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
+  if (ec != std::errc{} || end != s.data() + s.size() || value > max) return std::nullopt;
+  return value;
+}
+
+// One or two hexadecimal digits, optionally after 0x.
+std::optional<uint8_t> parseHexByte(std::string_view s) {
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+  if (s.empty() || s.size() > 2) return std::nullopt;
+  uint32_t value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, 16);
+  if (ec != std::errc{} || end != s.data() + s.size()) return std::nullopt;
+  return static_cast<uint8_t>(value);
+}
+
+ParsedLine error(std::string message) {
+  ParsedLine p;
+  p.kind = ParsedLine::Kind::Error;
+  p.error = std::move(message);
+  return p;
+}
+
+ParsedLine command(Command c) {
+  ParsedLine p;
+  p.kind = ParsedLine::Kind::Command;
+  p.command = std::move(c);
+  return p;
+}
+
+constexpr uint32_t kMaxPipe = 255;
+constexpr uint32_t kMaxRegister = 21;
+constexpr uint32_t kMaxBoard = 1000000;
+constexpr uint32_t kMaxShort = 0x7FFFFFFF;
+
+ParsedLine parseBoard(std::string_view rest) {
+  const std::vector<std::string_view> w = splitBlanks(rest);
+  Command c;
+  c.verb = Verb::Board;
+  BoardCommand& b = c.board;
+  const auto pipeAt = [&](std::size_t i) { return parseNumber(w[i], kMaxPipe); };
+  const std::string_view what = w.empty() ? std::string_view{} : w[0];
+
+  if (what == "attach" && w.size() == 1) {
+    b.action = BoardAction::Attach;
+  } else if (what == "detach" && w.size() == 2) {
+    const auto n = parseNumber(w[1], kMaxBoard);
+    if (!n || *n == 0) return error("board detach needs a board number 1, 2, ...");
+    b.action = BoardAction::Detach;
+    b.board = static_cast<int>(*n);
+  } else if (what == "fail" && w.size() == 2 && w[1] == "deviceinfo") {
+    b.action = BoardAction::FailDeviceInfo;
+  } else if (what == "fail" && w.size() == 3 && w[1] == "transfer") {
+    const auto pipe = pipeAt(2);
+    if (!pipe) return error("board fail transfer needs a pipe number 0 to 255");
+    b.action = BoardAction::FailTransfer;
+    b.pipe = *pipe;
+  } else if (what == "timeout" && w.size() == 2) {
+    const auto pipe = pipeAt(1);
+    if (!pipe) return error("board timeout needs a pipe number 0 to 255");
+    b.action = BoardAction::Timeout;
+    b.pipe = *pipe;
+  } else if (what == "nopipes" && w.size() == 1) {
+    b.action = BoardAction::NoPipes;
+  } else if (what == "short" && w.size() == 3) {
+    const auto pipe = pipeAt(1);
+    const auto count = parseNumber(w[2], kMaxShort);
+    if (!pipe || !count) return error("board short needs a pipe number 0 to 255 and a byte count");
+    b.action = BoardAction::Short;
+    b.pipe = *pipe;
+    b.count = *count;
+  } else if (what == "ok" && w.size() == 1) {
+    b.action = BoardAction::Ok;
+  } else if (what == "reg" && w.size() == 3) {
+    const auto reg = parseNumber(w[1], kMaxRegister);
+    const auto value = parseHexByte(w[2]);
+    if (!reg || !value) return error("board reg needs a register 0 to 21 and a value 00 to FF in hexadecimal");
+    b.action = BoardAction::Reg;
+    b.reg = static_cast<int>(*reg);
+    b.value = *value;
+  } else {
+    return error("unknown board command \"" + std::string(skipBlanks(rest)) +
+                 "\" (attach, detach N, fail deviceinfo, fail transfer PIPE, timeout PIPE, nopipes, "
+                 "short PIPE N, ok, reg REG HEX)");
+  }
+  return command(std::move(c));
+}
+
+}  // namespace
+
+ParsedLine parseLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::string_view rest = skipBlanks(line);
+  if (rest.empty() || rest.front() == '#') return {};
+
+  const std::string_view verb = takeWord(rest);
+  const std::string_view afterVerb = rest;
+  rest = skipBlanks(rest);
+
+  if (verb == "activate") {
+    if (!allBlank(rest)) return error("activate takes nothing after it");
+    Command c;
+    c.verb = Verb::Activate;
+    return command(std::move(c));
+  }
+  if (verb == "board") return parseBoard(rest);
+  if (verb == "answer") {
+    // The path is everything after the one space that follows the verb.
+    const std::string_view path = afterVerb.empty() ? afterVerb : afterVerb.substr(1);
+    if (path.empty()) return error("answer needs a path or cancel");
+    Command c;
+    c.verb = Verb::Answer;
+    if (path != "cancel") c.answer = std::string(path);
+    return command(std::move(c));
+  }
+
+  Verb v;
+  if (verb == "set") {
+    v = Verb::Set;
+  } else if (verb == "type") {
+    v = Verb::Type;
+  } else if (verb == "click") {
+    v = Verb::Click;
+  } else if (verb == "close") {
+    v = Verb::Close;
+  } else if (verb == "print") {
+    v = Verb::Print;
+  } else if (verb == "expect") {
+    v = Verb::Expect;
+  } else {
+    return error("unknown verb \"" + std::string(verb) +
+                 "\" (set, type, click, close, activate, print, expect, answer, board)");
+  }
+
+  Command c;
+  c.verb = v;
+  c.target = std::string(takeWord(rest));
+  if (c.target.empty()) return error(std::string(verb) + " needs a control name");
+  // TEXT is everything after the single space that follows the name.
+  const std::string_view text = rest.empty() ? rest : rest.substr(1);
+
+  switch (v) {
+    case Verb::Set:
+    case Verb::Type:
+      c.text = std::string(text);
+      break;
+    case Verb::Expect: {
+      std::string why;
+      auto expected = unescapeText(text, &why);
+      if (!expected) return error("expect " + c.target + ": " + why);
+      c.text = std::move(*expected);
+      break;
+    }
+    case Verb::Close:
+      if (c.target != "Glimmora_interface" && c.target != "Glimmora_i2c") {
+        return error("close needs Glimmora_interface or Glimmora_i2c, not \"" + c.target + "\"");
+      }
+      [[fallthrough]];
+    default:
+      if (!allBlank(text)) return error(std::string(verb) + " " + c.target + " takes nothing after the name");
+      break;
+  }
+  return command(std::move(c));
+}
+
+}  // namespace glim::cli

@@ -1,0 +1,88 @@
+#include "cli/control_actions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace glim::cli {
+namespace {
+
+// A text box that records the text its change handler saw each time.
+struct WatchedBox {
+  forms::TextBox box{"tbWatched"};
+  std::vector<std::string> seen;
+  WatchedBox() {
+    box.onChange = [this] { seen.push_back(box.text()); };
+  }
+};
+
+TEST(TypeInto, OneChangePerCharacterFirstReplacingEverything) {
+  WatchedBox w;
+  w.box.setText("old text");
+  w.seen.clear();
+  typeInto(w.box, "12 5");
+  EXPECT_EQ(w.seen, (std::vector<std::string>{"1", "12", "12 ", "12 5"}));
+  EXPECT_EQ(w.box.text(), "12 5");
+}
+
+TEST(TypeInto, RetypingTheSameTextStillReportsEveryKeystroke) {
+  WatchedBox w;
+  w.box.setText("7");
+  w.seen.clear();
+  typeInto(w.box, "7");
+  EXPECT_EQ(w.seen, (std::vector<std::string>{"7"}));
+}
+
+TEST(TypeInto, EmptyTextDeletesTheSelectionOnce) {
+  WatchedBox w;
+  w.box.setText("abc");
+  w.seen.clear();
+  typeInto(w.box, "");
+  EXPECT_EQ(w.seen, (std::vector<std::string>{""}));
+  typeInto(w.box, "");
+  EXPECT_EQ(w.seen.size(), 1u) << "deleting nothing is no change";
+}
+
+TEST(TypeInto, FurtherCharactersGoAtTheEndOfTheTextAHandlerLeft) {
+  // A handler that keeps at most two characters, as a field with a limit does.
+  forms::TextBox box{"tbLimited"};
+  std::vector<std::string> seen;
+  box.onChange = [&] {
+    seen.push_back(box.text());
+    if (box.text().size() > 2) box.setText(box.text().substr(1));
+  };
+  typeInto(box, "abcd");
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "ab", "abc", "bc", "bcd", "cd"}));
+  EXPECT_EQ(box.text(), "cd");
+}
+
+TEST(TypeInto, MultiByteCharactersAreTypedWhole) {
+  WatchedBox w;
+  typeInto(w.box, "\xC2\xB5s");  // "µs"
+  EXPECT_EQ(w.seen, (std::vector<std::string>{"\xC2\xB5", "\xC2\xB5s"}));
+}
+
+TEST(PrintLine, QuotedTextAndBareStates) {
+  forms::TextBox box{"tbCPLDdata", 9};
+  box.setText("a\"b\r\n");
+  EXPECT_EQ(printLine("tbCPLDdata(9)", shownValue(box)), "tbCPLDdata(9) = \"a\\\"b\\r\\n\"");
+
+  forms::CheckBox check{"cbCtrl", 2};
+  EXPECT_EQ(printLine("cbCtrl(2)", shownValue(check)), "cbCtrl(2) = 0");
+  check.setValue(forms::CheckBox::Grayed);
+  EXPECT_EQ(printLine("cbCtrl(2)", shownValue(check)), "cbCtrl(2) = 2");
+
+  forms::OptionGroup group;
+  forms::OptionButton a{"obShutb", 0, group};
+  forms::OptionButton b{"obShutb", 1, group};
+  b.userClick();
+  EXPECT_EQ(printLine("obShutb(0)", shownValue(a)), "obShutb(0) = 0");
+  EXPECT_EQ(printLine("obShutb(1)", shownValue(b)), "obShutb(1) = 1");
+
+  forms::Label label{"Label1", 22, "Slave Address"};
+  EXPECT_EQ(printLine("Glimmora_i2c.Label1(22)", shownValue(label)), "Glimmora_i2c.Label1(22) = \"Slave Address\"");
+}
+
+}  // namespace
+}  // namespace glim::cli

@@ -1,0 +1,67 @@
+# Runs one script through glimmora-cli and checks what it did:
+#   - exit status 0, or N when the script's first line is "# exit: N";
+#   - standard output equal to NAME.out beside the script, when that exists;
+#   - standard error equal to NAME.err beside the script, when that exists.
+# The script runs in an empty directory of its own (WORK_DIR), so relative
+# paths given to `answer` stay there; the files of NAME.files/, when that
+# directory exists, are copied into it first.
+# Usage: cmake -DCLI=... -DSCRIPT=... -DWORK_DIR=... -P run_script.cmake
+foreach(var CLI SCRIPT WORK_DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "run_script.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+get_filename_component(dir ${SCRIPT} DIRECTORY)
+get_filename_component(name ${SCRIPT} NAME_WE)
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+if(IS_DIRECTORY ${dir}/${name}.files)
+  file(COPY ${dir}/${name}.files/ DESTINATION ${WORK_DIR})
+endif()
+
+set(expected_exit 0)
+file(STRINGS ${SCRIPT} first_line LIMIT_COUNT 1)
+if(first_line MATCHES "^# exit: ([0-9]+)")
+  set(expected_exit ${CMAKE_MATCH_1})
+endif()
+
+execute_process(COMMAND ${CLI} ${SCRIPT}
+  WORKING_DIRECTORY ${WORK_DIR}
+  OUTPUT_VARIABLE out
+  ERROR_VARIABLE err
+  RESULT_VARIABLE rc)
+
+set(failed FALSE)
+# Shows expected and actual text; a unified diff when diff(1) is there.
+function(compare what expected_file actual)
+  file(READ ${expected_file} expected)
+  if(expected STREQUAL actual)
+    return()
+  endif()
+  set(failed TRUE PARENT_SCOPE)
+  set(actual_file ${WORK_DIR}/actual.${what})
+  file(WRITE ${actual_file} "${actual}")
+  find_program(DIFF diff)
+  if(DIFF)
+    execute_process(COMMAND ${DIFF} -u ${expected_file} ${actual_file} OUTPUT_VARIABLE d)
+    message("${what} differs from ${expected_file}:\n${d}")
+  else()
+    message("${what} differs from ${expected_file}; actual output in ${actual_file}:\n${actual}")
+  endif()
+endfunction()
+
+if(EXISTS ${dir}/${name}.out)
+  compare(out ${dir}/${name}.out "${out}")
+endif()
+if(EXISTS ${dir}/${name}.err)
+  compare(err ${dir}/${name}.err "${err}")
+endif()
+if(NOT rc STREQUAL expected_exit)
+  set(failed TRUE)
+  message("exit status ${rc}, expected ${expected_exit}\nstandard error:\n${err}")
+endif()
+if(failed)
+  message(FATAL_ERROR "${name}.gls failed")
+endif()
