@@ -5,20 +5,20 @@ namespace glim::usb {
 const char* statusMessage(Status status) {
   switch (status) {
     case kSuccess: return "Success";
-    case kTimeout: return "Time-out: the board did not answer in time";
-    case kDeviceGone: return "The board is gone: it was unplugged or reset";
-    case kStall: return "The board refused the packet (pipe stalled)";
-    case kInvalidHandle: return "No open board has this handle";
-    case kNoSuchPipe: return "The board has no such pipe";
+    case kTimeout: return "Time-out: the board did not answer in time; check that it is plugged in and powered";
+    case kDeviceGone: return "The board is gone: it was unplugged or reset; plug it in again";
+    case kStall: return "The board refused the packet: the pipe is stalled";
+    case kInvalidHandle: return "No board is open with this handle: is a board attached?";
+    case kNoSuchPipe: return "The board has no such pipe in its active setting";
     case kTransferRefused: return "The board refused the transfer";
-    case kDeviceInfoRefused: return "The board's device information could not be read";
+    case kDeviceInfoRefused: return "The board's device information could not be read; plug it in again";
     case kNotSupported: return "Not supported by this USB layer";
     case kAccessDenied:
-      return "Access denied: install the udev rule for the board (60-glimmora.rules) and plug it in again";
-    case kBusy: return "The board is in use by another program";
+      return "Access denied: install the udev rule for the board, 60-glimmora.rules, and plug it in again";
+    case kBusy: return "The board is in use by another program; close it and plug the board in again";
     case kOverflow: return "The board sent more data than was asked for";
-    case kIoError: return "Input/output error on the USB bus";
-    case kInvalidParameter: return "Invalid parameter";
+    case kIoError: return "Input/output error on the USB bus; check the cable";
+    case kInvalidParameter: return "Invalid parameter in a call of the USB layer";
     case kNoMemory: return "Out of memory";
     case kAlreadyOpen: return "The USB driver is open already";
     case kNotOpen: return "The USB driver is not open";
@@ -26,13 +26,12 @@ const char* statusMessage(Status status) {
     case kCancelled: return "The transfer was cancelled";
     case kNoRealBoards:
       return "Real boards are not supported yet; set GLIMMORA_USB=sim to use the simulated board";
-    default: return "Unknown error";
+    default: return "Unknown status code";
   }
 }
 
-std::string statusText(Status status) {
-  const std::string text = statusMessage(status);
-  return text.substr(0, text.find('\0'));
-}
+std::string textBeforeNul(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
+
+std::string statusText(Status status) { return textBeforeNul(statusMessage(status)); }
 
 }  // namespace glim::usb

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace glim::usb {
 
@@ -34,6 +35,10 @@ enum StatusCode : Status {
 
 // Text of a status (the program cuts it at the first NUL, see statusText).
 const char* statusMessage(Status status);
+
+// A library's text as the program keeps it: everything before the first NUL
+// (fixed-size text buffers come padded with NULs).
+std::string textBeforeNul(std::string_view text);
 
 // The program's wrapper: the status text as a string, cut at the first NUL.
 std::string statusText(Status status);

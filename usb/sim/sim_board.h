@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <deque>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -10,6 +10,17 @@ namespace glim::usb::sim {
 inline constexpr uint8_t kChipAddress = 0x5A;  // the chip's I2C write address
 inline constexpr int kChipRegisters = 22;
 inline constexpr int kTimingBytes = 43;
+
+// Pipes of the board (endpoint addresses).
+inline constexpr uint32_t kPinsPipe = 1;
+inline constexpr uint32_t kI2cPipe = 2;
+inline constexpr uint32_t kTimingPipe = 3;
+inline constexpr uint32_t kAnswerPipe = 0x82;
+
+// Command bytes of the I2C master (first byte of a pipe 2 packet).
+inline constexpr uint8_t kI2cWrite = 0x00;      // 00 addr first value...: one or more registers
+inline constexpr uint8_t kI2cReadOne = 0x01;    // 01 addr+1 reg -> [status, value]
+inline constexpr uint8_t kI2cBlockRead = 0x17;  // 17 addr+1 first -> [status, 22 values]
 
 // Power-on values of the chip's registers (the register window's defaults).
 inline constexpr std::array<uint8_t, kChipRegisters> kPowerOnRegisters = {
@@ -23,15 +34,28 @@ inline constexpr uint8_t kStatusBadCommand = 0xEE;  // malformed or unknown pack
 
 // What one interface board does with the packets it receives: the control
 // lines (pipe 1), the timing generator's bytes (pipe 3), and the chip behind
-// the I2C master (pipe 2 commands, answers queued for pipe 130).
+// the I2C master (pipe 2 commands, answers for pipe 130).
+//
+// The board holds one answer at a time: a read request, or a malformed packet
+// (which gets the one-byte error answer [kStatusBadCommand]), replaces an
+// answer that was never collected, so a lost read never shifts later answers.
+// Empty packets are ignored. Writes are not answered.
+//
+// A block read answers 22 values starting at register `first`; positions past
+// register 21 read 0xFF, as the idle bus does. A block write stops at register
+// 21. A register number past 21 in a single write changes nothing; in a single
+// read it is not acknowledged. A slave address other than 0x5A (write) or
+// 0x5B (read) is not acknowledged: nothing is written, a read answers
+// kStatusNack and 0xFF for every value byte.
 class SimBoard {
  public:
-  // A packet written to an OUT pipe. Returns false for a pipe the board lacks.
+  // A packet written to an OUT pipe. Returns false for a pipe the board lacks
+  // (the packet then gets the error answer too).
   bool receive(uint32_t pipe, std::span<const uint8_t> bytes);
-  // The next queued answer, if any, cut to `maxLength` bytes (the rest of it is
-  // dropped, as a short read does).
+  // The pending answer, if any, cut to `maxLength` bytes (the rest of it is
+  // dropped, as a short read does); empty when none is pending.
   std::vector<uint8_t> answer(std::size_t maxLength);
-  bool answerPending() const { return !answers_.empty(); }
+  bool answerPending() const { return answer_.has_value(); }
 
   // Control lines as last written on pipe 1.
   bool pinsWritten = false;
@@ -40,17 +64,21 @@ class SimBoard {
   // Timing generator bytes as last written on pipe 3 (after the lead byte).
   bool timingWritten = false;
   std::array<uint8_t, kTimingBytes> timing{};
-  std::array<uint8_t, kTimingBytes> previousTiming{};
+  std::array<uint8_t, kTimingBytes> previousTiming{};  // before the last pipe 3 write
   // The chip.
   std::array<uint8_t, kChipRegisters> registers = kPowerOnRegisters;
+  // Registers whose value the last write command (pipe 2) changed.
   std::array<bool, kChipRegisters> changedByLastWrite{};
 
  private:
   void i2cCommand(std::span<const uint8_t> bytes);
-  std::deque<std::vector<uint8_t>> answers_;
+  void i2cWrite(std::span<const uint8_t> bytes);
+  void badCommand() { answer_ = std::vector<uint8_t>{kStatusBadCommand}; }
+  std::optional<std::vector<uint8_t>> answer_;
 };
 
-// What the control-pin packet means for the two lines.
+// What the control-pin packet means for the two lines: level bit 4 is 1D EN,
+// bit 5 SHUTb; a line whose drive mask bit is clear floats.
 enum class LineState { High, Low, Floating };
 LineState oneDenLine(uint8_t level, uint8_t drive);
 LineState shutbLine(uint8_t level, uint8_t drive);

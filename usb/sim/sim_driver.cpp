@@ -1,26 +1,433 @@
 #include "usb/sim/sim_driver.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "usb/vendor_id.h"
+
 namespace glim::usb::sim {
-struct SimDriver::Impl {};
-SimDriver::SimDriver() : impl_(std::make_unique<Impl>()) {}
-SimDriver::~SimDriver() = default;
-Status SimDriver::init(uint32_t&, const MatchEntry&, const DriverEvents&, Poster) { return kNotSupported; }
-Status SimDriver::setInterface(DeviceHandle, uint32_t, uint32_t) { return kNotSupported; }
-Status SimDriver::getDeviceInfo(DeviceHandle, DeviceInfo&) { return kNotSupported; }
-Status SimDriver::transfer(DeviceHandle, uint32_t, uint32_t, uint32_t, uint8_t*, uint32_t, uint32_t& transferred,
-                           const uint8_t*, uint32_t) {
-  transferred = 0;
-  return kNotSupported;
+
+namespace {
+
+constexpr DeviceHandle kFirstHandle = 0x1000;
+constexpr uint32_t kPacketSize = 64;
+
+enum class Offer { Pending, Offering, Accepted, Refused };
+
+struct Slot {
+  int number = 0;
+  DeviceHandle handle = 0;
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  bool plugged = true;
+  Offer offer = Offer::Pending;
+  SimBoard board;
+};
+
+bool matches(const MatchEntry& match, const Slot& slot) {
+  return (match.vendorId == 0 || match.vendorId == slot.vendorId) &&
+         (match.productId == 0 || match.productId == slot.productId);
 }
-void SimDriver::uninit(uint32_t) {}
-int SimDriver::plug() { return 0; }
-bool SimDriver::unplug(int) { return false; }
-std::vector<int> SimDriver::pluggedBoards() const { return {}; }
-DeviceHandle SimDriver::handleOf(int) const { return 0; }
-Faults SimDriver::faults() const { return {}; }
-void SimDriver::setFaults(const Faults&) {}
-void SimDriver::setChipRegister(int, uint8_t) {}
-SimBoard SimDriver::boardState(int) const { return {}; }
-std::vector<PacketTraceEntry> SimDriver::trace() const { return {}; }
-void SimDriver::clearTrace() {}
+
+DeviceInfo describe(const Slot& slot, bool noPipes) {
+  DeviceInfo info;
+  info.descriptor.idVendor = slot.vendorId;
+  info.descriptor.idProduct = slot.productId;
+  AlternateSettingInfo& alt = info.activeInterface.activeAltSetting;
+  if (!noPipes) {
+    for (uint32_t out : {kPinsPipe, kI2cPipe, kTimingPipe}) {
+      alt.pipes.push_back({out, kPacketSize, PipeType::Bulk, false, 0});
+    }
+    alt.pipes.push_back({kAnswerPipe, kPacketSize, PipeType::Bulk, true, 0});
+  }
+  alt.numEndpoints = static_cast<uint8_t>(alt.pipes.size());
+  return info;
+}
+
+// The layer's state. Posted tasks hold it too, so that a task that runs after
+// the driver closed (or went away) finds its session over and does nothing.
+struct Core {
+  using Clock = std::chrono::steady_clock;
+
+  mutable std::mutex mutex;
+  std::condition_variable callbacksDone;
+  std::vector<std::unique_ptr<Slot>> slots;  // board N at index N - 1
+  Faults faults;
+  std::deque<PacketTraceEntry> trace;
+  Clock::time_point start = Clock::now();
+
+  // The driver connection.
+  bool open = false;
+  uint32_t driverHandle = 0;
+  uint32_t nextDriverHandle = 1;
+  uint64_t session = 0;  // changes at every init and uninit
+  MatchEntry match;
+  DriverEvents events;
+  Poster post;
+  std::function<void()> onChanged;
+  bool changePosted = false;
+  int callbacksRunning = 0;
+  std::thread::id callbackThread;
+
+  bool live(uint64_t s) const { return open && session == s; }
+
+  Slot* byNumber(int number) const {
+    if (number < 1 || static_cast<std::size_t>(number) > slots.size()) return nullptr;
+    return slots[static_cast<std::size_t>(number) - 1].get();
+  }
+  Slot* byHandle(DeviceHandle handle) const {
+    if (handle < kFirstHandle || handle - kFirstHandle >= slots.size()) return nullptr;
+    return slots[handle - kFirstHandle].get();
+  }
+
+  // A board the program may use: offered (its attach callback may be running)
+  // or accepted, in the open driver session.
+  Status usable(DeviceHandle handle, Slot*& slot) const {
+    slot = byHandle(handle);
+    if (slot == nullptr) return kInvalidHandle;
+    if (!slot->plugged) return kDeviceGone;
+    if (!open || (slot->offer != Offer::Offering && slot->offer != Offer::Accepted)) return kInvalidHandle;
+    return kSuccess;
+  }
+
+  // Under the lock: whether a change notice must be posted now.
+  bool noteChange() {
+    if (!open || !onChanged || changePosted) return false;
+    changePosted = true;
+    return true;
+  }
+
+  void record(const Slot& slot, uint32_t pipe, bool in, Status status, std::vector<uint8_t> bytes) {
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+    trace.push_back({static_cast<uint64_t>(micros), slot.number, pipe, in, status, std::move(bytes)});
+    if (trace.size() > SimDriver::kTraceLimit) trace.pop_front();
+  }
+
+  // Under the lock, around a callback that runs unlocked.
+  void enterCallback() {
+    ++callbacksRunning;
+    callbackThread = std::this_thread::get_id();
+  }
+  void leaveCallback() {
+    if (--callbacksRunning == 0) callbacksDone.notify_all();
+  }
+};
+
+using CorePtr = std::shared_ptr<Core>;
+
+void postTask(const Poster& post, std::function<void()> task) {
+  if (post) post(std::move(task));
+}
+
+std::function<void()> changeTask(CorePtr core, uint64_t session) {
+  return [core, session] {
+    std::unique_lock lock(core->mutex);
+    if (core->session == session) core->changePosted = false;
+    if (!core->live(session) || !core->onChanged) return;
+    auto notify = core->onChanged;
+    core->enterCallback();
+    lock.unlock();
+    notify();
+    lock.lock();
+    core->leaveCallback();
+  };
+}
+
+std::function<void()> detachTask(CorePtr core, uint64_t session, DeviceHandle handle) {
+  return [core, session, handle] {
+    std::unique_lock lock(core->mutex);
+    if (!core->live(session) || !core->events.detach) return;
+    auto detach = core->events.detach;
+    void* userData = core->events.userData;
+    core->enterCallback();
+    lock.unlock();
+    detach(handle, userData);
+    lock.lock();
+    core->leaveCallback();
+  };
+}
+
+std::function<void()> attachTask(CorePtr core, uint64_t session, int number) {
+  return [core, session, number] {
+    std::unique_lock lock(core->mutex);
+    if (!core->live(session)) return;
+    Slot* slot = core->byNumber(number);
+    if (slot == nullptr || !slot->plugged || slot->offer != Offer::Pending) return;
+    slot->offer = Offer::Offering;
+    const DeviceInfo info = describe(*slot, core->faults.noPipes);
+    const DeviceHandle handle = slot->handle;
+    auto attach = core->events.attach;
+    void* userData = core->events.userData;
+    core->enterCallback();
+    lock.unlock();
+    const bool accepted = attach(handle, info, userData);
+    lock.lock();
+    core->leaveCallback();
+    if (!core->live(session) || slot->offer != Offer::Offering) return;
+    slot->offer = accepted ? Offer::Accepted : Offer::Refused;
+    // Unplugged while the program was deciding: it must still hear of it.
+    const bool goneMeanwhile = accepted && !slot->plugged;
+    const bool notify = core->noteChange();
+    const Poster post = core->post;
+    lock.unlock();
+    if (goneMeanwhile) postTask(post, detachTask(core, session, handle));
+    if (notify) postTask(post, changeTask(core, session));
+  };
+}
+
+// Under the lock: the change notice to post after unlocking, if any.
+std::function<void()> changeNotice(const CorePtr& core) {
+  if (!core->noteChange()) return {};
+  return changeTask(core, core->session);
+}
+
+}  // namespace
+
+struct SimDriver::Impl {
+  CorePtr core = std::make_shared<Core>();
+};
+
+SimDriver::SimDriver() : impl_(std::make_unique<Impl>()) {}
+
+SimDriver::~SimDriver() {
+  uint32_t handle = 0;
+  {
+    std::lock_guard lock(impl_->core->mutex);
+    if (!impl_->core->open) return;
+    handle = impl_->core->driverHandle;
+  }
+  uninit(handle);
+}
+
+Status SimDriver::init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) {
+  const CorePtr& core = impl_->core;
+  std::vector<std::function<void()>> tasks;
+  Poster poster;
+  {
+    std::lock_guard lock(core->mutex);
+    if (core->open) return kAlreadyOpen;
+    if (!events.attach || !post) return kInvalidParameter;
+    core->open = true;
+    core->driverHandle = core->nextDriverHandle++;
+    if (core->nextDriverHandle == 0) core->nextDriverHandle = 1;
+    ++core->session;
+    core->match = match;
+    core->events = events;
+    core->post = std::move(post);
+    core->onChanged = onChanged;
+    core->changePosted = false;
+    for (const auto& slot : core->slots) {
+      if (slot->plugged && matches(match, *slot)) tasks.push_back(attachTask(core, core->session, slot->number));
+    }
+    if (auto notice = changeNotice(core)) tasks.push_back(std::move(notice));
+    driverHandle = core->driverHandle;
+    poster = core->post;
+  }
+  for (auto& task : tasks) postTask(poster, std::move(task));
+  return kSuccess;
+}
+
+void SimDriver::uninit(uint32_t driverHandle) {
+  const CorePtr& core = impl_->core;
+  std::unique_lock lock(core->mutex);
+  if (!core->open || driverHandle != core->driverHandle) return;
+  core->open = false;
+  ++core->session;
+  core->events = {};
+  core->post = {};
+  core->onChanged = {};
+  // A later init offers the boards still plugged in afresh.
+  for (auto& slot : core->slots) slot->offer = Offer::Pending;
+  // No callback may run after this returns; one running on another thread is
+  // waited for (one running on this thread is the caller itself).
+  core->callbacksDone.wait(lock, [&] {
+    return core->callbacksRunning == 0 || core->callbackThread == std::this_thread::get_id();
+  });
+}
+
+Status SimDriver::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  Slot* slot = nullptr;
+  if (const Status s = core->usable(device, slot); s != kSuccess) return s;
+  return interfaceNumber == 0 && alternateSetting == 0 ? kSuccess : kNoSuchSetting;
+}
+
+Status SimDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  Slot* slot = nullptr;
+  if (const Status s = core->usable(device, slot); s != kSuccess) return s;
+  if (core->faults.deviceInfoRefused) return kDeviceInfoRefused;
+  info = describe(*slot, core->faults.noPipes);
+  return kSuccess;
+}
+
+Status SimDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t /*options*/,
+                           uint8_t* buffer, uint32_t length, uint32_t& transferred, const uint8_t* /*setupPacket*/,
+                           uint32_t /*timeoutMs*/) {
+  transferred = 0;
+  const CorePtr& core = impl_->core;
+  std::function<void()> notice;
+  Poster post;
+  Status status = kSuccess;
+  {
+    std::lock_guard lock(core->mutex);
+    Slot* slot = nullptr;
+    if (const Status s = core->usable(device, slot); s != kSuccess) return s;
+    if (direction != kWrite && direction != kRead) return kInvalidParameter;
+    if (buffer == nullptr && length > 0) return kInvalidParameter;
+    const bool in = pipe == kAnswerPipe;
+    const bool out = pipe == kPinsPipe || pipe == kI2cPipe || pipe == kTimingPipe;
+    if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return kNoSuchPipe;
+
+    const Faults& faults = core->faults;
+    uint32_t limit = length;
+    if (auto it = faults.shortPipes.find(pipe); it != faults.shortPipes.end()) limit = std::min(limit, it->second);
+    std::vector<uint8_t> moved;
+    if (faults.refusedPipes.contains(pipe)) {
+      status = kStall;
+    } else if (faults.timeoutPipes.contains(pipe)) {
+      status = kTimeout;
+    } else if (out) {
+      moved.assign(buffer, buffer + limit);
+      slot->board.receive(pipe, moved);
+    } else if (length > 0) {
+      if (slot->board.answerPending()) {
+        moved = slot->board.answer(limit);
+        std::copy(moved.begin(), moved.end(), buffer);
+      } else {
+        status = kTimeout;  // the board has nothing to say
+      }
+    }
+    transferred = static_cast<uint32_t>(moved.size());
+    core->record(*slot, pipe, in, status, std::move(moved));
+    notice = changeNotice(core);
+    post = core->post;
+  }
+  if (notice) postTask(post, std::move(notice));
+  return status;
+}
+
+int SimDriver::plug() { return plug(kBoardVendorId, kBoardProductId); }
+
+int SimDriver::plug(uint16_t vendorId, uint16_t productId) {
+  const CorePtr& core = impl_->core;
+  std::function<void()> attach;
+  std::function<void()> notice;
+  Poster post;
+  int number = 0;
+  {
+    std::lock_guard lock(core->mutex);
+    auto slot = std::make_unique<Slot>();
+    number = static_cast<int>(core->slots.size()) + 1;
+    slot->number = number;
+    slot->handle = kFirstHandle + static_cast<DeviceHandle>(core->slots.size());
+    slot->vendorId = vendorId;
+    slot->productId = productId;
+    if (core->open && matches(core->match, *slot)) attach = attachTask(core, core->session, number);
+    core->slots.push_back(std::move(slot));
+    notice = changeNotice(core);
+    post = core->post;
+  }
+  if (attach) postTask(post, std::move(attach));
+  if (notice) postTask(post, std::move(notice));
+  return number;
+}
+
+bool SimDriver::unplug(int board) {
+  const CorePtr& core = impl_->core;
+  std::function<void()> detach;
+  std::function<void()> notice;
+  Poster post;
+  {
+    std::lock_guard lock(core->mutex);
+    Slot* slot = core->byNumber(board);
+    if (slot == nullptr || !slot->plugged) return false;
+    slot->plugged = false;
+    // A board still being offered is told of by its attach task; one not yet
+    // offered is simply never offered.
+    if (core->open && slot->offer == Offer::Accepted) detach = detachTask(core, core->session, slot->handle);
+    notice = changeNotice(core);
+    post = core->post;
+  }
+  if (detach) postTask(post, std::move(detach));
+  if (notice) postTask(post, std::move(notice));
+  return true;
+}
+
+std::vector<int> SimDriver::pluggedBoards() const {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  std::vector<int> out;
+  for (const auto& slot : core->slots) {
+    if (slot->plugged) out.push_back(slot->number);
+  }
+  return out;
+}
+
+DeviceHandle SimDriver::handleOf(int board) const {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  const Slot* slot = core->byNumber(board);
+  return slot != nullptr && slot->plugged ? slot->handle : 0;
+}
+
+Faults SimDriver::faults() const {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  return core->faults;
+}
+
+void SimDriver::setFaults(const Faults& faults) {
+  const CorePtr& core = impl_->core;
+  std::function<void()> notice;
+  Poster post;
+  {
+    std::lock_guard lock(core->mutex);
+    core->faults = faults;
+    notice = changeNotice(core);
+    post = core->post;
+  }
+  if (notice) postTask(post, std::move(notice));
+}
+
+void SimDriver::setChipRegister(int reg, uint8_t value) {
+  if (reg < 0 || reg >= kChipRegisters) return;
+  const CorePtr& core = impl_->core;
+  std::function<void()> notice;
+  Poster post;
+  {
+    std::lock_guard lock(core->mutex);
+    for (auto& slot : core->slots) {
+      if (slot->plugged) slot->board.registers[static_cast<std::size_t>(reg)] = value;
+    }
+    notice = changeNotice(core);
+    post = core->post;
+  }
+  if (notice) postTask(post, std::move(notice));
+}
+
+SimBoard SimDriver::boardState(int board) const {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  const Slot* slot = core->byNumber(board);
+  return slot != nullptr ? slot->board : SimBoard{};
+}
+
+std::vector<PacketTraceEntry> SimDriver::trace() const {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  return {core->trace.begin(), core->trace.end()};
+}
+
+void SimDriver::clearTrace() {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  core->trace.clear();
+}
+
 }  // namespace glim::usb::sim

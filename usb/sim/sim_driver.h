@@ -3,7 +3,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,6 +34,18 @@ struct PacketTraceEntry {
 // runner or the board window, behind the same Driver interface as real boards.
 // Thread-safe: boards may be plugged from any thread; attach and detach reach
 // the program through the Poster given to init().
+//
+// What a program sees:
+// - init offers every plugged board whose ids match the match entry (0 in a
+//   field matches anything), and later every newly plugged one, each in a task
+//   of its own handed to the Poster. A refused board is not offered again
+//   until it is unplugged and plugged in anew (or the driver is reopened).
+//   Unplugging an accepted board posts the detach callback.
+// - Device handles are 0x1000, 0x1001, ... in plugging order, never reused.
+//   A handle is usable from its attach callback on while the board is
+//   accepted; an unplugged board's handle gives kDeviceGone, any other
+//   handle (0 included) kInvalidHandle.
+// - Time-outs are reported at once; a read with no answer pending times out.
 class SimDriver final : public Driver {
  public:
   SimDriver();
@@ -50,6 +61,8 @@ class SimDriver final : public Driver {
   // Plugs in a new board; boards are numbered 1, 2, ... in plugging order and
   // each gets a new device handle. Returns the board number.
   int plug();
+  // The same for a board with other ids (not offered unless they match).
+  int plug(uint16_t vendorId, uint16_t productId);
   // Unplugs board N; false when it is not plugged in.
   bool unplug(int board);
   std::vector<int> pluggedBoards() const;
@@ -60,16 +73,20 @@ class SimDriver final : public Driver {
   void setFaults(const Faults& faults);
   void clearFaults() { setFaults(Faults{}); }
 
-  // Sets a chip register on every plugged board.
+  // Sets a chip register on every plugged board (a register past 21 is ignored).
   void setChipRegister(int reg, uint8_t value);
   // A copy of board N's state (for tests and the board window).
   SimBoard boardState(int board) const;
 
+  // Every transfer that reached a board's pipe (failed ones with their status),
+  // oldest first; the oldest entries go beyond kTraceLimit.
   std::vector<PacketTraceEntry> trace() const;
   void clearTrace();
+  static constexpr std::size_t kTraceLimit = 10000;
 
-  // Told (through the Poster, on the forms thread) after anything changed:
-  // plugging, packets, faults, registers. Set before init().
+  // Told (through the Poster, on the forms thread, while the driver is open)
+  // after anything changed: plugging, packets, faults, registers; several
+  // changes before it runs are told once. Set before init().
   std::function<void()> onChanged;
 
  private:

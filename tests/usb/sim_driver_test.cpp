@@ -1,0 +1,487 @@
+#include "usb/sim/sim_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "usb/vendor_id.h"
+
+namespace glim::usb::sim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+template <typename Edit>
+Faults faultsWith(Edit edit) {
+  Faults f;
+  edit(f);
+  return f;
+}
+
+// A program's side of the layer: a queue standing in for the forms thread, and
+// the callbacks it received.
+class SimDriverTest : public ::testing::Test {
+ protected:
+  Status open(MatchEntry match = {kBoardVendorId, kBoardProductId}) {
+    DriverEvents events;
+    events.attach = [this](DeviceHandle h, const DeviceInfo& info, void* user) {
+      EXPECT_EQ(user, &context);
+      lastInfo = info;
+      calls.push_back("attach " + std::to_string(h));
+      return decide ? decide(h) : true;
+    };
+    events.detach = [this](DeviceHandle h, void* user) {
+      EXPECT_EQ(user, &context);
+      calls.push_back("detach " + std::to_string(h));
+    };
+    events.userData = &context;
+    return sim.init(driverHandle, match, events, [this](std::function<void()> task) {
+      std::lock_guard lock(queueMutex);
+      queue.push_back(std::move(task));
+    });
+  }
+
+  // Runs what the layer posted, as the forms thread would.
+  void run() {
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::lock_guard lock(queueMutex);
+        if (queue.empty()) return;
+        task = std::move(queue.front());
+        queue.pop_front();
+      }
+      task();
+    }
+  }
+
+  std::vector<std::string> takeCalls() { return std::exchange(calls, {}); }
+
+  Status write(DeviceHandle h, uint32_t pipe, Bytes bytes, uint32_t* moved = nullptr) {
+    uint32_t transferred = 99;
+    const Status s = sim.transfer(h, pipe, kWrite, 0, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                  transferred, nullptr, 30000);
+    if (moved != nullptr) *moved = transferred;
+    return s;
+  }
+  Status read(DeviceHandle h, uint32_t pipe, Bytes& into) {
+    uint32_t transferred = 99;
+    const Status s = sim.transfer(h, pipe, kRead, 0, into.data(), static_cast<uint32_t>(into.size()), transferred,
+                                  nullptr, 30000);
+    into.resize(transferred);
+    return s;
+  }
+
+  SimDriver sim;
+  uint32_t driverHandle = 0;
+  int context = 0;
+  std::function<bool(DeviceHandle)> decide;
+  DeviceInfo lastInfo;
+  std::vector<std::string> calls;
+  std::mutex queueMutex;
+  std::deque<std::function<void()>> queue;
+};
+
+const std::string kFirst = std::to_string(0x1000);
+const std::string kSecond = std::to_string(0x1001);
+
+TEST_F(SimDriverTest, OffersBoardsOnlyThroughThePoster) {
+  sim.plug();
+  ASSERT_EQ(open(), kSuccess);
+  EXPECT_NE(driverHandle, 0u);
+  EXPECT_TRUE(calls.empty());  // nothing on init's own stack
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
+  EXPECT_EQ(lastInfo.descriptor.idVendor, kBoardVendorId);
+  EXPECT_EQ(lastInfo.descriptor.idProduct, 0x200B);
+
+  sim.plug();  // plugged later
+  EXPECT_TRUE(calls.empty());
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kSecond});
+}
+
+TEST_F(SimDriverTest, OffersOnlyBoardsThatMatch) {
+  sim.plug(0x1234, kBoardProductId);
+  sim.plug(kBoardVendorId, 0x200C);
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + std::to_string(0x1002)});
+}
+
+TEST_F(SimDriverTest, EveryPlugGetsANewHandle) {
+  ASSERT_EQ(open(), kSuccess);
+  EXPECT_EQ(sim.plug(), 1);
+  EXPECT_EQ(sim.plug(), 2);
+  EXPECT_TRUE(sim.unplug(1));
+  EXPECT_FALSE(sim.unplug(1));
+  EXPECT_FALSE(sim.unplug(9));
+  EXPECT_EQ(sim.plug(), 3);
+  EXPECT_EQ(sim.pluggedBoards(), (std::vector<int>{2, 3}));
+  EXPECT_EQ(sim.handleOf(1), 0u);
+  EXPECT_EQ(sim.handleOf(2), 0x1001u);
+  EXPECT_EQ(sim.handleOf(3), 0x1002u);
+}
+
+TEST_F(SimDriverTest, RefusedBoardIsOfferedAgainOnlyWhenReplugged) {
+  decide = [](DeviceHandle h) { return h != 0x1000; };
+  sim.plug();
+  ASSERT_EQ(open(), kSuccess);
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // refused: not ours to use
+
+  sim.plug();
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kSecond});  // board 1 not offered again
+
+  sim.unplug(1);  // refused boards are not detached
+  sim.plug();
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + std::to_string(0x1002)});
+}
+
+TEST_F(SimDriverTest, UnplugOfAcceptedBoardPostsDetach) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  takeCalls();
+  sim.unplug(1);
+  EXPECT_TRUE(calls.empty());
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"detach " + kFirst});
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kDeviceGone);
+}
+
+TEST_F(SimDriverTest, BoardGoneBeforeItWasOfferedIsNeverOffered) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  sim.unplug(1);
+  run();
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(SimDriverTest, BoardUnpluggedWhileTheProgramDecidesIsDetachedAfterAcceptance) {
+  decide = [this](DeviceHandle) {
+    sim.unplug(1);
+    return true;
+  };
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  EXPECT_EQ(takeCalls(), (std::vector<std::string>{"attach " + kFirst, "detach " + kFirst}));
+}
+
+TEST_F(SimDriverTest, NoCallbackAfterUninit) {
+  sim.plug();
+  ASSERT_EQ(open(), kSuccess);
+  sim.uninit(driverHandle);  // the attach task is still queued
+  run();
+  EXPECT_TRUE(calls.empty());
+
+  ASSERT_EQ(open(), kSuccess);  // reopened: the plugged board is offered afresh
+  run();
+  EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
+  sim.unplug(1);
+  sim.uninit(driverHandle);
+  run();
+  EXPECT_TRUE(calls.empty());  // the detach was queued before the close
+}
+
+TEST_F(SimDriverTest, UninitOfAnotherHandleIsIgnored) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.uninit(driverHandle + 1);
+  EXPECT_EQ(open(), kAlreadyOpen);
+}
+
+TEST_F(SimDriverTest, InitNeedsAnAttachCallbackAndAPoster) {
+  EXPECT_EQ(sim.init(driverHandle, {}, DriverEvents{}, [](std::function<void()>) {}), kInvalidParameter);
+  DriverEvents events;
+  events.attach = [](DeviceHandle, const DeviceInfo&, void*) { return true; };
+  EXPECT_EQ(sim.init(driverHandle, {}, events, nullptr), kInvalidParameter);
+  EXPECT_EQ(open(), kSuccess);
+}
+
+TEST_F(SimDriverTest, DeviceInfoDescribesTheBoard) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  DeviceInfo info;
+  ASSERT_EQ(sim.getDeviceInfo(0x1000, info), kSuccess);
+  EXPECT_EQ(info.descriptor.idVendor, kBoardVendorId);
+  EXPECT_EQ(info.descriptor.idProduct, 0x200B);
+  const auto& alt = info.activeInterface.activeAltSetting;
+  EXPECT_EQ(alt.interfaceNumber, 0);
+  EXPECT_EQ(alt.alternateSetting, 0);
+  ASSERT_EQ(alt.numEndpoints, 4);
+  std::vector<std::pair<uint32_t, bool>> pipes;
+  for (const auto& p : alt.pipes) {
+    pipes.emplace_back(p.number, p.in);
+    EXPECT_EQ(p.type, PipeType::Bulk);
+    EXPECT_EQ(p.maxPacketSize, 64u);
+  }
+  EXPECT_EQ(pipes, (std::vector<std::pair<uint32_t, bool>>{{1, false}, {2, false}, {3, false}, {0x82, true}}));
+
+  sim.setFaults(faultsWith([](Faults& f) { f.noPipes = true; }));
+  ASSERT_EQ(sim.getDeviceInfo(0x1000, info), kSuccess);
+  EXPECT_EQ(info.activeInterface.activeAltSetting.numEndpoints, 0);
+  sim.setFaults(faultsWith([](Faults& f) { f.deviceInfoRefused = true; }));
+  EXPECT_EQ(sim.getDeviceInfo(0x1000, info), kDeviceInfoRefused);
+  EXPECT_EQ(sim.getDeviceInfo(0, info), kInvalidHandle);
+}
+
+TEST_F(SimDriverTest, OnlyAlternateSettingZeroExists) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  EXPECT_EQ(sim.setInterface(0x1000, 0, 0), kSuccess);
+  EXPECT_EQ(sim.setInterface(0x1000, 0, 1), kNoSuchSetting);
+  EXPECT_EQ(sim.setInterface(0x1000, 1, 0), kNoSuchSetting);
+  EXPECT_EQ(sim.setInterface(0x1001, 0, 0), kInvalidHandle);
+}
+
+TEST_F(SimDriverTest, RefusesTransfersItCannotMake) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  uint8_t buf[4] = {};
+  uint32_t moved = 0;
+  struct Case {
+    const char* what;
+    DeviceHandle handle;
+    uint32_t pipe;
+    uint32_t direction;
+    uint8_t* buffer;
+    uint32_t length;
+    Status expected;
+  };
+  const Case cases[] = {
+      {"handle 0", 0, 1, kWrite, buf, 2, kInvalidHandle},
+      {"unknown handle", 0x2000, 1, kWrite, buf, 2, kInvalidHandle},
+      {"no such pipe", 0x1000, 4, kWrite, buf, 2, kNoSuchPipe},
+      {"pipe 0", 0x1000, 0, kWrite, buf, 2, kNoSuchPipe},
+      {"answer pipe written", 0x1000, 0x82, kWrite, buf, 2, kNoSuchPipe},
+      {"out pipe read", 0x1000, 2, kRead, buf, 2, kNoSuchPipe},
+      {"bad direction", 0x1000, 1, 7, buf, 2, kInvalidParameter},
+      {"null buffer", 0x1000, 1, kWrite, nullptr, 2, kInvalidParameter},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    moved = 99;
+    EXPECT_EQ(sim.transfer(c.handle, c.pipe, c.direction, 0, c.buffer, c.length, moved, nullptr, 30000), c.expected);
+    EXPECT_EQ(moved, 0u);
+  }
+  EXPECT_FALSE(sim.boardState(1).pinsWritten);
+  EXPECT_TRUE(sim.trace().empty());  // nothing reached the board
+
+  sim.setFaults(faultsWith([](Faults& f) { f.noPipes = true; }));
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kNoSuchPipe);
+}
+
+TEST_F(SimDriverTest, MovesPacketsToAndFromTheBoard) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  uint32_t moved = 0;
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}, &moved), kSuccess);
+  EXPECT_EQ(moved, 2u);
+  EXPECT_EQ(sim.boardState(1).pinLevel, 0xCE);
+
+  Bytes answer(2);
+  EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kTimeout);  // nothing asked yet
+  EXPECT_TRUE(answer.empty());
+
+  sim.setChipRegister(10, 0x05);
+  EXPECT_EQ(write(0x1000, kI2cPipe, {0x01, 0x5B, 0x0A}), kSuccess);
+  answer.assign(2, 0);
+  EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);
+  EXPECT_EQ(answer, (Bytes{0x00, 0x05}));
+
+  // Zero-length transfers with a null buffer are fine.
+  uint32_t none = 99;
+  EXPECT_EQ(sim.transfer(0x1000, kTimingPipe, kWrite, 0, nullptr, 0, none, nullptr, 30000), kSuccess);
+  EXPECT_EQ(none, 0u);
+  EXPECT_EQ(sim.transfer(0x1000, kAnswerPipe, kRead, 0, nullptr, 0, none, nullptr, 30000), kSuccess);
+}
+
+TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  run();
+  Faults faults;
+  faults.refusedPipes = {kPinsPipe};
+  faults.timeoutPipes = {kTimingPipe, kAnswerPipe};
+  faults.shortPipes = {{kI2cPipe, 3}};
+  sim.setFaults(faults);
+  EXPECT_EQ(sim.faults().refusedPipes, faults.refusedPipes);
+
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}), kStall);
+  EXPECT_EQ(write(0x1000, kTimingPipe, Bytes(44)), kTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+  EXPECT_FALSE(sim.boardState(1).pinsWritten);
+  EXPECT_FALSE(sim.boardState(1).timingWritten);
+
+  // A short write delivers the first bytes only: here a bare block write header.
+  uint32_t moved = 0;
+  EXPECT_EQ(write(0x1000, kI2cPipe, {0x00, 0x5A, 0x00, 0x12}, &moved), kSuccess);
+  EXPECT_EQ(moved, 3u);
+  EXPECT_EQ(sim.boardState(1).registers, kPowerOnRegisters);
+
+  Bytes answer(2);
+  EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kTimeout);
+  sim.setFaults(faultsWith([](Faults& f) { f.shortPipes = {{kAnswerPipe, 1}}; }));
+  answer.assign(2, 0);
+  EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);  // the error answer is still there
+  EXPECT_EQ(answer, Bytes{kStatusBadCommand});
+
+  EXPECT_EQ(write(0x1000, kI2cPipe, {0x17, 0x5B, 0x00}), kSuccess);
+  answer.assign(23, 0);
+  EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);
+  EXPECT_EQ(answer, Bytes{kStatusOk});
+  sim.clearFaults();
+  EXPECT_TRUE(sim.faults().shortPipes.empty());
+}
+
+TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
+  ASSERT_EQ(open(), kSuccess);
+  sim.plug();
+  sim.plug(0x1234, 0x0001);  // not offered: its packets cannot be sent
+  run();
+  write(0x1000, kPinsPipe, {0xFE, 0xE3});
+  write(0x1001, kPinsPipe, {0xFE, 0xE3});
+  sim.setFaults(faultsWith([](Faults& f) { f.refusedPipes = {kI2cPipe}; }));
+  write(0x1000, kI2cPipe, {0x01, 0x5B, 0x00});
+  Bytes answer(2);
+  read(0x1000, kAnswerPipe, answer);
+
+  const auto trace = sim.trace();
+  ASSERT_EQ(trace.size(), 3u);
+  EXPECT_EQ(trace[0].board, 1);
+  EXPECT_EQ(trace[0].pipe, 1u);
+  EXPECT_FALSE(trace[0].in);
+  EXPECT_EQ(trace[0].bytes, (Bytes{0xFE, 0xE3}));
+  EXPECT_EQ(trace[1].status, kStall);
+  EXPECT_TRUE(trace[1].bytes.empty());
+  EXPECT_TRUE(trace[2].in);
+  EXPECT_EQ(trace[2].status, kTimeout);
+  EXPECT_LE(trace[0].microsSinceStart, trace[2].microsSinceStart);
+  sim.clearTrace();
+  EXPECT_TRUE(sim.trace().empty());
+
+  for (std::size_t i = 0; i < SimDriver::kTraceLimit + 5; ++i) write(0x1000, kPinsPipe, {0xFE, 0xE3});
+  EXPECT_EQ(sim.trace().size(), SimDriver::kTraceLimit);
+}
+
+TEST_F(SimDriverTest, ChangesAreToldOnceThroughThePoster) {
+  int told = 0;
+  sim.onChanged = [&] { ++told; };
+  sim.plug();  // before init: nobody to tell
+  ASSERT_EQ(open(), kSuccess);
+  run();
+  const int afterOpen = told;
+  EXPECT_GE(afterOpen, 1);
+  sim.plug();
+  sim.setChipRegister(1, 2);
+  sim.setFaults({});
+  EXPECT_EQ(told, afterOpen);  // not on the caller's stack
+  run();
+  EXPECT_EQ(told, afterOpen + 1);  // three changes and board 2's acceptance, told once
+  sim.uninit(driverHandle);
+  sim.plug();
+  run();
+  EXPECT_EQ(told, afterOpen + 1);
+}
+
+TEST_F(SimDriverTest, SetChipRegisterIgnoresRegistersPastTheLast) {
+  sim.plug();
+  sim.setChipRegister(21, 0x01);
+  sim.setChipRegister(22, 0x02);
+  sim.setChipRegister(-1, 0x03);
+  auto expected = kPowerOnRegisters;
+  expected[21] = 0x01;
+  EXPECT_EQ(sim.boardState(1).registers, expected);
+  EXPECT_EQ(sim.boardState(7).registers, kPowerOnRegisters);  // no such board: a fresh one
+}
+
+TEST_F(SimDriverTest, UninitWaitsForACallbackRunningOnAnotherThread) {
+  std::atomic<bool> entered{false};
+  std::atomic<bool> finished{false};
+  decide = [&](DeviceHandle) {
+    entered = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    finished = true;
+    return true;
+  };
+  sim.plug();
+  ASSERT_EQ(open(), kSuccess);
+  std::thread forms([this] { run(); });
+  while (!entered) std::this_thread::yield();
+  sim.uninit(driverHandle);
+  EXPECT_TRUE(finished);
+  forms.join();
+}
+
+TEST_F(SimDriverTest, UninitInsideACallbackDoesNotWaitForItself) {
+  decide = [this](DeviceHandle) {
+    sim.uninit(driverHandle);
+    return true;
+  };
+  sim.plug();
+  ASSERT_EQ(open(), kSuccess);
+  run();
+  EXPECT_EQ(takeCalls().size(), 1u);
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // closed
+}
+
+TEST_F(SimDriverTest, BoardsPluggedFromManyThreadsStayConsistent) {
+  ASSERT_EQ(open(), kSuccess);
+  std::atomic<bool> stop{false};
+  auto churn = [&] {
+    for (int i = 0; i < 200; ++i) {
+      const int n = sim.plug();
+      if (i % 3 != 0) sim.unplug(n);
+    }
+  };
+  std::thread a(churn);
+  std::thread b(churn);
+  std::thread faults([&] {
+    while (!stop) {
+      sim.setFaults(faultsWith([](Faults& f) { f.shortPipes = {{kAnswerPipe, 1}}; }));
+      sim.clearFaults();
+    }
+  });
+  for (int i = 0; i < 2000; ++i) {
+    run();
+    const DeviceHandle h = 0x1000 + static_cast<DeviceHandle>(i % 64);
+    write(h, kI2cPipe, {0x01, 0x5B, 0x00});
+    Bytes answer(2);
+    read(h, kAnswerPipe, answer);
+  }
+  a.join();
+  b.join();
+  stop = true;
+  faults.join();
+  run();
+  // Every board still plugged in was offered once; every detach followed an attach.
+  std::set<std::string> attached;
+  for (const auto& call : calls) {
+    if (call.starts_with("attach ")) {
+      EXPECT_TRUE(attached.insert(call.substr(7)).second) << call;
+    } else {
+      EXPECT_TRUE(attached.contains(call.substr(7))) << call;
+    }
+  }
+  for (int n : sim.pluggedBoards()) EXPECT_TRUE(attached.contains(std::to_string(sim.handleOf(n))));
+  EXPECT_EQ(sim.pluggedBoards().size(), 134u);
+}
+
+}  // namespace
+}  // namespace glim::usb::sim
