@@ -1,0 +1,145 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "config/config_commands.h"
+#include "support/sim_program.h"
+
+namespace glim::testing {
+
+// A directory of its own for each test, removed afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device seed;
+    path_ = std::filesystem::temp_directory_path() / ("glimmora-config-" + std::to_string(seed()) +
+                                                     std::to_string(seed()));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& path() const { return path_; }
+  // Names of everything in the directory.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// Every control's state, by qualified name: what a view would show.
+using Snapshot = std::map<std::string, std::string>;
+
+inline void addState(Snapshot& into, const std::string& prefix, const forms::Form& form) {
+  for (const forms::Control* c : form.controls()) {
+    std::string state;
+    if (auto* box = dynamic_cast<const forms::TextBox*>(c)) state = box->text();
+    else if (auto* check = dynamic_cast<const forms::CheckBox*>(c)) state = std::to_string(check->value());
+    else if (auto* option = dynamic_cast<const forms::OptionButton*>(c)) state = option->value() ? "1" : "0";
+    else continue;
+    into[prefix + c->qualifiedName()] = state;
+  }
+}
+
+inline Snapshot snapshot(shell::MainForm& main) {
+  Snapshot s;
+  addState(s, "", main.form);
+  if (auto* regs = main.i2cWindow.existing()) addState(s, "Glimmora_i2c.", regs->form);
+  return s;
+}
+
+// The file the defaults make, written out line by line.
+inline std::string defaultFile() {
+  auto lines = [](std::initializer_list<const char*> texts) {
+    std::string out;
+    for (const char* t : texts) out += std::string(t) + "\r\n";
+    return out;
+  };
+  auto times = [](int n, const char* text) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += std::string(text) + "\r\n";
+    return out;
+  };
+  return lines({"//Glimmora Config File"}) +
+         lines({"0", "5", "0", "5", "250", "1", "5", "40", "0", "63"}) +  // cells 0..9
+         times(27, "255") +                                               // cells 10..36
+         lines({"0", "10", "20", "5", "5", "5"}) +                        // cells 37..42
+         lines({"1", "1"}) +                                              // SHUTb "1", 1D EN "Z"
+         lines({"5A", "FF", "00", "00", "B8"}) + times(6, "00") + lines({"4D", "B3"}) + times(3, "00") +
+         lines({"29"}) + times(6, "FF");
+}
+
+// Where line n (1-based) of a file starts, and how long it is.
+inline std::pair<std::size_t, std::size_t> lineSpan(const std::string& file, int n) {
+  std::size_t start = 0;
+  for (int i = 1; i < n; ++i) start = file.find("\r\n", start) + 2;
+  return {start, file.find("\r\n", start) - start};
+}
+inline std::string lineOf(const std::string& file, int n) {
+  const auto [start, length] = lineSpan(file, n);
+  return file.substr(start, length);
+}
+inline std::string withLine(std::string file, int n, const std::string& text) {
+  const auto [start, length] = lineSpan(file, n);
+  return file.replace(start, length, text);
+}
+
+// The program on the simulated board, with a directory for its files.
+class ConfigTest : public ::testing::Test {
+ protected:
+  shell::MainForm& main() { return sim.main(); }
+  config::ConfigCommands& config() { return sim.main().config; }
+
+  void save(const std::string& path) {
+    sim.ui.answers.push_back(path);
+    main().mFileSaveConfig.click();
+  }
+  void load(const std::string& path) {
+    sim.ui.answers.push_back(path);
+    main().mFileLoadConfig.click();
+  }
+  // The transfers as "pipe:length", in the order they happened.
+  std::vector<std::string> packetOrder() const {
+    std::vector<std::string> out;
+    for (const auto& t : sim.transfers) out.push_back(std::to_string(t.pipe) + ":" + std::to_string(t.bytes.size()));
+    return out;
+  }
+  void expectOnlyRefusal() {
+    ASSERT_EQ(sim.ui.boxes.size(), 1u);
+    EXPECT_EQ(sim.ui.boxes[0], (RecordingUi::Box{std::string(config::kNotConfigFile), "Error"}));
+  }
+
+  SimProgram sim;
+  TempDir dir;
+};
+
+}  // namespace glim::testing
