@@ -1,0 +1,292 @@
+#include "app/bindings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+namespace glim::app {
+
+using forms::ControlEvent;
+
+namespace {
+
+QString qText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A position in the core's text (bytes of UTF-8) as a position in the widget.
+int lineEditOffset(const std::string& text, std::size_t bytes) {
+  return static_cast<int>(qText(std::string_view(text).substr(0, std::min(bytes, text.size()))).size());
+}
+
+void showText(QLineEdit* edit, const forms::TextBox& box) {
+  const QString text = QString::fromStdString(box.text());
+  if (edit->text() == text) return;
+  const QSignalBlocker blocker(edit);
+  // While the user types, a corrected text keeps the caret where it was, as
+  // far as the new text allows; the program's own writes leave it at the end.
+  const bool editing = edit->hasFocus();
+  const int cursor = edit->cursorPosition();
+  edit->setText(text);
+  if (editing) edit->setCursorPosition(std::min(cursor, static_cast<int>(text.size())));
+}
+
+void showSelection(QLineEdit* edit, const forms::TextBox& box) {
+  if (edit->text() != QString::fromStdString(box.text())) return;
+  const int start = lineEditOffset(box.text(), box.selStart());
+  const int end = lineEditOffset(box.text(), box.selStart() + box.selLength());
+  if (end > start) {
+    edit->setSelection(start, end - start);
+  } else {
+    edit->setCursorPosition(start);
+  }
+}
+
+void placeCaret(QPlainTextEdit* pane, int position) {
+  QTextCursor cursor(pane->document());
+  cursor.setPosition(std::clamp(position, 0, pane->document()->characterCount() - 1));
+  pane->setTextCursor(cursor);
+  pane->ensureCursorVisible();
+}
+
+void caretToEnd(QPlainTextEdit* pane) { placeCaret(pane, pane->document()->characterCount() - 1); }
+
+// The caret of the core's log text, counted in the pane's characters.
+int logOffset(const forms::TextBox& box) {
+  LineEndConverter converter;
+  return static_cast<int>(converter.feed(std::string_view(box.text()).substr(0, box.selStart())).size());
+}
+
+void showCheck(QCheckBox* check, const forms::CheckBox& control) {
+  const QSignalBlocker blocker(check);
+  switch (control.value()) {
+    case forms::CheckBox::Checked:
+      check->setCheckState(Qt::Checked);
+      break;
+    case forms::CheckBox::Grayed:
+      check->setTristate(true);
+      check->setCheckState(Qt::PartiallyChecked);
+      break;
+    default:
+      check->setCheckState(Qt::Unchecked);
+      break;
+  }
+}
+
+void showOption(QRadioButton* radio, const forms::OptionButton& control) {
+  const QSignalBlocker blocker(radio);
+  radio->setChecked(control.value());
+}
+
+// A read-only pane would let Ctrl+X through to the window's "Exit" entry;
+// a text box with focus takes the cut key, whether it can cut or not.
+class CutKeyGuard : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cut)) {
+      event->accept();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+}  // namespace
+
+QString LineEndConverter::feed(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\n' && lastWasCr_) {
+      lastWasCr_ = false;
+      continue;
+    }
+    lastWasCr_ = c == '\r';
+    out.push_back(lastWasCr_ ? '\n' : c);
+  }
+  return QString::fromStdString(out);
+}
+
+Binder::Binder(forms::Dispatcher& dispatcher) : dispatcher_(dispatcher), context_(std::make_unique<QObject>()) {}
+
+Binder::~Binder() { release(); }
+
+void Binder::release() {
+  for (const auto& [control, id] : subscriptions_) control->unsubscribe(id);
+  subscriptions_.clear();
+  context_ = std::make_unique<QObject>();
+}
+
+void Binder::watch(forms::Control& control, forms::Control::Observer observer) {
+  subscriptions_.emplace_back(&control, control.subscribe(std::move(observer)));
+}
+
+void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
+  edit->setObjectName(QString::fromStdString(box.qualifiedName()));
+  edit->setText(QString::fromStdString(box.text()));
+  edit->setCursorPosition(0);
+  edit->setEnabled(box.enabled() && !box.locked);
+
+  watch(box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
+    if (!edit) return;
+    switch (event) {
+      case ControlEvent::Text:
+      case ControlEvent::Appended:
+        showText(edit, box);
+        break;
+      case ControlEvent::Selection:
+        showSelection(edit, box);
+        break;
+      case ControlEvent::Enabled:
+        edit->setEnabled(box.enabled() && !box.locked);
+        break;
+      default:
+        break;
+    }
+  });
+
+  // One user edit (a keystroke, a cut, a paste) is one change of the control.
+  // The text comes from the widget as it is now: nested handlers may already
+  // have rewritten the box by the time a queued or later slot would look.
+  QObject::connect(edit, &QLineEdit::textEdited, context(), [this, edit, &box] {
+    std::string text = edit->text().toStdString();
+    run([&] { box.setText(std::move(text)); });
+    showText(edit, box);
+  });
+}
+
+void Binder::bindLog(QPlainTextEdit* pane, forms::TextBox& box) {
+  pane->setObjectName(QString::fromStdString(box.qualifiedName()));
+  pane->setReadOnly(true);
+  pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  pane->setUndoRedoEnabled(false);
+  pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+  pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  pane->installEventFilter(new CutKeyGuard(pane));
+
+  auto converter = std::make_shared<LineEndConverter>();
+  pane->setPlainText(converter->feed(box.text()));
+  caretToEnd(pane);
+
+  watch(box, [pane = QPointer<QPlainTextEdit>(pane), &box, converter](ControlEvent event) {
+    if (!pane) return;
+    switch (event) {
+      case ControlEvent::Appended: {
+        // Only the new part goes into the document: the cost of an append does
+        // not grow with the length of the log.
+        QTextCursor end(pane->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(converter->feed(box.lastAppended()));
+        caretToEnd(pane);
+        break;
+      }
+      case ControlEvent::Text:
+        converter->reset();
+        pane->setPlainText(converter->feed(box.text()));
+        placeCaret(pane, logOffset(box));
+        break;
+      case ControlEvent::Selection:
+        placeCaret(pane, logOffset(box));
+        break;
+      case ControlEvent::Enabled:
+        pane->setEnabled(box.enabled());
+        break;
+      default:
+        break;
+    }
+  });
+}
+
+void Binder::bindButton(QPushButton* button, forms::CommandButton& control) {
+  button->setObjectName(QString::fromStdString(control.qualifiedName()));
+  button->setText(QString::fromStdString(control.caption()));
+  button->setEnabled(control.enabled());
+  button->setAutoDefault(false);
+  watch(control, [button = QPointer<QPushButton>(button), &control](ControlEvent event) {
+    if (!button) return;
+    if (event == ControlEvent::Caption) button->setText(QString::fromStdString(control.caption()));
+    if (event == ControlEvent::Enabled) button->setEnabled(control.enabled());
+  });
+  QObject::connect(button, &QPushButton::clicked, context(), [this, &control] { run([&] { control.click(); }); });
+}
+
+void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
+  check->setObjectName(QString::fromStdString(control.qualifiedName()));
+  check->setText(QString::fromStdString(control.caption()));
+  check->setEnabled(control.enabled());
+  showCheck(check, control);
+  watch(control, [check = QPointer<QCheckBox>(check), &control](ControlEvent event) {
+    if (!check) return;
+    if (event == ControlEvent::Value) showCheck(check, control);
+    if (event == ControlEvent::Caption) check->setText(QString::fromStdString(control.caption()));
+    if (event == ControlEvent::Enabled) check->setEnabled(control.enabled());
+  });
+  // The widget has already toggled itself; the core decides what it shows.
+  QObject::connect(check, &QCheckBox::clicked, context(), [this, check, &control] {
+    run([&] { control.userClick(); });
+    showCheck(check, control);
+  });
+}
+
+void Binder::bindOption(QRadioButton* radio, forms::OptionButton& control) {
+  radio->setObjectName(QString::fromStdString(control.qualifiedName()));
+  radio->setText(QString::fromStdString(control.caption()));
+  radio->setEnabled(control.enabled());
+  radio->setAutoExclusive(false);
+  showOption(radio, control);
+  watch(control, [radio = QPointer<QRadioButton>(radio), &control](ControlEvent event) {
+    if (!radio) return;
+    if (event == ControlEvent::Value) showOption(radio, control);
+    if (event == ControlEvent::Caption) radio->setText(QString::fromStdString(control.caption()));
+    if (event == ControlEvent::Enabled) radio->setEnabled(control.enabled());
+  });
+  QObject::connect(radio, &QRadioButton::clicked, context(), [this, radio, &control] {
+    run([&] { control.userClick(); });
+    showOption(radio, control);
+  });
+}
+
+void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {
+  action->setObjectName(QString::fromStdString(item.qualifiedName()));
+  action->setText(QString::fromStdString(item.caption()));
+  action->setShortcut(QKeySequence(QString::fromStdString(item.shortcut()), QKeySequence::PortableText));
+  action->setEnabled(item.enabled());
+  watch(item, [action = QPointer<QAction>(action), &item](ControlEvent event) {
+    if (!action) return;
+    if (event == ControlEvent::Caption) action->setText(QString::fromStdString(item.caption()));
+    if (event == ControlEvent::Enabled) action->setEnabled(item.enabled());
+  });
+  QObject::connect(action, &QAction::triggered, context(), [this, &item] { run([&] { item.click(); }); });
+}
+
+void Binder::bindLabel(QLabel* label, forms::Label& control) {
+  label->setObjectName(QString::fromStdString(control.qualifiedName()));
+  label->setText(QString::fromStdString(control.caption()));
+  watch(control, [label = QPointer<QLabel>(label), &control](ControlEvent event) {
+    if (label && event == ControlEvent::Caption) label->setText(QString::fromStdString(control.caption()));
+  });
+}
+
+void Binder::bindFrame(QGroupBox* frame, forms::Frame& control) {
+  frame->setObjectName(QString::fromStdString(control.qualifiedName()));
+  frame->setTitle(QString::fromStdString(control.caption()));
+  watch(control, [frame = QPointer<QGroupBox>(frame), &control](ControlEvent event) {
+    if (frame && event == ControlEvent::Caption) frame->setTitle(QString::fromStdString(control.caption()));
+  });
+}
+
+}  // namespace glim::app

@@ -1,0 +1,74 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "forms/control.h"
+#include "forms/dispatcher.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace glim::app {
+
+// Turns the core's CR LF line ends into the line feeds a Qt text document
+// uses. Keeps state across calls, so that a CR at the end of one append and
+// the LF at the start of the next still make one line break.
+class LineEndConverter {
+ public:
+  QString feed(std::string_view text);
+  void reset() { lastWasCr_ = false; }
+
+ private:
+  bool lastWasCr_ = false;
+};
+
+// Ties Qt widgets to the core's headless controls. Every user action goes
+// through the dispatcher as one handler; every change of a control, nested or
+// not, is shown at once by its observer. The binder owns the observer
+// subscriptions and the signal connections: release() (or destruction) cuts
+// them all, so it must happen before either side goes away.
+class Binder {
+ public:
+  explicit Binder(forms::Dispatcher& dispatcher);
+  ~Binder();
+  Binder(const Binder&) = delete;
+  Binder& operator=(const Binder&) = delete;
+
+  // A single-line box: one user edit is one change of the control.
+  void bindTextBox(QLineEdit* edit, forms::TextBox& box);
+  // The log pane: read-only for the user, appends insert only what was added.
+  void bindLog(QPlainTextEdit* pane, forms::TextBox& box);
+  void bindButton(QPushButton* button, forms::CommandButton& control);
+  void bindCheckBox(QCheckBox* check, forms::CheckBox& control);
+  // The core keeps the group exclusive; the radio button only shows it.
+  void bindOption(QRadioButton* radio, forms::OptionButton& control);
+  void bindMenuItem(QAction* action, forms::MenuItem& item);
+  void bindLabel(QLabel* label, forms::Label& control);
+  void bindFrame(QGroupBox* frame, forms::Frame& control);
+
+  // Runs a user action as one handler of the forms thread.
+  void run(const std::function<void()>& action) { dispatcher_.runHandler(action); }
+  void release();
+
+ private:
+  void watch(forms::Control& control, forms::Control::Observer observer);
+  QObject* context() { return context_.get(); }
+
+  forms::Dispatcher& dispatcher_;
+  std::vector<std::pair<forms::Control*, int>> subscriptions_;
+  // Context of every signal connection: deleting it disconnects them all.
+  std::unique_ptr<QObject> context_;
+};
+
+}  // namespace glim::app

@@ -1,0 +1,24 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+#include <functional>
+
+namespace glim::app {
+
+// Tells once, right after a widget's first paint has been handled, how long
+// it took since the probe's clock was started (for start-up measurements).
+class FirstPaintProbe : public QObject {
+ public:
+  using Report = std::function<void(qint64 nanosSinceStart)>;
+  FirstPaintProbe(QWidget* widget, const QElapsedTimer& clock, Report report);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QElapsedTimer clock_;
+  Report report_;
+  bool seen_ = false;
+};
+
+}  // namespace glim::app

@@ -1,0 +1,58 @@
+#include "app/qt_ui_host.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace glim::app {
+
+QStringList nameFiltersFrom(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString description = parts[i].trimmed();
+    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& p : patterns) p = p.trimmed();
+    patterns.removeAll(QString());
+    if (patterns.isEmpty()) continue;
+    const QString joined = patterns.join(QLatin1Char(' '));
+    if (description.isEmpty()) {
+      filters << joined;
+    } else if (description.contains(QLatin1Char('(')) && description.endsWith(QLatin1Char(')'))) {
+      // Qt reads the patterns from the parentheses; make them the real ones.
+      filters << description.left(description.lastIndexOf(QLatin1Char('('))).trimmed() + QStringLiteral(" (") +
+                     joined + QLatin1Char(')');
+    } else {
+      filters << description + QStringLiteral(" (") + joined + QLatin1Char(')');
+    }
+  }
+  return filters;
+}
+
+QString defaultSuffixFrom(const std::string& defaultExt) {
+  QString suffix = QString::fromStdString(defaultExt).trimmed();
+  while (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+  return suffix;
+}
+
+void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
+  const QString title = caption.empty() ? QString::fromLatin1(kApplicationName) : QString::fromStdString(caption);
+  QMessageBox box(QMessageBox::NoIcon, title, QString::fromStdString(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.exec();
+}
+
+std::optional<std::string> QtUiHost::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
+  QFileDialog dialog(QApplication::activeWindow());
+  const bool save = kind == forms::FileDialogKind::Save;
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(defaultSuffixFrom(setup.defaultExt));
+  const QStringList filters = nameFiltersFrom(setup.filter);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  if (!setup.fileName.empty()) dialog.selectFile(QString::fromStdString(setup.fileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst().toStdString();
+}
+
+}  // namespace glim::app

@@ -1,0 +1,29 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+#include "forms/ui_host.h"
+
+namespace glim::app {
+
+// The program's name, the title of message boxes that have none of their own.
+inline constexpr const char* kApplicationName = "Glimmora";
+
+// "Text File (*.txt) |*.txt | All Files (*.*)|*.*|" as Qt name filters:
+// "Text File (*.txt)", "All Files (*.*)". A description without its patterns
+// gets them appended; several patterns ("*.txt;*.cfg") are separated by spaces.
+QStringList nameFiltersFrom(const std::string& filter);
+
+// "txt" from ".txt" or "txt".
+QString defaultSuffixFrom(const std::string& defaultExt);
+
+// Message boxes and file dialogs as real Qt dialogs, modal to the active window.
+class QtUiHost : public forms::UiHost {
+ public:
+  void messageBox(const std::string& text, const std::string& caption) override;
+  std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
+};
+
+}  // namespace glim::app

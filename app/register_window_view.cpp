@@ -1,0 +1,147 @@
+#include "app/register_window_view.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "i2c/register_form.h"
+
+namespace glim::app {
+namespace {
+constexpr int kFontPixels = 11;
+constexpr int kValueBoxWidth = 44;
+}  // namespace
+
+RegisterWindowView::RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher)
+    : QWidget(nullptr, Qt::Window), form_(&form), binder_(dispatcher) {
+  setObjectName(QString::fromStdString(form.form.name()));
+  setWindowTitle(QString::fromStdString(form.form.caption()));
+  setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
+  // Modeless and independent: closing it never ends the program.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  QFont small = font();
+  small.setPixelSize(kFontPixels);
+  setFont(small);
+  build();
+}
+
+RegisterWindowView::~RegisterWindowView() { detach(); }
+
+void RegisterWindowView::build() {
+  i2c::RegisterForm& f = *form_;
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(8, 8, 8, 8);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(2);
+
+  auto label = [this](forms::Label& control) {
+    auto* l = new QLabel(this);
+    binder_.bindLabel(l, control);
+    return l;
+  };
+  auto box = [this](forms::TextBox& control) {
+    auto* edit = new QLineEdit(this);
+    edit->setFixedWidth(kValueBoxWidth);
+    binder_.bindTextBox(edit, control);
+    return edit;
+  };
+  auto button = [this](forms::CommandButton& control) {
+    auto* b = new QPushButton(this);
+    binder_.bindButton(b, control);
+    return b;
+  };
+
+  // Created row by row, so that Tab follows the rows.
+  const int registers = f.tbI2Creg.size();
+  grid->addWidget(label(f.Label1[registers]), 0, 0);
+  grid->addWidget(box(f.tbI2Caddr), 0, 1);
+  for (int i = 0; i < registers; ++i) {
+    const int row = i + 1;
+    grid->addWidget(label(f.Label1[i]), row, 0);
+    grid->addWidget(box(f.tbI2Creg[i]), row, 1);
+    grid->addWidget(button(f.cbWritei2c[i]), row, 2);
+    grid->addWidget(box(f.tbI2Cregread[i]), row, 3);
+    grid->addWidget(button(f.cbReadi2c[i]), row, 4);
+    grid->addWidget(button(f.cbCopyi2c[i]), row, 5);
+  }
+  const int bottom = registers + 1;
+  grid->setRowMinimumHeight(bottom, 30);
+  grid->addWidget(button(f.cbClose), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
+  grid->addWidget(button(f.cbWriteall), bottom, 2, Qt::AlignBottom);
+  grid->addWidget(button(f.cbReadall), bottom, 4, Qt::AlignBottom);
+  grid->addWidget(button(f.cbCopyall), bottom, 5, Qt::AlignBottom);
+  grid->setColumnStretch(0, 1);
+}
+
+void RegisterWindowView::detach() {
+  binder_.release();
+  form_ = nullptr;
+}
+
+void RegisterWindowView::closeEvent(QCloseEvent* event) {
+  // The close box closes the form as "Close" does; the form's unloading then
+  // hides and deletes this view. Until it does, the view stays as it is.
+  event->ignore();
+  if (form_ == nullptr) {
+    event->accept();
+    return;
+  }
+  i2c::RegisterForm* form = form_;
+  binder_.run([form] { form->cbClose_Click(); });
+  if (form_ == nullptr) event->accept();
+}
+
+RegisterWindowFollower::RegisterWindowFollower(i2c::RegisterWindow& window, forms::Dispatcher& dispatcher)
+    : window_(window), dispatcher_(dispatcher) {
+  i2c::RegisterWindow::Observer observer;
+  observer.created = [this](i2c::RegisterForm& form) { ensureView(&form); };
+  observer.destroying = [this](i2c::RegisterForm& form) {
+    if (view_ && view_->form() == &form) dropView();
+  };
+  observer.shownChanged = [this](bool shown) { showView(shown); };
+  observer_ = window_.subscribe(std::move(observer));
+  // A form that exists already (created before the window was built).
+  if (i2c::RegisterForm* form = window_.existing()) {
+    ensureView(form);
+    showView(window_.state() == i2c::RegisterWindow::State::Shown);
+  }
+}
+
+RegisterWindowFollower::~RegisterWindowFollower() {
+  window_.unsubscribe(observer_);
+  delete view_.data();
+}
+
+RegisterWindowView* RegisterWindowFollower::ensureView(i2c::RegisterForm* form) {
+  if (view_ && view_->form() != form) dropView();
+  if (!view_ && form != nullptr) view_ = new RegisterWindowView(*form, dispatcher_);
+  return view_;
+}
+
+void RegisterWindowFollower::showView(bool shown) {
+  RegisterWindowView* view = shown ? ensureView(window_.existing()) : view_.data();
+  if (view == nullptr) return;
+  if (!shown) {
+    view->hide();
+    return;
+  }
+  view->show();
+  view->raise();
+  view->activateWindow();
+}
+
+void RegisterWindowFollower::dropView() {
+  // Possibly inside one of the view's own button clicks: cut its ties to the
+  // form now, delete it once that click is over.
+  RegisterWindowView* view = view_;
+  view_.clear();
+  view->detach();
+  view->hide();
+  view->deleteLater();
+}
+
+}  // namespace glim::app

@@ -1,0 +1,59 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+#include "app/bindings.h"
+
+namespace glim::i2c {
+class RegisterForm;
+class RegisterWindow;
+}  // namespace glim::i2c
+
+namespace glim::app {
+
+// The register window `Glimmora_i2c`: a top-level window of its own, with no
+// owner, that shows the core's register form. It holds no state: closing it
+// unloads the form, and the form's unloading destroys it.
+class RegisterWindowView : public QWidget {
+ public:
+  RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher);
+  ~RegisterWindowView() override;
+
+  // Null once the form is going away.
+  i2c::RegisterForm* form() const { return form_; }
+  // Cuts every tie to the form (it is about to be destroyed).
+  void detach();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void build();
+
+  i2c::RegisterForm* form_;
+  Binder binder_;
+};
+
+// Keeps a view for the core's register window: created with the form, shown
+// and hidden with it, deleted when the form is destroyed.
+class RegisterWindowFollower {
+ public:
+  RegisterWindowFollower(i2c::RegisterWindow& window, forms::Dispatcher& dispatcher);
+  ~RegisterWindowFollower();
+  RegisterWindowFollower(const RegisterWindowFollower&) = delete;
+  RegisterWindowFollower& operator=(const RegisterWindowFollower&) = delete;
+
+  RegisterWindowView* view() const { return view_; }
+
+ private:
+  RegisterWindowView* ensureView(i2c::RegisterForm* form);
+  void showView(bool shown);
+  void dropView();
+
+  i2c::RegisterWindow& window_;
+  forms::Dispatcher& dispatcher_;
+  QPointer<RegisterWindowView> view_;
+  int observer_ = 0;
+};
+
+}  // namespace glim::app
