@@ -1,0 +1,92 @@
+#include "usb/libusb/libusb_driver.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "usb/libusb/session.h"
+
+namespace glim::usb::libusb {
+
+struct LibusbDriver::Impl {
+  explicit Impl(LibusbOptions o) : options(o) {}
+
+  // The open session, shared with calls in progress so that it outlives them.
+  std::shared_ptr<Session> current() {
+    std::lock_guard lock(mutex);
+    return session;
+  }
+
+  LibusbOptions options;
+  std::mutex mutex;
+  std::shared_ptr<Session> session;
+  uint32_t driverHandle = 0;
+  uint32_t lastDriverHandle = 0;
+  // Device handles are never reused, not even across connections, so a stale
+  // handle can never reach another board.
+  std::atomic<DeviceHandle> nextDeviceHandle{1};
+};
+
+LibusbDriver::LibusbDriver() : LibusbDriver(LibusbOptions{}) {}
+
+LibusbDriver::LibusbDriver(LibusbOptions options) : impl_(std::make_unique<Impl>(options)) {}
+
+LibusbDriver::~LibusbDriver() {
+  std::shared_ptr<Session> session;
+  {
+    std::lock_guard lock(impl_->mutex);
+    session = std::move(impl_->session);
+  }
+  if (session) session->close();
+}
+
+Status LibusbDriver::init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) {
+  std::lock_guard lock(impl_->mutex);
+  if (impl_->session) return kAlreadyOpen;
+  if (!post) return kInvalidParameter;
+  auto session = std::make_shared<Session>(impl_->options, match, events, std::move(post), impl_->nextDeviceHandle);
+  const Status status = session->open();
+  if (status != kSuccess) {
+    session->close();
+    return status;
+  }
+  impl_->session = std::move(session);
+  impl_->driverHandle = ++impl_->lastDriverHandle;
+  driverHandle = impl_->driverHandle;
+  return kSuccess;
+}
+
+Status LibusbDriver::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) {
+  const auto session = impl_->current();
+  return session ? session->setInterface(device, interfaceNumber, alternateSetting) : kNotOpen;
+}
+
+Status LibusbDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
+  const auto session = impl_->current();
+  return session ? session->getDeviceInfo(device, info) : kNotOpen;
+}
+
+Status LibusbDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t, uint8_t* buffer,
+                              uint32_t length, uint32_t& transferred, const uint8_t*, uint32_t timeoutMs) {
+  transferred = 0;
+  const auto session = impl_->current();
+  if (!session) return kNotOpen;
+  return session->transfer(device, pipe, direction, buffer, length, transferred, timeoutMs);
+}
+
+void LibusbDriver::uninit(uint32_t driverHandle) {
+  std::shared_ptr<Session> session;
+  {
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->session || driverHandle != impl_->driverHandle) return;
+    session = std::move(impl_->session);
+    impl_->driverHandle = 0;
+  }
+  session->close();
+}
+
+bool LibusbDriver::polling() const {
+  const auto session = impl_->current();
+  return session && session->polling();
+}
+
+}  // namespace glim::usb::libusb

@@ -1,0 +1,50 @@
+#pragma once
+#include <chrono>
+#include <memory>
+
+#include "usb/driver.h"
+
+namespace glim::usb::libusb {
+
+struct LibusbOptions {
+  // Find boards by listing the bus every `pollInterval` instead of by hot-plug
+  // events. Chosen by itself where libusb has no hot-plug support (Windows
+  // before libusb 1.0.30).
+  bool pollForBoards = false;
+  std::chrono::milliseconds pollInterval{1000};
+};
+
+// Real boards through libusb-1.0. Each open connection has its own libusb
+// context and event thread; boards that match are found by hot-plug events
+// (boards already present included) or by polling, opened with interface 0
+// claimed, and offered through the attach callback in a task handed to the
+// Poster. The pipe number is the endpoint address; transfers are bulk or
+// interrupt as the endpoint says.
+//
+// uninit() (and the destructor) deregisters, stops the event thread, closes
+// every board and exits the context; no callback runs after it returns. It
+// must not be called from inside the attach or detach callback.
+class LibusbDriver final : public Driver {
+ public:
+  LibusbDriver();
+  explicit LibusbDriver(LibusbOptions options);
+  ~LibusbDriver() override;
+  LibusbDriver(const LibusbDriver&) = delete;
+  LibusbDriver& operator=(const LibusbDriver&) = delete;
+
+  Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) override;
+  Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
+  Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
+  Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
+                  uint32_t length, uint32_t& transferred, const uint8_t* setupPacket, uint32_t timeoutMs) override;
+  void uninit(uint32_t driverHandle) override;
+
+  // Whether the open connection finds boards by polling (false when closed).
+  bool polling() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace glim::usb::libusb
