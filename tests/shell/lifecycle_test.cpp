@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "shell_fixture.h"
+
+namespace glim::testing {
+namespace {
+
+using i2c::RegisterWindow;
+
+TEST_F(ShellTest, CreationSetsTheMatchValuesAndWritesNothing) {
+  EXPECT_EQ(link().DeviceVendorId, usb::kBoardVendorId);
+  EXPECT_EQ(link().DeviceProductId, 0x200B);
+  EXPECT_EQ(link().DeviceContext.InterfaceNumber, 0);
+  EXPECT_EQ(link().DeviceContext.AlternateSetting, 0);
+  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0u);
+  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_EQ(driver->inits, 0);
+  EXPECT_EQ(log(), "");
+}
+
+TEST_F(ShellTest, FirstActivationStartsTheDriverAfterTheStartLine) {
+  plug();  // already plugged in: offered only once the driver is open
+  EXPECT_EQ(log(), "");
+  activate();
+  EXPECT_EQ(log(), kStartLines + attachLines(0x1000) + kAccepted);
+  EXPECT_EQ(driver->inits, 1);
+  EXPECT_EQ(driver->lastMatch.vendorId, usb::kBoardVendorId);
+  EXPECT_EQ(driver->lastMatch.productId, 0x200B);
+  EXPECT_EQ(driver->lastMatch.deviceClass, 0);
+  EXPECT_EQ(driver->lastMatch.interfaceClass, 0);
+  EXPECT_EQ(link().EventTable.userData, &link().DeviceContext);
+  EXPECT_FALSE(link().EventTable.power);
+  EXPECT_EQ(link().DriverStatus, usb::kSuccess);
+}
+
+TEST_F(ShellTest, LaterActivationsDoNothing) {
+  activate();
+  main().cbShowi2c_Click();
+  activate();  // back from the register window
+  activate();
+  EXPECT_EQ(log(), kStartLines);
+  EXPECT_EQ(driver->inits, 1);
+}
+
+TEST_F(ShellTest, FailedDriverStartIsLoggedOnceAndTheWindowStaysUsable) {
+  driver->failInit = usb::kNoRealBoards;
+  activate();
+  EXPECT_EQ(log(), std::string(kStartLines) + "Form_Activate(): Failed to initialize USB driver: error &H20000013\r\n(" +
+                       usb::statusText(usb::kNoRealBoards) + ")\r\n");
+  EXPECT_EQ(link().DriverStatus, usb::kNoRealBoards);
+
+  activate();  // not retried
+  plug();      // nobody listens
+  EXPECT_EQ(driver->inits, 1);
+  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_FALSE(link().requireDevice());
+  EXPECT_EQ(ui.boxes, (std::vector<RecordingUi::Box>{{"USB Device not connected!", ""}}));
+
+  main().cbQuit_Click();
+  EXPECT_EQ(driver->uninits, 0);  // nothing was opened
+  EXPECT_TRUE(main().unloaded());
+}
+
+// "Quit", "E&xit" and the window's own close box end the program alike.
+enum class Ending { Quit, Exit, CloseBox };
+
+class EndingTest : public ShellTest, public ::testing::WithParamInterface<Ending> {
+ protected:
+  void end() {
+    switch (GetParam()) {
+      case Ending::Quit: main().cbQuit.click(); break;
+      case Ending::Exit: main().nMenuFileExit.click(); break;
+      case Ending::CloseBox: main().closeBox(); break;
+    }
+  }
+};
+
+TEST_P(EndingTest, ClosesBothWindowsAndTheDriverOnce) {
+  int uninits = 0;
+  driver->onUninit = [&] { ++uninits; };
+  int unloadedTold = 0;
+  main().onUnloaded = [&] { ++unloadedTold; };
+  activate();
+  plug();
+  main().cbShowi2c_Click();
+  ASSERT_EQ(main().i2cWindow.state(), RegisterWindow::State::Shown);
+
+  end();
+  EXPECT_EQ(main().i2cWindow.state(), RegisterWindow::State::NotLoaded);
+  EXPECT_TRUE(main().unloaded());
+  EXPECT_EQ(uninits, 1);
+  EXPECT_EQ(unloadedTold, 1);
+
+  // Nothing more reaches the log once the driver is closed.
+  const std::string before = log();
+  unplug(1);
+  plug();
+  EXPECT_EQ(log(), before);
+
+  end();  // a second request finds the window gone
+  program.reset();
+  EXPECT_EQ(uninits, 1);
+  EXPECT_EQ(unloadedTold, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, EndingTest, ::testing::Values(Ending::Quit, Ending::Exit, Ending::CloseBox));
+
+TEST_F(ShellTest, AWindowNeverActivatedClosesNoDriver) {
+  main().cbQuit_Click();
+  EXPECT_EQ(driver->uninits, 0);
+}
+
+TEST_F(ShellTest, AProgramThatEndsWithoutUnloadStillClosesTheDriver) {
+  int uninits = 0;
+  driver->onUninit = [&] { ++uninits; };
+  activate();
+  program.reset();
+  EXPECT_EQ(uninits, 1);
+}
+
+}  // namespace
+}  // namespace glim::testing
