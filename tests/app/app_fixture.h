@@ -1,0 +1,54 @@
+#pragma once
+#include <QApplication>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+
+#include "app/main_window.h"
+#include "support/sim_program.h"
+
+namespace glim::testing {
+
+// The whole program on the simulated layer with its real main window: the
+// window is built but neither shown nor activated, so nothing has run yet.
+class AppFixture {
+ public:
+  AppFixture() : window(std::make_unique<app::MainWindow>(*sim.program)) {}
+
+  shell::MainForm& main() { return sim.main(); }
+
+  // Shown and active (shortcuts fire only in the active window); the first
+  // activation has started the driver.
+  bool showActive() {
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window.get());
+  }
+
+  template <typename W = QWidget>
+  W* find(const char* name) const {
+    return window->findChild<W*>(QString::fromLatin1(name));
+  }
+
+  // Every line edit shows exactly its control's text.
+  QString firstStaleBox() const {
+    for (forms::Control* control : sim.program->main.form.controls()) {
+      auto* box = dynamic_cast<forms::TextBox*>(control);
+      if (box == nullptr || box->multiLine) continue;
+      auto* edit = window->findChild<QLineEdit*>(QString::fromStdString(box->qualifiedName()));
+      if (edit == nullptr) return QString::fromStdString(box->qualifiedName()) + QStringLiteral(" has no widget");
+      if (edit->text().toStdString() != box->text()) return QString::fromStdString(box->qualifiedName());
+    }
+    return {};
+  }
+
+  SimProgram sim{false};
+  std::unique_ptr<app::MainWindow> window;  // after sim: goes before the program
+};
+
+// Without any font Qt draws boxes and says nothing.
+inline bool fontsAvailable() { return !QFontInfo(QApplication::font()).family().isEmpty(); }
+
+}  // namespace glim::testing

@@ -1,0 +1,117 @@
+// The log pane: what the core appends appears as lines, only the new part is
+// inserted, and the caret ends at the very end after every append.
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <memory>
+#include <thread>
+
+#include "app/app_fixture.h"
+#include "app/bindings.h"
+
+using glim::app::LineEndConverter;
+using glim::testing::AppFixture;
+
+class LogPaneTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+  QPlainTextEdit* pane() const { return f->find<QPlainTextEdit>("txtLog"); }
+  glim::forms::Log& log() { return f->main().log; }
+  bool caretAtEnd() const {
+    const QTextCursor c = pane()->textCursor();
+    return !c.hasSelection() && c.position() == pane()->document()->characterCount() - 1;
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  void init() {
+    f = std::make_unique<AppFixture>();
+    QVERIFY(f->showActive());
+  }
+  void cleanup() { f.reset(); }
+
+  void lineEnds_data() {
+    QTest::addColumn<QStringList>("chunks");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("CR LF") << QStringList{"a\r\nb\r\n"} << "a\nb\n";
+    QTest::newRow("CR LF split over two appends") << QStringList{"a\r", "\nb"} << "a\nb";
+    QTest::newRow("lone CR and lone LF") << QStringList{"a\rb\nc"} << "a\nb\nc";
+    QTest::newRow("CR CR LF") << QStringList{"a\r\r\nb"} << "a\n\nb";
+    QTest::newRow("empty") << QStringList{"", ""} << "";
+  }
+  void lineEnds() {
+    QFETCH(QStringList, chunks);
+    QFETCH(QString, shown);
+    LineEndConverter converter;
+    QString out;
+    for (const QString& chunk : chunks) out += converter.feed(chunk.toStdString());
+    QCOMPARE(out, shown);
+  }
+
+  // An entry ending in CR LF written through logError is followed by an empty line.
+  void entriesShowAsLines() {
+    f->main().cmdClearLog.click();
+    log().logError("first\r\n");
+    log().logMessage("second");
+    QCOMPARE(pane()->toPlainText(), QStringLiteral("first\n\nsecond\n"));
+    QCOMPARE(pane()->document()->blockCount(), 4);
+    QVERIFY(caretAtEnd());
+  }
+
+  // Each append inserts only its own text at the end, and the caret follows
+  // it even when the user had put it elsewhere or selected text.
+  void appendsInsertOnlyTheNewPart() {
+    QList<QList<int>> changes;
+    connect(pane()->document(), &QTextDocument::contentsChange, this,
+            [&](int from, int removed, int added) { changes << QList<int>{from, removed, added}; });
+    for (int i = 0; i < 3; ++i) {
+      pane()->selectAll();
+      const int before = pane()->document()->characterCount() - 1;
+      changes.clear();
+      log().logMessage("entry");
+      QCOMPARE(changes.size(), 1);
+      QCOMPARE(changes[0], (QList<int>{before, 0, 6}));
+      QVERIFY(caretAtEnd());
+    }
+    // Moved by the user to the start: the next append still ends at the end.
+    QTextCursor start(pane()->document());
+    pane()->setTextCursor(start);
+    log().logText("x", "");
+    QVERIFY(caretAtEnd());
+  }
+
+  // The pane holds the core's log line for line, however it was written.
+  void paneMatchesTheCore() {
+    log().logText("a\r", "");
+    log().logText("\nb", "\r\n");
+    log().logError("c\r\n(d)");
+    LineEndConverter converter;
+    QCOMPARE(pane()->toPlainText(), converter.feed(f->sim.log()));
+  }
+
+  void clearLogEmptiesThePane() {
+    log().logMessage("old");
+    QTest::mouseClick(f->find<QPushButton>("cmdClearLog"), Qt::LeftButton);
+    QCOMPARE(pane()->toPlainText(), QString());
+    log().logMessage("new");
+    QCOMPARE(pane()->document()->firstBlock().text(), QStringLiteral("new"));
+    QVERIFY(caretAtEnd());
+  }
+
+  // A board plugged in from another thread reaches the log through the event
+  // loop, on the GUI thread.
+  void attachFromAnotherThreadArrivesInTheLog() {
+    std::thread plugger([this] { f->sim.sim->plug(); });
+    plugger.join();
+    QTRY_VERIFY(pane()->toPlainText().contains(QStringLiteral("DeviceAttach: Accepting control of the device")));
+    QVERIFY(f->main().link.DeviceConnected != 0);
+    QVERIFY(caretAtEnd());
+  }
+};
+
+QTEST_MAIN(LogPaneTest)
+#include "log_pane_test.moc"

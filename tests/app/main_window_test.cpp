@@ -1,0 +1,341 @@
+// The main window as the user meets it: caption, menu, places of the panels,
+// the texts shown before anything runs, and what keys and clicks do.
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+#include <set>
+
+#include "app/main_layout.h"
+#include "app/register_window_view.h"
+#include "app/app_fixture.h"
+
+using glim::testing::AppFixture;
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+
+  // Where a control's widget lies in the window's client area.
+  QRect placeOf(const QWidget* w) const {
+    return QRect(w->mapTo(f->window->centralWidget(), QPoint(0, 0)), w->size());
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  void init() { f = std::make_unique<AppFixture>(); }
+  void cleanup() { f.reset(); }
+
+  void captionIconAndInitialSize() {
+    QCOMPARE(f->window->windowTitle(), QStringLiteral("Glimmora QXB40218 USB Interface"));
+    QVERIFY(!f->window->windowIcon().isNull());
+    QVERIFY(f->showActive());
+    QCOMPARE(f->window->centralWidget()->size(), QSize(408, 360));
+    // Centred on the screen, and resizable.
+    const QPoint screenCentre = f->window->screen()->availableGeometry().center();
+    QVERIFY((f->window->geometry().center() - screenCentre).manhattanLength() <= 4);
+    QVERIFY(f->window->minimumSize().width() < 408 && f->window->maximumSize().width() > 2000);
+  }
+
+  void menuEntriesAndShortcuts() {
+    const QList<QAction*> menus = f->window->menuBar()->actions();
+    QCOMPARE(menus.size(), 1);
+    QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
+    QStringList entries;
+    QStringList keys;
+    for (QAction* a : menus[0]->menu()->actions()) {
+      if (a->isSeparator()) continue;
+      entries << a->objectName() + QLatin1Char('=') + a->text();
+      keys << a->shortcut().toString(QKeySequence::PortableText);
+    }
+    QCOMPARE(entries, (QStringList{"mFileSaveConfig=Save Configuration", "mFileLoadConfig=Load Configuration",
+                                   "nMenuFileExit=E&xit"}));
+    QCOMPARE(keys, (QStringList{"Ctrl+S", "Ctrl+L", "Ctrl+X"}));
+  }
+
+  // Every control of the form has a widget; the main panel's lie inside the
+  // initial client area, the divider and log panels' outside it.
+  void panelsAndClientArea() {
+    const std::set<std::string> divider = {"tbCPLDdata(0)", "tbCPLDdata(2)", "tbCPLDdata(4)", "tbCPLDdata(6)",
+                                           "tbCPLDdata(7)", "tbCPLDdata(8)", "tbCPLDdata(9)", "tbCPLDdata(37)",
+                                           "tbSTVtc",       "tbSCLKdiv"};
+    const std::set<std::string> log = {"cmdClearLog", "lblLog", "txtLog"};
+    const QRect client(QPoint(0, 0), QSize(408, 360));
+    int placed = 0;
+    for (glim::forms::Control* control : f->main().form.controls()) {
+      const std::string name = control->qualifiedName();
+      if (control->kind() == glim::forms::ControlKind::MenuItem) continue;
+      auto* w = f->window->findChild<QWidget*>(QString::fromStdString(name));
+      QVERIFY2(w != nullptr, name.c_str());
+      const QRect place = placeOf(w);
+      if (divider.count(name) != 0) {
+        QVERIFY2(place.left() >= glim::app::kDividerPanelX && place.left() >= client.width(), name.c_str());
+      } else if (log.count(name) != 0) {
+        QVERIFY2(place.top() >= glim::app::kLogPanelY && place.top() >= client.height(), name.c_str());
+      } else {
+        QVERIFY2(client.contains(place), name.c_str());
+      }
+      ++placed;
+    }
+    QCOMPARE(placed, 43 + 12 + 4 + 2 + 3 + 2 + 3 + 3 + 2);  // cells, fields, checks, frames, options, buttons, log
+    QCOMPARE(glim::app::kDividerPanelX, 632);
+    QCOMPARE(glim::app::kLogPanelY, 776);
+    // Enlarged to the content, the window shows all three panels.
+    QVERIFY(f->window->content()->width() > glim::app::kDividerPanelX + 200);
+    QVERIFY(f->window->content()->height() > glim::app::kLogPanelY + 200);
+  }
+
+  // No caption is cut off: each label's text fits its place.
+  void captionsFit() {
+    for (QLabel* label : f->window->content()->findChildren<QLabel*>()) {
+      const int needed = label->fontMetrics().horizontalAdvance(label->text());
+      QVERIFY2(needed <= label->width(), qPrintable(label->text()));
+    }
+    for (QAbstractButton* button : f->window->content()->findChildren<QAbstractButton*>()) {
+      QString text = button->text();
+      text.remove(QLatin1Char('&'));
+      const int indicator = qobject_cast<QPushButton*>(button) != nullptr ? 8 : 20;
+      QVERIFY2(button->fontMetrics().horizontalAdvance(text) + indicator <= button->width(), qPrintable(text));
+    }
+  }
+
+  void defaultsBeforeAnyHandler_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    const std::pair<const char*, const char*> fields[] = {
+        {"tbSICclkfreqdes", "50000"},   {"tbSICclkfreqact", "50000.0"}, {"tbPWMIclkfreqdes", "50000"},
+        {"tbPWMIclkfreqact", "50000.0"}, {"tbPWMIpw", "100"},           {"tbSTVpw", "2.560"},
+        {"tbSTVtc", "1320"},            {"tbSCLKdiv", "63"},            {"tbSTVfreqdes", "295.928"},
+        {"tbSTVfreqact", "295.928"},    {"tbSCLKfreqdes", "390.625"},   {"tbSCLKfreqact", "390.625"}};
+    for (const auto& [name, text] : fields) QTest::newRow(name) << name << text;
+    const char* cells[43] = {"0",   "5",   "0",   "5",   "250", "1",   "5",   "40",  "0",   "63",  "255",
+                             "255", "255", "255", "255", "255", "255", "255", "255", "255", "255", "255",
+                             "255", "255", "255", "255", "255", "255", "255", "255", "255", "255", "255",
+                             "255", "255", "255", "255", "0",   "10",  "20",  "5",   "5",   "5"};
+    for (int i = 0; i < 43; ++i) {
+      const QString name = QStringLiteral("tbCPLDdata(%1)").arg(i);
+      QTest::newRow(qPrintable(name)) << name << cells[i];
+    }
+    const std::pair<const char*, const char*> captions[] = {
+        {"cbCopysic", "Copy SIC"},  {"cbCopyser", "Copy"},     {"cbShowi2c", "Show i2c"},
+        {"cbWritesettings", "Write Settings"}, {"cbQuit", "Quit"}, {"cmdClearLog", "Clear L&og"},
+        {"cbCtrl(0)", "STV Enable"}, {"cbCtrl(1)", "PWMI Enable"}, {"cbCtrl(2)", "SIC Enable"},
+        {"cbCtrl(3)", "Serial Enable"}, {"ob1Den(2)", "1"},   {"ob1Den(1)", "Z"},
+        {"ob1Den(0)", "0"},         {"obShutb(1)", "1"},       {"obShutb(0)", "0"},
+        {"lblLog", "Log:"},         {"fr1Den", "1D EN"},       {"frShutb", "SHUTb"},
+        {"txtLog", ""}};
+    for (const auto& [name, text] : captions) QTest::newRow(name) << name << text;
+  }
+  void defaultsBeforeAnyHandler() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QWidget* w = f->window->findChild<QWidget*>(name);
+    QVERIFY(w != nullptr);
+    QString shown;
+    if (auto* e = qobject_cast<QLineEdit*>(w)) shown = e->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) shown = b->text();
+    if (auto* l = qobject_cast<QLabel*>(w)) shown = l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) shown = g->title();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w)) shown = p->toPlainText();
+    QCOMPARE(shown, text);
+  }
+
+  void defaultChoicesAndTheirOrder() {
+    const bool checked[] = {true, false, false, true};
+    for (int i = 0; i < 4; ++i) {
+      auto* box = f->find<QCheckBox>(qPrintable(QStringLiteral("cbCtrl(%1)").arg(i)));
+      QCOMPARE(box->isChecked(), checked[i]);
+      if (i > 0) QVERIFY(box->y() > f->find<QCheckBox>(qPrintable(QStringLiteral("cbCtrl(%1)").arg(i - 1)))->y());
+    }
+    // Left to right: 1D EN "1", "Z", "0"; SHUTb "1", "0"; one selected in each.
+    const char* order[] = {"ob1Den(2)", "ob1Den(1)", "ob1Den(0)"};
+    for (int i = 1; i < 3; ++i) QVERIFY(f->find(order[i])->x() > f->find(order[i - 1])->x());
+    QVERIFY(f->find("obShutb(0)")->x() > f->find("obShutb(1)")->x());
+    QVERIFY(f->find<QRadioButton>("ob1Den(1)")->isChecked());
+    QVERIFY(!f->find<QRadioButton>("ob1Den(0)")->isChecked() && !f->find<QRadioButton>("ob1Den(2)")->isChecked());
+    QVERIFY(f->find<QRadioButton>("obShutb(1)")->isChecked() && !f->find<QRadioButton>("obShutb(0)")->isChecked());
+    QCOMPARE(f->find<QRadioButton>("ob1Den(1)")->parentWidget()->objectName(), QStringLiteral("fr1Den"));
+    QCOMPARE(f->find<QRadioButton>("obShutb(0)")->parentWidget()->objectName(), QStringLiteral("frShutb"));
+  }
+
+  // Display fields cannot be edited; the program still writes them.
+  void actualFieldsAreDisplaysOnly() {
+    for (const char* name : {"tbSICclkfreqact", "tbPWMIclkfreqact", "tbPWMIpw", "tbSTVpw", "tbSTVfreqact",
+                             "tbSCLKfreqact"}) {
+      QVERIFY2(!f->find(name)->isEnabled(), name);
+    }
+    for (const char* name : {"tbSTVtc", "tbSCLKdiv", "tbCPLDdata(0)", "tbSCLKfreqdes"}) QVERIFY2(f->find(name)->isEnabled(), name);
+    f->main().timing.tbSCLKfreqact.setText("1.000");
+    QCOMPARE(f->find<QLineEdit>("tbSCLKfreqact")->text(), QStringLiteral("1.000"));
+  }
+
+  // One keystroke is one change: "300" typed into cell 9 is range-checked
+  // after each digit, and every box shows the result of the whole chain.
+  void keystrokesRunTheRangeCheckOneByOne() {
+    QVERIFY(f->showActive());
+    auto* cell = f->find<QLineEdit>("tbCPLDdata(9)");
+    cell->setFocus();
+    cell->selectAll();
+    QTest::keyClick(cell, Qt::Key_Backspace);
+    QCOMPARE(f->main().timing.tbCPLDdata[9].text(), std::string());
+    QStringList seen;
+    for (const char key : {'3', '0', '0'}) {
+      QTest::keyClicks(cell, QString(QLatin1Char(key)));
+      seen << cell->text();
+      QCOMPARE(f->firstStaleBox(), QString());
+    }
+    QCOMPARE(seen, (QStringList{"3", "30", "255"}));
+    QCOMPARE(cell->cursorPosition(), 3);
+    QCOMPARE(f->find<QLineEdit>("tbSCLKdiv")->text(), QStringLiteral("255"));
+    QCOMPARE(f->find<QLineEdit>("tbSCLKfreqact")->text(), QStringLiteral("97.656"));
+  }
+
+  // Typing a desired value runs its whole chain per keystroke.
+  void typingADesiredValueShowsEveryResult() {
+    QVERIFY(f->showActive());
+    auto* desired = f->find<QLineEdit>("tbSCLKfreqdes");
+    desired->setFocus();
+    desired->selectAll();
+    QTest::keyClicks(desired, QStringLiteral("20"));
+    QCOMPARE(desired->text(), QStringLiteral("20"));
+    QCOMPARE(f->find<QLineEdit>("tbCPLDdata(8)")->text(), QStringLiteral("4"));
+    QCOMPARE(f->find<QLineEdit>("tbCPLDdata(9)")->text(), QStringLiteral("225"));
+    QCOMPARE(f->firstStaleBox(), QString());
+  }
+
+  void ctrlXInATextBoxCutsAndKeepsTheSession() {
+    QVERIFY(f->showActive());
+    QSignalSpy ended(f->window.get(), &glim::app::MainWindow::ended);
+    for (const char* name : {"tbSICclkfreqdes", "tbSTVtc", "tbCPLDdata(20)"}) {
+      auto* box = f->find<QLineEdit>(name);
+      const QString before = box->text();
+      box->setFocus();
+      box->selectAll();
+      QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+      QCOMPARE(box->text(), QString());
+      QCOMPARE(QApplication::clipboard()->text(), before);
+      QVERIFY(f->firstStaleBox().isEmpty());
+      // With nothing selected there is nothing to cut, and still no exit.
+      QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+    }
+    // The log pane is a text box too.
+    auto* log = f->find<QPlainTextEdit>("txtLog");
+    log->setFocus();
+    QTest::keyClick(log, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(!f->main().unloaded());
+    QVERIFY(f->window->isVisible());
+  }
+
+  // The program ends by "Quit", "E&xit" (also Ctrl+X outside a text box) and
+  // the close box; each closes the register window too.
+  void waysToEnd_data() {
+    QTest::addColumn<QString>("way");
+    for (const char* way : {"Quit", "Exit", "Ctrl+X", "close box"}) QTest::newRow(way) << way;
+  }
+  void waysToEnd() {
+    QFETCH(QString, way);
+    QVERIFY(f->showActive());
+    QSignalSpy ended(f->window.get(), &glim::app::MainWindow::ended);
+    QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton);
+    QPointer<QWidget> registerView = f->window->registerView();
+    QVERIFY(registerView && registerView->isVisible());
+    f->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f->window.get()));
+
+    if (way == "Quit") QTest::mouseClick(f->find<QPushButton>("cbQuit"), Qt::LeftButton);
+    if (way == "Exit") f->find<QAction>("nMenuFileExit")->trigger();
+    if (way == "Ctrl+X") {
+      auto* button = f->find<QPushButton>("cbWritesettings");
+      button->setFocus();
+      QTest::keyClick(button, Qt::Key_X, Qt::ControlModifier);
+    }
+    if (way == "close box") QVERIFY(f->window->close());
+
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(f->main().unloaded());
+    QVERIFY(!f->main().link.driverOpen());
+    QVERIFY(!f->window->isVisible());
+    QCOMPARE(f->main().i2cWindow.state(), glim::i2c::RegisterWindow::State::NotLoaded);
+    QTRY_VERIFY(registerView.isNull());
+  }
+
+  void firstActivationOnlyStartsTheDriver() {
+    QVERIFY(f->showActive());
+    QVERIFY(f->main().link.driverOpen());
+    f->window->hide();
+    f->window->show();
+    f->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f->window.get()));
+    QCOMPARE(f->sim.log().find("Please verify that the device is attached..."), std::size_t{0});
+    QCOMPARE(f->sim.log().find("Please verify", 1), std::string::npos);
+  }
+
+  // The core decides what an option shows: a click on the selected one keeps
+  // it, a click on another moves the selection.
+  void optionButtonsFollowTheCore() {
+    QVERIFY(f->showActive());
+    auto* one = f->find<QRadioButton>("obShutb(1)");
+    auto* zero = f->find<QRadioButton>("obShutb(0)");
+    QTest::mouseClick(one, Qt::LeftButton);
+    QVERIFY(one->isChecked() && !zero->isChecked());
+    QTest::mouseClick(zero, Qt::LeftButton);
+    QVERIFY(!one->isChecked() && zero->isChecked());
+    QVERIFY(f->main().timing.obShutb[0].value());
+    // No board: the click's handler told the user once.
+    QCOMPARE(f->sim.ui.countBoxes("USB Device not connected!"), 2);
+  }
+
+  void checkBoxesDriveTheEnableByte() {
+    QVERIFY(f->showActive());
+    QTest::mouseClick(f->find<QCheckBox>("cbCtrl(1)"), Qt::LeftButton);
+    QVERIFY(f->find<QCheckBox>("cbCtrl(1)")->isChecked());
+    QCOMPARE(f->find<QLineEdit>("tbCPLDdata(37)")->text(), QStringLiteral("11"));
+    QTest::mouseClick(f->find<QCheckBox>("cbCtrl(0)"), Qt::LeftButton);
+    QVERIFY(!f->find<QCheckBox>("cbCtrl(0)")->isChecked());
+    QCOMPARE(f->find<QLineEdit>("tbCPLDdata(37)")->text(), QStringLiteral("10"));
+  }
+
+  // Tab walks the main panel row by row, then the divider panel, then the log.
+  void tabOrderRowByRow() {
+    QStringList expected = {"tbSICclkfreqdes", "tbCPLDdata(40)", "tbCPLDdata(1)", "cbCopysic", "tbCPLDdata(41)",
+                            "tbCPLDdata(38)",  "tbCPLDdata(42)", "tbCPLDdata(39)", "cbCtrl(0)", "cbCtrl(1)",
+                            "cbCtrl(2)",       "cbCtrl(3)",      "tbPWMIclkfreqdes", "tbCPLDdata(3)", "tbCPLDdata(5)",
+                            "tbSTVfreqdes",    "tbSCLKfreqdes",  "cbCopyser"};
+    for (int block = 0; block < 3; ++block) {
+      expected << QStringLiteral("tbCPLDdata(%1)").arg(10 + block);
+      for (int ch = 0; ch < 8; ++ch) expected << QStringLiteral("tbCPLDdata(%1)").arg(13 + 8 * block + ch);
+    }
+    expected << "cbShowi2c" << "ob1Den(2)" << "ob1Den(1)" << "ob1Den(0)" << "obShutb(1)" << "obShutb(0)"
+             << "cbWritesettings" << "cbQuit" << "tbCPLDdata(0)" << "tbCPLDdata(2)" << "tbCPLDdata(4)" << "tbSTVtc"
+             << "tbCPLDdata(6)" << "tbCPLDdata(7)" << "tbSCLKdiv" << "tbCPLDdata(8)" << "tbCPLDdata(9)"
+             << "tbCPLDdata(37)" << "cmdClearLog" << "txtLog";
+
+    QStringList chain;
+    QWidget* first = f->find("tbSICclkfreqdes");
+    QWidget* w = first;
+    do {
+      if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty() &&
+          f->window->content()->isAncestorOf(w)) {
+        chain << w->objectName();
+      }
+      w = w->nextInFocusChain();
+    } while (w != first && chain.size() < 200);
+    QCOMPARE(chain, expected);
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

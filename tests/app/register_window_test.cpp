@@ -1,0 +1,177 @@
+// The register window's view: it appears, hides and goes with the core's
+// form, shows the 22 register rows, and leaves the main window usable.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+#include "app/app_fixture.h"
+#include "app/register_window_view.h"
+
+using glim::i2c::RegisterWindow;
+using glim::testing::AppFixture;
+
+namespace {
+const char* const kLabels[22] = {"0x00 PWM Brightness", "0x01 Device Control", "0x02 Fault/Status",
+                                 "0x03 Identification", "0x04", "0x05", "0x06", "0x07", "0x08", "0x09", "0x0A GD",
+                                 "0x0B GB", "0x0C DD", "0x0D DM", "0x0E DB", "0x0F FD/DC/J", "0x10 Max PWM 6-7",
+                                 "0x11 Max PWM 7-8", "0x12 Max PWM 8-9", "0x13 Max PWM 9-10", "0x14 Max PWM 10-11",
+                                 "0x15 Max PWM 11-12"};
+const char* const kDefaults[22] = {"FF", "00", "00", "B8", "00", "00", "00", "00", "00", "00", "4D",
+                                   "B3", "00", "00", "00", "29", "FF", "FF", "FF", "FF", "FF", "FF"};
+
+QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+}  // namespace
+
+class RegisterWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+
+  glim::app::RegisterWindowView* view() const { return f->window->registerView(); }
+  template <typename W = QWidget>
+  W* part(const QString& name) const {
+    return view()->findChild<W*>(name);
+  }
+  void showI2c() { QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton); }
+  void click(const QString& name) { QTest::mouseClick(part<QPushButton>(name), Qt::LeftButton); }
+  void retype(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, text);
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  void init() {
+    f = std::make_unique<AppFixture>();
+    QVERIFY(f->showActive());
+  }
+  void cleanup() { f.reset(); }
+
+  void captionAndRowsInAddressOrder() {
+    QVERIFY(view() == nullptr);
+    showI2c();
+    QVERIFY(view() != nullptr && view()->isVisible());
+    QCOMPARE(view()->windowTitle(), QStringLiteral("Glimmora QXB40218 USB interface i2c"));
+    QCOMPARE(part<QLabel>(indexed("Label1", 22))->text(), QStringLiteral("Slave Address"));
+    QCOMPARE(part<QLineEdit>(QStringLiteral("tbI2Caddr"))->text(), QStringLiteral("5A"));
+
+    int previousRow = part<QLineEdit>(QStringLiteral("tbI2Caddr"))->y();
+    for (int i = 0; i < 22; ++i) {
+      auto* label = part<QLabel>(indexed("Label1", i));
+      QCOMPARE(label->text(), QString::fromLatin1(kLabels[i]));
+      QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", i))->text(), QString::fromLatin1(kDefaults[i]));
+      QCOMPARE(part<QLineEdit>(indexed("tbI2Cregread", i))->text(), QStringLiteral("0"));
+      // One row, left to right: label, write box, Write, read box, Read, Copy.
+      const char* columns[] = {"tbI2Creg", "cbWritei2c", "tbI2Cregread", "cbReadi2c", "cbCopyi2c"};
+      QWidget* left = label;
+      for (const char* column : columns) {
+        QWidget* w = part(indexed(column, i));
+        QVERIFY2(w != nullptr, column);
+        QVERIFY(w->x() > left->x());
+        QVERIFY(qAbs(w->geometry().center().y() - label->geometry().center().y()) <= 2);
+        left = w;
+      }
+      QCOMPARE(part<QPushButton>(indexed("cbWritei2c", i))->text(), QStringLiteral("Write"));
+      QCOMPARE(part<QPushButton>(indexed("cbReadi2c", i))->text(), QStringLiteral("Read"));
+      QCOMPARE(part<QPushButton>(indexed("cbCopyi2c", i))->text(), QStringLiteral("Copy"));
+      QVERIFY(label->y() > previousRow);
+      previousRow = label->y();
+    }
+    // The bottom line: "Close" at the left, the others under their columns.
+    const std::pair<const char*, const char*> bottom[] = {
+        {"cbWriteall", "cbWritei2c"}, {"cbReadall", "cbReadi2c"}, {"cbCopyall", "cbCopyi2c"}};
+    for (const auto& [all, column] : bottom) {
+      QWidget* b = part(QString::fromLatin1(all));
+      QVERIFY(b->y() > previousRow);
+      QVERIFY(qAbs(b->geometry().center().x() - part(indexed(column, 21))->geometry().center().x()) <= 4);
+    }
+    QCOMPARE(part<QPushButton>(QStringLiteral("cbClose"))->text(), QStringLiteral("Close"));
+    QVERIFY(part(QStringLiteral("cbClose"))->x() < part(QStringLiteral("cbWriteall"))->x());
+  }
+
+  // Modeless, no owner: the main window stays usable while it is open.
+  void modelessAndIndependent() {
+    showI2c();
+    QVERIFY(view()->parent() == nullptr);
+    QVERIFY(view()->isWindow());
+    QCOMPARE(view()->windowModality(), Qt::NonModal);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(!view()->testAttribute(Qt::WA_QuitOnClose));
+
+    f->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f->window.get()));
+    auto* cell = f->find<QLineEdit>("tbCPLDdata(13)");
+    retype(cell, QStringLiteral("12"));
+    QCOMPARE(f->main().timing.tbCPLDdata[13].text(), std::string("12"));
+    QVERIFY(view()->isVisible());
+  }
+
+  // Creation alone does not show it; "Show i2c" does.
+  void createdHiddenByUse() {
+    QVERIFY(f->main().resolve("Glimmora_i2c.tbI2Creg(3)") != nullptr);
+    QVERIFY(view() != nullptr);
+    QVERIFY(!view()->isVisible());
+    showI2c();
+    QVERIFY(view()->isVisible());
+  }
+
+  // "Close" and the close box both destroy it; reopened, it shows defaults.
+  void reopenedWithDefaults_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Close") << false;
+    QTest::newRow("close box") << true;
+  }
+  void reopenedWithDefaults() {
+    QFETCH(bool, closeBox);
+    showI2c();
+    retype(part<QLineEdit>(indexed("tbI2Creg", 3)), QStringLiteral("77"));
+    retype(part<QLineEdit>(QStringLiteral("tbI2Caddr")), QStringLiteral("5C"));
+    QCOMPARE(f->main().i2cWindow.existing()->tbI2Creg[3].text(), std::string("77"));
+
+    QPointer<QWidget> old = view();
+    if (closeBox) {
+      old->close();
+    } else {
+      click(QStringLiteral("cbClose"));
+    }
+    QCOMPARE(f->main().i2cWindow.state(), RegisterWindow::State::NotLoaded);
+    QVERIFY(view() == nullptr);
+    QTRY_VERIFY(old.isNull());
+
+    showI2c();
+    QVERIFY(view() != nullptr && view()->isVisible());
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", 3))->text(), QStringLiteral("B8"));
+    QCOMPARE(part<QLineEdit>(QStringLiteral("tbI2Caddr"))->text(), QStringLiteral("5A"));
+  }
+
+  void writeAllWithoutABoardTellsOncePerRegister() {
+    showI2c();
+    click(QStringLiteral("cbWriteall"));
+    QCOMPARE(f->sim.ui.countBoxes("USB Device not connected!"), 22);
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Cregread", 0))->text(), QStringLiteral("0"));
+  }
+
+  // A value typed into the view, written and read back through the simulated chip.
+  void writeThenReadThroughTheView() {
+    f->sim.sim->plug();
+    QTRY_VERIFY(f->main().link.DeviceConnected != 0);
+    showI2c();
+    retype(part<QLineEdit>(indexed("tbI2Creg", 5)), QStringLiteral("3c"));
+    click(indexed("cbWritei2c", 5));
+    click(indexed("cbReadi2c", 5));
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Cregread", 5))->text(), QStringLiteral("3C"));
+    click(QStringLiteral("cbCopyall"));
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", 5))->text(), QStringLiteral("3C"));
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", 0))->text(), QStringLiteral("0"));
+    QVERIFY(f->sim.ui.boxes.empty());
+  }
+};
+
+QTEST_MAIN(RegisterWindowTest)
+#include "register_window_test.moc"

@@ -1,0 +1,104 @@
+// How fast the view keeps up: one keystroke in tbSCLKfreqdes with its whole
+// chain of nested handlers, and log appends that must not slow down as the
+// log grows. Prints the figures it measures.
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "app/app_fixture.h"
+
+using glim::testing::AppFixture;
+
+namespace {
+struct Figures {
+  double medianMicros;
+  double meanMicros;
+};
+Figures summarise(std::vector<qint64> nanos) {
+  std::sort(nanos.begin(), nanos.end());
+  double sum = 0;
+  for (qint64 n : nanos) sum += static_cast<double>(n);
+  return {static_cast<double>(nanos[nanos.size() / 2]) / 1e3, sum / static_cast<double>(nanos.size()) / 1e3};
+}
+}  // namespace
+
+class ViewSpeedTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+
+  // Milliseconds for `count` more entries.
+  double appendMillis(int count) {
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < count; ++i) f->main().log.logMessage("DeviceAttach: Received attach for device handle &H1000");
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  void init() {
+    f = std::make_unique<AppFixture>();
+    QVERIFY(f->showActive());
+  }
+  void cleanup() { f.reset(); }
+
+  // Alternately adds a digit and takes it away (20 kHz <-> 200 kHz): every
+  // keystroke changes the desired SCLK and runs the divider cells, their
+  // range checks and the displays, each shown by its widget.
+  void keystrokeInDesiredSclk() {
+    constexpr int kKeystrokes = 400;
+    auto* box = f->find<QLineEdit>("tbSCLKfreqdes");
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("20"));
+    std::vector<qint64> view;
+    QElapsedTimer clock;
+    for (int i = 0; i < kKeystrokes; ++i) {
+      clock.start();
+      QTest::keyClick(box, i % 2 == 0 ? Qt::Key_0 : Qt::Key_Backspace);
+      view.push_back(clock.nsecsElapsed());
+      if (i == 0) QCOMPARE(f->find<QLineEdit>("tbCPLDdata(9)")->text(), QStringLiteral("124"));
+    }
+    QCOMPARE(box->text(), QStringLiteral("20"));
+    QCOMPARE(f->find<QLineEdit>("tbCPLDdata(9)")->text(), QStringLiteral("225"));
+    QCOMPARE(f->firstStaleBox(), QString());
+
+    // The same changes in the core alone, for comparison.
+    glim::forms::TextBox& core = f->main().timing.tbSCLKfreqdes;
+    std::vector<qint64> coreOnly;
+    for (int i = 0; i < kKeystrokes; ++i) {
+      const std::string text = i % 2 == 0 ? "200" : "20";
+      clock.start();
+      f->sim.program->dispatcher.runHandler([&] { core.setText(text); });
+      coreOnly.push_back(clock.nsecsElapsed());
+    }
+    const Figures v = summarise(view);
+    const Figures c = summarise(coreOnly);
+    qInfo("keystroke in tbSCLKfreqdes through the view: median %.1f us, mean %.1f us", v.medianMicros, v.meanMicros);
+    qInfo("the same change with every widget following: median %.1f us, mean %.1f us", c.medianMicros, c.meanMicros);
+    QVERIFY2(v.medianMicros < 1000.0, "typing must never lag");
+  }
+
+  // An append costs the same on a long log as on a short one: the pane
+  // takes only the new part.
+  void logAppendsDoNotSlowDownAsTheLogGrows() {
+    double early = 1e9;
+    double late = 1e9;
+    for (int run = 0; run < 2; ++run) {
+      f->main().cmdClearLog.click();
+      early = std::min(early, appendMillis(2000));
+      appendMillis(16000);
+      late = std::min(late, appendMillis(2000));
+    }
+    qInfo("2,000 log appends through the view: %.1f ms on an empty log, %.1f ms after 18,000 entries", early, late);
+    QVERIFY(late < 3 * early);
+  }
+};
+
+QTEST_MAIN(ViewSpeedTest)
+#include "view_speed_test.moc"
