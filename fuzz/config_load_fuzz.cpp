@@ -1,0 +1,89 @@
+// Arbitrary bytes as a configuration file, loaded through "Load Configuration"
+// with a board attached. A file that does not read as a whole configuration
+// must leave every control as it was, send nothing and say so once; a valid one
+// must put its values in and program the board. Nothing may crash or hang.
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "config/config_commands.h"
+#include "config/config_file.h"
+#include "support/sim_program.h"
+
+namespace {
+
+using glim::testing::SimProgram;
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+const std::string& filePath() {
+  static const std::string path = [] {
+    std::random_device seed;
+    return (std::filesystem::temp_directory_path() / ("glimmora-config-fuzz-" + std::to_string(seed()) + ".txt"))
+        .string();
+  }();
+  return path;
+}
+
+std::map<std::string, std::string> state(glim::shell::MainForm& main) {
+  std::map<std::string, std::string> s;
+  auto add = [&s](const std::string& prefix, const glim::forms::Form& form) {
+    for (const glim::forms::Control* c : form.controls()) {
+      if (auto* box = dynamic_cast<const glim::forms::TextBox*>(c)) s[prefix + c->qualifiedName()] = box->text();
+      if (auto* check = dynamic_cast<const glim::forms::CheckBox*>(c))
+        s[prefix + c->qualifiedName()] = std::to_string(check->value());
+      if (auto* option = dynamic_cast<const glim::forms::OptionButton*>(c))
+        s[prefix + c->qualifiedName()] = option->value() ? "1" : "0";
+    }
+  };
+  add("", main.form);
+  if (auto* regs = main.i2cWindow.existing()) add("Glimmora_i2c.", regs->form);
+  s["window"] = std::to_string(static_cast<int>(main.i2cWindow.state()));
+  return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  {
+    std::ofstream out(filePath(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  glim::config::StringSource source(bytes);
+  const auto parsed = glim::config::parseConfig(source);
+
+  // A fresh program each time, so that every run starts from the same state
+  // (and allocates no more than it frees, which keeps the leak check quiet).
+  SimProgram sim;
+  sim.plug();
+  auto& main = sim.main();
+  static const auto before = state(main);
+  sim.ui.answers.push_back(filePath());
+  main.mFileLoadConfig.click();
+
+  const bool refused = sim.ui.countBoxes(std::string(glim::config::kNotConfigFile)) > 0;
+  if (!parsed.ok()) {
+    require(refused && sim.ui.boxes.size() == 1);
+    require(sim.transfers.empty());
+    require(state(main) == before);
+    return 0;
+  }
+  require(!refused);
+  const auto& v = parsed.values;
+  auto& regs = main.i2cWindow.get();
+  require(main.i2cWindow.state() == glim::i2c::RegisterWindow::State::Shown);
+  require(regs.tbI2Caddr.text() == v.slaveAddress);
+  for (int r = 0; r < glim::config::kRegisters; ++r) require(regs.tbI2Creg[r].text() == v.registers[std::size_t(r)]);
+  require(main.timing.obShutb[v.shutb].value() && main.timing.ob1Den[v.oneDen].value());
+  // Write Settings ends with the image on pipe 3.
+  const auto pipe3 = sim.written(3);
+  require(!pipe3.empty() && pipe3.back().size() == 44);
+  return 0;
+}
