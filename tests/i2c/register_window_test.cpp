@@ -59,18 +59,6 @@ TEST(RegisterWindow, NewWindowHoldsTheDefaultTextsInAddressOrder) {
   EXPECT_EQ(p.main().resolve("Glimmora_i2c.cbCopyall"), &w.cbCopyall);
 }
 
-TEST(RegisterWindow, CreationDoesNotShowAndShowCreates) {
-  SimProgram p;
-  RegisterWindow& win = p.main().i2cWindow;
-  EXPECT_EQ(win.state(), RegisterWindow::State::NotLoaded);
-  win.get();
-  EXPECT_EQ(win.state(), RegisterWindow::State::Hidden);
-  win.unload();
-  EXPECT_EQ(win.state(), RegisterWindow::State::NotLoaded);
-  p.main().cbShowi2c.click();
-  EXPECT_EQ(win.state(), RegisterWindow::State::Shown);
-}
-
 TEST(RegisterWindow, ObserversFollowTheWindowThroughItsLife) {
   SimProgram p;
   RegisterWindow& win = p.main().i2cWindow;
@@ -91,23 +79,6 @@ TEST(RegisterWindow, ObserversFollowTheWindowThroughItsLife) {
   EXPECT_EQ(trace, (Trace{"created", "shown", "hidden", "destroying it", "created", "destroying it"}));
 }
 
-TEST(RegisterWindow, CloseLosesWhatWasTypedAndTheNextUseBringsBackTheDefaults) {
-  SimProgram p;
-  RegisterWindow& win = p.main().i2cWindow;
-  win.show();
-  win.get().tbI2Caddr.setText("40");
-  win.get().tbI2Creg[3].setText("12");
-  win.get().tbI2Cregread[7].setText("AB");
-  win.get().cbClose.click();
-  EXPECT_EQ(win.state(), RegisterWindow::State::NotLoaded);
-
-  p.main().cbShowi2c.click();
-  EXPECT_EQ(win.state(), RegisterWindow::State::Shown);
-  EXPECT_EQ(win.get().tbI2Caddr.text(), "5A");
-  EXPECT_EQ(win.get().tbI2Creg[3].text(), "B8");
-  EXPECT_EQ(win.get().tbI2Cregread[7].text(), "0");
-}
-
 TEST(RegisterWindow, FormClosedByItsOwnHandlerIsFreedLaterNotDuringIt) {
   SimProgram p;
   RegisterWindow& win = p.main().i2cWindow;
@@ -121,34 +92,6 @@ TEST(RegisterWindow, FormClosedByItsOwnHandlerIsFreedLaterNotDuringIt) {
   // Closed from outside its handlers (the script's close box, "Quit"): freed at once.
   win.unload();
   EXPECT_EQ(win.retiredCount(), 0u);
-}
-
-TEST(RegisterWindow, QuitClosesTheRegisterWindowBeforeTheMainWindow) {
-  SimProgram p;
-  RegisterWindow& win = p.main().i2cWindow;
-  win.show();
-  bool registerClosedFirst = false;
-  p.main().onUnloaded = [&] { registerClosedFirst = win.state() == RegisterWindow::State::NotLoaded; };
-  p.main().cbQuit.click();
-  EXPECT_TRUE(registerClosedFirst);
-}
-
-TEST(RegisterWindow, CopyMovesTheReadTextUnchangedAndCopyAllDoesEveryRow) {
-  SimProgram p;
-  RegisterForm& w = p.main().i2cWindow.get();
-  w.tbI2Cregread[5].setText("5");
-  w.tbI2Cregread[6].setText(" zz ");
-  w.cbCopyi2c[5].click();
-  w.cbCopyi2c[6].click();
-  EXPECT_EQ(w.tbI2Creg[5].text(), "5");
-  EXPECT_EQ(w.tbI2Creg[6].text(), " zz ");
-  EXPECT_EQ(w.tbI2Creg[0].text(), "FF");
-
-  w.cbCopyall.click();
-  for (int i = 0; i < kRegisterCount; ++i) EXPECT_EQ(w.tbI2Creg[i].text(), w.tbI2Cregread[i].text()) << i;
-  EXPECT_EQ(w.tbI2Creg[0].text(), "0");
-  EXPECT_TRUE(p.ui.boxes.empty());
-  EXPECT_TRUE(p.transfers.empty());
 }
 
 // A front end whose message box lets the user close the register window, as a
