@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "forms/dispatcher.h"
-#include "libusb/usb_testbed.h"
+#include "libusb/testbed/usb_testbed.h"
 #include "usb/libusb/libusb_driver.h"
 #include "usb/vendor_id.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "libusb/usb_testbed.h"
+#include "libusb/testbed/usb_testbed.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,4 +1,4 @@
-#include "libusb/usb_testbed.h"
+#include "libusb/testbed/usb_testbed.h"
 
 #include <linux/ioctl.h>
 #include <linux/usbdevice_fs.h>
