@@ -1,8 +1,12 @@
 #include "app/first_paint_probe.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 namespace glim::app {
 
@@ -18,6 +22,17 @@ bool FirstPaintProbe::eventFilter(QObject* watched, QEvent* event) {
     QTimer::singleShot(0, this, [this] { report_(clock_.nsecsElapsed()); });
   }
   return QObject::eventFilter(watched, event);
+}
+
+void FirstPaintProbe::exitAfterPaintIfAsked(QWidget* widget, const QElapsedTimer& sinceMain) {
+  if (std::getenv("GLIMMORA_EXIT_AFTER_PAINT") == nullptr) return;
+  new FirstPaintProbe(widget, sinceMain, [](qint64 nanos) {
+    const auto wall = std::chrono::system_clock::now().time_since_epoch();
+    std::printf("first-paint %.3f ms since main, wall %lld ns\n", static_cast<double>(nanos) / 1e6,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count()));
+    std::fflush(stdout);
+    QCoreApplication::quit();
+  });
 }
 
 }  // namespace glim::app

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <functional>
 
+class QWidget;
+
 namespace glim::app {
 
 // Tells once, right after a widget's first paint has been handled, how long
@@ -11,6 +13,11 @@ class FirstPaintProbe : public QObject {
  public:
   using Report = std::function<void(qint64 nanosSinceStart)>;
   FirstPaintProbe(QWidget* widget, const QElapsedTimer& clock, Report report);
+
+  // With GLIMMORA_EXIT_AFTER_PAINT set: prints "first-paint <ms> ms since
+  // main, wall <ns since the epoch> ns" after the widget's first paint and
+  // ends the application. Otherwise does nothing.
+  static void exitAfterPaintIfAsked(QWidget* widget, const QElapsedTimer& sinceMain);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

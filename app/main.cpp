@@ -1,8 +1,5 @@
 #include <QApplication>
 #include <QElapsedTimer>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/first_paint_probe.h"
 #include "app/main_window.h"
@@ -25,16 +22,9 @@ int main(int argc, char* argv[]) {
     QApplication::quit();
   });
 
-  // Start-up measurement: print when the window has first been painted, then end.
-  if (std::getenv("GLIMMORA_EXIT_AFTER_PAINT") != nullptr) {
-    new glim::app::FirstPaintProbe(&window, sinceStart, [](qint64 nanos) {
-      const auto wall = std::chrono::system_clock::now().time_since_epoch();
-      std::printf("first-paint %.3f ms since main, wall %lld ns\n", static_cast<double>(nanos) / 1e6,
-                  static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count()));
-      std::fflush(stdout);
-      QApplication::quit();
-    });
-  }
+  // Start-up measurement: with GLIMMORA_EXIT_AFTER_PAINT set, print when the
+  // window has first been painted, then end.
+  glim::app::FirstPaintProbe::exitAfterPaintIfAsked(&window, sinceStart);
 
   window.show();
   return QApplication::exec();

@@ -35,7 +35,7 @@ constexpr int kGridX = 90, kGridPitch = 35, kGridBoxW = 32;
 constexpr int kDividerBoxX = kDividerPanelX + 104;
 // Content size: everything, with a margin.
 constexpr int kContentWidth = kDividerPanelX + 230;
-constexpr int kLogHeight = 156;
+constexpr int kLogHeight = 120;
 constexpr int kContentHeight = kLogPanelY + 52 + kLogHeight + 6;
 
 class Placer {

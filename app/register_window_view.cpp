@@ -14,6 +14,7 @@ namespace glim::app {
 namespace {
 constexpr int kFontPixels = 11;
 constexpr int kValueBoxWidth = 44;
+constexpr int kButtonWidth = 64;
 }  // namespace
 
 RegisterWindowView::RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher)
@@ -51,6 +52,7 @@ void RegisterWindowView::build() {
   };
   auto button = [this](forms::CommandButton& control) {
     auto* b = new QPushButton(this);
+    b->setFixedWidth(kButtonWidth);
     binder_.bindButton(b, control);
     return b;
   };
