@@ -32,21 +32,5 @@ TEST(FileIo, ReplacingKeepsTheOldFilesPermissionsAndLinks) {
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"link.txt", "setup.txt"}));
 }
 
-TEST(FileIo, ReadsBytesAsTheyAreAndSaysWhyItCannot) {
-  TempDir dir;
-  const std::string path = dir.file("bytes.bin");
-  writeFile(path, std::string("\0\xFF\r", 3));
-  FileSource file;
-  ASSERT_TRUE(file.open(path));
-  EXPECT_EQ(file.next(), 0x00);
-  EXPECT_EQ(file.next(), 0xFF);
-  EXPECT_EQ(file.next(), '\r');
-  EXPECT_EQ(file.next(), -1);
-  EXPECT_FALSE(file.failed());
-
-  EXPECT_FALSE(file.open(dir.file("none.txt")));
-  EXPECT_EQ(file.error(), "No such file or directory");
-}
-
 }  // namespace
 }  // namespace glim::config
