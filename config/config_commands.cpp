@@ -81,7 +81,9 @@ void ConfigCommands::mFileLoadConfig_Click() {
 
 void ConfigCommands::apply(const ConfigValues& values) {
   // Each value goes in as one typed change, so range checks and the
-  // calculators run; each selection has the effects of the user's choice.
+  // calculators run. A selection that changes has the effects of the user's
+  // choice; one already made runs nothing, since the Write Settings below sends
+  // both lines' states anyway.
   for (int i = 0; i < kCells; ++i) timing_.tbCPLDdata[i].enterText(values.cells[static_cast<std::size_t>(i)]);
   timing_.obShutb[values.shutb].setValue(true);
   timing_.ob1Den[values.oneDen].setValue(true);
