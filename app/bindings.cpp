@@ -162,10 +162,10 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
   // One user edit (a keystroke, a cut, a paste) is one change of the control.
   // The text comes from the widget as it is now: nested handlers may already
   // have rewritten the box by the time a queued or later slot would look.
-  QObject::connect(edit, &QLineEdit::textEdited, context(), [this, edit, &box] {
+  QObject::connect(edit, &QLineEdit::textEdited, context(), [this, edit, &box, bound = QPointer<QObject>(context())] {
     std::string text = edit->text().toStdString();
     run([&] { box.setText(std::move(text)); });
-    showText(edit, box);
+    if (bound) showText(edit, box);  // unless the handler closed the form
   });
 }
 
@@ -236,10 +236,11 @@ void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
     if (event == ControlEvent::Enabled) check->setEnabled(control.enabled());
   });
   // The widget has already toggled itself; the core decides what it shows.
-  QObject::connect(check, &QCheckBox::clicked, context(), [this, check, &control] {
-    run([&] { control.userClick(); });
-    showCheck(check, control);
-  });
+  QObject::connect(check, &QCheckBox::clicked, context(),
+                   [this, check, &control, bound = QPointer<QObject>(context())] {
+                     run([&] { control.userClick(); });
+                     if (bound) showCheck(check, control);
+                   });
 }
 
 void Binder::bindOption(QRadioButton* radio, forms::OptionButton& control) {
@@ -254,10 +255,11 @@ void Binder::bindOption(QRadioButton* radio, forms::OptionButton& control) {
     if (event == ControlEvent::Caption) radio->setText(QString::fromStdString(control.caption()));
     if (event == ControlEvent::Enabled) radio->setEnabled(control.enabled());
   });
-  QObject::connect(radio, &QRadioButton::clicked, context(), [this, radio, &control] {
-    run([&] { control.userClick(); });
-    showOption(radio, control);
-  });
+  QObject::connect(radio, &QRadioButton::clicked, context(),
+                   [this, radio, &control, bound = QPointer<QObject>(context())] {
+                     run([&] { control.userClick(); });
+                     if (bound) showOption(radio, control);
+                   });
 }
 
 void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {

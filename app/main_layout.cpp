@@ -119,8 +119,8 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
     int y;
   };
   constexpr std::array<SicRow, 3> kSicRows = {{{"Repeat 0", 40, "Pulse width 0", 1, kRow2},
-                                                {"Repeat 1", 41, "Pulse width 1", 38, kRow3},
-                                                {"Repeat 2", 42, "Pulse width 2", 39, kRow4}}};
+                                               {"Repeat 1", 41, "Pulse width 1", 38, kRow3},
+                                               {"Repeat 2", 42, "Pulse width 2", 39, kRow4}}};
   for (const SicRow& row : kSicRows) {
     if (row.y == kRow3) at.button(t.cbCopysic, kLabelX, kRow3, 64, kRow4 + kRowHeight - kRow3);
     at.text(row.repeat, 96, row.y, 52);
@@ -139,7 +139,9 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
   // Serial block grid.
   at.button(t.cbCopyser, kLabelX, kGridHeader - 1, 64, 23);
   constexpr std::array<const char*, 9> kHeadings = {"Repeat", "CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8"};
-  for (int c = 0; c < 9; ++c) at.text(kHeadings[static_cast<std::size_t>(c)], kGridX + c * kGridPitch - 4, kGridHeader, kGridBoxW + 8, Qt::AlignHCenter);
+  for (int c = 0; c < 9; ++c)
+    at.text(kHeadings[static_cast<std::size_t>(c)], kGridX + c * kGridPitch - 4, kGridHeader, kGridBoxW + 8,
+            Qt::AlignHCenter);
   constexpr std::array<const char*, 3> kBlocks = {"Serial Block 0", "Serial Block 1", "Serial Block 2"};
   for (int b = 0; b < 3; ++b) {
     const int y = kBlockRow0 + b * kBlockPitch;

@@ -20,8 +20,8 @@ QStringList nameFiltersFrom(const std::string& filter) {
       filters << joined;
     } else if (description.contains(QLatin1Char('(')) && description.endsWith(QLatin1Char(')'))) {
       // Qt reads the patterns from the parentheses; make them the real ones.
-      filters << description.left(description.lastIndexOf(QLatin1Char('('))).trimmed() + QStringLiteral(" (") +
-                     joined + QLatin1Char(')');
+      filters << description.left(description.lastIndexOf(QLatin1Char('('))).trimmed() + QStringLiteral(" (") + joined +
+                     QLatin1Char(')');
     } else {
       filters << description + QStringLiteral(" (") + joined + QLatin1Char(')');
     }

@@ -66,8 +66,9 @@ class LogPaneTest : public QObject {
   // it even when the user had put it elsewhere or selected text.
   void appendsInsertOnlyTheNewPart() {
     QList<QList<int>> changes;
-    connect(pane()->document(), &QTextDocument::contentsChange, this,
-            [&](int from, int removed, int added) { changes << QList<int>{from, removed, added}; });
+    connect(pane()->document(), &QTextDocument::contentsChange, this, [&](int from, int removed, int added) {
+      changes << QList<int>{from, removed, added};
+    });
     for (int i = 0; i < 3; ++i) {
       pane()->selectAll();
       const int before = pane()->document()->characterCount() - 1;

@@ -16,9 +16,9 @@
 #include <memory>
 #include <set>
 
+#include "app/app_fixture.h"
 #include "app/main_layout.h"
 #include "app/register_window_view.h"
-#include "app/app_fixture.h"
 
 using glim::testing::AppFixture;
 
@@ -29,9 +29,7 @@ class MainWindowTest : public QObject {
   std::unique_ptr<AppFixture> f;
 
   // Where a control's widget lies in the window's client area.
-  QRect placeOf(const QWidget* w) const {
-    return QRect(w->mapTo(f->window->centralWidget(), QPoint(0, 0)), w->size());
-  }
+  QRect placeOf(const QWidget* w) const { return QRect(w->mapTo(f->window->centralWidget(), QPoint(0, 0)), w->size()); }
 
  private slots:
   void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
@@ -95,7 +93,8 @@ class MainWindowTest : public QObject {
     // Enlarged to the content's size, the window shows all three panels.
     QWidget* content = f->window->content();
     for (QWidget* w : content->findChildren<QWidget*>()) {
-      QVERIFY2(content->rect().contains(QRect(w->mapTo(content, QPoint(0, 0)), w->size())), qPrintable(w->objectName()));
+      QVERIFY2(content->rect().contains(QRect(w->mapTo(content, QPoint(0, 0)), w->size())),
+               qPrintable(w->objectName()));
     }
   }
 
@@ -117,10 +116,12 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     const std::pair<const char*, const char*> fields[] = {
-        {"tbSICclkfreqdes", "50000"},   {"tbSICclkfreqact", "50000.0"}, {"tbPWMIclkfreqdes", "50000"},
-        {"tbPWMIclkfreqact", "50000.0"}, {"tbPWMIpw", "100"},           {"tbSTVpw", "2.560"},
-        {"tbSTVtc", "1320"},            {"tbSCLKdiv", "63"},            {"tbSTVfreqdes", "295.928"},
-        {"tbSTVfreqact", "295.928"},    {"tbSCLKfreqdes", "390.625"},   {"tbSCLKfreqact", "390.625"}};
+        {"tbSICclkfreqdes", "50000"},  {"tbSICclkfreqact", "50000.0"},
+        {"tbPWMIclkfreqdes", "50000"}, {"tbPWMIclkfreqact", "50000.0"},
+        {"tbPWMIpw", "100"},           {"tbSTVpw", "2.560"},
+        {"tbSTVtc", "1320"},           {"tbSCLKdiv", "63"},
+        {"tbSTVfreqdes", "295.928"},   {"tbSTVfreqact", "295.928"},
+        {"tbSCLKfreqdes", "390.625"},  {"tbSCLKfreqact", "390.625"}};
     for (const auto& [name, text] : fields) QTest::newRow(name) << name << text;
     const char* cells[43] = {"0",   "5",   "0",   "5",   "250", "1",   "5",   "40",  "0",   "63",  "255",
                              "255", "255", "255", "255", "255", "255", "255", "255", "255", "255", "255",
@@ -130,14 +131,15 @@ class MainWindowTest : public QObject {
       const QString name = QStringLiteral("tbCPLDdata(%1)").arg(i);
       QTest::newRow(qPrintable(name)) << name << cells[i];
     }
+    // clang-format off
     const std::pair<const char*, const char*> captions[] = {
-        {"cbCopysic", "Copy SIC"},  {"cbCopyser", "Copy"},     {"cbShowi2c", "Show i2c"},
+        {"cbCopysic", "Copy SIC"}, {"cbCopyser", "Copy"}, {"cbShowi2c", "Show i2c"},
         {"cbWritesettings", "Write Settings"}, {"cbQuit", "Quit"}, {"cmdClearLog", "Clear L&og"},
         {"cbCtrl(0)", "STV Enable"}, {"cbCtrl(1)", "PWMI Enable"}, {"cbCtrl(2)", "SIC Enable"},
-        {"cbCtrl(3)", "Serial Enable"}, {"ob1Den(2)", "1"},   {"ob1Den(1)", "Z"},
-        {"ob1Den(0)", "0"},         {"obShutb(1)", "1"},       {"obShutb(0)", "0"},
-        {"lblLog", "Log:"},         {"fr1Den", "1D EN"},       {"frShutb", "SHUTb"},
-        {"txtLog", ""}};
+        {"cbCtrl(3)", "Serial Enable"}, {"ob1Den(2)", "1"}, {"ob1Den(1)", "Z"}, {"ob1Den(0)", "0"},
+        {"obShutb(1)", "1"}, {"obShutb(0)", "0"}, {"fr1Den", "1D EN"}, {"frShutb", "SHUTb"},
+        {"lblLog", "Log:"}, {"txtLog", ""}};
+    // clang-format on
     for (const auto& [name, text] : captions) QTest::newRow(name) << name << text;
   }
   void defaultsBeforeAnyHandler() {
@@ -174,11 +176,12 @@ class MainWindowTest : public QObject {
 
   // Display fields cannot be edited; the program still writes them.
   void actualFieldsAreDisplaysOnly() {
-    for (const char* name : {"tbSICclkfreqact", "tbPWMIclkfreqact", "tbPWMIpw", "tbSTVpw", "tbSTVfreqact",
-                             "tbSCLKfreqact"}) {
+    for (const char* name :
+         {"tbSICclkfreqact", "tbPWMIclkfreqact", "tbPWMIpw", "tbSTVpw", "tbSTVfreqact", "tbSCLKfreqact"}) {
       QVERIFY2(!f->find(name)->isEnabled(), name);
     }
-    for (const char* name : {"tbSTVtc", "tbSCLKdiv", "tbCPLDdata(0)", "tbSCLKfreqdes"}) QVERIFY2(f->find(name)->isEnabled(), name);
+    for (const char* name : {"tbSTVtc", "tbSCLKdiv", "tbCPLDdata(0)", "tbSCLKfreqdes"})
+      QVERIFY2(f->find(name)->isEnabled(), name);
     f->main().timing.tbSCLKfreqact.setText("1.000");
     QCOMPARE(f->find<QLineEdit>("tbSCLKfreqact")->text(), QStringLiteral("1.000"));
   }
@@ -312,18 +315,34 @@ class MainWindowTest : public QObject {
 
   // Tab walks the main panel row by row, then the divider panel, then the log.
   void tabOrderRowByRow() {
-    QStringList expected = {"tbSICclkfreqdes", "tbCPLDdata(40)", "tbCPLDdata(1)", "cbCopysic", "tbCPLDdata(41)",
-                            "tbCPLDdata(38)",  "tbCPLDdata(42)", "tbCPLDdata(39)", "cbCtrl(0)", "cbCtrl(1)",
+    QStringList expected = {"tbSICclkfreqdes", "tbCPLDdata(40)", "tbCPLDdata(1)",    "cbCopysic",     "tbCPLDdata(41)",
+                            "tbCPLDdata(38)",  "tbCPLDdata(42)", "tbCPLDdata(39)",   "cbCtrl(0)",     "cbCtrl(1)",
                             "cbCtrl(2)",       "cbCtrl(3)",      "tbPWMIclkfreqdes", "tbCPLDdata(3)", "tbCPLDdata(5)",
                             "tbSTVfreqdes",    "tbSCLKfreqdes",  "cbCopyser"};
     for (int block = 0; block < 3; ++block) {
       expected << QStringLiteral("tbCPLDdata(%1)").arg(10 + block);
       for (int ch = 0; ch < 8; ++ch) expected << QStringLiteral("tbCPLDdata(%1)").arg(13 + 8 * block + ch);
     }
-    expected << "cbShowi2c" << "ob1Den(2)" << "ob1Den(1)" << "ob1Den(0)" << "obShutb(1)" << "obShutb(0)"
-             << "cbWritesettings" << "cbQuit" << "tbCPLDdata(0)" << "tbCPLDdata(2)" << "tbCPLDdata(4)" << "tbSTVtc"
-             << "tbCPLDdata(6)" << "tbCPLDdata(7)" << "tbSCLKdiv" << "tbCPLDdata(8)" << "tbCPLDdata(9)"
-             << "tbCPLDdata(37)" << "cmdClearLog" << "txtLog";
+    expected << "cbShowi2c"
+             << "ob1Den(2)"
+             << "ob1Den(1)"
+             << "ob1Den(0)"
+             << "obShutb(1)"
+             << "obShutb(0)"
+             << "cbWritesettings"
+             << "cbQuit"
+             << "tbCPLDdata(0)"
+             << "tbCPLDdata(2)"
+             << "tbCPLDdata(4)"
+             << "tbSTVtc"
+             << "tbCPLDdata(6)"
+             << "tbCPLDdata(7)"
+             << "tbSCLKdiv"
+             << "tbCPLDdata(8)"
+             << "tbCPLDdata(9)"
+             << "tbCPLDdata(37)"
+             << "cmdClearLog"
+             << "txtLog";
 
     QStringList chain;
     QWidget* first = f->find("tbSICclkfreqdes");

@@ -1,7 +1,7 @@
 // What the Qt file dialogs are set up with, from the program's filter texts.
-#include <QTest>
-
 #include "app/qt_ui_host.h"
+
+#include <QTest>
 
 class QtUiHostTest : public QObject {
   Q_OBJECT

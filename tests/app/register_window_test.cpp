@@ -15,10 +15,27 @@ using glim::i2c::RegisterWindow;
 using glim::testing::AppFixture;
 
 namespace {
-const char* const kLabels[22] = {"0x00 PWM Brightness", "0x01 Device Control", "0x02 Fault/Status",
-                                 "0x03 Identification", "0x04", "0x05", "0x06", "0x07", "0x08", "0x09", "0x0A GD",
-                                 "0x0B GB", "0x0C DD", "0x0D DM", "0x0E DB", "0x0F FD/DC/J", "0x10 Max PWM 6-7",
-                                 "0x11 Max PWM 7-8", "0x12 Max PWM 8-9", "0x13 Max PWM 9-10", "0x14 Max PWM 10-11",
+const char* const kLabels[22] = {"0x00 PWM Brightness",
+                                 "0x01 Device Control",
+                                 "0x02 Fault/Status",
+                                 "0x03 Identification",
+                                 "0x04",
+                                 "0x05",
+                                 "0x06",
+                                 "0x07",
+                                 "0x08",
+                                 "0x09",
+                                 "0x0A GD",
+                                 "0x0B GB",
+                                 "0x0C DD",
+                                 "0x0D DM",
+                                 "0x0E DB",
+                                 "0x0F FD/DC/J",
+                                 "0x10 Max PWM 6-7",
+                                 "0x11 Max PWM 7-8",
+                                 "0x12 Max PWM 8-9",
+                                 "0x13 Max PWM 9-10",
+                                 "0x14 Max PWM 10-11",
                                  "0x15 Max PWM 11-12"};
 const char* const kDefaults[22] = {"FF", "00", "00", "B8", "00", "00", "00", "00", "00", "00", "4D",
                                    "B3", "00", "00", "00", "29", "FF", "FF", "FF", "FF", "FF", "FF"};
