@@ -78,13 +78,6 @@ TEST_F(TimingTest, ZeroStvCountShowsNoFiniteFrequencyAndTheGroupCompletes) {
   EXPECT_EQ(t.tbSTVfreqact.text(), "195312.500");
 }
 
-TEST_F(TimingTest, DesiredStvAboveTheSclkGivesCountZero) {
-  t.tbSTVfreqdes.setText("300000");  // ratio 1.3
-  EXPECT_EQ(cellText(6), "0");
-  EXPECT_EQ(cellText(7), "0");
-  EXPECT_EQ(t.tbSTVfreqact.text(), "infinite");
-}
-
 TEST_F(TimingTest, ZeroCountPassedOnTheWayIsHarmless) {
   cell(6).setText("2");
   cell(7).setText("0");  // count 512
