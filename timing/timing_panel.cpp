@@ -41,7 +41,9 @@ TimingPanel::TimingPanel(forms::Form& form, usb::BoardLink& link) : link_(link) 
 }
 
 void TimingPanel::setDefaults() {
-  for (int i = 0; i < kCellCount; ++i) tbCPLDdata[i].setText(std::string(kCellDefaults[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < kCellCount; ++i) {
+    tbCPLDdata[i].setText(std::string(kCellDefaults[static_cast<std::size_t>(i)]));
+  }
 
   tbSICclkfreqdes.setText("50000");
   tbSICclkfreqact.setText("50000.0");
@@ -64,8 +66,12 @@ void TimingPanel::setDefaults() {
     cbCtrl[i].setCaption(std::string(d.caption));
     cbCtrl[i].setValue(d.checked ? forms::CheckBox::Checked : forms::CheckBox::Unchecked);
   }
-  for (int i = 0; i < ob1Den.size(); ++i) ob1Den[i].setCaption(std::string(kOneDenCaptions[static_cast<std::size_t>(i)]));
-  for (int i = 0; i < obShutb.size(); ++i) obShutb[i].setCaption(std::string(kShutbCaptions[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < ob1Den.size(); ++i) {
+    ob1Den[i].setCaption(std::string(kOneDenCaptions[static_cast<std::size_t>(i)]));
+  }
+  for (int i = 0; i < obShutb.size(); ++i) {
+    obShutb[i].setCaption(std::string(kShutbCaptions[static_cast<std::size_t>(i)]));
+  }
   ob1Den[1].setValue(true);   // "Z"
   obShutb[1].setValue(true);  // "1"
 

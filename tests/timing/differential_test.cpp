@@ -214,7 +214,9 @@ TEST(TimingDifferential, DisplaysAgreeWithTheFormulasDigitForDigit) {
   SimProgram p;
   auto& t = p.main().timing;
   Model m;
-  for (int i = 0; i < 43; ++i) m.cells[static_cast<std::size_t>(i)] = {t.tbCPLDdata[i].text(), plainValue(t.tbCPLDdata[i].text())};
+  for (int i = 0; i < 43; ++i) {
+    m.cells[static_cast<std::size_t>(i)] = {t.tbCPLDdata[i].text(), plainValue(t.tbCPLDdata[i].text())};
+  }
   m.recompute();
 
   Texts texts(20240611);
@@ -242,7 +244,9 @@ TEST(TimingDifferential, DisplaysAgreeWithTheFormulasDigitForDigit) {
       field->enterText(s.text);
     }
     SCOPED_TRACE("step " + std::to_string(step) + ": " + action);
-    for (int i = 0; i < 43; ++i) ASSERT_EQ(t.tbCPLDdata[i].text(), m.cells[static_cast<std::size_t>(i)].text) << "cell " << i;
+    for (int i = 0; i < 43; ++i) {
+      ASSERT_EQ(t.tbCPLDdata[i].text(), m.cells[static_cast<std::size_t>(i)].text) << "cell " << i;
+    }
     ASSERT_EQ(t.tbSICclkfreqact.text(), m.sicAct);
     ASSERT_EQ(t.tbPWMIclkfreqact.text(), m.pwmiAct);
     ASSERT_EQ(t.tbPWMIpw.text(), m.pwmiPw);
