@@ -74,24 +74,6 @@ TEST(ScriptRunner, DisabledControlsCannotBeUsed) {
   EXPECT_EQ(h.main().i2cWindow.state(), i2c::RegisterWindow::State::NotLoaded);
 }
 
-TEST(ScriptRunner, FailedExpectationsAreReportedAndTheRunGoesOn) {
-  Harness h;
-  const int status = h.run(
-      "expect cbQuit Quit\n"
-      "expect cbQuit Qu\\\"it\n"
-      "expect cbCtrl(0) 7\n"
-      "expect Glimmora_i2c shown\n"
-      "print cbQuit\n");
-  EXPECT_EQ(status, kExitExpectFailed);
-  EXPECT_EQ(h.out.str(),
-            "expect failed (line 2): cbQuit: expected \"Qu\\\"it\", got \"Quit\"\n"
-            "expect failed (line 3): cbCtrl(0): expected \"7\", got \"" +
-                std::to_string(h.main().timing.cbCtrl[0].value()) +
-                "\"\n"
-                "expect failed (line 4): Glimmora_i2c: expected \"shown\", got \"not loaded\"\n"
-                "cbQuit = \"Quit\"\n");
-}
-
 TEST(ScriptRunner, AScriptErrorOutranksAFailedExpectation) {
   Harness h;
   EXPECT_EQ(h.run("expect cbQuit x\nbogus\n"), kExitScriptError);
