@@ -161,8 +161,9 @@ std::string ScriptRunner::controlVerb(const Command& command, int lineNumber) {
   if (command.verb == Verb::Close) {
     if (name == "Glimmora_interface") {
       main.closeBox();
-    } else {
-      main.i2cWindow.unload();
+    } else if (i2c::RegisterForm* form = main.i2cWindow.existing()) {
+      // The window's close box does what its "Close" button does.
+      form->cbClose_Click();
     }
     return {};
   }
