@@ -1,0 +1,543 @@
+#include "app/sim_board_window.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/sim_board_text.h"
+#include "shell/program.h"
+#include "text/number_format.h"
+#include "usb/sim/timing_decode.h"
+
+namespace glim::app {
+
+using usb::sim::kChipRegisters;
+using usb::sim::kTimingBytes;
+
+namespace {
+
+constexpr int kFontPixels = 11;
+constexpr int kBytesPerRow = 11;
+constexpr int kWindowGap = 8;
+const QColor kChangedColour(255, 226, 122);
+
+// The register window's row names, so that both windows name a register alike.
+constexpr std::array<const char*, kChipRegisters> kRegisterNames = {
+    "0x00 PWM Brightness", "0x01 Device Control", "0x02 Fault/Status", "0x03 Identification",
+    "0x04",                "0x05",                "0x06",              "0x07",
+    "0x08",                "0x09",                "0x0A GD",           "0x0B GB",
+    "0x0C DD",             "0x0D DM",             "0x0E DB",           "0x0F FD/DC/J",
+    "0x10 Max PWM 6-7",    "0x11 Max PWM 7-8",    "0x12 Max PWM 8-9",  "0x13 Max PWM 9-10",
+    "0x14 Max PWM 10-11",  "0x15 Max PWM 11-12"};
+
+// The board's pipes, for the per-pipe fault switches.
+constexpr std::array<uint32_t, 4> kPipes = {usb::sim::kPinsPipe, usb::sim::kI2cPipe, usb::sim::kTimingPipe,
+                                            usb::sim::kAnswerPipe};
+constexpr std::array<const char*, 4> kPipeRoles = {"control lines", "I2C", "timing", "answers"};
+
+QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+
+// Makes a value stand out (or not); the "changed" property tells tests.
+void markChanged(QWidget* w, bool changed) {
+  if (w->property("changed").toBool() == changed) return;
+  w->setProperty("changed", changed);
+  QFont font = w->font();
+  font.setBold(changed);
+  w->setFont(font);
+  if (changed) {
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::Window, kChangedColour);
+    palette.setColor(QPalette::Base, kChangedColour);
+    w->setPalette(palette);
+  } else {
+    w->setPalette(QPalette());
+  }
+  w->setAutoFillBackground(changed);
+}
+
+bool sameEntry(const usb::sim::PacketTraceEntry& a, const usb::sim::PacketTraceEntry& b) {
+  return a.microsSinceStart == b.microsSinceStart && a.board == b.board && a.pipe == b.pipe && a.in == b.in &&
+         a.status == b.status && a.bytes == b.bytes;
+}
+
+QGroupBox* group(const QString& title, const char* name) {
+  auto* box = new QGroupBox(title);
+  box->setObjectName(QLatin1String(name));
+  return box;
+}
+
+}  // namespace
+
+struct SimBoardWindow::PipeFaults {
+  uint32_t pipe = 0;
+  QCheckBox* refused = nullptr;
+  QCheckBox* timeout = nullptr;
+  QCheckBox* shortOn = nullptr;
+  QSpinBox* shortBytes = nullptr;
+};
+
+SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::Window), sim_(sim) {
+  setObjectName(QStringLiteral("SimBoard"));
+  setWindowTitle(QStringLiteral("Simulated board"));
+  setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
+  // Only a stand-in for the hardware: closing it hides it and never ends the program.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  QFont small = font();
+  small.setPixelSize(kFontPixels);
+  setFont(small);
+
+  auto* columns = new QHBoxLayout(this);
+  columns->setContentsMargins(8, 8, 8, 8);
+  auto* left = new QVBoxLayout;
+  left->addWidget(buildBoards());
+  left->addWidget(buildLines());
+  left->addWidget(buildFaults());
+  left->addWidget(buildRegisters());
+  left->addStretch(1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(buildTiming());
+  right->addWidget(buildTrace(), 1);
+  columns->addLayout(left);
+  columns->addLayout(right, 1);
+
+  // Told on the forms thread through the program's dispatcher; a notice that
+  // outlives the window finds it gone.
+  sim_.onChanged = [self = QPointer<SimBoardWindow>(this)] {
+    if (self) self->refresh();
+  };
+  refresh();
+}
+
+SimBoardWindow::~SimBoardWindow() { sim_.onChanged = nullptr; }
+
+std::unique_ptr<SimBoardWindow> SimBoardWindow::forProgram(shell::Program& program) {
+  auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program.driver());
+  if (sim == nullptr) return nullptr;
+  return std::make_unique<SimBoardWindow>(*sim);
+}
+
+void SimBoardWindow::showBeside(const QWidget& anchor) {
+  adjustSize();
+  const QRect a = anchor.frameGeometry();
+  const QScreen* screen = anchor.screen();
+  const QRect room = screen != nullptr ? screen->availableGeometry() : a;
+  const QSize size = frameGeometry().size();
+  const int rightX = a.right() + 1 + kWindowGap;
+  const int leftX = a.left() - kWindowGap - size.width();
+  int x = rightX;
+  if (rightX + size.width() > room.right() + 1) {
+    if (leftX >= room.left()) {
+      x = leftX;
+    } else {
+      // Neither side has room: overlap the anchor as little as the screen allows.
+      const bool rightIsWider = room.right() - a.right() >= a.left() - room.left();
+      x = rightIsWider ? room.right() + 1 - size.width() : room.left();
+    }
+  }
+  const int y = std::clamp(a.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
+  move(std::max(x, room.left()), y);
+  show();
+}
+
+// --- building ---------------------------------------------------------------
+
+QWidget* SimBoardWindow::buildBoards() {
+  QGroupBox* box = group(QStringLiteral("Boards plugged in"), "boards");
+  auto* layout = new QVBoxLayout(box);
+  boardRows_ = new QVBoxLayout;
+  boardRows_->setSpacing(2);
+  noBoards_ = new QLabel(QStringLiteral("No board plugged in"));
+  boardRows_->addWidget(noBoards_);
+  layout->addLayout(boardRows_);
+  boardPick_ = new QButtonGroup(box);
+  connect(boardPick_, &QButtonGroup::idClicked, this, [this](int board) {
+    shownBoard_ = board;
+    refresh();
+  });
+
+  auto* plug = new QPushButton(QStringLiteral("Plug in a board"));
+  plug->setObjectName(QStringLiteral("plug"));
+  connect(plug, &QPushButton::clicked, this, [this] { plugBoard(); });
+  shownCaption_ = new QLabel;
+  shownCaption_->setObjectName(QStringLiteral("shownBoard"));
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(plug);
+  bottom->addStretch(1);
+  bottom->addWidget(shownCaption_);
+  layout->addLayout(bottom);
+  return box;
+}
+
+QWidget* SimBoardWindow::buildLines() {
+  QGroupBox* box = group(QStringLiteral("Control lines"), "lines");
+  auto* form = new QFormLayout(box);
+  oneDen_ = new QLabel;
+  oneDen_->setObjectName(QStringLiteral("line1DEN"));
+  shutb_ = new QLabel;
+  shutb_->setObjectName(QStringLiteral("lineSHUTb"));
+  form->addRow(QStringLiteral("1D EN"), oneDen_);
+  form->addRow(QStringLiteral("SHUTb"), shutb_);
+  return box;
+}
+
+QWidget* SimBoardWindow::buildFaults() {
+  QGroupBox* box = group(QStringLiteral("Faults"), "faults");
+  auto* grid = new QGridLayout(box);
+  grid->setVerticalSpacing(2);
+  deviceInfoRefused_ = new QCheckBox(QStringLiteral("Refuse device information"));
+  deviceInfoRefused_->setObjectName(QStringLiteral("faultDeviceInfo"));
+  connect(deviceInfoRefused_, &QCheckBox::clicked, this,
+          [this](bool on) { changeFaults([on](usb::sim::Faults& f) { f.deviceInfoRefused = on; }); });
+  noPipes_ = new QCheckBox(QStringLiteral("No pipes"));
+  noPipes_->setObjectName(QStringLiteral("faultNoPipes"));
+  connect(noPipes_, &QCheckBox::clicked, this,
+          [this](bool on) { changeFaults([on](usb::sim::Faults& f) { f.noPipes = on; }); });
+  grid->addWidget(deviceInfoRefused_, 0, 0, 1, 3);
+  grid->addWidget(noPipes_, 0, 3, 1, 2);
+
+  for (std::size_t i = 0; i < kPipes.size(); ++i) {
+    const uint32_t pipe = kPipes[i];
+    const int row = static_cast<int>(i) + 1;
+    const int p = static_cast<int>(pipe);
+    PipeFaults f;
+    f.pipe = pipe;
+    f.refused = new QCheckBox(QStringLiteral("Refuse"));
+    f.refused->setObjectName(indexed("faultRefuse", p));
+    f.timeout = new QCheckBox(QStringLiteral("Time out"));
+    f.timeout->setObjectName(indexed("faultTimeout", p));
+    f.shortOn = new QCheckBox(QStringLiteral("Short after"));
+    f.shortOn->setObjectName(indexed("faultShort", p));
+    f.shortBytes = new QSpinBox;
+    f.shortBytes->setObjectName(indexed("faultShortBytes", p));
+    f.shortBytes->setRange(0, 64);
+    f.shortBytes->setValue(1);
+    f.shortBytes->setSuffix(QStringLiteral(" bytes"));
+
+    connect(f.refused, &QCheckBox::clicked, this, [this, pipe](bool on) {
+      changeFaults([on, pipe](usb::sim::Faults& x) {
+        if (on) {
+          x.refusedPipes.insert(pipe);
+        } else {
+          x.refusedPipes.erase(pipe);
+        }
+      });
+    });
+    connect(f.timeout, &QCheckBox::clicked, this, [this, pipe](bool on) {
+      changeFaults([on, pipe](usb::sim::Faults& x) {
+        if (on) {
+          x.timeoutPipes.insert(pipe);
+        } else {
+          x.timeoutPipes.erase(pipe);
+        }
+      });
+    });
+    QSpinBox* bytes = f.shortBytes;
+    connect(f.shortOn, &QCheckBox::clicked, this, [this, pipe, bytes](bool on) {
+      const auto n = static_cast<uint32_t>(bytes->value());
+      changeFaults([on, pipe, n](usb::sim::Faults& x) {
+        if (on) {
+          x.shortPipes[pipe] = n;
+        } else {
+          x.shortPipes.erase(pipe);
+        }
+      });
+    });
+    QCheckBox* shortOn = f.shortOn;
+    connect(f.shortBytes, &QSpinBox::valueChanged, this, [this, pipe, shortOn](int n) {
+      if (!shortOn->isChecked()) return;
+      changeFaults([pipe, n](usb::sim::Faults& x) { x.shortPipes[pipe] = static_cast<uint32_t>(n); });
+    });
+
+    grid->addWidget(new QLabel(QStringLiteral("Pipe %1 (%2)").arg(pipe).arg(QLatin1String(kPipeRoles[i]))), row, 0);
+    grid->addWidget(f.refused, row, 1);
+    grid->addWidget(f.timeout, row, 2);
+    grid->addWidget(f.shortOn, row, 3);
+    grid->addWidget(f.shortBytes, row, 4);
+    pipeFaults_.push_back(f);
+  }
+
+  auto* clear = new QPushButton(QStringLiteral("Clear all faults"));
+  clear->setObjectName(QStringLiteral("faultsClear"));
+  connect(clear, &QPushButton::clicked, this, [this] { changeFaults([](usb::sim::Faults& f) { f = {}; }); });
+  grid->addWidget(clear, static_cast<int>(kPipes.size()) + 1, 0, 1, 2, Qt::AlignLeft);
+  return box;
+}
+
+QWidget* SimBoardWindow::buildRegisters() {
+  QGroupBox* box = group(QStringLiteral("Chip registers (edit a value and press Enter)"), "registers");
+  auto* grid = new QGridLayout(box);
+  grid->setVerticalSpacing(2);
+  const int half = (kChipRegisters + 1) / 2;
+  for (int i = 0; i < kChipRegisters; ++i) {
+    auto* name = new QLabel(QString::fromLatin1(kRegisterNames[static_cast<std::size_t>(i)]));
+    name->setObjectName(indexed("chipRegName", i));
+    auto* value = new QLineEdit;
+    value->setObjectName(indexed("chipReg", i));
+    value->setFixedWidth(34);
+    value->setMaxLength(2);
+    value->setAlignment(Qt::AlignCenter);
+    value->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,2}")), value));
+    connect(value, &QLineEdit::editingFinished, this, [this, i] { editRegister(i); });
+    registerNames_[static_cast<std::size_t>(i)] = name;
+    registers_[static_cast<std::size_t>(i)] = value;
+    const int column = i < half ? 0 : 2;
+    grid->addWidget(name, i % half, column);
+    grid->addWidget(value, i % half, column + 1);
+  }
+  grid->setColumnMinimumWidth(1, 40);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(2, 1);
+  return box;
+}
+
+QWidget* SimBoardWindow::buildTiming() {
+  QGroupBox* box = group(QStringLiteral("Timing generator (43 bytes, last written)"), "timing");
+  auto* layout = new QVBoxLayout(box);
+  auto* form = new QFormLayout;
+  form->setVerticalSpacing(2);
+  for (const simtext::DecodedRow& row : simtext::decodedRows(usb::sim::decodeTiming({}))) {
+    auto* value = new QLabel;
+    value->setObjectName(QStringLiteral("decode.") + row.key);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(row.caption, value);
+    decoded_.push_back(value);
+  }
+  layout->addLayout(form);
+
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(2);
+  grid->setVerticalSpacing(2);
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  for (int i = 0; i < kTimingBytes; ++i) {
+    const int row = i / kBytesPerRow;
+    const int column = i % kBytesPerRow;
+    if (column == 0) {
+      auto* first = new QLabel(QStringLiteral("%1:").arg(i, 2));
+      first->setFont(fixed);
+      grid->addWidget(first, row, 0);
+    }
+    auto* cell = new QLabel;
+    cell->setObjectName(indexed("timingByte", i));
+    cell->setFont(fixed);
+    cell->setAlignment(Qt::AlignCenter);
+    cell->setToolTip(QStringLiteral("byte %1").arg(i));
+    timingBytes_[static_cast<std::size_t>(i)] = cell;
+    grid->addWidget(cell, row, column + 1);
+  }
+  grid->setColumnStretch(kBytesPerRow + 1, 1);
+  layout->addLayout(grid);
+  return box;
+}
+
+QWidget* SimBoardWindow::buildTrace() {
+  QGroupBox* box = group(QStringLiteral("Packet trace"), "traceBox");
+  auto* layout = new QVBoxLayout(box);
+  trace_ = new QPlainTextEdit;
+  trace_->setObjectName(QStringLiteral("trace"));
+  trace_->setReadOnly(true);
+  trace_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  trace_->setMaximumBlockCount(static_cast<int>(usb::sim::SimDriver::kTraceLimit));
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fixed.setPixelSize(kFontPixels);
+  trace_->setFont(fixed);
+  trace_->setMinimumSize(420, 160);
+  layout->addWidget(trace_);
+  auto* clear = new QPushButton(QStringLiteral("Clear trace"));
+  clear->setObjectName(QStringLiteral("clearTrace"));
+  connect(clear, &QPushButton::clicked, this, [this] { clearTrace(); });
+  layout->addWidget(clear, 0, Qt::AlignLeft);
+  return box;
+}
+
+// --- showing ----------------------------------------------------------------
+
+void SimBoardWindow::refresh() {
+  refreshBoards();
+  std::optional<usb::sim::SimBoard> board;
+  if (shownBoard_ != 0) board = sim_.boardState(shownBoard_);
+  const usb::sim::SimBoard* shown = board ? &*board : nullptr;
+  refreshLines(shown);
+  refreshTiming(shown);
+  refreshRegisters(shown);
+  refreshFaults();
+  refreshTrace();
+}
+
+void SimBoardWindow::refreshBoards() {
+  const std::vector<int> plugged = sim_.pluggedBoards();
+  // Rows of boards gone away go; rows of new ones come, in plugging order.
+  for (auto it = rows_.begin(); it != rows_.end();) {
+    if (std::find(plugged.begin(), plugged.end(), it->first) == plugged.end()) {
+      delete it->second;
+      it = rows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (int board : plugged) {
+    if (rows_.contains(board)) continue;
+    auto* row = new QWidget;
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    auto* pick = new QRadioButton(QStringLiteral("Board %1").arg(board));
+    pick->setObjectName(indexed("showBoard", board));
+    pick->setToolTip(QStringLiteral("Show this board's state"));
+    boardPick_->addButton(pick, board);
+    auto* handle = new QLabel(QStringLiteral("device handle &H%1")
+                                  .arg(QString::fromStdString(text::hex32(sim_.handleOf(board)))));
+    auto* unplug = new QPushButton(QStringLiteral("Unplug"));
+    unplug->setObjectName(indexed("unplug", board));
+    connect(unplug, &QPushButton::clicked, this, [this, board] { unplugBoard(board); });
+    line->addWidget(pick);
+    line->addWidget(handle, 1);
+    line->addWidget(unplug);
+    boardRows_->addWidget(row);
+    rows_[board] = row;
+  }
+  noBoards_->setVisible(plugged.empty());
+
+  if (std::find(plugged.begin(), plugged.end(), shownBoard_) == plugged.end()) {
+    shownBoard_ = plugged.empty() ? 0 : plugged.front();
+  }
+  if (QAbstractButton* pick = boardPick_->button(shownBoard_)) pick->setChecked(true);
+  shownCaption_->setText(shownBoard_ == 0 ? QString() : QStringLiteral("Showing board %1").arg(shownBoard_));
+}
+
+void SimBoardWindow::refreshLines(const usb::sim::SimBoard* board) {
+  if (board == nullptr || !board->pinsWritten) {
+    const QString none = board == nullptr ? QStringLiteral("-") : QStringLiteral("not set yet");
+    oneDen_->setText(none);
+    shutb_->setText(none);
+    return;
+  }
+  oneDen_->setText(simtext::oneDenText(usb::sim::oneDenLine(board->pinLevel, board->pinDrive)));
+  shutb_->setText(simtext::shutbText(usb::sim::shutbLine(board->pinLevel, board->pinDrive)));
+}
+
+void SimBoardWindow::refreshTiming(const usb::sim::SimBoard* board) {
+  const bool written = board != nullptr && board->timingWritten;
+  const std::array<uint8_t, kTimingBytes> none{};
+  const auto now = simtext::decodedRows(usb::sim::decodeTiming(written ? board->timing : none));
+  const auto before = simtext::decodedRows(usb::sim::decodeTiming(written ? board->previousTiming : none));
+  for (std::size_t i = 0; i < decoded_.size() && i < now.size(); ++i) {
+    decoded_[i]->setText(written ? now[i].value : QStringLiteral("-"));
+    markChanged(decoded_[i], written && now[i].value != before[i].value);
+  }
+  for (std::size_t i = 0; i < timingBytes_.size(); ++i) {
+    QLabel* cell = timingBytes_[i];
+    cell->setText(written ? simtext::hexBytes(std::span(&board->timing[i], 1)) : QStringLiteral("--"));
+    markChanged(cell, written && board->timing[i] != board->previousTiming[i]);
+  }
+}
+
+void SimBoardWindow::refreshRegisters(const usb::sim::SimBoard* board) {
+  for (std::size_t i = 0; i < registers_.size(); ++i) {
+    QLineEdit* value = registers_[i];
+    value->setEnabled(board != nullptr);
+    const bool changed = board != nullptr && board->changedByLastWrite[i];
+    markChanged(value, changed);
+    markChanged(registerNames_[i], changed);
+    // What a person is typing stays until they finish it.
+    if (value->hasFocus() && value->isModified()) continue;
+    value->setText(board != nullptr ? simtext::hexBytes(std::span(&board->registers[i], 1)) : QString());
+  }
+}
+
+void SimBoardWindow::refreshFaults() {
+  const usb::sim::Faults faults = sim_.faults();
+  deviceInfoRefused_->setChecked(faults.deviceInfoRefused);
+  noPipes_->setChecked(faults.noPipes);
+  for (PipeFaults& f : pipeFaults_) {
+    f.refused->setChecked(faults.refusedPipes.contains(f.pipe));
+    f.timeout->setChecked(faults.timeoutPipes.contains(f.pipe));
+    const auto shortened = faults.shortPipes.find(f.pipe);
+    f.shortOn->setChecked(shortened != faults.shortPipes.end());
+    if (shortened != faults.shortPipes.end()) {
+      const QSignalBlocker quiet(f.shortBytes);
+      f.shortBytes->setValue(static_cast<int>(std::min<uint32_t>(shortened->second, 64)));
+    }
+  }
+}
+
+void SimBoardWindow::refreshTrace() {
+  const std::vector<usb::sim::PacketTraceEntry> trace = sim_.trace();
+  // Where the entries not shown yet begin: after the last one shown, which
+  // moves towards the front as the layer drops its oldest entries.
+  std::size_t from = 0;
+  bool found = !lastTraced_;
+  if (lastTraced_) {
+    for (std::size_t i = std::min(traced_, trace.size()); i > 0; --i) {
+      if (sameEntry(trace[i - 1], *lastTraced_)) {
+        from = i;
+        found = true;
+        break;
+      }
+    }
+  }
+  if (!found) trace_->clear();
+  if (from == trace.size()) return;
+
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(trace.size() - from));
+  for (std::size_t i = from; i < trace.size(); ++i) lines << simtext::traceLine(trace[i]);
+  QScrollBar* bar = trace_->verticalScrollBar();
+  const bool atEnd = bar->value() == bar->maximum();
+  trace_->appendPlainText(lines.join(QLatin1Char('\n')));
+  if (atEnd) bar->setValue(bar->maximum());
+  lastTraced_ = trace.back();
+  traced_ = trace.size();
+}
+
+// --- acting as the hardware -------------------------------------------------
+
+void SimBoardWindow::plugBoard() {
+  shownBoard_ = sim_.plug();
+  refresh();
+}
+
+void SimBoardWindow::unplugBoard(int board) {
+  sim_.unplug(board);
+  refresh();
+}
+
+void SimBoardWindow::editRegister(int reg) {
+  QLineEdit* value = registers_[static_cast<std::size_t>(reg)];
+  if (!value->isModified()) return;
+  value->setModified(false);
+  bool ok = false;
+  const uint v = value->text().toUInt(&ok, 16);
+  if (ok && v <= 0xFF) sim_.setChipRegister(reg, static_cast<uint8_t>(v));
+  refresh();
+}
+
+void SimBoardWindow::changeFaults(const std::function<void(usb::sim::Faults&)>& change) {
+  usb::sim::Faults faults = sim_.faults();
+  change(faults);
+  sim_.setFaults(faults);
+  refresh();
+}
+
+void SimBoardWindow::clearTrace() {
+  sim_.clearTrace();
+  trace_->clear();
+  lastTraced_.reset();
+  traced_ = 0;
+}
+
+}  // namespace glim::app

@@ -1,0 +1,314 @@
+// The "Simulated board" window: a person plays the hardware from it, and sees
+// what the program sent, through the program's real windows on the simulated
+// layer.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "app/app_fixture.h"
+#include "app/register_window_view.h"
+#include "app/sim_board_text.h"
+#include "app/sim_board_window.h"
+#include "usb/sim/timing_decode.h"
+
+using glim::app::SimBoardWindow;
+using glim::testing::AppFixture;
+namespace simtext = glim::app::simtext;
+
+namespace {
+QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+QString hex(uint8_t b) { return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper(); }
+}  // namespace
+
+class SimBoardWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+  std::unique_ptr<SimBoardWindow> board;
+
+  glim::usb::sim::SimDriver& sim() { return *f->sim.sim; }
+  QString log() const { return QString::fromStdString(f->sim.log()); }
+
+  template <typename W = QWidget>
+  W* part(const QString& name) const {
+    W* w = board->findChild<W*>(name);
+    if (w == nullptr) qWarning("no %s in the board window", qPrintable(name));
+    return w;
+  }
+  template <typename W = QWidget>
+  W* part(const char* name) const {
+    return part<W>(QLatin1String(name));
+  }
+  void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+  // On its box: a check box wider than its text takes no clicks at its centre.
+  void click(QCheckBox* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2)); }
+  void clickMain(const char* name) { click(f->find<QWidget>(name)); }
+  // The program has taken the board plugged in from the window.
+  bool plugFromWindow() {
+    click(part<QPushButton>("plug"));
+    return QTest::qWaitFor([&] { return log().contains(QStringLiteral("DeviceAttach: Accepting control")); });
+  }
+  void retype(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, text);
+    QTest::keyClick(box, Qt::Key_Return);
+  }
+  QStringList traceLines() const { return part<QPlainTextEdit>("trace")->toPlainText().split(QLatin1Char('\n')); }
+
+ private slots:
+  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  void init() {
+    f = std::make_unique<AppFixture>();
+    // Before the main window opens the driver: the layer takes its listener then.
+    board = std::make_unique<SimBoardWindow>(sim());
+    board->show();
+    QVERIFY(f->showActive());
+  }
+  void cleanup() {
+    board.reset();
+    f.reset();
+  }
+
+  void onlyForTheSimulatedLayer() {
+    QVERIFY(SimBoardWindow::forProgram(*f->sim.program) != nullptr);
+    QCOMPARE(board->windowTitle(), QStringLiteral("Simulated board"));
+  }
+
+  // Plugged from the window, the board is the program's; Write Settings
+  // reaches it, and the window shows the bytes decoded, the lines and the trace.
+  void plugThenWriteSettings() {
+    QVERIFY(plugFromWindow());
+    QVERIFY(part<QPushButton>(indexed("unplug", 1)) != nullptr);
+    QCOMPARE(board->shownBoard(), 1);
+    QCOMPARE(part<QLabel>("line1DEN")->text(), QStringLiteral("not set yet"));
+    QCOMPARE(part<QLabel>(indexed("timingByte", 0))->text(), QStringLiteral("--"));
+
+    clickMain("cbWritesettings");
+    const glim::usb::sim::SimBoard state = sim().boardState(1);
+    QVERIFY(state.timingWritten);
+    const auto expected = simtext::decodedRows(glim::usb::sim::decodeTiming(state.timing));
+    QTRY_COMPARE(part<QLabel>("decode.sclk")->text(), expected[2].value);
+    for (const auto& row : expected) {
+      QCOMPARE(part<QLabel>(QStringLiteral("decode.") + row.key)->text(), row.value);
+    }
+    for (int i = 0; i < 43; ++i) {
+      auto* cell = part<QLabel>(indexed("timingByte", i));
+      QCOMPARE(cell->text(), hex(state.timing[static_cast<std::size_t>(i)]));
+      // Everything that is not zero changed from the never-written bytes.
+      QCOMPARE(cell->property("changed").toBool(), state.timing[static_cast<std::size_t>(i)] != 0);
+    }
+    QCOMPARE(part<QLabel>("line1DEN")->text(), QStringLiteral("floating"));
+    QCOMPARE(part<QLabel>("lineSHUTb")->text(), QStringLiteral("high"));
+
+    // Pins then settings, in the order sent, with their bytes.
+    const QStringList lines = traceLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].contains(QStringLiteral("board 1  out pipe 1: FE E3")), qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains(QStringLiteral("out pipe 3: 00 ") + hex(state.timing[0])), qPrintable(lines[1]));
+
+    // A changed cell: only its byte (and what it means) stands out afterwards.
+    f->main().timing.tbCPLDdata[5].setText("9");
+    clickMain("cbWritesettings");
+    QTRY_COMPARE(part<QLabel>(indexed("timingByte", 5))->text(), QStringLiteral("09"));
+    for (int i = 0; i < 43; ++i) QCOMPARE(part<QLabel>(indexed("timingByte", i))->property("changed").toBool(), i == 5);
+    QVERIFY(part<QLabel>("decode.stvPulse")->property("changed").toBool());
+    QVERIFY(!part<QLabel>("decode.sclk")->property("changed").toBool());
+    QCOMPARE(traceLines().size(), 4);
+  }
+
+  void controlLinesFollowTheOptions_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("oneDen");
+    QTest::addColumn<QString>("shutb");
+    QTest::newRow("1D EN low") << "ob1Den(0)" << "driven low" << "high";
+    QTest::newRow("1D EN high") << "ob1Den(2)" << "driven high" << "high";
+    QTest::newRow("SHUTb low") << "obShutb(0)" << "floating" << "low";
+  }
+  void controlLinesFollowTheOptions() {
+    QFETCH(QString, option);
+    QFETCH(QString, oneDen);
+    QFETCH(QString, shutb);
+    QVERIFY(plugFromWindow());
+    click(f->window->findChild<QWidget*>(option));
+    QTRY_COMPARE(part<QLabel>("line1DEN")->text(), oneDen);
+    QCOMPARE(part<QLabel>("lineSHUTb")->text(), shutb);
+  }
+
+  // Each fault switch makes the next Write Settings fail as the program
+  // reports it; "Clear all faults" ends them.
+  void faultsReachTheLog_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("device information") << "faultDeviceInfo" << "WritePipe: WDU_GetDeviceInfo() failed:";
+    QTest::newRow("no pipes") << "faultNoPipes" << "No pipes are defined for this device";
+    QTest::newRow("refused") << "faultRefuse(1)" << "WritePipe: WDU_Transfer() failed: error &H20000003";
+    QTest::newRow("time-out") << "faultTimeout(3)" << "WritePipe: WDU_Transfer() failed: error &H20000001";
+  }
+  void faultsReachTheLog() {
+    QFETCH(QString, fault);
+    QFETCH(QString, logged);
+    QVERIFY(plugFromWindow());
+    auto* check = part<QCheckBox>(fault);
+    click(check);
+    QVERIFY(check->isChecked());
+    clickMain("cbWritesettings");
+    QTRY_VERIFY2(log().contains(logged), qPrintable(log()));
+
+    click(part<QPushButton>("faultsClear"));
+    QVERIFY(!check->isChecked());
+    const glim::usb::sim::Faults none = sim().faults();
+    QVERIFY(!none.deviceInfoRefused && !none.noPipes && none.refusedPipes.empty() && none.timeoutPipes.empty());
+    clickMain("cbWritesettings");
+    QTRY_VERIFY(sim().boardState(1).timingWritten);
+  }
+
+  // A short answer on pipe 130 cuts the register read; faults set by the
+  // layer's other users show in the window.
+  void shortAnswerAndFaultsFromElsewhere() {
+    QVERIFY(plugFromWindow());
+    part<QSpinBox>(indexed("faultShortBytes", 130))->setValue(1);
+    click(part<QCheckBox>(indexed("faultShort", 130)));
+    QCOMPARE(sim().faults().shortPipes.at(0x82), 1u);
+    part<QSpinBox>(indexed("faultShortBytes", 130))->setValue(0);
+    QCOMPARE(sim().faults().shortPipes.at(0x82), 0u);
+
+    glim::usb::sim::Faults faults;
+    faults.refusedPipes = {2};
+    faults.shortPipes = {{3, 7}};
+    sim().setFaults(faults);
+    QTRY_VERIFY(part<QCheckBox>(indexed("faultRefuse", 2))->isChecked());
+    QVERIFY(part<QCheckBox>(indexed("faultShort", 3))->isChecked());
+    QCOMPARE(part<QSpinBox>(indexed("faultShortBytes", 3))->value(), 7);
+    QVERIFY(!part<QCheckBox>(indexed("faultShort", 130))->isChecked());
+  }
+
+  // A value typed into the window is what the chip answers next; a write from
+  // the register window stands out in this one.
+  void registersBothWays() {
+    QVERIFY(plugFromWindow());
+    clickMain("cbShowi2c");
+    auto* view = f->window->registerView();
+    QVERIFY(view != nullptr);
+    for (int i = 0; i < 22; ++i) {
+      QCOMPARE(part<QLabel>(indexed("chipRegName", i))->text(),
+               QString::fromStdString(view->form()->Label1[i].caption()));
+    }
+
+    retype(part<QLineEdit>(indexed("chipReg", 2)), QStringLiteral("5c"));
+    QCOMPARE(sim().boardState(1).registers[2], 0x5C);
+    click(view->findChild<QPushButton*>(indexed("cbReadi2c", 2)));
+    QTRY_COMPARE(view->findChild<QLineEdit*>(indexed("tbI2Cregread", 2))->text(), QStringLiteral("5C"));
+
+    f->main().i2cWindow.existing()->tbI2Creg[0].setText("3A");
+    click(view->findChild<QPushButton*>(indexed("cbWritei2c", 0)));
+    auto* reg0 = part<QLineEdit>(indexed("chipReg", 0));
+    QTRY_COMPARE(reg0->text(), QStringLiteral("3A"));
+    QVERIFY(reg0->property("changed").toBool());
+    QVERIFY(!part<QLineEdit>(indexed("chipReg", 2))->property("changed").toBool());
+  }
+
+  // The program cannot tell the window's plugging from the layer's own calls
+  // (the script runner's): the same steps log the same lines.
+  void plugsLikeTheScriptRunner() {
+    QVERIFY(plugFromWindow());
+    clickMain("cbWritesettings");
+    click(part<QPushButton>(indexed("unplug", 1)));
+    QTRY_VERIFY(log().contains(QStringLiteral("DeviceDetach")));
+    QVERIFY(board->findChild<QPushButton*>(indexed("unplug", 1)) == nullptr);
+    QCOMPARE(board->shownBoard(), 0);
+    const QString byWindow = log();
+
+    cleanup();
+    f = std::make_unique<AppFixture>();
+    QVERIFY(f->showActive());
+    f->sim.sim->plug();
+    QTRY_VERIFY(log().contains(QStringLiteral("DeviceAttach: Accepting control")));
+    clickMain("cbWritesettings");
+    f->sim.sim->unplug(1);
+    QTRY_VERIFY(log().contains(QStringLiteral("DeviceDetach")));
+    QCOMPARE(log(), byWindow);
+  }
+
+  // With two boards, the window shows the one picked; the program keeps the first.
+  void secondBoardShownOnRequest() {
+    QVERIFY(plugFromWindow());
+    click(part<QPushButton>("plug"));
+    QTRY_VERIFY(log().contains(QStringLiteral("control is rejected")));
+    QCOMPARE(board->shownBoard(), 2);
+    clickMain("cbWritesettings");
+    QTRY_COMPARE(traceLines().size(), 2);
+    QCOMPARE(part<QLabel>(indexed("timingByte", 0))->text(), QStringLiteral("--"));
+    click(part<QRadioButton>(indexed("showBoard", 1)));
+    QCOMPARE(board->shownBoard(), 1);
+    QVERIFY(part<QLabel>(indexed("timingByte", 0))->text() != QStringLiteral("--"));
+  }
+
+  // Cleared, the trace starts again; beyond the layer's limit it keeps the
+  // newest entries, as the layer does.
+  void traceClearAndLimit() {
+    QVERIFY(plugFromWindow());
+    clickMain("cbWritesettings");
+    QTRY_COMPARE(traceLines().size(), 2);
+    click(part<QPushButton>("clearTrace"));
+    QVERIFY(sim().trace().empty());
+    QCOMPARE(part<QPlainTextEdit>("trace")->toPlainText(), QString());
+    clickMain("cbWritesettings");
+    QTRY_COMPARE(traceLines().size(), 2);
+
+    // Many packets in one go, told once.
+    f->main().link.TransferPipe = 1;
+    f->main().link.TransferLength = 2;
+    f->main().link.TransferBuffer = {0xFE, 0xE3};
+    const std::size_t limit = glim::usb::sim::SimDriver::kTraceLimit;
+    for (std::size_t i = 0; i < limit; ++i) f->main().link.writePipe();
+    QTRY_COMPARE(static_cast<std::size_t>(traceLines().size()), limit);
+    const auto trace = sim().trace();
+    QCOMPARE(traceLines().back(), simtext::traceLine(trace.back()));
+    QCOMPARE(traceLines().front(), simtext::traceLine(trace.front()));
+  }
+
+  // Closed, it only hides; it still follows the board.
+  void closingHides() {
+    board->close();
+    QVERIFY(!board->isVisible());
+    QVERIFY(!f->main().unloaded());
+    sim().plug();
+    QTRY_COMPARE(board->shownBoard(), 1);
+  }
+
+  void texts_data() {
+    QTest::addColumn<QString>("actual");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("MHz") << simtext::frequency(50e6) << "50 MHz";
+    QTest::newRow("kHz") << simtext::frequency(390625) << "390.625 kHz";
+    QTest::newRow("zero Hz") << simtext::frequency(0) << "0 Hz";
+    QTest::newRow("endless") << simtext::frequency(std::numeric_limits<double>::infinity()) << "none";
+    QTest::newRow("ns") << simtext::duration(40) << "40 ns";
+    QTest::newRow("µs") << simtext::duration(2560) << QString::fromUtf8("2.56 µs");
+    QTest::newRow("s") << simtext::duration(1.5e9) << "1.5 s";
+    glim::usb::sim::PacketTraceEntry failed{1234567, 1, 0x82, true, glim::usb::kTimeout, {}};
+    QTest::newRow("failed read") << simtext::traceLine(failed).simplified()
+                                 << "1.234567 s board 1 in pipe 130: [" +
+                                        QString::fromStdString(glim::usb::statusText(glim::usb::kTimeout)) + "]";
+    glim::usb::sim::PacketTraceEntry sent{5, 2, 2, false, glim::usb::kSuccess, {0x00, 0x5A, 0x0f}};
+    QTest::newRow("write") << simtext::traceLine(sent) << "  0.000005 s  board 2  out pipe 2: 00 5A 0F";
+  }
+  void texts() {
+    QFETCH(QString, actual);
+    QFETCH(QString, expected);
+    QCOMPARE(actual, expected);
+  }
+};
+
+QTEST_MAIN(SimBoardWindowTest)
+#include "sim_board_window_test.moc"
