@@ -1,7 +1,6 @@
 #include "app/sim_board_window.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -10,17 +9,16 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
-#include <QScrollBar>
-#include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/sim_board_text.h"
+#include "app/sim_fault_panel.h"
+#include "app/sim_trace_view.h"
 #include "shell/program.h"
 #include "text/number_format.h"
 #include "usb/sim/timing_decode.h"
@@ -46,11 +44,6 @@ constexpr std::array<const char*, kChipRegisters> kRegisterNames = {
     "0x10 Max PWM 6-7",    "0x11 Max PWM 7-8",    "0x12 Max PWM 8-9",  "0x13 Max PWM 9-10",
     "0x14 Max PWM 10-11",  "0x15 Max PWM 11-12"};
 
-// The board's pipes, for the per-pipe fault switches.
-constexpr std::array<uint32_t, 4> kPipes = {usb::sim::kPinsPipe, usb::sim::kI2cPipe, usb::sim::kTimingPipe,
-                                            usb::sim::kAnswerPipe};
-constexpr std::array<const char*, 4> kPipeRoles = {"control lines", "I2C", "timing", "answers"};
-
 QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
 // Makes a value stand out (or not); the "changed" property tells tests.
@@ -71,11 +64,6 @@ void markChanged(QWidget* w, bool changed) {
   w->setAutoFillBackground(changed);
 }
 
-bool sameEntry(const usb::sim::PacketTraceEntry& a, const usb::sim::PacketTraceEntry& b) {
-  return a.microsSinceStart == b.microsSinceStart && a.board == b.board && a.pipe == b.pipe && a.in == b.in &&
-         a.status == b.status && a.bytes == b.bytes;
-}
-
 QGroupBox* group(const QString& title, const char* name) {
   auto* box = new QGroupBox(title);
   box->setObjectName(QLatin1String(name));
@@ -83,14 +71,6 @@ QGroupBox* group(const QString& title, const char* name) {
 }
 
 }  // namespace
-
-struct SimBoardWindow::PipeFaults {
-  uint32_t pipe = 0;
-  QCheckBox* refused = nullptr;
-  QCheckBox* timeout = nullptr;
-  QCheckBox* shortOn = nullptr;
-  QSpinBox* shortBytes = nullptr;
-};
 
 SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::Window), sim_(sim) {
   setObjectName(QStringLiteral("SimBoard"));
@@ -107,12 +87,14 @@ SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::
   auto* left = new QVBoxLayout;
   left->addWidget(buildBoards());
   left->addWidget(buildLines());
-  left->addWidget(buildFaults());
+  faults_ = new SimFaultPanel(sim_, [this] { refresh(); });
+  left->addWidget(faults_);
   left->addWidget(buildRegisters());
   left->addStretch(1);
   auto* right = new QVBoxLayout;
   right->addWidget(buildTiming());
-  right->addWidget(buildTrace(), 1);
+  trace_ = new SimTraceView(sim_);
+  right->addWidget(trace_, 1);
   columns->addLayout(left);
   columns->addLayout(right, 1);
 
@@ -196,89 +178,6 @@ QWidget* SimBoardWindow::buildLines() {
   return box;
 }
 
-QWidget* SimBoardWindow::buildFaults() {
-  QGroupBox* box = group(QStringLiteral("Faults"), "faults");
-  auto* grid = new QGridLayout(box);
-  grid->setVerticalSpacing(2);
-  deviceInfoRefused_ = new QCheckBox(QStringLiteral("Refuse device information"));
-  deviceInfoRefused_->setObjectName(QStringLiteral("faultDeviceInfo"));
-  connect(deviceInfoRefused_, &QCheckBox::clicked, this,
-          [this](bool on) { changeFaults([on](usb::sim::Faults& f) { f.deviceInfoRefused = on; }); });
-  noPipes_ = new QCheckBox(QStringLiteral("No pipes"));
-  noPipes_->setObjectName(QStringLiteral("faultNoPipes"));
-  connect(noPipes_, &QCheckBox::clicked, this,
-          [this](bool on) { changeFaults([on](usb::sim::Faults& f) { f.noPipes = on; }); });
-  grid->addWidget(deviceInfoRefused_, 0, 0, 1, 3);
-  grid->addWidget(noPipes_, 0, 3, 1, 2);
-
-  for (std::size_t i = 0; i < kPipes.size(); ++i) {
-    const uint32_t pipe = kPipes[i];
-    const int row = static_cast<int>(i) + 1;
-    const int p = static_cast<int>(pipe);
-    PipeFaults f;
-    f.pipe = pipe;
-    f.refused = new QCheckBox(QStringLiteral("Refuse"));
-    f.refused->setObjectName(indexed("faultRefuse", p));
-    f.timeout = new QCheckBox(QStringLiteral("Time out"));
-    f.timeout->setObjectName(indexed("faultTimeout", p));
-    f.shortOn = new QCheckBox(QStringLiteral("Short after"));
-    f.shortOn->setObjectName(indexed("faultShort", p));
-    f.shortBytes = new QSpinBox;
-    f.shortBytes->setObjectName(indexed("faultShortBytes", p));
-    f.shortBytes->setRange(0, 64);
-    f.shortBytes->setValue(1);
-    f.shortBytes->setSuffix(QStringLiteral(" bytes"));
-
-    connect(f.refused, &QCheckBox::clicked, this, [this, pipe](bool on) {
-      changeFaults([on, pipe](usb::sim::Faults& x) {
-        if (on) {
-          x.refusedPipes.insert(pipe);
-        } else {
-          x.refusedPipes.erase(pipe);
-        }
-      });
-    });
-    connect(f.timeout, &QCheckBox::clicked, this, [this, pipe](bool on) {
-      changeFaults([on, pipe](usb::sim::Faults& x) {
-        if (on) {
-          x.timeoutPipes.insert(pipe);
-        } else {
-          x.timeoutPipes.erase(pipe);
-        }
-      });
-    });
-    QSpinBox* bytes = f.shortBytes;
-    connect(f.shortOn, &QCheckBox::clicked, this, [this, pipe, bytes](bool on) {
-      const auto n = static_cast<uint32_t>(bytes->value());
-      changeFaults([on, pipe, n](usb::sim::Faults& x) {
-        if (on) {
-          x.shortPipes[pipe] = n;
-        } else {
-          x.shortPipes.erase(pipe);
-        }
-      });
-    });
-    QCheckBox* shortOn = f.shortOn;
-    connect(f.shortBytes, &QSpinBox::valueChanged, this, [this, pipe, shortOn](int n) {
-      if (!shortOn->isChecked()) return;
-      changeFaults([pipe, n](usb::sim::Faults& x) { x.shortPipes[pipe] = static_cast<uint32_t>(n); });
-    });
-
-    grid->addWidget(new QLabel(QStringLiteral("Pipe %1 (%2)").arg(pipe).arg(QLatin1String(kPipeRoles[i]))), row, 0);
-    grid->addWidget(f.refused, row, 1);
-    grid->addWidget(f.timeout, row, 2);
-    grid->addWidget(f.shortOn, row, 3);
-    grid->addWidget(f.shortBytes, row, 4);
-    pipeFaults_.push_back(f);
-  }
-
-  auto* clear = new QPushButton(QStringLiteral("Clear all faults"));
-  clear->setObjectName(QStringLiteral("faultsClear"));
-  connect(clear, &QPushButton::clicked, this, [this] { changeFaults([](usb::sim::Faults& f) { f = {}; }); });
-  grid->addWidget(clear, static_cast<int>(kPipes.size()) + 1, 0, 1, 2, Qt::AlignLeft);
-  return box;
-}
-
 QWidget* SimBoardWindow::buildRegisters() {
   QGroupBox* box = group(QStringLiteral("Chip registers (edit a value and press Enter)"), "registers");
   auto* grid = new QGridLayout(box);
@@ -345,26 +244,6 @@ QWidget* SimBoardWindow::buildTiming() {
   return box;
 }
 
-QWidget* SimBoardWindow::buildTrace() {
-  QGroupBox* box = group(QStringLiteral("Packet trace"), "traceBox");
-  auto* layout = new QVBoxLayout(box);
-  trace_ = new QPlainTextEdit;
-  trace_->setObjectName(QStringLiteral("trace"));
-  trace_->setReadOnly(true);
-  trace_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  trace_->setMaximumBlockCount(static_cast<int>(usb::sim::SimDriver::kTraceLimit));
-  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  fixed.setPixelSize(kFontPixels);
-  trace_->setFont(fixed);
-  trace_->setMinimumSize(420, 160);
-  layout->addWidget(trace_);
-  auto* clear = new QPushButton(QStringLiteral("Clear trace"));
-  clear->setObjectName(QStringLiteral("clearTrace"));
-  connect(clear, &QPushButton::clicked, this, [this] { clearTrace(); });
-  layout->addWidget(clear, 0, Qt::AlignLeft);
-  return box;
-}
-
 // --- showing ----------------------------------------------------------------
 
 void SimBoardWindow::refresh() {
@@ -375,8 +254,8 @@ void SimBoardWindow::refresh() {
   refreshLines(shown);
   refreshTiming(shown);
   refreshRegisters(shown);
-  refreshFaults();
-  refreshTrace();
+  faults_->refresh();
+  trace_->refresh();
 }
 
 void SimBoardWindow::refreshBoards() {
@@ -459,51 +338,6 @@ void SimBoardWindow::refreshRegisters(const usb::sim::SimBoard* board) {
   }
 }
 
-void SimBoardWindow::refreshFaults() {
-  const usb::sim::Faults faults = sim_.faults();
-  deviceInfoRefused_->setChecked(faults.deviceInfoRefused);
-  noPipes_->setChecked(faults.noPipes);
-  for (PipeFaults& f : pipeFaults_) {
-    f.refused->setChecked(faults.refusedPipes.contains(f.pipe));
-    f.timeout->setChecked(faults.timeoutPipes.contains(f.pipe));
-    const auto shortened = faults.shortPipes.find(f.pipe);
-    f.shortOn->setChecked(shortened != faults.shortPipes.end());
-    if (shortened != faults.shortPipes.end()) {
-      const QSignalBlocker quiet(f.shortBytes);
-      f.shortBytes->setValue(static_cast<int>(std::min<uint32_t>(shortened->second, 64)));
-    }
-  }
-}
-
-void SimBoardWindow::refreshTrace() {
-  const std::vector<usb::sim::PacketTraceEntry> trace = sim_.trace();
-  // Where the entries not shown yet begin: after the last one shown, which
-  // moves towards the front as the layer drops its oldest entries.
-  std::size_t from = 0;
-  bool found = !lastTraced_;
-  if (lastTraced_) {
-    for (std::size_t i = std::min(traced_, trace.size()); i > 0; --i) {
-      if (sameEntry(trace[i - 1], *lastTraced_)) {
-        from = i;
-        found = true;
-        break;
-      }
-    }
-  }
-  if (!found) trace_->clear();
-  if (from == trace.size()) return;
-
-  QStringList lines;
-  lines.reserve(static_cast<qsizetype>(trace.size() - from));
-  for (std::size_t i = from; i < trace.size(); ++i) lines << simtext::traceLine(trace[i]);
-  QScrollBar* bar = trace_->verticalScrollBar();
-  const bool atEnd = bar->value() == bar->maximum();
-  trace_->appendPlainText(lines.join(QLatin1Char('\n')));
-  if (atEnd) bar->setValue(bar->maximum());
-  lastTraced_ = trace.back();
-  traced_ = trace.size();
-}
-
 // --- acting as the hardware -------------------------------------------------
 
 void SimBoardWindow::plugBoard() {
@@ -524,20 +358,6 @@ void SimBoardWindow::editRegister(int reg) {
   const uint v = value->text().toUInt(&ok, 16);
   if (ok && v <= 0xFF) sim_.setChipRegister(reg, static_cast<uint8_t>(v));
   refresh();
-}
-
-void SimBoardWindow::changeFaults(const std::function<void(usb::sim::Faults&)>& change) {
-  usb::sim::Faults faults = sim_.faults();
-  change(faults);
-  sim_.setFaults(faults);
-  refresh();
-}
-
-void SimBoardWindow::clearTrace() {
-  sim_.clearTrace();
-  trace_->clear();
-  lastTraced_.reset();
-  traced_ = 0;
 }
 
 }  // namespace glim::app

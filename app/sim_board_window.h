@@ -2,22 +2,16 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
-#include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "usb/sim/sim_board.h"
 #include "usb/sim/sim_driver.h"
 
 class QButtonGroup;
-class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QSpinBox;
 class QVBoxLayout;
 
 namespace glim::shell {
@@ -25,6 +19,9 @@ class Program;
 }
 
 namespace glim::app {
+
+class SimFaultPanel;
+class SimTraceView;
 
 // "Simulated board": what the simulated USB layer's boards were given, and
 // switches to act as the hardware would (plug and unplug boards, change a chip
@@ -55,27 +52,19 @@ class SimBoardWindow : public QWidget {
   void refresh();
 
  private:
-  struct PipeFaults;
-
   QWidget* buildBoards();
   QWidget* buildLines();
-  QWidget* buildFaults();
   QWidget* buildRegisters();
   QWidget* buildTiming();
-  QWidget* buildTrace();
 
   void refreshBoards();
   void refreshLines(const usb::sim::SimBoard* board);
   void refreshTiming(const usb::sim::SimBoard* board);
   void refreshRegisters(const usb::sim::SimBoard* board);
-  void refreshFaults();
-  void refreshTrace();
 
   void plugBoard();
   void unplugBoard(int board);
   void editRegister(int reg);
-  void changeFaults(const std::function<void(usb::sim::Faults&)>& change);
-  void clearTrace();
 
   usb::sim::SimDriver& sim_;
   int shownBoard_ = 0;
@@ -94,14 +83,8 @@ class SimBoardWindow : public QWidget {
   std::array<QLabel*, usb::sim::kChipRegisters> registerNames_{};
   std::array<QLineEdit*, usb::sim::kChipRegisters> registers_{};
 
-  QCheckBox* deviceInfoRefused_ = nullptr;
-  QCheckBox* noPipes_ = nullptr;
-  std::vector<PipeFaults> pipeFaults_;
-
-  QPlainTextEdit* trace_ = nullptr;
-  // The last trace entry shown and how many were shown, to append only the new ones.
-  std::optional<usb::sim::PacketTraceEntry> lastTraced_;
-  std::size_t traced_ = 0;
+  SimFaultPanel* faults_ = nullptr;
+  SimTraceView* trace_ = nullptr;
 };
 
 }  // namespace glim::app
