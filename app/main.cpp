@@ -4,6 +4,7 @@
 #include "app/first_paint_probe.h"
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
+#include "app/sim_board_window.h"
 #include "shell/program.h"
 #include "usb/driver.h"
 
@@ -17,6 +18,9 @@ int main(int argc, char* argv[]) {
   glim::app::QtUiHost ui;
   glim::shell::Program program(glim::usb::createDriverFromEnvironment(), ui);
   glim::app::MainWindow window(program);
+  // On the simulated layer a window of its own plays the hardware; it must
+  // exist before the main window's first activation opens the driver.
+  const auto board = glim::app::SimBoardWindow::forProgram(program);
   QObject::connect(&window, &glim::app::MainWindow::ended, &app, [] {
     QApplication::closeAllWindows();
     QApplication::quit();
@@ -27,5 +31,6 @@ int main(int argc, char* argv[]) {
   glim::app::FirstPaintProbe::exitAfterPaintIfAsked(&window, sinceStart);
 
   window.show();
+  if (board) board->showBeside(window);
   return QApplication::exec();
 }
