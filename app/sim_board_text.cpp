@@ -105,11 +105,12 @@ std::vector<DecodedRow> decodedRows(const usb::sim::TimingDecode& d) {
       {QStringLiteral("enabled"), QStringLiteral("Enabled"),
        enabled.isEmpty() ? QStringLiteral("none") : enabled.join(QStringLiteral(", "))},
   };
+  // Channel bytes in decimal, as the main window's serial block grid shows them.
   for (std::size_t block = 0; block < d.channels.size(); ++block) {
-    std::array<uint8_t, 8> bytes{};
-    for (std::size_t c = 0; c < bytes.size(); ++c) bytes[c] = static_cast<uint8_t>(d.channels[block][c]);
-    rows.push_back({QStringLiteral("serial%1").arg(block + 1), QStringLiteral("Serial %1 CH1-8").arg(block + 1),
-                    hexBytes(bytes)});
+    QStringList channels;
+    for (int value : d.channels[block]) channels << QString::number(value);
+    rows.push_back({QStringLiteral("serial%1").arg(block), QStringLiteral("Serial block %1").arg(block),
+                    channels.join(QLatin1Char(' '))});
   }
   return rows;
 }

@@ -82,21 +82,26 @@ SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::
   small.setPixelSize(kFontPixels);
   setFont(small);
 
-  auto* columns = new QHBoxLayout(this);
-  columns->setContentsMargins(8, 8, 8, 8);
+  // Two columns, what the board holds on the left and what it was told on
+  // the right, over the packet trace.
+  auto* whole = new QVBoxLayout(this);
+  whole->setContentsMargins(8, 8, 8, 8);
+  auto* columns = new QHBoxLayout;
   auto* left = new QVBoxLayout;
   left->addWidget(buildBoards());
   left->addWidget(buildLines());
-  faults_ = new SimFaultPanel(sim_, [this] { refresh(); });
-  left->addWidget(faults_);
   left->addWidget(buildRegisters());
   left->addStretch(1);
   auto* right = new QVBoxLayout;
   right->addWidget(buildTiming());
-  trace_ = new SimTraceView(sim_);
-  right->addWidget(trace_, 1);
+  faults_ = new SimFaultPanel(sim_, [this] { refresh(); });
+  right->addWidget(faults_);
+  right->addStretch(1);
   columns->addLayout(left);
-  columns->addLayout(right, 1);
+  columns->addLayout(right);
+  whole->addLayout(columns);
+  trace_ = new SimTraceView(sim_);
+  whole->addWidget(trace_, 1);
 
   // Told on the forms thread through the program's dispatcher; a notice that
   // outlives the window finds it gone.
@@ -220,7 +225,7 @@ QWidget* SimBoardWindow::buildTiming() {
   layout->addLayout(form);
 
   auto* grid = new QGridLayout;
-  grid->setHorizontalSpacing(2);
+  grid->setHorizontalSpacing(3);
   grid->setVerticalSpacing(2);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   for (int i = 0; i < kTimingBytes; ++i) {
@@ -235,6 +240,7 @@ QWidget* SimBoardWindow::buildTiming() {
     cell->setObjectName(indexed("timingByte", i));
     cell->setFont(fixed);
     cell->setAlignment(Qt::AlignCenter);
+    cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 2);
     cell->setToolTip(QStringLiteral("byte %1").arg(i));
     timingBytes_[static_cast<std::size_t>(i)] = cell;
     grid->addWidget(cell, row, column + 1);

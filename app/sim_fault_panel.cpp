@@ -56,21 +56,25 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
           [this](bool on) { change([on](usb::sim::Faults& f) { f.deviceInfoRefused = on; }); });
   noPipes_ = check(QStringLiteral("No pipes"), QStringLiteral("faultNoPipes"));
   connect(noPipes_, &QCheckBox::clicked, this, [this](bool on) { change([on](usb::sim::Faults& f) { f.noPipes = on; }); });
-  grid->addWidget(deviceInfoRefused_, 0, 0, 1, 3);
-  grid->addWidget(noPipes_, 0, 3, 1, 2);
+  grid->addWidget(deviceInfoRefused_, 0, 0, 1, 2);
+  grid->addWidget(noPipes_, 0, 2, 1, 3);
+  const char* headings[] = {"Refuse", "Time out", "Short after"};
+  for (int column = 1; column <= 3; ++column) {
+    grid->addWidget(new QLabel(QLatin1String(headings[column - 1])), 1, column, 1, column == 3 ? 2 : 1);
+  }
 
   for (std::size_t i = 0; i < kPipes.size(); ++i) {
     const uint32_t pipe = kPipes[i];
     PipeSwitches s;
     s.pipe = pipe;
-    s.refused = check(QStringLiteral("Refuse"), indexed("faultRefuse", pipe));
-    s.timeout = check(QStringLiteral("Time out"), indexed("faultTimeout", pipe));
-    s.shortOn = check(QStringLiteral("Short after"), indexed("faultShort", pipe));
+    s.refused = check(QString(), indexed("faultRefuse", pipe));
+    s.timeout = check(QString(), indexed("faultTimeout", pipe));
+    s.shortOn = check(QString(), indexed("faultShort", pipe));
     s.shortBytes = new QSpinBox;
     s.shortBytes->setObjectName(indexed("faultShortBytes", pipe));
     s.shortBytes->setRange(0, kLargestPacket);
     s.shortBytes->setValue(1);
-    s.shortBytes->setSuffix(QStringLiteral(" bytes"));
+    s.shortBytes->setToolTip(QStringLiteral("Bytes that still pass"));
 
     connect(s.refused, &QCheckBox::clicked, this,
             [this, pipe](bool on) { change([=](usb::sim::Faults& f) { setMember(f.refusedPipes, pipe, on); }); });
@@ -93,7 +97,7 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
       change([=](usb::sim::Faults& f) { f.shortPipes[pipe] = static_cast<uint32_t>(n); });
     });
 
-    const int row = static_cast<int>(i) + 1;
+    const int row = static_cast<int>(i) + 2;
     grid->addWidget(new QLabel(QStringLiteral("Pipe %1 (%2)").arg(pipe).arg(QLatin1String(kPipeRoles[i]))), row, 0);
     grid->addWidget(s.refused, row, 1);
     grid->addWidget(s.timeout, row, 2);
@@ -105,7 +109,8 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
   auto* clear = new QPushButton(QStringLiteral("Clear all faults"));
   clear->setObjectName(QStringLiteral("faultsClear"));
   connect(clear, &QPushButton::clicked, this, [this] { change([](usb::sim::Faults& f) { f = {}; }); });
-  grid->addWidget(clear, static_cast<int>(kPipes.size()) + 1, 0, 1, 2, Qt::AlignLeft);
+  grid->addWidget(clear, static_cast<int>(kPipes.size()) + 2, 0, 1, 2, Qt::AlignLeft);
+  grid->setColumnStretch(4, 1);
 }
 
 SimFaultPanel::~SimFaultPanel() = default;

@@ -33,7 +33,7 @@ SimTraceView::SimTraceView(usb::sim::SimDriver& sim) : QGroupBox(QStringLiteral(
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fixed.setPixelSize(kFontPixels);
   pane_->setFont(fixed);
-  pane_->setMinimumSize(420, 160);
+  pane_->setMinimumSize(300, 120);
   layout->addWidget(pane_);
   auto* button = new QPushButton(QStringLiteral("Clear trace"));
   button->setObjectName(QStringLiteral("clearTrace"));
