@@ -131,8 +131,14 @@ void Binder::release() {
   context_ = std::make_unique<QObject>();
 }
 
-void Binder::watch(forms::Control& control, forms::Control::Observer observer) {
-  subscriptions_.emplace_back(&control, control.subscribe(std::move(observer)));
+void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Observer observer) {
+  const int id = control.subscribe(std::move(observer));
+  subscriptions_.emplace_back(&control, id);
+  // A widget that goes before the binder stops listening at once.
+  QObject::connect(widget, &QObject::destroyed, context(), [this, control = &control, id] {
+    control->unsubscribe(id);
+    std::erase(subscriptions_, std::pair<forms::Control*, int>(control, id));
+  });
 }
 
 void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
@@ -141,7 +147,7 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
   edit->setCursorPosition(0);
   edit->setEnabled(box.enabled() && !box.locked);
 
-  watch(box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
+  watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
     if (!edit) return;
     switch (event) {
       case ControlEvent::Text:
@@ -182,7 +188,7 @@ void Binder::bindLog(QPlainTextEdit* pane, forms::TextBox& box) {
   pane->setPlainText(converter->feed(box.text()));
   caretToEnd(pane);
 
-  watch(box, [pane = QPointer<QPlainTextEdit>(pane), &box, converter](ControlEvent event) {
+  watch(pane, box, [pane = QPointer<QPlainTextEdit>(pane), &box, converter](ControlEvent event) {
     if (!pane) return;
     switch (event) {
       case ControlEvent::Appended: {
@@ -216,7 +222,7 @@ void Binder::bindButton(QPushButton* button, forms::CommandButton& control) {
   button->setText(QString::fromStdString(control.caption()));
   button->setEnabled(control.enabled());
   button->setAutoDefault(false);
-  watch(control, [button = QPointer<QPushButton>(button), &control](ControlEvent event) {
+  watch(button, control, [button = QPointer<QPushButton>(button), &control](ControlEvent event) {
     if (!button) return;
     if (event == ControlEvent::Caption) button->setText(QString::fromStdString(control.caption()));
     if (event == ControlEvent::Enabled) button->setEnabled(control.enabled());
@@ -229,7 +235,7 @@ void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
   check->setText(QString::fromStdString(control.caption()));
   check->setEnabled(control.enabled());
   showCheck(check, control);
-  watch(control, [check = QPointer<QCheckBox>(check), &control](ControlEvent event) {
+  watch(check, control, [check = QPointer<QCheckBox>(check), &control](ControlEvent event) {
     if (!check) return;
     if (event == ControlEvent::Value) showCheck(check, control);
     if (event == ControlEvent::Caption) check->setText(QString::fromStdString(control.caption()));
@@ -249,7 +255,7 @@ void Binder::bindOption(QRadioButton* radio, forms::OptionButton& control) {
   radio->setEnabled(control.enabled());
   radio->setAutoExclusive(false);
   showOption(radio, control);
-  watch(control, [radio = QPointer<QRadioButton>(radio), &control](ControlEvent event) {
+  watch(radio, control, [radio = QPointer<QRadioButton>(radio), &control](ControlEvent event) {
     if (!radio) return;
     if (event == ControlEvent::Value) showOption(radio, control);
     if (event == ControlEvent::Caption) radio->setText(QString::fromStdString(control.caption()));
@@ -267,7 +273,7 @@ void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {
   action->setText(QString::fromStdString(item.caption()));
   action->setShortcut(QKeySequence(QString::fromStdString(item.shortcut()), QKeySequence::PortableText));
   action->setEnabled(item.enabled());
-  watch(item, [action = QPointer<QAction>(action), &item](ControlEvent event) {
+  watch(action, item, [action = QPointer<QAction>(action), &item](ControlEvent event) {
     if (!action) return;
     if (event == ControlEvent::Caption) action->setText(QString::fromStdString(item.caption()));
     if (event == ControlEvent::Enabled) action->setEnabled(item.enabled());
@@ -278,7 +284,7 @@ void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {
 void Binder::bindLabel(QLabel* label, forms::Label& control) {
   label->setObjectName(QString::fromStdString(control.qualifiedName()));
   label->setText(QString::fromStdString(control.caption()));
-  watch(control, [label = QPointer<QLabel>(label), &control](ControlEvent event) {
+  watch(label, control, [label = QPointer<QLabel>(label), &control](ControlEvent event) {
     if (label && event == ControlEvent::Caption) label->setText(QString::fromStdString(control.caption()));
   });
 }
@@ -286,7 +292,7 @@ void Binder::bindLabel(QLabel* label, forms::Label& control) {
 void Binder::bindFrame(QGroupBox* frame, forms::Frame& control) {
   frame->setObjectName(QString::fromStdString(control.qualifiedName()));
   frame->setTitle(QString::fromStdString(control.caption()));
-  watch(control, [frame = QPointer<QGroupBox>(frame), &control](ControlEvent event) {
+  watch(frame, control, [frame = QPointer<QGroupBox>(frame), &control](ControlEvent event) {
     if (frame && event == ControlEvent::Caption) frame->setTitle(QString::fromStdString(control.caption()));
   });
 }

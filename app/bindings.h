@@ -62,7 +62,7 @@ class Binder {
   void release();
 
  private:
-  void watch(forms::Control& control, forms::Control::Observer observer);
+  void watch(QObject* widget, forms::Control& control, forms::Control::Observer observer);
   QObject* context() { return context_.get(); }
 
   forms::Dispatcher& dispatcher_;

@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
   glim::app::QtUiHost ui;
   glim::shell::Program program(glim::usb::createDriverFromEnvironment(), ui);
   glim::app::MainWindow window(program);
+  QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
   // exist before the main window's first activation opens the driver.
   const auto board = glim::app::SimBoardWindow::forProgram(program);
