@@ -85,8 +85,8 @@ QString traceLine(const usb::sim::PacketTraceEntry& entry) {
 std::vector<DecodedRow> decodedRows(const usb::sim::TimingDecode& d) {
   QStringList enabled;
   for (const auto& name : d.enabledNames) enabled << QString::fromStdString(name);
-  const QString stvFrequency = std::isfinite(d.stvFrequencyHz) ? frequency(d.stvFrequencyHz)
-                                                                : QStringLiteral("none (STV count 0)");
+  const QString stvFrequency =
+      std::isfinite(d.stvFrequencyHz) ? frequency(d.stvFrequencyHz) : QStringLiteral("none (STV count 0)");
   std::vector<DecodedRow> rows = {
       {QStringLiteral("sicClock"), QStringLiteral("SIC clock"), frequency(d.sicClockKHz * 1e3)},
       {QStringLiteral("pwmiClock"), QStringLiteral("PWMI clock"), frequency(d.pwmiClockKHz * 1e3)},

@@ -1,6 +1,7 @@
 #include "app/sim_board_window.h"
 
 #include <QButtonGroup>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -14,8 +15,10 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
+#include "app/first_paint_probe.h"
 #include "app/sim_board_text.h"
 #include "app/sim_fault_panel.h"
 #include "app/sim_trace_view.h"
@@ -36,13 +39,28 @@ constexpr int kWindowGap = 8;
 const QColor kChangedColour(255, 226, 122);
 
 // The register window's row names, so that both windows name a register alike.
-constexpr std::array<const char*, kChipRegisters> kRegisterNames = {
-    "0x00 PWM Brightness", "0x01 Device Control", "0x02 Fault/Status", "0x03 Identification",
-    "0x04",                "0x05",                "0x06",              "0x07",
-    "0x08",                "0x09",                "0x0A GD",           "0x0B GB",
-    "0x0C DD",             "0x0D DM",             "0x0E DB",           "0x0F FD/DC/J",
-    "0x10 Max PWM 6-7",    "0x11 Max PWM 7-8",    "0x12 Max PWM 8-9",  "0x13 Max PWM 9-10",
-    "0x14 Max PWM 10-11",  "0x15 Max PWM 11-12"};
+constexpr std::array<const char*, kChipRegisters> kRegisterNames = {"0x00 PWM Brightness",
+                                                                    "0x01 Device Control",
+                                                                    "0x02 Fault/Status",
+                                                                    "0x03 Identification",
+                                                                    "0x04",
+                                                                    "0x05",
+                                                                    "0x06",
+                                                                    "0x07",
+                                                                    "0x08",
+                                                                    "0x09",
+                                                                    "0x0A GD",
+                                                                    "0x0B GB",
+                                                                    "0x0C DD",
+                                                                    "0x0D DM",
+                                                                    "0x0E DB",
+                                                                    "0x0F FD/DC/J",
+                                                                    "0x10 Max PWM 6-7",
+                                                                    "0x11 Max PWM 7-8",
+                                                                    "0x12 Max PWM 8-9",
+                                                                    "0x13 Max PWM 9-10",
+                                                                    "0x14 Max PWM 10-11",
+                                                                    "0x15 Max PWM 11-12"};
 
 QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
@@ -119,7 +137,26 @@ std::unique_ptr<SimBoardWindow> SimBoardWindow::forProgram(shell::Program& progr
   return std::make_unique<SimBoardWindow>(*sim);
 }
 
-void SimBoardWindow::showBeside(const QWidget& anchor) {
+void SimBoardWindow::showBeside(QWidget& anchor) {
+  const QWindow* shown = anchor.windowHandle();
+  if (shown != nullptr && shown->isExposed()) {
+    placeBeside(anchor);
+    show();
+    return;
+  }
+  // The anchor is not on screen yet: follow its first paint, so that this
+  // window adds nothing to the time the program takes to appear.
+  QElapsedTimer clock;
+  clock.start();
+  new FirstPaintProbe(&anchor, clock,
+                      [self = QPointer<SimBoardWindow>(this), other = QPointer<QWidget>(&anchor)](qint64) {
+                        if (!self || !other) return;
+                        self->placeBeside(*other);
+                        self->show();
+                      });
+}
+
+void SimBoardWindow::placeBeside(const QWidget& anchor) {
   adjustSize();
   const QRect a = anchor.frameGeometry();
   const QScreen* screen = anchor.screen();
@@ -139,7 +176,6 @@ void SimBoardWindow::showBeside(const QWidget& anchor) {
   }
   const int y = std::clamp(a.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
   move(std::max(x, room.left()), y);
-  show();
 }
 
 // --- building ---------------------------------------------------------------
@@ -284,8 +320,8 @@ void SimBoardWindow::refreshBoards() {
     pick->setObjectName(indexed("showBoard", board));
     pick->setToolTip(QStringLiteral("Show this board's state"));
     boardPick_->addButton(pick, board);
-    auto* handle = new QLabel(QStringLiteral("device handle &H%1")
-                                  .arg(QString::fromStdString(text::hex32(sim_.handleOf(board)))));
+    auto* handle =
+        new QLabel(QStringLiteral("device handle &H%1").arg(QString::fromStdString(text::hex32(sim_.handleOf(board)))));
     auto* unplug = new QPushButton(QStringLiteral("Unplug"));
     unplug->setObjectName(indexed("unplug", board));
     connect(unplug, &QPushButton::clicked, this, [this, board] { unplugBoard(board); });

@@ -43,8 +43,9 @@ class SimBoardWindow : public QWidget {
   static std::unique_ptr<SimBoardWindow> forProgram(shell::Program& program);
 
   // Shows the window next to `anchor` (right, else left, else where it fits
-  // best on the anchor's screen), without moving the anchor.
-  void showBeside(const QWidget& anchor);
+  // best on the anchor's screen), without moving the anchor; when the anchor
+  // is not on screen yet, once it has been painted.
+  void showBeside(QWidget& anchor);
 
   // The board whose state is shown (0: none plugged in).
   int shownBoard() const { return shownBoard_; }
@@ -57,6 +58,7 @@ class SimBoardWindow : public QWidget {
   QWidget* buildRegisters();
   QWidget* buildTiming();
 
+  void placeBeside(const QWidget& anchor);
   void refreshBoards();
   void refreshLines(const usb::sim::SimBoard* board);
   void refreshTiming(const usb::sim::SimBoard* board);

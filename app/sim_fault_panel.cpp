@@ -18,9 +18,7 @@ constexpr std::array<uint32_t, 4> kPipes = {usb::sim::kPinsPipe, usb::sim::kI2cP
 constexpr std::array<const char*, 4> kPipeRoles = {"control lines", "I2C", "timing", "answers"};
 constexpr int kLargestPacket = 64;
 
-QString indexed(const char* name, uint32_t i) {
-  return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-}
+QString indexed(const char* name, uint32_t i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
 QCheckBox* check(const QString& text, const QString& name) {
   auto* box = new QCheckBox(text);
@@ -55,7 +53,8 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
   connect(deviceInfoRefused_, &QCheckBox::clicked, this,
           [this](bool on) { change([on](usb::sim::Faults& f) { f.deviceInfoRefused = on; }); });
   noPipes_ = check(QStringLiteral("No pipes"), QStringLiteral("faultNoPipes"));
-  connect(noPipes_, &QCheckBox::clicked, this, [this](bool on) { change([on](usb::sim::Faults& f) { f.noPipes = on; }); });
+  connect(noPipes_, &QCheckBox::clicked, this,
+          [this](bool on) { change([on](usb::sim::Faults& f) { f.noPipes = on; }); });
   grid->addWidget(deviceInfoRefused_, 0, 0, 1, 2);
   grid->addWidget(noPipes_, 0, 2, 1, 3);
   const char* headings[] = {"Refuse", "Time out", "Short after"};

@@ -1,12 +1,15 @@
 // The "Simulated board" window: a person plays the hardware from it, and sees
 // what the program sent, through the program's real windows on the simulated
 // layer.
+#include "app/sim_board_window.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <cmath>
@@ -16,7 +19,6 @@
 #include "app/app_fixture.h"
 #include "app/register_window_view.h"
 #include "app/sim_board_text.h"
-#include "app/sim_board_window.h"
 #include "usb/sim/timing_decode.h"
 
 using glim::app::SimBoardWindow;
@@ -130,9 +132,15 @@ class SimBoardWindowTest : public QObject {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("oneDen");
     QTest::addColumn<QString>("shutb");
-    QTest::newRow("1D EN low") << "ob1Den(0)" << "driven low" << "high";
-    QTest::newRow("1D EN high") << "ob1Den(2)" << "driven high" << "high";
-    QTest::newRow("SHUTb low") << "obShutb(0)" << "floating" << "low";
+    QTest::newRow("1D EN low") << "ob1Den(0)"
+                               << "driven low"
+                               << "high";
+    QTest::newRow("1D EN high") << "ob1Den(2)"
+                                << "driven high"
+                                << "high";
+    QTest::newRow("SHUTb low") << "obShutb(0)"
+                               << "floating"
+                               << "low";
   }
   void controlLinesFollowTheOptions() {
     QFETCH(QString, option);
@@ -149,10 +157,14 @@ class SimBoardWindowTest : public QObject {
   void faultsReachTheLog_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("device information") << "faultDeviceInfo" << "WritePipe: WDU_GetDeviceInfo() failed:";
-    QTest::newRow("no pipes") << "faultNoPipes" << "No pipes are defined for this device";
-    QTest::newRow("refused") << "faultRefuse(1)" << "WritePipe: WDU_Transfer() failed: error &H20000003";
-    QTest::newRow("time-out") << "faultTimeout(3)" << "WritePipe: WDU_Transfer() failed: error &H20000001";
+    QTest::newRow("device information") << "faultDeviceInfo"
+                                        << "WritePipe: WDU_GetDeviceInfo() failed:";
+    QTest::newRow("no pipes") << "faultNoPipes"
+                              << "No pipes are defined for this device";
+    QTest::newRow("refused") << "faultRefuse(1)"
+                             << "WritePipe: WDU_Transfer() failed: error &H20000003";
+    QTest::newRow("time-out") << "faultTimeout(3)"
+                              << "WritePipe: WDU_Transfer() failed: error &H20000001";
   }
   void faultsReachTheLog() {
     QFETCH(QString, fault);
@@ -284,6 +296,26 @@ class SimBoardWindowTest : public QObject {
     QVERIFY(!f->main().unloaded());
     sim().plug();
     QTRY_COMPARE(board->shownBoard(), 1);
+  }
+
+  // It comes up after the main window has been painted, not before, and on
+  // the screen.
+  void showsAfterTheMainWindow() {
+    cleanup();
+    f = std::make_unique<AppFixture>();
+    board = std::make_unique<SimBoardWindow>(sim());
+    board->showBeside(*f->window);
+    QVERIFY(!board->isVisible());
+    QVERIFY(f->showActive());
+    QTRY_VERIFY(board->isVisible());
+    const QRect screen = f->window->screen()->availableGeometry();
+    QVERIFY(board->frameGeometry().left() >= screen.left());
+    QVERIFY(board->frameGeometry().right() <= screen.right() || board->width() > screen.width());
+
+    // Already on screen: at once.
+    board->hide();
+    board->showBeside(*f->window);
+    QVERIFY(board->isVisible());
   }
 
   void texts_data() {
