@@ -1,0 +1,57 @@
+// What libusb reports, as the log shows it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "usb/libusb/libusb_status.h"
+
+namespace glim::testing {
+namespace {
+
+using usb::libusb::statusFromError;
+using usb::libusb::statusFromTransfer;
+
+TEST(LibusbStatus, EveryLibusbErrorHasAStatusAndATextOfItsOwn) {
+  const int errors[] = {LIBUSB_ERROR_IO,       LIBUSB_ERROR_INVALID_PARAM, LIBUSB_ERROR_ACCESS,
+                        LIBUSB_ERROR_NO_DEVICE, LIBUSB_ERROR_NOT_FOUND,     LIBUSB_ERROR_BUSY,
+                        LIBUSB_ERROR_TIMEOUT,   LIBUSB_ERROR_OVERFLOW,      LIBUSB_ERROR_PIPE,
+                        LIBUSB_ERROR_INTERRUPTED, LIBUSB_ERROR_NO_MEM,      LIBUSB_ERROR_NOT_SUPPORTED,
+                        LIBUSB_ERROR_OTHER};
+  std::set<usb::Status> statuses;
+  std::set<std::string> texts;
+  for (const int error : errors) {
+    SCOPED_TRACE(libusb_error_name(error));
+    const usb::Status status = statusFromError(error);
+    EXPECT_NE(status, usb::kSuccess);
+    statuses.insert(status);
+    texts.insert(usb::statusText(status));
+  }
+  EXPECT_EQ(statuses.size(), std::size(errors));
+  EXPECT_EQ(texts.size(), std::size(errors));
+  EXPECT_EQ(statusFromError(LIBUSB_SUCCESS), usb::kSuccess);
+}
+
+TEST(LibusbStatus, TransferEndingsMatchTheErrorsOfTheSameMeaning) {
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_COMPLETED), usb::kSuccess);
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_TIMED_OUT), statusFromError(LIBUSB_ERROR_TIMEOUT));
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_STALL), statusFromError(LIBUSB_ERROR_PIPE));
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_NO_DEVICE), statusFromError(LIBUSB_ERROR_NO_DEVICE));
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_OVERFLOW), statusFromError(LIBUSB_ERROR_OVERFLOW));
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_ERROR), statusFromError(LIBUSB_ERROR_IO));
+  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_CANCELLED), usb::kCancelled);
+}
+
+// Missing permissions are what users trip over most: the text names the fix,
+// and the rule it names is the one the package installs.
+TEST(LibusbStatus, AccessDeniedNamesTheUdevRuleThePackageInstalls) {
+  const std::string text = usb::statusText(statusFromError(LIBUSB_ERROR_ACCESS));
+  EXPECT_THAT(text, ::testing::HasSubstr("60-glimmora.rules"));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(GLIMMORA_SOURCE_DIR) / "packaging/60-glimmora.rules.in"));
+}
+
+}  // namespace
+}  // namespace glim::testing
