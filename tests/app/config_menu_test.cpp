@@ -1,0 +1,115 @@
+// The File menu's configuration commands from the keyboard: Ctrl+S and Ctrl+L
+// open their dialogs, and a cancelled dialog leaves every control and the board
+// as they were.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/app_fixture.h"
+
+using glim::forms::FileDialogKind;
+using glim::testing::AppFixture;
+
+namespace {
+
+// Every control's visible state, to show that nothing moved.
+std::map<std::string, std::string> snapshot(glim::shell::MainForm& main) {
+  std::map<std::string, std::string> state;
+  auto take = [&state](glim::forms::Form& form) {
+    for (glim::forms::Control* c : form.controls()) {
+      std::string value;
+      if (auto* box = dynamic_cast<glim::forms::TextBox*>(c)) value = box->text();
+      if (auto* check = dynamic_cast<glim::forms::CheckBox*>(c)) value = std::to_string(check->value());
+      if (auto* option = dynamic_cast<glim::forms::OptionButton*>(c)) value = option->value() ? "1" : "0";
+      state[form.name() + "." + c->qualifiedName()] = value;
+    }
+  };
+  take(main.form);
+  if (auto* registers = main.i2cWindow.existing()) take(registers->form);
+  return state;
+}
+
+}  // namespace
+
+class ConfigMenuTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+
+  // The shortcut as a user presses it, with the focus on a button (a text box
+  // keeps some keys for itself).
+  void press(Qt::Key key) {
+    auto* button = f->find<QPushButton>("cbWritesettings");
+    button->setFocus();
+    QTest::keyClick(button, key, Qt::ControlModifier);
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  void init() {
+    f = std::make_unique<AppFixture>();
+    QVERIFY(f->showActive());
+    f->sim.plug();
+  }
+  void cleanup() { f.reset(); }
+
+  void shortcutsOpenTheirDialogsAndCancelChangesNothing() {
+    // Some state of the user's own, so that a reset to defaults would show.
+    f->find<QLineEdit>("tbCPLDdata(13)")->setFocus();
+    QTest::keyClicks(f->find<QLineEdit>("tbCPLDdata(13)"), "7");
+    const auto before = snapshot(f->main());
+    const std::size_t packetsBefore = f->sim.transfers.size();
+
+    press(Qt::Key_S);
+    QCOMPARE(f->sim.ui.dialogs.size(), std::size_t{1});
+    QCOMPARE(f->sim.ui.dialogs[0].kind, FileDialogKind::Save);
+    QCOMPARE(f->sim.ui.dialogs[0].setup.defaultExt, std::string("txt"));
+
+    press(Qt::Key_L);
+    QCOMPARE(f->sim.ui.dialogs.size(), std::size_t{2});
+    QCOMPARE(f->sim.ui.dialogs[1].kind, FileDialogKind::Open);
+
+    QVERIFY(f->sim.ui.boxes.empty());
+    QCOMPARE(f->sim.transfers.size(), packetsBefore);
+    QVERIFY(snapshot(f->main()) == before);
+    QVERIFY(f->firstStaleBox().isEmpty());
+    QVERIFY(!f->main().unloaded());
+  }
+
+  void savedThenLoadedThroughTheMenu() {
+    const auto dir = std::filesystem::temp_directory_path() / "glimmora-config-menu-test";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "setup.txt").string();
+
+    f->sim.ui.answers.push_back(path);
+    press(Qt::Key_S);
+    QVERIFY(std::filesystem::exists(path));
+
+    // The user changes a cell, then loads the saved set-up back.
+    auto* cell = f->find<QLineEdit>("tbCPLDdata(20)");
+    cell->setFocus();
+    cell->selectAll();
+    QTest::keyClicks(cell, "12");
+    QCOMPARE(cell->text(), QStringLiteral("12"));
+
+    f->sim.transfers.clear();
+    f->sim.ui.answers.push_back(path);
+    press(Qt::Key_L);
+    QCOMPARE(cell->text(), QStringLiteral("255"));
+    QVERIFY(f->firstStaleBox().isEmpty());
+    // The load programmed the board: the control pins, the image, the chip.
+    QCOMPARE(f->sim.written(1).size(), std::size_t{1});
+    QCOMPARE(f->sim.written(3).size(), std::size_t{1});
+    QCOMPARE(f->sim.written(2).size(), std::size_t{1});
+    std::filesystem::remove_all(dir);
+  }
+};
+
+QTEST_MAIN(ConfigMenuTest)
+#include "config_menu_test.moc"
