@@ -13,7 +13,6 @@ namespace glim::testing {
 namespace {
 
 using usb::libusb::statusFromError;
-using usb::libusb::statusFromTransfer;
 
 TEST(LibusbStatus, EveryLibusbErrorHasAStatusAndATextOfItsOwn) {
   const int errors[] = {LIBUSB_ERROR_IO,       LIBUSB_ERROR_INVALID_PARAM, LIBUSB_ERROR_ACCESS,
@@ -33,16 +32,6 @@ TEST(LibusbStatus, EveryLibusbErrorHasAStatusAndATextOfItsOwn) {
   EXPECT_EQ(statuses.size(), std::size(errors));
   EXPECT_EQ(texts.size(), std::size(errors));
   EXPECT_EQ(statusFromError(LIBUSB_SUCCESS), usb::kSuccess);
-}
-
-TEST(LibusbStatus, TransferEndingsMatchTheErrorsOfTheSameMeaning) {
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_COMPLETED), usb::kSuccess);
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_TIMED_OUT), statusFromError(LIBUSB_ERROR_TIMEOUT));
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_STALL), statusFromError(LIBUSB_ERROR_PIPE));
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_NO_DEVICE), statusFromError(LIBUSB_ERROR_NO_DEVICE));
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_OVERFLOW), statusFromError(LIBUSB_ERROR_OVERFLOW));
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_ERROR), statusFromError(LIBUSB_ERROR_IO));
-  EXPECT_EQ(statusFromTransfer(LIBUSB_TRANSFER_CANCELLED), usb::kCancelled);
 }
 
 // Missing permissions are what users trip over most: the text names the fix,
