@@ -305,7 +305,12 @@ void SimBoardWindow::refreshBoards() {
   // Rows of boards gone away go; rows of new ones come, in plugging order.
   for (auto it = rows_.begin(); it != rows_.end();) {
     if (std::find(plugged.begin(), plugged.end(), it->first) == plugged.end()) {
-      delete it->second;
+      // Its "Unplug" may be the button being clicked: delete the row later.
+      QWidget* row = it->second;
+      if (QAbstractButton* pick = boardPick_->button(it->first)) boardPick_->removeButton(pick);
+      row->hide();
+      boardRows_->removeWidget(row);
+      row->deleteLater();
       it = rows_.erase(it);
     } else {
       ++it;

@@ -236,7 +236,7 @@ class SimBoardWindowTest : public QObject {
     clickMain("cbWritesettings");
     click(part<QPushButton>(indexed("unplug", 1)));
     QTRY_VERIFY(log().contains(QStringLiteral("DeviceDetach")));
-    QVERIFY(board->findChild<QPushButton*>(indexed("unplug", 1)) == nullptr);
+    QTRY_VERIFY(board->findChild<QPushButton*>(indexed("unplug", 1)) == nullptr);
     QCOMPARE(board->shownBoard(), 0);
     const QString byWindow = log();
 
