@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
@@ -96,6 +97,20 @@ SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
   // Only a stand-in for the hardware: closing it hides it and never ends the program.
   setAttribute(Qt::WA_QuitOnClose, false);
+  // Told on the forms thread through the program's dispatcher; a notice that
+  // outlives the window finds it gone.
+  sim_.onChanged = [self = QPointer<SimBoardWindow>(this)] {
+    if (self) self->refresh();
+  };
+}
+
+SimBoardWindow::~SimBoardWindow() { sim_.onChanged = nullptr; }
+
+// The widgets come when the window is first shown, after the main window has
+// appeared: building them loads a second font.
+void SimBoardWindow::build() {
+  if (built_) return;
+  built_ = true;
   QFont small = font();
   small.setPixelSize(kFontPixels);
   setFont(small);
@@ -120,16 +135,15 @@ SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::
   whole->addLayout(columns);
   trace_ = new SimTraceView(sim_);
   whole->addWidget(trace_, 1);
-
-  // Told on the forms thread through the program's dispatcher; a notice that
-  // outlives the window finds it gone.
-  sim_.onChanged = [self = QPointer<SimBoardWindow>(this)] {
-    if (self) self->refresh();
-  };
-  refresh();
 }
 
-SimBoardWindow::~SimBoardWindow() { sim_.onChanged = nullptr; }
+void SimBoardWindow::setVisible(bool visible) {
+  if (visible) {
+    build();
+    readAll();
+  }
+  QWidget::setVisible(visible);
+}
 
 std::unique_ptr<SimBoardWindow> SimBoardWindow::forProgram(shell::Program& program) {
   auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program.driver());
@@ -144,19 +158,24 @@ void SimBoardWindow::showBeside(QWidget& anchor) {
     show();
     return;
   }
-  // The anchor is not on screen yet: follow its first paint, so that this
-  // window adds nothing to the time the program takes to appear.
+  // The anchor is not on screen yet: follow its first paint, one turn of the
+  // event loop after whatever else waits for that paint, so that this window
+  // adds nothing to the time the program takes to appear.
   QElapsedTimer clock;
   clock.start();
-  new FirstPaintProbe(&anchor, clock,
-                      [self = QPointer<SimBoardWindow>(this), other = QPointer<QWidget>(&anchor)](qint64) {
-                        if (!self || !other) return;
-                        self->placeBeside(*other);
-                        self->show();
-                      });
+  const QPointer<SimBoardWindow> self(this);
+  auto follow = [self, other = QPointer<QWidget>(&anchor)] {
+    if (!self || !other) return;
+    self->placeBeside(*other);
+    self->show();
+  };
+  new FirstPaintProbe(&anchor, clock, [self, follow](qint64) {
+    if (self) QTimer::singleShot(0, self.data(), follow);
+  });
 }
 
 void SimBoardWindow::placeBeside(const QWidget& anchor) {
+  build();
   adjustSize();
   const QRect a = anchor.frameGeometry();
   const QScreen* screen = anchor.screen();
@@ -289,6 +308,11 @@ QWidget* SimBoardWindow::buildTiming() {
 // --- showing ----------------------------------------------------------------
 
 void SimBoardWindow::refresh() {
+  // A hidden window reads everything when it is shown again.
+  if (isVisible()) readAll();
+}
+
+void SimBoardWindow::readAll() {
   refreshBoards();
   std::optional<usb::sim::SimBoard> board;
   if (shownBoard_ != 0) board = sim_.boardState(shownBoard_);

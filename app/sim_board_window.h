@@ -49,10 +49,14 @@ class SimBoardWindow : public QWidget {
 
   // The board whose state is shown (0: none plugged in).
   int shownBoard() const { return shownBoard_; }
-  // Reads everything anew from the layer.
+  // Reads everything anew from the layer (when shown).
   void refresh();
 
+  void setVisible(bool visible) override;
+
  private:
+  void build();
+  void readAll();
   QWidget* buildBoards();
   QWidget* buildLines();
   QWidget* buildRegisters();
@@ -69,6 +73,7 @@ class SimBoardWindow : public QWidget {
   void editRegister(int reg);
 
   usb::sim::SimDriver& sim_;
+  bool built_ = false;
   int shownBoard_ = 0;
 
   QVBoxLayout* boardRows_ = nullptr;

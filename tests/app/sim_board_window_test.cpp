@@ -289,13 +289,20 @@ class SimBoardWindowTest : public QObject {
     QCOMPARE(traceLines().front(), simtext::traceLine(trace.front()));
   }
 
-  // Closed, it only hides; it still follows the board.
+  // Closed, it only hides; shown again, it shows what happened meanwhile.
   void closingHides() {
+    QVERIFY(plugFromWindow());
     board->close();
     QVERIFY(!board->isVisible());
     QVERIFY(!f->main().unloaded());
     sim().plug();
-    QTRY_COMPARE(board->shownBoard(), 1);
+    clickMain("cbWritesettings");
+    QTRY_VERIFY(log().contains(QStringLiteral("control is rejected")));
+    board->show();
+    QCOMPARE(board->shownBoard(), 1);
+    QVERIFY(part<QPushButton>(indexed("unplug", 2)) != nullptr);
+    QCOMPARE(traceLines().size(), 2);
+    QVERIFY(part<QLabel>(indexed("timingByte", 0))->text() != QStringLiteral("--"));
   }
 
   // It comes up after the main window has been painted, not before, and on
