@@ -1,5 +1,7 @@
 #include "app/sim_board_window.h"
 
+#include "i2c/register_form.h"
+
 #include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QFontDatabase>
@@ -38,30 +40,6 @@ constexpr int kFontPixels = 11;
 constexpr int kBytesPerRow = 11;
 constexpr int kWindowGap = 8;
 const QColor kChangedColour(255, 226, 122);
-
-// The register window's row names, so that both windows name a register alike.
-constexpr std::array<const char*, kChipRegisters> kRegisterNames = {"0x00 PWM Brightness",
-                                                                    "0x01 Device Control",
-                                                                    "0x02 Fault/Status",
-                                                                    "0x03 Identification",
-                                                                    "0x04",
-                                                                    "0x05",
-                                                                    "0x06",
-                                                                    "0x07",
-                                                                    "0x08",
-                                                                    "0x09",
-                                                                    "0x0A GD",
-                                                                    "0x0B GB",
-                                                                    "0x0C DD",
-                                                                    "0x0D DM",
-                                                                    "0x0E DB",
-                                                                    "0x0F FD/DC/J",
-                                                                    "0x10 Max PWM 6-7",
-                                                                    "0x11 Max PWM 7-8",
-                                                                    "0x12 Max PWM 8-9",
-                                                                    "0x13 Max PWM 9-10",
-                                                                    "0x14 Max PWM 10-11",
-                                                                    "0x15 Max PWM 11-12"};
 
 QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
@@ -244,7 +222,7 @@ QWidget* SimBoardWindow::buildRegisters() {
   grid->setVerticalSpacing(2);
   const int half = (kChipRegisters + 1) / 2;
   for (int i = 0; i < kChipRegisters; ++i) {
-    auto* name = new QLabel(QString::fromLatin1(kRegisterNames[static_cast<std::size_t>(i)]));
+    auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i).data(), static_cast<qsizetype>(i2c::registerName(i).size())));
     name->setObjectName(indexed("chipRegName", i));
     auto* value = new QLineEdit;
     value->setObjectName(indexed("chipReg", i));

@@ -42,6 +42,11 @@ constexpr std::array<RegisterRow, kRegisterCount> kRows = {{
 
 }  // namespace
 
+std::string_view registerName(int address) {
+  if (address < 0 || address >= kRegisterCount) return {};
+  return kRows[static_cast<std::size_t>(address)].name;
+}
+
 // Marks a handler of this form as running for its whole extent.
 class RegisterForm::Running {
  public:

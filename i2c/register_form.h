@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "forms/control.h"
@@ -13,6 +14,10 @@ inline constexpr int kRegisterCount = 22;
 
 class I2cOperations;
 class RegisterWindow;
+
+// The name of chip register `address` (0..21) as its row shows it
+// ("0x00 PWM Brightness"); empty for an address the chip lacks.
+std::string_view registerName(int address);
 
 // The register window `Glimmora_i2c` as a form: slave address, 22 register
 // rows, and the buttons under them.
