@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang"
+libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang locales"
 
 missing=""
 for p in $PACKAGES; do
@@ -19,4 +19,12 @@ if [ -n "$missing" ]; then
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# A locale with a decimal comma, so that the tests can show that numbers are read
+# and written with a point whatever the user's locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "setup: could not generate de_DE.UTF-8 (locale tests will skip)"
 fi
