@@ -134,6 +134,7 @@ void SimBoardWindow::showBeside(QWidget& anchor) {
   if (shown != nullptr && shown->isExposed()) {
     placeBeside(anchor);
     show();
+    keepInFront(anchor);
     return;
   }
   // The anchor is not on screen yet: follow its first paint, one turn of the
@@ -146,10 +147,18 @@ void SimBoardWindow::showBeside(QWidget& anchor) {
     if (!self || !other) return;
     self->placeBeside(*other);
     self->show();
+    keepInFront(*other);
   };
   new FirstPaintProbe(&anchor, clock, [self, follow](qint64) {
     if (self) QTimer::singleShot(0, self.data(), follow);
   });
+}
+
+// The user works in the main window: where the screen is too narrow for both
+// side by side, the board window goes behind it, not over it.
+void SimBoardWindow::keepInFront(QWidget& anchor) {
+  anchor.raise();
+  anchor.activateWindow();
 }
 
 void SimBoardWindow::placeBeside(const QWidget& anchor) {

@@ -63,6 +63,7 @@ class SimBoardWindow : public QWidget {
   QWidget* buildTiming();
 
   void placeBeside(const QWidget& anchor);
+  static void keepInFront(QWidget& anchor);
   void refreshBoards();
   void refreshLines(const usb::sim::SimBoard* board);
   void refreshTiming(const usb::sim::SimBoard* board);
