@@ -4,6 +4,9 @@
 
 namespace glim::text {
 
+// Value of one hexadecimal digit (either case), or -1 for any other character.
+int hexDigitValue(char c);
+
 // Hexadecimal register text: blanks are ignored, reading stops at the first
 // character that is not a hexadecimal digit, and a text with no leading digit
 // reads as 0. The value saturates at UINT32_MAX, so callers can tell a text that

@@ -5,19 +5,14 @@
 #include <cmath>
 #include <string>
 
+#include "text/hex_text.h"
+
 namespace glim::text {
 namespace {
 
 constexpr long long kExponentLimit = 100'000'000;
 
 bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // Walks the text skipping blanks, tabs and line feeds.
 class Reader {
@@ -42,7 +37,7 @@ double readHex(Reader& r) {
   unsigned value = 0;
   int digits = 0;
   while (digits < 4) {
-    const int d = hexDigit(r.peek());
+    const int d = hexDigitValue(r.peek());
     if (d < 0) break;
     value = value * 16 + static_cast<unsigned>(d);
     ++digits;
