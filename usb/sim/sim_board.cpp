@@ -94,16 +94,15 @@ void SimBoard::i2cWrite(std::span<const uint8_t> bytes) {
   }
 }
 
-LineState oneDenLine(uint8_t level, uint8_t drive) {
-  constexpr uint8_t bit = 0x10;
+namespace {
+LineState lineState(uint8_t level, uint8_t drive, uint8_t bit) {
   if ((drive & bit) == 0) return LineState::Floating;
   return (level & bit) != 0 ? LineState::High : LineState::Low;
 }
+}  // namespace
 
-LineState shutbLine(uint8_t level, uint8_t drive) {
-  constexpr uint8_t bit = 0x20;
-  if ((drive & bit) == 0) return LineState::Floating;
-  return (level & bit) != 0 ? LineState::High : LineState::Low;
-}
+LineState oneDenLine(uint8_t level, uint8_t drive) { return lineState(level, drive, 0x10); }
+
+LineState shutbLine(uint8_t level, uint8_t drive) { return lineState(level, drive, 0x20); }
 
 }  // namespace glim::usb::sim

@@ -150,6 +150,22 @@ std::function<void()> detachTask(CorePtr core, uint64_t session, DeviceHandle ha
   };
 }
 
+// Under the lock: the change notice to post after unlocking, if any.
+std::function<void()> changeNotice(const CorePtr& core) {
+  if (!core->noteChange()) return {};
+  return changeTask(core, core->session);
+}
+
+// Ends a change made under `lock`: releases it, then posts `task` (if any) and
+// the change notice due (if any), in that order.
+void releaseAndPost(std::unique_lock<std::mutex>& lock, const CorePtr& core, std::function<void()> task = {}) {
+  std::function<void()> notice = changeNotice(core);
+  const Poster post = core->post;
+  lock.unlock();
+  if (task) postTask(post, std::move(task));
+  if (notice) postTask(post, std::move(notice));
+}
+
 std::function<void()> attachTask(CorePtr core, uint64_t session, int number) {
   return [core, session, number] {
     std::unique_lock lock(core->mutex);
@@ -169,19 +185,10 @@ std::function<void()> attachTask(CorePtr core, uint64_t session, int number) {
     if (!core->live(session) || slot->offer != Offer::Offering) return;
     slot->offer = accepted ? Offer::Accepted : Offer::Refused;
     // Unplugged while the program was deciding: it must still hear of it.
-    const bool goneMeanwhile = accepted && !slot->plugged;
-    const bool notify = core->noteChange();
-    const Poster post = core->post;
-    lock.unlock();
-    if (goneMeanwhile) postTask(post, detachTask(core, session, handle));
-    if (notify) postTask(post, changeTask(core, session));
+    std::function<void()> detach;
+    if (accepted && !slot->plugged) detach = detachTask(core, session, handle);
+    releaseAndPost(lock, core, std::move(detach));
   };
-}
-
-// Under the lock: the change notice to post after unlocking, if any.
-std::function<void()> changeNotice(const CorePtr& core) {
-  if (!core->noteChange()) return {};
-  return changeTask(core, core->session);
 }
 
 }  // namespace
@@ -271,44 +278,38 @@ Status SimDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t directio
                            uint32_t /*timeoutMs*/) {
   transferred = 0;
   const CorePtr& core = impl_->core;
-  std::function<void()> notice;
-  Poster post;
-  Status status = kSuccess;
-  {
-    std::lock_guard lock(core->mutex);
-    Slot* slot = nullptr;
-    if (const Status s = core->usable(device, slot); s != kSuccess) return s;
-    if (direction != kWrite && direction != kRead) return kInvalidParameter;
-    if (buffer == nullptr && length > 0) return kInvalidParameter;
-    const bool in = pipe == kAnswerPipe;
-    const bool out = pipe == kPinsPipe || pipe == kI2cPipe || pipe == kTimingPipe;
-    if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return kNoSuchPipe;
+  std::unique_lock lock(core->mutex);
+  Slot* slot = nullptr;
+  if (const Status s = core->usable(device, slot); s != kSuccess) return s;
+  if (direction != kWrite && direction != kRead) return kInvalidParameter;
+  if (buffer == nullptr && length > 0) return kInvalidParameter;
+  const bool in = pipe == kAnswerPipe;
+  const bool out = pipe == kPinsPipe || pipe == kI2cPipe || pipe == kTimingPipe;
+  if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return kNoSuchPipe;
 
-    const Faults& faults = core->faults;
-    uint32_t limit = length;
-    if (auto it = faults.shortPipes.find(pipe); it != faults.shortPipes.end()) limit = std::min(limit, it->second);
-    std::vector<uint8_t> moved;
-    if (faults.refusedPipes.contains(pipe)) {
-      status = kStall;
-    } else if (faults.timeoutPipes.contains(pipe)) {
-      status = kTimeout;
-    } else if (out) {
-      moved.assign(buffer, buffer + limit);
-      slot->board.receive(pipe, moved);
-    } else if (length > 0) {
-      if (slot->board.answerPending()) {
-        moved = slot->board.answer(limit);
-        std::copy(moved.begin(), moved.end(), buffer);
-      } else {
-        status = kTimeout;  // the board has nothing to say
-      }
+  const Faults& faults = core->faults;
+  uint32_t limit = length;
+  if (auto it = faults.shortPipes.find(pipe); it != faults.shortPipes.end()) limit = std::min(limit, it->second);
+  Status status = kSuccess;
+  std::vector<uint8_t> moved;
+  if (faults.refusedPipes.contains(pipe)) {
+    status = kStall;
+  } else if (faults.timeoutPipes.contains(pipe)) {
+    status = kTimeout;
+  } else if (out) {
+    moved.assign(buffer, buffer + limit);
+    slot->board.receive(pipe, moved);
+  } else if (length > 0) {
+    if (slot->board.answerPending()) {
+      moved = slot->board.answer(limit);
+      std::copy(moved.begin(), moved.end(), buffer);
+    } else {
+      status = kTimeout;  // the board has nothing to say
     }
-    transferred = static_cast<uint32_t>(moved.size());
-    core->record(*slot, pipe, in, status, std::move(moved));
-    notice = changeNotice(core);
-    post = core->post;
   }
-  if (notice) postTask(post, std::move(notice));
+  transferred = static_cast<uint32_t>(moved.size());
+  core->record(*slot, pipe, in, status, std::move(moved));
+  releaseAndPost(lock, core);
   return status;
 }
 
@@ -316,46 +317,31 @@ int SimDriver::plug() { return plug(kBoardVendorId, kBoardProductId); }
 
 int SimDriver::plug(uint16_t vendorId, uint16_t productId) {
   const CorePtr& core = impl_->core;
+  std::unique_lock lock(core->mutex);
+  auto slot = std::make_unique<Slot>();
+  const int number = static_cast<int>(core->slots.size()) + 1;
+  slot->number = number;
+  slot->handle = kFirstHandle + static_cast<DeviceHandle>(core->slots.size());
+  slot->vendorId = vendorId;
+  slot->productId = productId;
   std::function<void()> attach;
-  std::function<void()> notice;
-  Poster post;
-  int number = 0;
-  {
-    std::lock_guard lock(core->mutex);
-    auto slot = std::make_unique<Slot>();
-    number = static_cast<int>(core->slots.size()) + 1;
-    slot->number = number;
-    slot->handle = kFirstHandle + static_cast<DeviceHandle>(core->slots.size());
-    slot->vendorId = vendorId;
-    slot->productId = productId;
-    if (core->open && matches(core->match, *slot)) attach = attachTask(core, core->session, number);
-    core->slots.push_back(std::move(slot));
-    notice = changeNotice(core);
-    post = core->post;
-  }
-  if (attach) postTask(post, std::move(attach));
-  if (notice) postTask(post, std::move(notice));
+  if (core->open && matches(core->match, *slot)) attach = attachTask(core, core->session, number);
+  core->slots.push_back(std::move(slot));
+  releaseAndPost(lock, core, std::move(attach));
   return number;
 }
 
 bool SimDriver::unplug(int board) {
   const CorePtr& core = impl_->core;
+  std::unique_lock lock(core->mutex);
+  Slot* slot = core->byNumber(board);
+  if (slot == nullptr || !slot->plugged) return false;
+  slot->plugged = false;
+  // A board still being offered is told of by its attach task; one not yet
+  // offered is simply never offered.
   std::function<void()> detach;
-  std::function<void()> notice;
-  Poster post;
-  {
-    std::lock_guard lock(core->mutex);
-    Slot* slot = core->byNumber(board);
-    if (slot == nullptr || !slot->plugged) return false;
-    slot->plugged = false;
-    // A board still being offered is told of by its attach task; one not yet
-    // offered is simply never offered.
-    if (core->open && slot->offer == Offer::Accepted) detach = detachTask(core, core->session, slot->handle);
-    notice = changeNotice(core);
-    post = core->post;
-  }
-  if (detach) postTask(post, std::move(detach));
-  if (notice) postTask(post, std::move(notice));
+  if (core->open && slot->offer == Offer::Accepted) detach = detachTask(core, core->session, slot->handle);
+  releaseAndPost(lock, core, std::move(detach));
   return true;
 }
 
@@ -384,31 +370,19 @@ Faults SimDriver::faults() const {
 
 void SimDriver::setFaults(const Faults& faults) {
   const CorePtr& core = impl_->core;
-  std::function<void()> notice;
-  Poster post;
-  {
-    std::lock_guard lock(core->mutex);
-    core->faults = faults;
-    notice = changeNotice(core);
-    post = core->post;
-  }
-  if (notice) postTask(post, std::move(notice));
+  std::unique_lock lock(core->mutex);
+  core->faults = faults;
+  releaseAndPost(lock, core);
 }
 
 void SimDriver::setChipRegister(int reg, uint8_t value) {
   if (reg < 0 || reg >= kChipRegisters) return;
   const CorePtr& core = impl_->core;
-  std::function<void()> notice;
-  Poster post;
-  {
-    std::lock_guard lock(core->mutex);
-    for (auto& slot : core->slots) {
-      if (slot->plugged) slot->board.registers[static_cast<std::size_t>(reg)] = value;
-    }
-    notice = changeNotice(core);
-    post = core->post;
+  std::unique_lock lock(core->mutex);
+  for (auto& slot : core->slots) {
+    if (slot->plugged) slot->board.registers[static_cast<std::size_t>(reg)] = value;
   }
-  if (notice) postTask(post, std::move(notice));
+  releaseAndPost(lock, core);
 }
 
 SimBoard SimDriver::boardState(int board) const {
