@@ -124,15 +124,15 @@ void BoardLink::readPipe() { pipeTransfer(kRead); }
 
 void BoardLink::pipeTransfer(uint32_t direction) {
   const bool write = direction == kWrite;
-  const std::string who = write ? "WritePipe: " : "ReadPipe: ";
-  const std::string closing = write ? "Write Pipe failed" : "Read Pipe failed";
+  const std::string_view who = write ? "WritePipe: " : "ReadPipe: ";
+  const std::string_view closing = write ? "Write Pipe failed" : "Read Pipe failed";
   const DeviceHandle handle = DeviceContext.DeviceHandle;
 
   DeviceInfo info;
   DriverStatus = driver_.getDeviceInfo(handle, info);
   if (DriverStatus != kSuccess) {
-    log_.logError(who + "WDU_GetDeviceInfo() failed:" + std::string(kCrLf) + "error &H" + hex32(DriverStatus) +
-                  " (" + statusText(DriverStatus) + ")" + std::string(kCrLf));
+    log_.logError(std::string(who) + "WDU_GetDeviceInfo() failed:" + std::string(kCrLf) + "error &H" +
+                  hex32(DriverStatus) + " (" + statusText(DriverStatus) + ")" + std::string(kCrLf));
     return;
   }
   ActiveSetting = info.activeInterface.activeAltSetting;
@@ -163,8 +163,8 @@ void BoardLink::pipeTransfer(uint32_t direction) {
     onTransfer(record);
   }
   if (DriverStatus == kSuccess) return;
-  log_.logError(who + "WDU_Transfer() failed: error &H" + hex32(DriverStatus) + " (" + statusText(DriverStatus) +
-                ")");
+  log_.logError(std::string(who) + "WDU_Transfer() failed: error &H" + hex32(DriverStatus) + " (" +
+                statusText(DriverStatus) + ")");
   log_.logError(closing);
 }
 
