@@ -28,14 +28,16 @@ std::string dividedClockText(double divider) {
   return fixedText(dividedClockKHz(divider), 1);
 }
 
-// SIC and PWMI divider for a desired clock in kHz: 0 when the ratio is below
-// 1.5, at most 255, otherwise the nearest whole ratio (halves go up).
-double byteDivider(double desiredKHz) {
-  const double r = kReferenceHz / (desiredKHz * kKilo);
-  if (!(r >= kLowestRatio)) return 0;
-  if (r > kByteLimit) return kByteLimit;
-  return std::floor(r + 0.5);
+// A divider or count for a wanted ratio: 0 when the ratio is below 1.5, at
+// most `limit`, otherwise the nearest whole ratio (halves go up).
+double nearestWhole(double ratio, double limit) {
+  if (!(ratio >= kLowestRatio)) return 0;
+  if (ratio > limit) return limit;
+  return std::floor(ratio + 0.5);
 }
+
+// SIC and PWMI divider for a desired clock in kHz.
+double byteDivider(double desiredKHz) { return nearestWhole(kReferenceHz / (desiredKHz * kKilo), kByteLimit); }
 
 std::string wholeText(double value) { return text::integerText(static_cast<long long>(value)); }
 
@@ -101,15 +103,7 @@ void TimingPanel::tbSTVfreqdes_Change() {
   if (!(x > 0)) return;
   // SCLK periods per STV period, from the SCLK as displayed.
   const double r = text::GetTextValue(tbSCLKfreqact.text()) / x * kKilo;
-  double count = 0;
-  if (!(r >= kLowestRatio)) {
-    count = 0;
-  } else if (r > kTwelveBitLimit) {
-    count = kTwelveBitLimit;
-  } else {
-    count = std::floor(r + 0.5);
-  }
-  writeSplit(6, count);
+  writeSplit(6, nearestWhole(r, kTwelveBitLimit));
 }
 
 }  // namespace glim::timing
