@@ -82,14 +82,6 @@ ParseFault faultOf(LineReader::Status status) {
   return ParseFault::None;
 }
 
-double roundHalfEven(double x) {
-  const double below = std::floor(x);
-  const double rest = x - below;
-  if (rest < 0.5) return below;
-  if (rest > 0.5) return below + 1;
-  return std::fmod(below, 2.0) == 0.0 ? below : below + 1;
-}
-
 // The option index a selection field names, when that option exists.
 std::optional<int> optionIndex(std::string_view field, int optionCount) {
   const auto n = selectionIndex(field);
@@ -145,7 +137,7 @@ std::vector<std::string> splitFields(std::string_view line) {
 std::optional<double> selectionIndex(std::string_view field) {
   const double value = text::GetTextValue(field);
   if (!std::isfinite(value)) return std::nullopt;
-  return roundHalfEven(value);
+  return std::nearbyint(value);  // the default rounding: halves to even
 }
 
 ParseResult parseConfig(ByteSource& source) {
