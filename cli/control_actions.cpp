@@ -43,19 +43,13 @@ void typeInto(forms::TextBox& box, std::string_view text) {
     box.setText("");
     return;
   }
-  std::size_t i = 0;
-  bool first = true;
+  // A keystroke over a selection is a change even when it puts back the same
+  // character.
+  std::size_t i = characterLength(text, 0);
+  box.enterText(std::string(text.substr(0, i)));
   while (i < text.size()) {
     const std::size_t n = characterLength(text, i);
-    const std::string_view character = text.substr(i, n);
-    if (first) {
-      // A keystroke over a selection is a change even when it puts back the
-      // same character.
-      box.enterText(std::string(character));
-      first = false;
-    } else {
-      box.appendText(character);
-    }
+    box.appendText(text.substr(i, n));
     i += n;
   }
 }
