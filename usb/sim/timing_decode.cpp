@@ -8,7 +8,6 @@ namespace {
 constexpr double kReferenceKHz = 50000.0;  // the timing generator's 50 MHz clock
 constexpr double kNsPerMs = 1000000.0;     // ns in one period of a 1 kHz clock
 constexpr double kUsPerS = 1000000.0;
-constexpr std::size_t kBytes = 43;
 
 // Byte positions in the 43 timing bytes.
 constexpr int kSicDivider = 0;
@@ -28,13 +27,13 @@ constexpr int kSicRepeat0 = 40;
 double dividedKHz(uint8_t divider) { return divider == 0 ? kReferenceKHz : kReferenceKHz / divider; }
 
 // Bits 11..8 come first; the generator's counters are 12 bits wide.
-unsigned twelveBits(const std::array<uint8_t, kBytes>& b, int high) {
+unsigned twelveBits(const std::array<uint8_t, kTimingBytes>& b, int high) {
   return (static_cast<unsigned>(b[high] & 0x0F) << 8) | b[high + 1];
 }
 
 }  // namespace
 
-TimingDecode decodeTiming(const std::array<uint8_t, kBytes>& bytes) {
+TimingDecode decodeTiming(const std::array<uint8_t, kTimingBytes>& bytes) {
   TimingDecode d;
   d.sicClockKHz = dividedKHz(bytes[kSicDivider]);
   d.pwmiClockKHz = dividedKHz(bytes[kPwmiDivider]);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "usb/sim/sim_board.h"
+
 namespace glim::usb::sim {
 
 // What the 43 timing-generator bytes (the settings packet after its lead byte)
@@ -28,6 +30,6 @@ struct TimingDecode {
   std::vector<std::string> enabledNames;  // "STV", "PWMI", "SIC", "Serial", in bit order
 };
 
-TimingDecode decodeTiming(const std::array<uint8_t, 43>& bytes);
+TimingDecode decodeTiming(const std::array<uint8_t, kTimingBytes>& bytes);
 
 }  // namespace glim::usb::sim
