@@ -19,14 +19,9 @@ constexpr double kTwelveBitLimit = 4095.0;
 constexpr double kKilo = 1000.0;
 constexpr double kMicro = 1000000.0;
 constexpr double kByteSplit = 256.0;
-constexpr const char* kUndividedText = "50000.0";
 
-// A SIC or PWMI clock in kHz for its divider (0 means undivided), and its text.
+// A SIC or PWMI clock in kHz for its divider (0 means undivided).
 double dividedClockKHz(double divider) { return divider == 0 ? kReferenceHz / kKilo : kReferenceHz / divider / kKilo; }
-std::string dividedClockText(double divider) {
-  if (divider == 0) return kUndividedText;
-  return fixedText(dividedClockKHz(divider), 1);
-}
 
 // A divider or count for a wanted ratio: 0 when the ratio is below 1.5, at
 // most `limit`, otherwise the nearest whole ratio (halves go up).
@@ -43,12 +38,12 @@ std::string wholeText(double value) { return text::integerText(static_cast<long 
 
 }  // namespace
 
-void TimingPanel::sicGroup() { tbSICclkfreqact.setText(dividedClockText(cellValue(0))); }
+void TimingPanel::sicGroup() { tbSICclkfreqact.setText(fixedText(dividedClockKHz(cellValue(0)), 1)); }
 
 void TimingPanel::pwmiGroup() {
-  const double divider = cellValue(2);
-  tbPWMIclkfreqact.setText(dividedClockText(divider));
-  if (!std::isfinite(dividedClockKHz(divider))) {
+  const double clockKHz = dividedClockKHz(cellValue(2));
+  tbPWMIclkfreqact.setText(fixedText(clockKHz, 1));
+  if (!std::isfinite(clockKHz)) {
     // A divider too close to zero has no finite clock, so no period either.
     tbPWMIpw.setText(std::string(kUndefinedText));
     return;
