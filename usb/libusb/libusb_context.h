@@ -37,7 +37,6 @@ class EventThread {
   EventThread& operator=(const EventThread&) = delete;
 
   void stop();
-  bool onThisThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
  private:
   void run();

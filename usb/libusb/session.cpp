@@ -246,13 +246,21 @@ std::shared_ptr<OpenBoard> Session::find(DeviceHandle device, Status& why) {
   return nullptr;
 }
 
+std::shared_ptr<OpenBoard> Session::findOpened(DeviceHandle device, Status& why) {
+  auto board = find(device, why);
+  if (board && board->openStatus != kSuccess) {
+    why = board->openStatus;
+    return nullptr;
+  }
+  return board;
+}
+
 Status Session::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) {
   CallGuard call(*sync_);
   if (!call) return kNotOpen;
   Status why = kSuccess;
-  const auto board = find(device, why);
+  const auto board = findOpened(device, why);
   if (!board) return why;
-  if (board->openStatus != kSuccess) return board->openStatus;
   if (interfaceNumber > 0xFF || alternateSetting > 0xFF) return kNoSuchSetting;
   const int result = libusb_set_interface_alt_setting(board->handle, static_cast<int>(interfaceNumber),
                                                       static_cast<int>(alternateSetting));
@@ -279,9 +287,8 @@ Status Session::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction,
   CallGuard call(*sync_);
   if (!call) return kNotOpen;
   Status why = kSuccess;
-  const auto board = find(device, why);
+  const auto board = findOpened(device, why);
   if (!board) return why;
-  if (board->openStatus != kSuccess) return board->openStatus;
   if (length > 0 && buffer == nullptr) return kInvalidParameter;
   if (length > 0x7FFFFFFF) return kInvalidParameter;
   // Pipe 0 (control requests) is never used by the program.

@@ -52,6 +52,9 @@ class Session {
   bool matches(libusb_device* device) const;
   // The board behind a handle, or the status that says why there is none.
   std::shared_ptr<OpenBoard> find(DeviceHandle device, Status& why);
+  // As find(), and the board was also opened and claimed: otherwise `why` is
+  // the status that kept it from opening.
+  std::shared_ptr<OpenBoard> findOpened(DeviceHandle device, Status& why);
 
   LibusbOptions options_;
   MatchEntry match_;
