@@ -1,7 +1,5 @@
 #include "app/sim_board_window.h"
 
-#include "i2c/register_form.h"
-
 #include <QButtonGroup>
 #include <QElapsedTimer>
 #include <QFontDatabase>
@@ -25,6 +23,7 @@
 #include "app/sim_board_text.h"
 #include "app/sim_fault_panel.h"
 #include "app/sim_trace_view.h"
+#include "i2c/register_form.h"
 #include "shell/program.h"
 #include "text/number_format.h"
 #include "usb/sim/timing_decode.h"
@@ -231,7 +230,7 @@ QWidget* SimBoardWindow::buildRegisters() {
   grid->setVerticalSpacing(2);
   const int half = (kChipRegisters + 1) / 2;
   for (int i = 0; i < kChipRegisters; ++i) {
-    auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i).data(), static_cast<qsizetype>(i2c::registerName(i).size())));
+    auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i)));
     name->setObjectName(indexed("chipRegName", i));
     auto* value = new QLineEdit;
     value->setObjectName(indexed("chipReg", i));
