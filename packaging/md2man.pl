@@ -121,11 +121,12 @@ while ($i < @lines) {
     push @out, '.TE', '.sp';
     next;
   }
-  if ($line =~ /\A(\s*)(- |\d+\. )(.*)\z/) {
-    my ($indent, $marker) = (length($1), $2);
-    my $text = $3;
+  if ($line =~ /\A(- |\d+\. )(.*)\z/) {
+    my $marker = $1;
+    my $text = $2;
     ++$i;
-    while ($i < @lines && $lines[$i] =~ /\A\s+\S/ && $lines[$i] !~ /\A {4}\S/ || ($i < @lines && $indent == 0 && $lines[$i] =~ /\A {2,3}\S/)) {
+    # An item goes on in lines indented by two or three blanks (four make code).
+    while ($i < @lines && $lines[$i] =~ /\A {2,3}\S/) {
       $text .= ' ' . ($lines[$i] =~ s/\A\s+//r);
       ++$i;
     }
