@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
 #include "app/sim_board_window.h"
+#include "app/startup_file.h"
 #include "shell/program.h"
 #include "usb/driver.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
+  const auto configFile = glim::app::configFileArgument(QApplication::arguments());
 
   glim::app::QtUiHost ui;
   glim::shell::Program program(glim::usb::createDriverFromEnvironment(), ui);
@@ -33,5 +35,6 @@ int main(int argc, char* argv[]) {
 
   window.show();
   if (board) board->showBeside(window);
+  if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
   return QApplication::exec();
 }
