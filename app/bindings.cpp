@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
@@ -294,6 +295,23 @@ void Binder::bindFrame(QGroupBox* frame, forms::Frame& control) {
   frame->setTitle(QString::fromStdString(control.caption()));
   watch(frame, control, [frame = QPointer<QGroupBox>(frame), &control](ControlEvent event) {
     if (frame && event == ControlEvent::Caption) frame->setTitle(QString::fromStdString(control.caption()));
+  });
+}
+
+void Binder::bindStatus(QLabel* icon, QLabel* text, forms::StatusLabel& control) {
+  text->setObjectName(QString::fromStdString(control.qualifiedName()));
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  const auto show = [icon = QPointer<QLabel>(icon), text = QPointer<QLabel>(text), &control] {
+    if (!icon || !text) return;
+    text->setText(QString::fromStdString(control.caption()));
+    text->setStyleSheet(control.problem() ? QStringLiteral("color: #b00020; font-weight: bold;") : QString());
+    const int size = text->fontMetrics().height();
+    icon->setPixmap(control.problem() ? text->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size)
+                                      : QPixmap());
+  };
+  show();
+  watch(text, control, [show](ControlEvent event) {
+    if (event == ControlEvent::Caption) show();
   });
 }
 

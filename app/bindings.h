@@ -9,6 +9,7 @@
 
 #include "forms/control.h"
 #include "forms/dispatcher.h"
+#include "forms/status_label.h"
 
 class QAction;
 class QCheckBox;
@@ -56,6 +57,9 @@ class Binder {
   void bindMenuItem(QAction* action, forms::MenuItem& item);
   void bindLabel(QLabel* label, forms::Label& control);
   void bindFrame(QGroupBox* frame, forms::Frame& control);
+  // A status line: its text, and an icon and the error colour while the last
+  // outcome is a problem.
+  void bindStatus(QLabel* icon, QLabel* text, forms::StatusLabel& control);
 
   // Runs a user action as one handler of the forms thread.
   void run(const std::function<void()>& action) { dispatcher_.runHandler(action); }

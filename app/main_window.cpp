@@ -4,11 +4,13 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QStatusBar>
 
 #include "app/main_layout.h"
 #include "app/register_window_view.h"
@@ -34,6 +36,7 @@ MainWindow::MainWindow(shell::Program& program)
   setCentralWidget(holder);
   content_ = buildMainContent(holder, main, binder_);
 
+  buildStatusLine();
   registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher);
 
   auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
@@ -42,7 +45,8 @@ MainWindow::MainWindow(shell::Program& program)
   };
   main.onUnloaded = [this] { programEnded(); };
 
-  resize(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
+  resize(kInitialClientSize.width(),
+         kInitialClientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 }
 
@@ -64,6 +68,22 @@ void MainWindow::buildMenu() {
     binder_.bindMenuItem(action, *item);
     file->addAction(action);
   }
+}
+
+// At the bottom, whatever the window's size: the last action's outcome on the
+// left, the board indicator on the right.
+void MainWindow::buildStatusLine() {
+  shell::MainForm& main = program_.main;
+  QStatusBar* bar = statusBar();
+  bar->setSizeGripEnabled(false);
+  auto* icon = new QLabel(bar);
+  auto* text = new QLabel(bar);
+  auto* board = new QLabel(bar);
+  bar->addWidget(icon);
+  bar->addWidget(text, 1);
+  bar->addPermanentWidget(board);
+  binder_.bindStatus(icon, text, main.lblStatus);
+  binder_.bindLabel(board, main.lblBoard);
 }
 
 void MainWindow::activate() {

@@ -40,6 +40,7 @@ class MainWindow : public QMainWindow {
 
  private:
   void buildMenu();
+  void buildStatusLine();
   void activate();
   void programEnded();
 

@@ -2,7 +2,9 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +71,11 @@ void RegisterWindowView::build() {
     grid->addWidget(box(f.tbI2Cregread[i]), row, 3);
     grid->addWidget(button(f.cbReadi2c[i]), row, 4);
     grid->addWidget(button(f.cbCopyi2c[i]), row, 5);
+    // Marked when the register read back something else than was written.
+    QLabel* mark = label(f.lblReadback[i]);
+    mark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    mark->setMinimumWidth(80);
+    grid->addWidget(mark, row, 6);
   }
   const int bottom = registers + 1;
   grid->setRowMinimumHeight(bottom, 30);
@@ -76,6 +83,16 @@ void RegisterWindowView::build() {
   grid->addWidget(button(f.cbWriteall), bottom, 2, Qt::AlignBottom);
   grid->addWidget(button(f.cbReadall), bottom, 4, Qt::AlignBottom);
   grid->addWidget(button(f.cbCopyall), bottom, 5, Qt::AlignBottom);
+  auto* verify = new QCheckBox(this);
+  binder_.bindCheckBox(verify, f.cbVerify);
+  grid->addWidget(verify, bottom + 1, 2, 1, 4);
+  auto* icon = new QLabel(this);
+  auto* status = new QLabel(this);
+  binder_.bindStatus(icon, status, f.lblStatus);
+  auto* line = new QHBoxLayout;
+  line->addWidget(icon);
+  line->addWidget(status, 1);
+  grid->addLayout(line, bottom + 2, 0, 1, 7);
   grid->setColumnStretch(0, 1);
 }
 

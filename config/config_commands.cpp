@@ -1,15 +1,25 @@
 #include "config/config_commands.h"
 
+#include <filesystem>
+
 #include "config/file_io.h"
 
 namespace glim::config {
+namespace {
+
+constexpr std::string_view kSave = "Save Configuration";
+constexpr std::string_view kLoad = "Load Configuration";
+
+std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+}  // namespace
 
 static_assert(kCells == timing::kCellCount);
 static_assert(kRegisters == i2c::kRegisterCount);
 
 ConfigCommands::ConfigCommands(timing::TimingPanel& timing, i2c::RegisterWindow& registers, i2c::I2cOperations& i2c,
-                               forms::UiHost& ui)
-    : timing_(timing), registers_(registers), i2c_(i2c), ui_(ui) {}
+                               forms::UiHost& ui, forms::StatusLabel& status)
+    : timing_(timing), registers_(registers), i2c_(i2c), ui_(ui), status_(status) {}
 
 std::optional<std::string> ConfigCommands::askFileName(forms::FileDialogKind kind) {
   CommonDialog1.defaultExt = kDefaultExt;
@@ -21,6 +31,11 @@ std::optional<std::string> ConfigCommands::askFileName(forms::FileDialogKind kin
 
 void ConfigCommands::error(const std::string& text) { ui_.messageBox(text, std::string(kErrorCaption)); }
 
+void ConfigCommands::fail(const std::string& action, const std::string& message, const std::string& reason) {
+  error(message);
+  status_.failed(action, reason);
+}
+
 void ConfigCommands::mFileSaveConfig_Click() {
   const auto path = askFileName(forms::FileDialogKind::Save);
   if (!path) return;
@@ -28,8 +43,10 @@ void ConfigCommands::mFileSaveConfig_Click() {
   const auto values = collect();
   if (!values) return;
   if (const auto reason = replaceFile(*path, formatConfig(*values))) {
-    error("Could not save the configuration to " + *path + ": " + *reason);
+    fail(std::string(kSave), "Could not save the configuration to " + *path + ": " + *reason, *reason);
+    return;
   }
+  status_.succeeded(std::string(kSave), "saved to " + fileName(*path));
 }
 
 std::optional<ConfigValues> ConfigCommands::collect() {
@@ -37,8 +54,10 @@ std::optional<ConfigValues> ConfigCommands::collect() {
   i2c::RegisterForm& regs = registers_.get();
   auto take = [this](const forms::TextBox& box, std::string& into) {
     if (const auto reason = unsavableReason(box.text())) {
-      error("The text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason) +
-            ". Nothing was written.");
+      fail(std::string(kSave),
+           "The text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason) +
+               ". Nothing was written.",
+           "the text of " + box.qualifiedName() + " cannot be saved");
       return false;
     }
     into = box.text();
@@ -67,23 +86,27 @@ void ConfigCommands::loadConfig(const std::string& path) {
   {
     FileSource file;
     if (!file.open(path)) {
-      error("Could not open " + path + ": " + file.error());
+      fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), file.error());
       return;
     }
     parsed = parseConfig(file);
     if (file.failed()) {
-      error("Could not read " + path + ": " + file.error());
+      fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), file.error());
       return;
     }
   }
   if (!parsed.ok()) {
-    error(std::string(kNotConfigFile));
+    fail(std::string(kLoad), std::string(kNotConfigFile), fileName(path) + " is not a configuration file");
     return;
   }
-  apply(parsed.values);
+  if (const auto failure = apply(parsed.values)) {
+    status_.failed(std::string(kLoad), *failure + " (the controls were loaded from " + fileName(path) + ")");
+    return;
+  }
+  status_.succeeded(std::string(kLoad), fileName(path) + " loaded and sent");
 }
 
-void ConfigCommands::apply(const ConfigValues& values) {
+std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {
   // Each value goes in as one typed change, so range checks and the
   // calculators run. A selection that changes has the effects of the user's
   // choice; one already made runs nothing, since the Write Settings below sends
@@ -97,8 +120,12 @@ void ConfigCommands::apply(const ConfigValues& values) {
   regs.tbI2Caddr.enterText(values.slaveAddress);
   for (int r = 0; r < kRegisters; ++r) regs.tbI2Creg[r].enterText(values.registers[static_cast<std::size_t>(r)]);
 
-  timing_.cbWritesettings_Click();
-  i2c_.do_i2c_writeall();
+  // Write Settings, reporting to this command's status instead.
+  const auto settings = timing_.writeSettings();
+  const i2c::I2cResult registers = i2c_.do_i2c_writeall();
+  if (settings) return settings;
+  if (!registers.ok()) return registers.reason;
+  return std::nullopt;
 }
 
 }  // namespace glim::config

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/config_file.h"
+#include "forms/status_label.h"
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
@@ -22,8 +23,9 @@ inline constexpr std::string_view kFilter = "Text File (*.txt) |*.txt | All File
 // nothing. Saving replaces the old file only once the new one is complete.
 class ConfigCommands {
  public:
+  // Both commands report their outcome on `status`, the main window's status line.
   ConfigCommands(timing::TimingPanel& timing, i2c::RegisterWindow& registers, i2c::I2cOperations& i2c,
-                 forms::UiHost& ui);
+                 forms::UiHost& ui, forms::StatusLabel& status);
 
   void mFileSaveConfig_Click();
   void mFileLoadConfig_Click();
@@ -39,13 +41,17 @@ class ConfigCommands {
   std::optional<std::string> askFileName(forms::FileDialogKind kind);
   // The values to save; nothing (and the user told) when a text cannot be saved.
   std::optional<ConfigValues> collect();
-  void apply(const ConfigValues& values);
+  // Puts the values into the controls and sends them; why sending failed, if it did.
+  std::optional<std::string> apply(const ConfigValues& values);
   void error(const std::string& text);
+  // Tells the user (a message box) and the status line.
+  void fail(const std::string& action, const std::string& message, const std::string& reason);
 
   timing::TimingPanel& timing_;
   i2c::RegisterWindow& registers_;
   i2c::I2cOperations& i2c_;
   forms::UiHost& ui_;
+  forms::StatusLabel& status_;
 };
 
 }  // namespace glim::config

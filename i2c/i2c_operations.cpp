@@ -20,6 +20,8 @@ std::string quoted(const std::string& text) {
   return "\"" + text.substr(0, kQuotedTextMax) + "...\"";
 }
 
+constexpr std::string_view kNoBoard = "no board connected";
+
 bool isRow(int16_t index) { return index >= 0 && index < kRegisterCount; }
 
 }  // namespace
@@ -28,18 +30,21 @@ void I2cOperations::tellDoesNotFit(const std::string& what, const std::string& t
   ui_.messageBox(what + ": " + quoted(text) + " does not fit in a byte (0 to FF). Nothing was sent.", "");
 }
 
-std::optional<uint8_t> I2cOperations::slaveAddress(RegisterForm& form, bool forRead) {
+std::optional<uint8_t> I2cOperations::slaveAddress(RegisterForm& form, bool forRead, std::string& reason) {
   const std::string& text = form.tbI2Caddr.text();
   const uint32_t value = text::hexTextValue(text);
   if (value > 0xFF) {
     tellDoesNotFit("Slave Address", text);
+    reason = "the slave address does not fit in a byte";
     return std::nullopt;
   }
-  // A read sends the address + 1, which for FF no longer fits.
-  if (forRead && value == 0xFF) {
+  // The chip's write address is even; the read address is the one above it.
+  // An odd address would send reads to the next device's write address.
+  if (value % 2 != 0) {
     ui_.messageBox("Slave Address: " + quoted(text) +
-                       " is too large for a read, which sends the address + 1 (0 to FE). Nothing was sent.",
+                       " is odd. Type the chip's write address; reads use the address + 1. Nothing was sent.",
                    "");
+    reason = "the slave address is odd";
     return std::nullopt;
   }
   const auto address = static_cast<uint8_t>(value);
@@ -56,81 +61,116 @@ std::optional<uint8_t> I2cOperations::writeValue(RegisterForm& form, int i) {
   return static_cast<uint8_t>(value);
 }
 
-I2cOutcome I2cOperations::do_i2c_write(int16_t Index) {
-  if (window_ == nullptr || !isRow(Index)) return I2cOutcome::NotSent;
-  if (!link_.requireDevice()) return I2cOutcome::NotConnected;
-
-  RegisterForm& form = window_->get();
-  const auto address = slaveAddress(form, false);
-  if (!address) return I2cOutcome::NotSent;
-  const auto value = writeValue(form, Index);
-  if (!value) return I2cOutcome::NotSent;
-
-  link_.writePipe(protocol::kI2cPipe, protocol::registerWritePacket(*address, static_cast<uint8_t>(Index), *value));
-  return I2cOutcome::Sent;
+I2cResult I2cOperations::refused(I2cOutcome outcome, std::string reason) {
+  I2cResult result;
+  result.outcome = outcome;
+  result.reason = std::move(reason);
+  return result;
 }
 
-I2cOutcome I2cOperations::do_i2c_writeall() {
-  if (window_ == nullptr) return I2cOutcome::NotSent;
-  if (!link_.requireDevice()) return I2cOutcome::NotConnected;
+I2cResult I2cOperations::written(const usb::TransferOutcome& transfer) {
+  I2cResult result;
+  result.outcome = I2cOutcome::Sent;
+  result.transfer = transfer;
+  if (!transfer.ok()) result.reason = usb::statusText(transfer.status);
+  return result;
+}
+
+I2cResult I2cOperations::do_i2c_write(int16_t Index) {
+  if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, "no such register");
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
 
   RegisterForm& form = window_->get();
-  const auto address = slaveAddress(form, false);
-  if (!address) return I2cOutcome::NotSent;
+  std::string reason;
+  const auto address = slaveAddress(form, false, reason);
+  if (!address) return refused(I2cOutcome::NotSent, reason);
+  const auto value = writeValue(form, Index);
+  if (!value) return refused(I2cOutcome::NotSent, "the value does not fit in a byte");
+
+  I2cResult result = written(link_.writePipe(
+      protocol::kI2cPipe, protocol::registerWritePacket(*address, static_cast<uint8_t>(Index), *value)));
+  result.values = {*value};
+  return result;
+}
+
+I2cResult I2cOperations::do_i2c_writeall() {
+  if (window_ == nullptr) return refused(I2cOutcome::NotSent, "no register window");
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
+
+  RegisterForm& form = window_->get();
+  std::string reason;
+  const auto address = slaveAddress(form, false, reason);
+  if (!address) return refused(I2cOutcome::NotSent, reason);
   // One packet carries every register: one value that does not fit stops all.
   std::array<uint8_t, kRegisterCount> values{};
   for (int i = 0; i < kRegisterCount; ++i) {
     const auto value = writeValue(form, i);
-    if (!value) return I2cOutcome::NotSent;
+    if (!value) return refused(I2cOutcome::NotSent, "a value does not fit in a byte");
     values[static_cast<std::size_t>(i)] = *value;
   }
-
-  link_.writePipe(protocol::kI2cPipe, protocol::registerBlockWritePacket(*address, values));
-  return I2cOutcome::Sent;
+  I2cResult result = written(link_.writePipe(protocol::kI2cPipe, protocol::registerBlockWritePacket(*address, values)));
+  result.values.assign(values.begin(), values.end());
+  return result;
 }
 
-uint32_t I2cOperations::requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer) {
-  link_.writePipe(protocol::kI2cPipe, request);
+I2cResult I2cOperations::requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer) {
+  const usb::TransferOutcome sent = link_.writePipe(protocol::kI2cPipe, request);
   // The answer is read even when the request failed: the board may still hold
   // an answer, and the failure is in the log either way. Bytes of a failed
   // read are not trusted as register values.
   const usb::TransferOutcome read = link_.readPipe(protocol::kAnswerPipe, answer);
-  return read.ok() ? read.bytes : 0;
+  I2cResult result;
+  result.outcome = I2cOutcome::Sent;
+  result.transfer = read;
+  if (!read.ok()) {
+    // When both failed, the request's failure is the cause.
+    if (!sent.ok()) result.transfer = sent;
+    result.reason = usb::statusText(result.transfer.status);
+    return result;
+  }
+  // Byte 0 is the board's own status; the values follow.
+  if (read.bytes > 1) result.values.assign(answer.begin() + 1, answer.begin() + read.bytes);
+  return result;
 }
 
-I2cOutcome I2cOperations::do_i2c_read(int16_t Index) {
-  if (window_ == nullptr || !isRow(Index)) return I2cOutcome::NotSent;
-  if (!link_.requireDevice()) return I2cOutcome::NotConnected;
+I2cResult I2cOperations::do_i2c_read(int16_t Index) {
+  if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, "no such register");
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
 
-  const auto address = slaveAddress(window_->get(), true);
-  if (!address) return I2cOutcome::NotSent;
+  std::string reason;
+  const auto address = slaveAddress(window_->get(), true, reason);
+  if (!address) return refused(I2cOutcome::NotSent, reason);
   std::array<uint8_t, protocol::kI2cReadAnswerLength> answer{};
-  const uint32_t arrived =
-      requestAndRead(protocol::registerReadRequest(*address, static_cast<uint8_t>(Index)), answer);
+  I2cResult result = requestAndRead(protocol::registerReadRequest(*address, static_cast<uint8_t>(Index)), answer);
+  if (result.reason.empty() && result.values.empty()) {
+    result.reason = "the board's answer held no value (" + std::to_string(result.transfer.bytes) + " of " +
+                    std::to_string(answer.size()) + " bytes)";
+  }
 
-  // Byte 0 is the board's own; byte 1 is the register. A register whose byte
-  // did not arrive shows nothing rather than a value that was never read.
+  // A register whose byte did not arrive shows nothing rather than a value
+  // that was never read.
   RegisterForm& form = window_->get();
-  form.tbI2Cregread[Index].setText(arrived >= 2 ? std::string(text::byteText(answer[1])) : "");
-  return I2cOutcome::Sent;
+  form.tbI2Cregread[Index].setText(result.values.empty() ? "" : std::string(text::byteText(result.values[0])));
+  return result;
 }
 
-I2cOutcome I2cOperations::do_i2c_readall(int16_t Index) {
-  if (window_ == nullptr || Index < 0 || Index > 0xFF) return I2cOutcome::NotSent;
-  if (!link_.requireDevice()) return I2cOutcome::NotConnected;
+I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
+  if (window_ == nullptr || Index < 0 || Index > 0xFF) return refused(I2cOutcome::NotSent, "no such register");
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
 
-  const auto address = slaveAddress(window_->get(), true);
-  if (!address) return I2cOutcome::NotSent;
+  std::string reason;
+  const auto address = slaveAddress(window_->get(), true, reason);
+  if (!address) return refused(I2cOutcome::NotSent, reason);
   std::array<uint8_t, protocol::kI2cBlockAnswerLength> answer{};
-  const uint32_t arrived =
+  I2cResult result =
       requestAndRead(protocol::registerBlockReadRequest(*address, static_cast<uint8_t>(Index)), answer);
 
   RegisterForm& form = window_->get();
   for (int i = 0; i < kRegisterCount; ++i) {
-    const auto at = static_cast<uint32_t>(i + 1);
-    form.tbI2Cregread[i].setText(arrived > at ? std::string(text::byteText(answer[at])) : "");
+    const auto at = static_cast<std::size_t>(i);
+    form.tbI2Cregread[i].setText(at < result.values.size() ? std::string(text::byteText(result.values[at])) : "");
   }
-  return I2cOutcome::Sent;
+  return result;
 }
 
 }  // namespace glim::i2c

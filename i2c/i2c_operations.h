@@ -3,6 +3,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "forms/ui_host.h"
 #include "usb/board_link.h"
@@ -12,12 +13,26 @@ namespace glim::i2c {
 class RegisterWindow;
 class RegisterForm;
 
-// What became of one I2C operation. Transfer failures are not told apart from
-// success here: they are in the log, as for every transfer.
+// What became of one I2C operation.
 enum class I2cOutcome {
-  Sent,         // the packet went to the pipe methods
+  Sent,         // the packets went to the board (see the transfer for how that went)
   NotConnected, // no board held: the user was told, nothing changed
-  NotSent,      // a text does not fit its byte: the user was told, nothing sent
+  NotSent,      // a text does not fit its byte, or the address is odd: the user was told, nothing sent
+};
+
+struct I2cResult {
+  I2cOutcome outcome = I2cOutcome::NotSent;
+  // Sent: the transfer that decides the result (a write's packet, a read's
+  // answer; a failed request when its answer could not be read either).
+  usb::TransferOutcome transfer;
+  // A read's value(s), when they arrived: one for a register read, up to 22
+  // for a block read.
+  std::vector<uint8_t> values;
+  // Why it failed, in a few words, when it did ("" on success).
+  std::string reason;
+
+  bool ok() const { return outcome == I2cOutcome::Sent && reason.empty(); }
+  bool operator==(I2cOutcome o) const { return outcome == o; }
 };
 
 // The I2C command packets (out on the I2C pipe, answers on the answer pipe). They read the
@@ -28,22 +43,24 @@ class I2cOperations {
   I2cOperations(usb::BoardLink& link, forms::UiHost& ui) : link_(link), ui_(ui) {}
   void setWindow(RegisterWindow& window) { window_ = &window; }
 
-  I2cOutcome do_i2c_write(int16_t Index);
-  I2cOutcome do_i2c_writeall();
-  I2cOutcome do_i2c_read(int16_t Index);
+  I2cResult do_i2c_write(int16_t Index);
+  I2cResult do_i2c_writeall();
+  I2cResult do_i2c_read(int16_t Index);
   // Index is the first register put into the request; the answer fills all 22
   // read boxes whatever it is.
-  I2cOutcome do_i2c_readall(int16_t Index);
+  I2cResult do_i2c_readall(int16_t Index);
 
  private:
   // The slave address for a write (address) or a read (address + 1), or
   // nothing after telling the user it does not fit a byte.
-  std::optional<uint8_t> slaveAddress(RegisterForm& form, bool forRead);
+  std::optional<uint8_t> slaveAddress(RegisterForm& form, bool forRead, std::string& reason);
   // Register i's write value, or nothing after telling the user.
   std::optional<uint8_t> writeValue(RegisterForm& form, int i);
-  // Sends a read request and reads its answer into `answer`; returns how many
-  // bytes of it really arrived (0 when the read failed).
-  uint32_t requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer);
+  // Sends a read request and reads its answer into `answer`. The result holds
+  // the answer's value bytes (after the board's status byte) that arrived.
+  I2cResult requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer);
+  I2cResult written(const usb::TransferOutcome& transfer);
+  I2cResult refused(I2cOutcome outcome, std::string reason);
   void tellDoesNotFit(const std::string& what, const std::string& text);
 
   usb::BoardLink& link_;

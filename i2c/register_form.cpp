@@ -1,13 +1,33 @@
 #include "i2c/register_form.h"
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "i2c/i2c_operations.h"
 
 namespace glim::i2c {
 
 namespace {
+
+// A value as the status line names it: two hexadecimal digits.
+std::string twoDigits(uint8_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[value >> 4], kDigits[value & 0x0F]};
+}
+
+std::string address(int index) { return std::string(registerName(index).substr(0, 4)); }
+
+// "0x05", "0x05, 0x06", ... at most three, then "…".
+std::string listed(const std::vector<std::string>& names) {
+  std::string out;
+  for (std::size_t i = 0; i < names.size() && i < 3; ++i) out += (i ? ", " : "") + names[i];
+  if (names.size() > 3) out += ", …";
+  return out;
+}
+
+bool cancelled(const I2cResult& r) { return r.outcome == I2cOutcome::Sent && r.transfer.status == usb::kCancelled; }
 
 struct RegisterRow {
   std::string_view name;
@@ -89,47 +109,166 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   for (int i = 0; i < kRegisterCount; ++i) {
     form.addAll(Label1[i], tbI2Creg[i], cbWritei2c[i], tbI2Cregread[i], cbReadi2c[i], cbCopyi2c[i]);
   }
-  form.addAll(cbClose, cbWriteall, cbReadall, cbCopyall);
+  cbVerify.setCaption("Read back after write");
+  form.addAll(cbClose, cbWriteall, cbReadall, cbCopyall, cbVerify);
+  form.addArray(lblReadback);
+  form.add(lblStatus);
 }
 
 bool RegisterForm::live() const { return window_.existing() == this; }
 
+struct RegisterForm::WriteCheck {
+  I2cResult write;
+  std::optional<I2cResult> readBack;  // when cbVerify is checked and the write went through
+  bool differs() const { return readBack && readBack->ok() && readBack->values[0] != write.values[0]; }
+};
+
+RegisterForm::WriteCheck RegisterForm::writeChecked(int index) {
+  lblReadback[index].setCaption("");
+  WriteCheck check{ops_.do_i2c_write(static_cast<int16_t>(index)), std::nullopt};
+  if (!check.write.ok() || cbVerify.value() != forms::CheckBox::Checked || !live()) return check;
+  // The same packets as the row's Read button; the read box shows what came back.
+  check.readBack = ops_.do_i2c_read(static_cast<int16_t>(index));
+  if (check.differs()) lblReadback[index].setCaption("read back " + twoDigits(check.readBack->values[0]));
+  return check;
+}
+
 void RegisterForm::cbWritei2c_Click(int Index) {
   Running running(*this);
-  ops_.do_i2c_write(static_cast<int16_t>(Index));
+  if (Index < 0 || Index >= kRegisterCount) return;
+  const WriteCheck c = writeChecked(Index);
+  if (!live()) return;
+  const std::string action = "Write " + label(Index);
+  if (!c.write.ok()) return lblStatus.failed(action, c.write.reason);
+  const std::string value = twoDigits(c.write.values[0]);
+  if (!c.readBack) return lblStatus.succeeded(action, value + " written");
+  if (!c.readBack->ok()) return lblStatus.show(action, value + " written, read back failed: " + c.readBack->reason, true);
+  if (c.differs()) {
+    return lblStatus.show(action, "wrote " + value + ", read back " + twoDigits(c.readBack->values[0]), true);
+  }
+  lblStatus.succeeded(action, value + " written, read back equal");
 }
 
 void RegisterForm::cbReadi2c_Click(int Index) {
   Running running(*this);
-  ops_.do_i2c_read(static_cast<int16_t>(Index));
+  if (Index < 0 || Index >= kRegisterCount) return;
+  const I2cResult r = ops_.do_i2c_read(static_cast<int16_t>(Index));
+  if (!live()) return;
+  const std::string action = "Read " + label(Index);
+  if (!r.ok()) return lblStatus.failed(action, r.reason);
+  lblStatus.succeeded(action, twoDigits(r.values[0]));
 }
 
 void RegisterForm::cbCopyi2c_Click(int Index) {
   if (Index < 0 || Index >= kRegisterCount) return;
-  tbI2Creg[Index].setText(tbI2Cregread[Index].text());
+  // A read that failed left its box empty: copying it would turn into a write
+  // of 00.
+  const std::string action = "Copy " + label(Index);
+  const std::string read = tbI2Cregread[Index].text();
+  if (read.empty()) return lblStatus.show(action, "nothing read, nothing copied", true);
+  tbI2Creg[Index].setText(read);
+  lblStatus.succeeded(action, read + " copied");
 }
 
 // "Write All" and "Read All" stop at a register whose packet cannot be built:
 // the user is told once, and the same fault would mostly repeat for the rest
 // (always so for a slave address). The registers before it are done. They also
 // stop if the window was closed meanwhile (a message box lets other events in):
-// going on would recreate it with its defaults and send those.
+// going on would recreate it with its defaults and send those. A cancelled
+// transfer stops them too.
 void RegisterForm::cbWriteall_Click() {
   Running running(*this);
+  int written = 0;
+  int equal = 0;
+  std::vector<std::string> failed, differs, readBackFailed;
+  std::string firstReason, stopped;
   for (int i = 0; i < kRegisterCount && live(); ++i) {
-    if (ops_.do_i2c_write(static_cast<int16_t>(i)) == I2cOutcome::NotSent) break;
+    const WriteCheck c = writeChecked(i);
+    if (cancelled(c.write) || (c.readBack && cancelled(*c.readBack))) {
+      stopped = "cancelled at " + address(i) + " (" + std::to_string(written) + " written)";
+      break;
+    }
+    if (c.write.outcome == I2cOutcome::NotSent) {
+      stopped = c.write.reason;
+      break;
+    }
+    if (!c.write.ok()) {
+      if (firstReason.empty()) firstReason = c.write.reason;
+      failed.push_back(address(i));
+      continue;
+    }
+    ++written;
+    if (!c.readBack) continue;
+    if (!c.readBack->ok()) {
+      readBackFailed.push_back(label(i));
+    } else if (c.differs()) {
+      differs.push_back(label(i));
+    } else {
+      ++equal;
+    }
   }
+  if (!live()) return;
+  const std::string action = "Write All";
+  if (!stopped.empty() && stopped.starts_with("cancelled")) return lblStatus.show(action, stopped, true);
+  if (!stopped.empty() && written == 0) return lblStatus.failed(action, stopped);
+  if (written == 0) return lblStatus.failed(action, firstReason);
+  std::string outcome = std::to_string(written) + " written";
+  if (!failed.empty()) outcome += ", " + std::to_string(failed.size()) + " failed: " + listed(failed);
+  if (!stopped.empty()) outcome += ", then failed: " + stopped;
+  if (cbVerify.value() == forms::CheckBox::Checked) {
+    outcome += ", " + std::to_string(equal) + " read back equal";
+    if (!differs.empty()) outcome += ", " + std::to_string(differs.size()) + " differs: " + listed(differs);
+    if (!readBackFailed.empty()) {
+      outcome += ", " + std::to_string(readBackFailed.size()) + " read back failed: " + listed(readBackFailed);
+    }
+  }
+  lblStatus.show(action, outcome, !failed.empty() || !stopped.empty() || !differs.empty() || !readBackFailed.empty());
 }
 
 void RegisterForm::cbReadall_Click() {
   Running running(*this);
+  int read = 0;
+  std::vector<std::string> failed;
+  std::string firstReason, stopped;
   for (int i = 0; i < kRegisterCount && live(); ++i) {
-    if (ops_.do_i2c_read(static_cast<int16_t>(i)) == I2cOutcome::NotSent) break;
+    const I2cResult r = ops_.do_i2c_read(static_cast<int16_t>(i));
+    if (cancelled(r)) {
+      stopped = "cancelled at " + address(i) + " (" + std::to_string(read) + " read)";
+      break;
+    }
+    if (r.outcome == I2cOutcome::NotSent) {
+      stopped = r.reason;
+      break;
+    }
+    if (r.ok()) {
+      ++read;
+    } else {
+      if (firstReason.empty()) firstReason = r.reason;
+      failed.push_back(address(i));
+    }
   }
+  if (!live()) return;
+  const std::string action = "Read All";
+  if (stopped.starts_with("cancelled")) return lblStatus.show(action, stopped, true);
+  if (read == 0) return lblStatus.failed(action, stopped.empty() ? firstReason : stopped);
+  std::string outcome = std::to_string(read) + " read";
+  if (!failed.empty()) outcome += ", " + std::to_string(failed.size()) + " failed: " + listed(failed);
+  if (!stopped.empty()) outcome += ", then failed: " + stopped;
+  lblStatus.show(action, outcome, !failed.empty() || !stopped.empty());
 }
 
 void RegisterForm::cbCopyall_Click() {
-  for (int i = 0; i < kRegisterCount; ++i) cbCopyi2c_Click(i);
+  std::vector<std::string> skipped;
+  for (int i = 0; i < kRegisterCount; ++i) {
+    if (tbI2Cregread[i].text().empty()) {
+      skipped.push_back(address(i));
+    } else {
+      tbI2Creg[i].setText(tbI2Cregread[i].text());
+    }
+  }
+  std::string outcome = std::to_string(kRegisterCount - static_cast<int>(skipped.size())) + " copied";
+  if (!skipped.empty()) outcome += ", " + std::to_string(skipped.size()) + " not read: " + listed(skipped);
+  lblStatus.show("Copy All", outcome, !skipped.empty());
 }
 
 void RegisterForm::cbClose_Click() {

@@ -7,6 +7,7 @@
 #include "forms/control.h"
 #include "forms/control_array.h"
 #include "forms/form.h"
+#include "forms/status_label.h"
 #include "usb/protocol.h"
 
 namespace glim::i2c {
@@ -41,6 +42,12 @@ class RegisterForm {
   forms::CommandButton cbWriteall{"cbWriteall"};
   forms::CommandButton cbReadall{"cbReadall"};
   forms::CommandButton cbCopyall{"cbCopyall"};
+  // Read back after write: each write the board took is followed by a read of
+  // the same register. A register that read back something else is marked in
+  // its row (lblReadback) until it is next written.
+  forms::CheckBox cbVerify{"cbVerify"};
+  forms::ControlArray<forms::Label> lblReadback{"lblReadback", kRegisterCount};
+  forms::StatusLabel lblStatus{"lblStatus"};
 
   void cbWritei2c_Click(int Index);
   void cbReadi2c_Click(int Index);
@@ -56,8 +63,12 @@ class RegisterForm {
 
  private:
   class Running;
+  struct WriteCheck;
   // Whether this form is still the window's form (a handler may have closed it).
   bool live() const;
+  // One register written, and read back when cbVerify is checked.
+  WriteCheck writeChecked(int index);
+  std::string label(int index) const { return Label1[index].caption(); }
 
   I2cOperations& ops_;
   RegisterWindow& window_;

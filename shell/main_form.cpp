@@ -2,20 +2,27 @@
 
 #include <string>
 
+#include "text/number_format.h"
+
 namespace glim::shell {
 
 MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::UiHost& ui)
     : link(driver, log, dispatcher, ui),
-      timing(form, link),
+      timing(form, link, lblStatus),
       i2c(link, ui),
       i2cWindow(i2c),
-      config(timing, i2cWindow, i2c, ui) {
+      config(timing, i2cWindow, i2c, ui, lblStatus) {
   i2c.setWindow(i2cWindow);
   txtLog.multiLine = true;
   cmdClearLog.setCaption("Clear L&og");
   cbQuit.setCaption("Quit");
   cbShowi2c.setCaption("Show i2c");
-  form.addAll(txtLog, lblLog, cmdClearLog, cbQuit, cbShowi2c, mFileSaveConfig, mFileLoadConfig, nMenuFileExit);
+  form.addAll(txtLog, lblLog, cmdClearLog, cbQuit, cbShowi2c, mFileSaveConfig, mFileLoadConfig, nMenuFileExit,
+              lblStatus, lblBoard);
+  link.onConnectionChanged = [this] {
+    lblBoard.setCaption(link.DeviceConnected != 0 ? "Board &H" + text::hex32(link.DeviceContext.DeviceHandle)
+                                                  : "No board");
+  };
 
   cmdClearLog.onClick = [this] { cmdClearLog_Click(); };
   cbQuit.onClick = [this] { cbQuit_Click(); };

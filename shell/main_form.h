@@ -6,6 +6,7 @@
 #include "forms/control.h"
 #include "forms/dispatcher.h"
 #include "forms/form.h"
+#include "forms/status_label.h"
 #include "forms/log.h"
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
@@ -36,6 +37,10 @@ class MainForm {
   forms::MenuItem mFileSaveConfig{"mFileSaveConfig", "Save Configuration", "Ctrl+S"};
   forms::MenuItem mFileLoadConfig{"mFileLoadConfig", "Load Configuration", "Ctrl+L"};
   forms::MenuItem nMenuFileExit{"nMenuFileExit", "E&xit", "Ctrl+X"};
+  // The status line: the last board or file action's outcome, and whether a
+  // board is held.
+  forms::StatusLabel lblStatus{"lblStatus"};
+  forms::Label lblBoard{"lblBoard", -1, "No board"};
 
   forms::Log log{txtLog};
   usb::BoardLink link;

@@ -27,8 +27,8 @@ void TimingPanel::updateCtrlByte() {
   tbCPLDdata[protocol::cell::kEnableBits].setText(text::integerText(sum));
 }
 
-void TimingPanel::writeCtrlPins() {
-  if (!link_.requireDevice()) return;
+std::optional<std::string> TimingPanel::writeCtrlPins() {
+  if (!link_.requireDevice()) return "no board connected";
 
   protocol::OneDen oneDen = protocol::OneDen::Floating;
   const Preset* preset = &kPresetFloating;
@@ -44,13 +44,15 @@ void TimingPanel::writeCtrlPins() {
     cbCtrl[i].setValue((*preset)[static_cast<std::size_t>(i)] ? forms::CheckBox::Checked
                                                                : forms::CheckBox::Unchecked);
   }
-  link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
+  const usb::TransferOutcome sent = link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
 
   updateCtrlByte();
+  if (!sent.ok()) return usb::statusText(sent.status);
+  return std::nullopt;
 }
 
 void TimingPanel::cbCtrl_Click(int) { updateCtrlByte(); }
 
-void TimingPanel::obShutb_Click(int) { writeCtrlPins(); }
+void TimingPanel::obShutb_Click(int) { report("SHUTb", writeCtrlPins()); }
 
 }  // namespace glim::timing

@@ -20,14 +20,29 @@ std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
   return bytes;
 }
 
-void TimingPanel::cbWritesettings_Click() {
-  if (!link_.requireDevice()) return;
-  writeCtrlPins();
-  const auto bytes = imageBytes();
-  link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));
+void TimingPanel::report(const std::string& action, const std::optional<std::string>& failure) {
+  if (failure) {
+    status_.failed(action, *failure);
+  } else {
+    status_.succeeded(action, "sent");
+  }
 }
 
+std::optional<std::string> TimingPanel::writeSettings() {
+  if (!link_.requireDevice()) return "no board connected";
+  // A failed pin packet does not stop the settings: the board may still take them.
+  const auto pins = writeCtrlPins();
+  const auto bytes = imageBytes();
+  const usb::TransferOutcome settings =
+      link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));
+  if (pins) return pins;
+  if (!settings.ok()) return usb::statusText(settings.status);
+  return std::nullopt;
+}
+
+void TimingPanel::cbWritesettings_Click() { report("Write Settings", writeSettings()); }
+
 // The chosen option reaches the board because Write Settings reads the group.
-void TimingPanel::ob1Den_Click(int) { cbWritesettings_Click(); }
+void TimingPanel::ob1Den_Click(int) { report("1D EN", writeSettings()); }
 
 }  // namespace glim::timing

@@ -26,7 +26,8 @@ constexpr std::array<std::string_view, 2> kShutbCaptions = {"0", "1"};
 
 }  // namespace
 
-TimingPanel::TimingPanel(forms::Form& form, usb::BoardLink& link) : link_(link) {
+TimingPanel::TimingPanel(forms::Form& form, usb::BoardLink& link, forms::StatusLabel& status)
+    : link_(link), status_(status) {
   form.addArray(tbCPLDdata);
   form.addAll(tbSICclkfreqdes, tbSICclkfreqact, tbPWMIclkfreqdes, tbPWMIclkfreqact, tbPWMIpw, tbSTVpw, tbSTVtc,
               tbSCLKdiv, tbSTVfreqdes, tbSTVfreqact, tbSCLKfreqdes, tbSCLKfreqact);

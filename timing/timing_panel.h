@@ -1,10 +1,13 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "forms/control.h"
 #include "forms/control_array.h"
 #include "forms/form.h"
+#include "forms/status_label.h"
 #include "forms/ui_host.h"
 #include "usb/board_link.h"
 
@@ -22,7 +25,9 @@ uint8_t packetByte(double value);
 // the image, with their handlers.
 class TimingPanel {
  public:
-  TimingPanel(forms::Form& form, usb::BoardLink& link);
+  // `status` is the main window's status line, where Write Settings and the
+  // two control lines report their outcome.
+  TimingPanel(forms::Form& form, usb::BoardLink& link, forms::StatusLabel& status);
   TimingPanel(const TimingPanel&) = delete;
   TimingPanel& operator=(const TimingPanel&) = delete;
 
@@ -68,7 +73,10 @@ class TimingPanel {
   void cbWritesettings_Click();
 
   void updateCtrlByte();
-  void writeCtrlPins();
+  // The pin packet for the lines as chosen; why it failed, if it did.
+  std::optional<std::string> writeCtrlPins();
+  // The pin packet, then the settings packet; the first failure, if any.
+  std::optional<std::string> writeSettings();
 
   // The 43 bytes Write Settings sends for the cells as they stand.
   std::array<uint8_t, kCellCount> imageBytes() const;
@@ -89,7 +97,10 @@ class TimingPanel {
   // part into cell `high + 1`.
   void writeSplit(int high, double value);
 
+  void report(const std::string& action, const std::optional<std::string>& failure);
+
   usb::BoardLink& link_;
+  forms::StatusLabel& status_;
 };
 
 }  // namespace glim::timing

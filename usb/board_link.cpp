@@ -98,6 +98,7 @@ bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, Devi
     DeviceConnected = -1;
     log_.logMessage("DeviceAttach: Accepting control of the device");
     log_.logText("", kCrLf);
+    if (onConnectionChanged) onConnectionChanged();
     return true;
   }
   log_.logError("DeviceAttach: Rejecting control of the device");
@@ -108,6 +109,7 @@ void BoardLink::DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context
   log_.logMessage("DeviceDetach: Received detach for device handle &H" + hex32(deviceHandle));
   context.DeviceHandle = 0;
   DeviceConnected = 0;
+  if (onConnectionChanged) onConnectionChanged();
 }
 
 bool BoardLink::requireDevice() {

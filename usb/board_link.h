@@ -76,6 +76,8 @@ class BoardLink {
   // True when a board is held; otherwise shows "USB Device not connected!".
   bool requireDevice();
 
+  // Told after a board was accepted or let go (DeviceConnected changed).
+  std::function<void()> onConnectionChanged;
   // Called after every transfer the transport made (for traces and tests).
   std::function<void(const TransferRecord&)> onTransfer;
 

@@ -38,8 +38,10 @@ TEST_F(I2cFaults, TextsThatDoNotFitAByteSendNothing) {
       {"address", "1FF", "B8", false, "Slave Address: \"1FF\" does not fit in a byte (0 to FF). Nothing was sent."},
       {"address in a read", "1FF", "B8", true,
        "Slave Address: \"1FF\" does not fit in a byte (0 to FF). Nothing was sent."},
-      {"read address FF", "ff", "B8", true,
-       "Slave Address: \"ff\" is too large for a read, which sends the address + 1 (0 to FE). Nothing was sent."},
+      {"odd address in a read", "ff", "B8", true,
+       "Slave Address: \"ff\" is odd. Type the chip's write address; reads use the address + 1. Nothing was sent."},
+      {"odd address in a write", "5B", "B8", false,
+       "Slave Address: \"5B\" is odd. Type the chip's write address; reads use the address + 1. Nothing was sent."},
       {"huge value", "5A", "FFFFFFFFFFFFFFFFFFFF", false,
        "Register 0x03 Identification: \"FFFFFFFFFFFFFFFFFFFF\" does not fit in a byte (0 to FF). Nothing was sent."},
       {"long text cut", "5A", "1234567890123456789012345678901234567890123", false,
@@ -53,7 +55,7 @@ TEST_F(I2cFaults, TextsThatDoNotFitAByteSendNothing) {
     win().tbI2Caddr.setText(c.address);
     win().tbI2Creg[3].setText(c.value);
     win().tbI2Cregread[3].setText("77");
-    const I2cOutcome outcome = c.read ? ops().do_i2c_read(3) : ops().do_i2c_write(3);
+    const I2cOutcome outcome = (c.read ? ops().do_i2c_read(3) : ops().do_i2c_write(3)).outcome;
     EXPECT_EQ(outcome, I2cOutcome::NotSent);
     EXPECT_TRUE(p.transfers.empty());
     ASSERT_EQ(p.ui.boxes.size(), 1u);
@@ -62,12 +64,11 @@ TEST_F(I2cFaults, TextsThatDoNotFitAByteSendNothing) {
   }
 }
 
-TEST_F(I2cFaults, AddressFfStillWritesAndFeStillReads) {
-  win().tbI2Caddr.setText("FF");
-  EXPECT_EQ(ops().do_i2c_write(0), I2cOutcome::Sent);
+TEST_F(I2cFaults, AddressFeWritesToFeAndReadsFromFf) {
   win().tbI2Caddr.setText("FE");
+  EXPECT_EQ(ops().do_i2c_write(0), I2cOutcome::Sent);
   EXPECT_EQ(ops().do_i2c_read(0), I2cOutcome::Sent);
-  EXPECT_EQ(p.written(2), (Packets{{0x00, 0xFF, 0x00, 0xFF}, {0x01, 0xFF, 0x00}}));
+  EXPECT_EQ(p.written(2), (Packets{{0x00, 0xFE, 0x00, 0xFF}, {0x01, 0xFF, 0x00}}));
   EXPECT_TRUE(p.ui.boxes.empty());
 }
 

@@ -44,14 +44,15 @@ TEST_F(I2cPackets, HexadecimalTextRuleForValuesAndAddress) {
     const char* text;
     uint8_t byte;
   };
-  const Case cases[] = {{"", 0x00}, {"5a", 0x5A}, {" 4 D ", 0x4D}, {"5G", 0x05}, {"00FF", 0xFF}};
+  // Odd bytes only as values: an odd slave address is refused.
+  const Case cases[] = {{"", 0x00}, {"5a", 0x5A}, {" 4 E ", 0x4E}, {"5G", 0x05}, {"00FF", 0xFF}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     p.transfers.clear();
     win().tbI2Creg[9].setText(c.text);
-    win().tbI2Caddr.setText(c.text);
+    win().tbI2Caddr.setText(c.byte % 2 ? "5A" : c.text);
     win().cbWritei2c[9].click();
-    EXPECT_EQ(p.written(2), (Packets{{0x00, c.byte, 0x09, c.byte}}));
+    EXPECT_EQ(p.written(2), (Packets{{0x00, static_cast<uint8_t>(c.byte % 2 ? 0x5A : c.byte), 0x09, c.byte}}));
   }
   EXPECT_TRUE(p.ui.boxes.empty());
 }
