@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 using platform::lastError;
 
 // A new, empty file beside `target` that no one else has opened. On failure
-// errno says why.
-std::FILE* createBeside(const fs::path& target, fs::path& created, std::string& reason) {
+// `error` holds errno's value and `reason` its text.
+std::FILE* createBeside(const fs::path& target, fs::path& created, int& error, std::string& reason) {
   std::random_device seed;
   std::mt19937 random(seed());
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -26,8 +26,9 @@ std::FILE* createBeside(const fs::path& target, fs::path& created, std::string& 
     created = target;
     created += suffix;
     if (std::FILE* file = platform::createNew(created)) return file;
+    error = errno;
     reason = lastError();
-    if (errno != EEXIST) return nullptr;
+    if (error != EEXIST) return nullptr;
   }
   return nullptr;
 }
@@ -70,9 +71,10 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
 
   fs::path temporary;
   std::string reason;
-  std::FILE* file = createBeside(target, temporary, reason);
+  int error = 0;
+  std::FILE* file = createBeside(target, temporary, error, reason);
   if (file == nullptr) {
-    const bool folderRefused = errno == EACCES || errno == EPERM;
+    const bool folderRefused = error == EACCES || error == EPERM;
     if (old != nullptr && folderRefused) return writeInPlace(old, content);
     if (old != nullptr) std::fclose(old);
     return reason;
@@ -105,7 +107,11 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
 bool FileSource::open(const std::string& path) {
   close();
   error_.clear();
-  file_ = platform::openRegular(platform::toPath(path), false, error_);
+  try {
+    file_ = platform::openRegular(platform::toPath(path), false, error_);
+  } catch (const std::exception& e) {  // a name the system cannot take
+    error_ = e.what();
+  }
   return file_ != nullptr;
 }
 
