@@ -7,32 +7,36 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 BUILD_DIR="${BUILD_DIR:-build-win}"
+case "$BUILD_DIR" in
+  /*) build="$BUILD_DIR" ;;
+  *) build="$root/$BUILD_DIR" ;;
+esac
 WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 # A prefix of the build's own, made once and reused by later runs.
-export WINEPREFIX="${WINEPREFIX:-$root/$BUILD_DIR/wine}"
+export WINEPREFIX="${WINEPREFIX:-$build/wine}"
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts: the program needs neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-cmake --no-warn-unused-cli -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake \
+cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
-cmake --build "$BUILD_DIR" -j2 --target glimmora-cli
-exe="$root/$BUILD_DIR/cli/glimmora-cli.exe"
+cmake --build "$build" -j2 --target glimmora-cli
+exe="$build/cli/glimmora-cli.exe"
 
 # Wine's first start is the slow part: one server for the whole run.
 mkdir -p "$WINEPREFIX"
 "$WINESERVER" -p 2>/dev/null || true  # (one may be running for this prefix already)
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
-"$WINE" "$exe" --help >/dev/null
+"$WINE" "$exe" --help >/dev/null 2>&1
 
 passed=0
 failed=""
 for script in tests/cli/scripts/*.gls; do
   name=$(basename "$script" .gls)
-  log="$root/$BUILD_DIR/scripts/$name.log"
-  mkdir -p "$root/$BUILD_DIR/scripts"
-  if cmake -DCLI="$WINE;$exe" -DSCRIPT="$root/$script" -DWORK_DIR="$root/$BUILD_DIR/scripts/$name" \
+  log="$build/scripts/$name.log"
+  mkdir -p "$build/scripts"
+  if cmake -DCLI="$WINE;$exe" -DSCRIPT="$root/$script" -DWORK_DIR="$build/scripts/$name" \
        -DPLATFORM=win -P tests/cli/run_script.cmake >"$log" 2>&1; then
     passed=$((passed + 1))
   else
@@ -44,7 +48,7 @@ done
 echo "windows: $passed script tests passed under Wine${failed:+; failed:$failed}"
 [ -z "$failed" ] || exit 1
 
-(cd "$BUILD_DIR" && cpack -G ZIP >/dev/null)
-zip=$(ls "$BUILD_DIR"/glimmora-cli-*-win64.zip)
+(cd "$build" && cpack -G ZIP >/dev/null)
+zip=$(ls "$build"/glimmora-cli-*-win64.zip)
 cmake -E tar tf "$zip" | grep -q "glimmora-cli.exe$" || { echo "windows: $zip has no glimmora-cli.exe"; exit 1; }
 echo "windows: $zip"
