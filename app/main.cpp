@@ -1,12 +1,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
+#include <cstdlib>
 
 #include "app/first_paint_probe.h"
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
 #include "app/sim_board_window.h"
+#include "app/startup_file.h"
 #include "shell/program.h"
-#include "usb/driver.h"
+#include "usb/driver_factory.h"
 
 int main(int argc, char* argv[]) {
   QElapsedTimer sinceStart;
@@ -14,9 +16,13 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
+  const auto configFile = glim::app::configFileArgument(QApplication::arguments());
 
   glim::app::QtUiHost ui;
-  glim::shell::Program program(glim::usb::createDriverFromEnvironment(), ui);
+  // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
+  const char* usbChoice = std::getenv("GLIMMORA_USB");
+  glim::shell::Program program(
+      glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : "")), ui);
   glim::app::MainWindow window(program);
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
@@ -33,5 +39,6 @@ int main(int argc, char* argv[]) {
 
   window.show();
   if (board) board->showBeside(window);
+  if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
   return QApplication::exec();
 }

@@ -17,6 +17,8 @@
 namespace glim::app {
 namespace {
 
+using namespace usb::protocol::cell;
+
 // Pixel geometry of the panels. Fonts are sized in pixels too, so that the
 // captions fit their places on any screen density.
 constexpr int kFontPixels = 11;
@@ -118,9 +120,9 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
     int widthCell;
     int y;
   };
-  constexpr std::array<SicRow, 3> kSicRows = {{{"Repeat 0", 40, "Pulse width 0", 1, kRow2},
-                                               {"Repeat 1", 41, "Pulse width 1", 38, kRow3},
-                                               {"Repeat 2", 42, "Pulse width 2", 39, kRow4}}};
+  constexpr std::array<SicRow, 3> kSicRows = {{{"Repeat 0", kSicRepeat0, "Pulse width 0", kSicWidth0, kRow2},
+                                               {"Repeat 1", kSicRepeat1, "Pulse width 1", kSicWidth1, kRow3},
+                                               {"Repeat 2", kSicRepeat2, "Pulse width 2", kSicWidth2, kRow4}}};
   for (const SicRow& row : kSicRows) {
     if (row.y == kRow3) at.button(t.cbCopysic, kLabelX, kRow3, 64, kRow4 + kRowHeight - kRow3);
     at.text(row.repeat, 96, row.y, 52);
@@ -131,8 +133,8 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
   for (int i = 0; i < t.cbCtrl.size(); ++i) at.check(t.cbCtrl[i], 308, kRow2 - 3 + 17 * i, 96);
 
   frequencyRow(at, "PWMI CLK Frequency (KHz)", kRow5, t.tbPWMIclkfreqdes, t.tbPWMIclkfreqact);
-  pulseRow(at, "PWMI PW (CLKs)", cell[3], "PWMI PW (ns)", t.tbPWMIpw, kRow6);
-  pulseRow(at, "STV PW (CLKs)", cell[5], "STV PW (us)", t.tbSTVpw, kRow7);
+  pulseRow(at, "PWMI PW (CLKs)", cell[kPwmiWidth], "PWMI PW (ns)", t.tbPWMIpw, kRow6);
+  pulseRow(at, "STV PW (CLKs)", cell[kStvWidth], "STV PW (us)", t.tbSTVpw, kRow7);
   frequencyRow(at, "STV Frequency (Hz)", kRow8, t.tbSTVfreqdes, t.tbSTVfreqact);
   frequencyRow(at, "SCLK/STV CLK Frequency (KHz)", kRow9, t.tbSCLKfreqdes, t.tbSCLKfreqact);
 
@@ -143,11 +145,12 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
     at.text(kHeadings[static_cast<std::size_t>(c)], kGridX + c * kGridPitch - 4, kGridHeader, kGridBoxW + 8,
             Qt::AlignHCenter);
   constexpr std::array<const char*, 3> kBlocks = {"Serial Block 0", "Serial Block 1", "Serial Block 2"};
-  for (int b = 0; b < 3; ++b) {
+  for (int b = 0; b < kSerialBlocks; ++b) {
     const int y = kBlockRow0 + b * kBlockPitch;
     at.text(kBlocks[static_cast<std::size_t>(b)], kLabelX, y, 82);
-    at.box(cell[10 + b], kGridX, y, kGridBoxW);
-    for (int ch = 0; ch < 8; ++ch) at.box(cell[13 + 8 * b + ch], kGridX + (ch + 1) * kGridPitch, y, kGridBoxW);
+    at.box(cell[kSerialRepeat0 + b], kGridX, y, kGridBoxW);
+    for (int ch = 0; ch < kChannelsPerBlock; ++ch)
+      at.box(cell[kChannel0 + kChannelsPerBlock * b + ch], kGridX + (ch + 1) * kGridPitch, y, kGridBoxW);
   }
 
   // Bottom row.
@@ -163,21 +166,21 @@ void buildDividerPanel(Placer& at, timing::TimingPanel& t) {
   auto& cell = t.tbCPLDdata;
   constexpr int x = kDividerPanelX;
   at.text("SIC CLK Divider", x, kRow1, 100);
-  at.box(cell[0], kDividerBoxX, kRow1, 40);
+  at.box(cell[kSicDivider], kDividerBoxX, kRow1, 40);
   at.text("PWMI CLK Divider", x, kRow5, 100);
-  at.box(cell[2], kDividerBoxX, kRow5, 40);
+  at.box(cell[kPwmiDivider], kDividerBoxX, kRow5, 40);
   at.text("STV CLK Divider", x, kRow6, 100);
-  at.box(cell[4], kDividerBoxX, kRow6, 40);
+  at.box(cell[kStvDivider], kDividerBoxX, kRow6, 40);
   at.text("STV TC", x, kRow7, 100);
   at.box(t.tbSTVtc, kDividerBoxX, kRow7, 44);
-  at.box(cell[6], kDividerBoxX + 48, kRow7, 32);
-  at.box(cell[7], kDividerBoxX + 84, kRow7, 36);
+  at.box(cell[kStvCountHigh], kDividerBoxX + 48, kRow7, 32);
+  at.box(cell[kStvCountLow], kDividerBoxX + 84, kRow7, 36);
   at.text("SCLK CLK Divider", x, kRow8, 100);
   at.box(t.tbSCLKdiv, kDividerBoxX, kRow8, 44);
-  at.box(cell[8], kDividerBoxX + 48, kRow8, 32);
-  at.box(cell[9], kDividerBoxX + 84, kRow8, 36);
+  at.box(cell[kSclkDividerHigh], kDividerBoxX + 48, kRow8, 32);
+  at.box(cell[kSclkDividerLow], kDividerBoxX + 84, kRow8, 36);
   // The enable byte, level with the serial grid's header.
-  at.box(cell[37], kDividerBoxX, kGridHeader, 40);
+  at.box(cell[kEnableBits], kDividerBoxX, kGridHeader, 40);
 }
 
 void buildLogPanel(QWidget* content, Placer& at, shell::MainForm& main, Binder& binder) {

@@ -39,38 +39,31 @@ struct Link {
   usb::BoardLink link;
 };
 
-// The settings packet: 44 bytes on pipe 3.
+namespace protocol = usb::protocol;
+
+// The settings packet: 44 bytes on the timing pipe.
 void BM_WritePipe44(benchmark::State& state) {
   Link l;
-  for (auto _ : state) {
-    l.link.TransferPipe = 3;
-    l.link.TransferLength = 44;
-    l.link.TransferBuffer.assign(44, 0x05);
-    l.link.writePipe();
-  }
+  std::array<uint8_t, protocol::kTimingBytes> bytes;
+  bytes.fill(0x05);
+  for (auto _ : state) l.link.writePipe(protocol::kTimingPipe, protocol::settingsPacket(bytes));
   l.check(state);
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_WritePipe44);
 
-// A register read: the 3-byte request on pipe 2, then the 2-byte answer on
-// pipe 130 (two transfers per iteration; the readPipe share is this minus a
-// write).
+// A register read: the 3-byte request, then the 2-byte answer (two transfers
+// per iteration; the readPipe share is this minus a write).
 void BM_ReadRegister(benchmark::State& state) {
   Link l;
+  std::array<uint8_t, protocol::kI2cReadAnswerLength> answer{};
   for (auto _ : state) {
-    l.link.TransferPipe = 2;
-    l.link.TransferLength = 3;
-    l.link.TransferBuffer.assign({0x01, 0x5B, 0x0A});
-    l.link.writePipe();
-    l.link.TransferPipe = 130;
-    l.link.TransferLength = 2;
-    l.link.TransferBuffer.assign(2, 0);
-    l.link.readPipe();
-    benchmark::DoNotOptimize(l.link.TransferBuffer.data());
+    l.link.writePipe(protocol::kI2cPipe, protocol::registerReadRequest(0x5B, 0x0A));
+    l.link.readPipe(protocol::kAnswerPipe, answer);
+    benchmark::DoNotOptimize(answer.data());
   }
   l.check(state);
-  if (l.link.TransferBuffer[1] != 0x4D) state.SkipWithError("wrong answer");
+  if (answer[1] != 0x4D) state.SkipWithError("wrong answer");
   state.SetItemsProcessed(state.iterations() * 2);
 }
 BENCHMARK(BM_ReadRegister);
@@ -78,12 +71,7 @@ BENCHMARK(BM_ReadRegister);
 // The request alone, to take out of the figure above.
 void BM_WritePipe3(benchmark::State& state) {
   Link l;
-  for (auto _ : state) {
-    l.link.TransferPipe = 2;
-    l.link.TransferLength = 3;
-    l.link.TransferBuffer.assign({0x01, 0x5B, 0x0A});
-    l.link.writePipe();
-  }
+  for (auto _ : state) l.link.writePipe(protocol::kI2cPipe, protocol::registerReadRequest(0x5B, 0x0A));
   l.check(state);
   state.SetItemsProcessed(state.iterations());
 }

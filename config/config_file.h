@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "usb/protocol.h"
+
 // The configuration text file: 69 lines ended by CR LF, one value a line.
 //
 //   line 1        "//Glimmora Config File"
@@ -24,8 +26,8 @@
 namespace glim::config {
 
 inline constexpr std::string_view kHeader = "//Glimmora Config File";
-inline constexpr int kCells = 43;
-inline constexpr int kRegisters = 22;
+inline constexpr int kCells = usb::protocol::kTimingBytes;
+inline constexpr int kRegisters = usb::protocol::kRegisterCount;
 inline constexpr int kFieldCount = 1 + kCells + 2 + 1 + kRegisters;  // 69
 // No value comes near this; a longer line means the file is not one of ours.
 inline constexpr std::size_t kMaxLineBytes = 4096;

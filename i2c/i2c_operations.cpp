@@ -10,11 +10,7 @@ namespace glim::i2c {
 
 namespace {
 
-constexpr int32_t kWriteOneLength = 4;
-constexpr int32_t kWriteAllLength = 3 + kRegisterCount;  // command, address, first register, 22 values
-constexpr int32_t kRequestLength = 3;
-constexpr int32_t kReadOneAnswer = 2;
-constexpr int32_t kReadAllAnswer = kCommandBlockRead;  // status byte and 22 values
+namespace protocol = usb::protocol;
 
 // A pasted novel in a box should not become a novel in a message box.
 constexpr std::size_t kQuotedTextMax = 40;
@@ -46,7 +42,8 @@ std::optional<uint8_t> I2cOperations::slaveAddress(RegisterForm& form, bool forR
                    "");
     return std::nullopt;
   }
-  return static_cast<uint8_t>(forRead ? value + 1 : value);
+  const auto address = static_cast<uint8_t>(value);
+  return forRead ? protocol::readAddress(address) : address;
 }
 
 std::optional<uint8_t> I2cOperations::writeValue(RegisterForm& form, int i) {
@@ -69,14 +66,7 @@ I2cOutcome I2cOperations::do_i2c_write(int16_t Index) {
   const auto value = writeValue(form, Index);
   if (!value) return I2cOutcome::NotSent;
 
-  link_.TransferPipe = kCommandPipe;
-  link_.TransferLength = kWriteOneLength;
-  link_.TransferBuffer.assign(kWriteOneLength, 0);
-  link_.TransferBuffer[0] = kCommandWrite;
-  link_.TransferBuffer[1] = *address;
-  link_.TransferBuffer[2] = static_cast<uint8_t>(Index);
-  link_.TransferBuffer[3] = *value;
-  link_.writePipe();
+  link_.writePipe(protocol::kI2cPipe, protocol::registerWritePacket(*address, static_cast<uint8_t>(Index), *value));
   return I2cOutcome::Sent;
 }
 
@@ -95,40 +85,17 @@ I2cOutcome I2cOperations::do_i2c_writeall() {
     values[static_cast<std::size_t>(i)] = *value;
   }
 
-  link_.TransferPipe = kCommandPipe;
-  link_.TransferLength = kWriteAllLength;
-  link_.TransferBuffer.assign(kWriteAllLength, 0);
-  link_.TransferBuffer[0] = kCommandWrite;
-  link_.TransferBuffer[1] = *address;
-  link_.TransferBuffer[2] = 0x00;
-  std::copy(values.begin(), values.end(), link_.TransferBuffer.begin() + 3);
-  link_.writePipe();
+  link_.writePipe(protocol::kI2cPipe, protocol::registerBlockWritePacket(*address, values));
   return I2cOutcome::Sent;
 }
 
-uint32_t I2cOperations::requestAndRead(uint8_t command, uint8_t address, uint8_t firstRegister,
-                                       int32_t answerLength) {
-  link_.TransferPipe = kCommandPipe;
-  link_.TransferLength = kRequestLength;
-  link_.TransferBuffer = {command, address, firstRegister};
-  link_.writePipe();
-
+uint32_t I2cOperations::requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer) {
+  link_.writePipe(protocol::kI2cPipe, request);
   // The answer is read even when the request failed: the board may still hold
-  // an answer, and the failure is in the log either way.
-  link_.TransferPipe = kAnswerPipe;
-  link_.TransferLength = answerLength;
-  link_.TransferBuffer.assign(static_cast<std::size_t>(answerLength), 0);
-  link_.readPipe();
-
-  // readPipe reports nothing, so arrival is worked out from what it left.
-  // BytesTransferred counts this call's bytes only if the transfer ran: a
-  // refused device information leaves the count of an earlier transfer, and a
-  // board without pipes gets no transfer while DriverStatus stays 0 (only the
-  // device information was asked for, and it refreshed ActiveSetting). So the
-  // transfer ran and succeeded exactly when the status is 0 and there are
-  // pipes. Bytes of a failed transfer are not trusted as register values.
-  if (link_.DriverStatus != usb::kSuccess || !link_.SetPipesInfo()) return 0;
-  return std::min(link_.BytesTransferred, static_cast<uint32_t>(answerLength));
+  // an answer, and the failure is in the log either way. Bytes of a failed
+  // read are not trusted as register values.
+  const usb::TransferOutcome read = link_.readPipe(protocol::kAnswerPipe, answer);
+  return read.ok() ? read.bytes : 0;
 }
 
 I2cOutcome I2cOperations::do_i2c_read(int16_t Index) {
@@ -137,12 +104,14 @@ I2cOutcome I2cOperations::do_i2c_read(int16_t Index) {
 
   const auto address = slaveAddress(window_->get(), true);
   if (!address) return I2cOutcome::NotSent;
-  const uint32_t arrived = requestAndRead(kCommandRead, *address, static_cast<uint8_t>(Index), kReadOneAnswer);
+  std::array<uint8_t, protocol::kI2cReadAnswerLength> answer{};
+  const uint32_t arrived =
+      requestAndRead(protocol::registerReadRequest(*address, static_cast<uint8_t>(Index)), answer);
 
   // Byte 0 is the board's own; byte 1 is the register. A register whose byte
   // did not arrive shows nothing rather than a value that was never read.
   RegisterForm& form = window_->get();
-  form.tbI2Cregread[Index].setText(arrived >= 2 ? std::string(text::byteText(link_.TransferBuffer[1])) : "");
+  form.tbI2Cregread[Index].setText(arrived >= 2 ? std::string(text::byteText(answer[1])) : "");
   return I2cOutcome::Sent;
 }
 
@@ -152,13 +121,14 @@ I2cOutcome I2cOperations::do_i2c_readall(int16_t Index) {
 
   const auto address = slaveAddress(window_->get(), true);
   if (!address) return I2cOutcome::NotSent;
+  std::array<uint8_t, protocol::kI2cBlockAnswerLength> answer{};
   const uint32_t arrived =
-      requestAndRead(kCommandBlockRead, *address, static_cast<uint8_t>(Index), kReadAllAnswer);
+      requestAndRead(protocol::registerBlockReadRequest(*address, static_cast<uint8_t>(Index)), answer);
 
   RegisterForm& form = window_->get();
   for (int i = 0; i < kRegisterCount; ++i) {
     const auto at = static_cast<uint32_t>(i + 1);
-    form.tbI2Cregread[i].setText(arrived > at ? std::string(text::byteText(link_.TransferBuffer[at])) : "");
+    form.tbI2Cregread[i].setText(arrived > at ? std::string(text::byteText(answer[at])) : "");
   }
   return I2cOutcome::Sent;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "forms/ui_host.h"
@@ -11,13 +12,6 @@ namespace glim::i2c {
 class RegisterWindow;
 class RegisterForm;
 
-inline constexpr int32_t kCommandPipe = 2;   // I2C command packets go out here
-inline constexpr int32_t kAnswerPipe = 130;  // 0x82: the board's answers come in here
-
-inline constexpr uint8_t kCommandWrite = 0x00;
-inline constexpr uint8_t kCommandRead = 0x01;
-inline constexpr uint8_t kCommandBlockRead = 0x17;  // also the answer's length
-
 // What became of one I2C operation. Transfer failures are not told apart from
 // success here: they are in the log, as for every transfer.
 enum class I2cOutcome {
@@ -26,7 +20,7 @@ enum class I2cOutcome {
   NotSent,      // a text does not fit its byte: the user was told, nothing sent
 };
 
-// The I2C command packets (pipe 2 out, answers on pipe 130). They read the
+// The I2C command packets (out on the I2C pipe, answers on the answer pipe). They read the
 // register window's boxes and write its read boxes; the window is created with
 // its defaults when it does not exist.
 class I2cOperations {
@@ -47,9 +41,9 @@ class I2cOperations {
   std::optional<uint8_t> slaveAddress(RegisterForm& form, bool forRead);
   // Register i's write value, or nothing after telling the user.
   std::optional<uint8_t> writeValue(RegisterForm& form, int i);
-  // Sends the 3-byte read request and reads an answer of `answerLength` bytes;
-  // returns how many of them really arrived in this call.
-  uint32_t requestAndRead(uint8_t command, uint8_t address, uint8_t firstRegister, int32_t answerLength);
+  // Sends a read request and reads its answer into `answer`; returns how many
+  // bytes of it really arrived (0 when the read failed).
+  uint32_t requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer);
   void tellDoesNotFit(const std::string& what, const std::string& text);
 
   usb::BoardLink& link_;

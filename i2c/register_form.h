@@ -7,10 +7,11 @@
 #include "forms/control.h"
 #include "forms/control_array.h"
 #include "forms/form.h"
+#include "usb/protocol.h"
 
 namespace glim::i2c {
 
-inline constexpr int kRegisterCount = 22;
+inline constexpr int kRegisterCount = usb::protocol::kRegisterCount;
 
 class I2cOperations;
 class RegisterWindow;

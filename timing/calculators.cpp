@@ -12,10 +12,12 @@
 namespace glim::timing {
 namespace {
 
+namespace cell = usb::protocol::cell;
+
 constexpr double kReferenceHz = 50000000.0;
 constexpr double kLowestRatio = 1.5;  // below it: divider or count 0
 constexpr double kByteLimit = 255.0;
-constexpr double kTwelveBitLimit = 4095.0;
+constexpr double kTwelveBitLimit = usb::protocol::kTwelveBitMax;
 constexpr double kKilo = 1000.0;
 constexpr double kMicro = 1000000.0;
 constexpr double kByteSplit = 256.0;
@@ -38,10 +40,10 @@ std::string wholeText(double value) { return text::integerText(static_cast<long 
 
 }  // namespace
 
-void TimingPanel::sicGroup() { tbSICclkfreqact.setText(fixedText(dividedClockKHz(cellValue(0)), 1)); }
+void TimingPanel::sicGroup() { tbSICclkfreqact.setText(fixedText(dividedClockKHz(cellValue(cell::kSicDivider)), 1)); }
 
 void TimingPanel::pwmiGroup() {
-  const double clockKHz = dividedClockKHz(cellValue(2));
+  const double clockKHz = dividedClockKHz(cellValue(cell::kPwmiDivider));
   tbPWMIclkfreqact.setText(fixedText(clockKHz, 1));
   if (!std::isfinite(clockKHz)) {
     // A divider too close to zero has no finite clock, so no period either.
@@ -50,19 +52,19 @@ void TimingPanel::pwmiGroup() {
   }
   // The pulse width uses the clock as displayed, rounded to 0.1 kHz.
   const double shownKHz = text::GetTextValue(tbPWMIclkfreqact.text());
-  tbPWMIpw.setText(generalText((1 / shownKHz) * cellValue(3) * kMicro));
+  tbPWMIpw.setText(generalText((1 / shownKHz) * cellValue(cell::kPwmiWidth) * kMicro));
 }
 
 void TimingPanel::sclkStvGroup() {
-  tbSTVtc.setText(generalText(cellValue(6) * kByteSplit + cellValue(7)));
-  tbSCLKdiv.setText(generalText(cellValue(8) * kByteSplit + cellValue(9)));
+  tbSTVtc.setText(generalText(cellValue(cell::kStvCountHigh) * kByteSplit + cellValue(cell::kStvCountLow)));
+  tbSCLKdiv.setText(generalText(cellValue(cell::kSclkDividerHigh) * kByteSplit + cellValue(cell::kSclkDividerLow)));
   const double s = text::GetTextValue(tbSCLKdiv.text());
   const double sclkHz = kReferenceHz / ((s + 1) * 2);  // stays unrounded below
   tbSCLKfreqact.setText(fixedText(sclkHz / kKilo, 3));
   const double count = text::GetTextValue(tbSTVtc.text());
   // A zero count gives an infinite quotient, which shows as such.
   tbSTVfreqact.setText(fixedText(1 / ((1 / sclkHz) * count), 3));
-  tbSTVpw.setText(fixedText(cellValue(5) * (1 / sclkHz) * kMicro, 3));
+  tbSTVpw.setText(fixedText(cellValue(cell::kStvWidth) * (1 / sclkHz) * kMicro, 3));
 }
 
 void TimingPanel::writeSplit(int high, double value) {
@@ -75,13 +77,13 @@ void TimingPanel::writeSplit(int high, double value) {
 void TimingPanel::tbSICclkfreqdes_Change() {
   const double x = text::GetTextValue(tbSICclkfreqdes.text());
   if (!(x > 0)) return;
-  tbCPLDdata[0].setText(wholeText(byteDivider(x)));
+  tbCPLDdata[cell::kSicDivider].setText(wholeText(byteDivider(x)));
 }
 
 void TimingPanel::tbPWMIclkfreqdes_Change() {
   const double x = text::GetTextValue(tbPWMIclkfreqdes.text());
   if (!(x > 0)) return;
-  tbCPLDdata[2].setText(wholeText(byteDivider(x)));
+  tbCPLDdata[cell::kPwmiDivider].setText(wholeText(byteDivider(x)));
 }
 
 void TimingPanel::tbSCLKfreqdes_Change() {
@@ -90,7 +92,7 @@ void TimingPanel::tbSCLKfreqdes_Change() {
   const double r = kReferenceHz / (x * kKilo);
   // The divider whose SCLK, reference / ((D + 1) * 2), comes closest.
   const double d = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
-  writeSplit(8, d);
+  writeSplit(cell::kSclkDividerHigh, d);
 }
 
 void TimingPanel::tbSTVfreqdes_Change() {
@@ -98,7 +100,7 @@ void TimingPanel::tbSTVfreqdes_Change() {
   if (!(x > 0)) return;
   // SCLK periods per STV period, from the SCLK as displayed.
   const double r = text::GetTextValue(tbSCLKfreqact.text()) / x * kKilo;
-  writeSplit(6, nearestWhole(r, kTwelveBitLimit));
+  writeSplit(cell::kStvCountHigh, nearestWhole(r, kTwelveBitLimit));
 }
 
 }  // namespace glim::timing

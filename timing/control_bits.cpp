@@ -9,19 +9,10 @@
 namespace glim::timing {
 namespace {
 
-constexpr int kEnableCell = 37;
-constexpr int32_t kPinPipe = 1;
-
-// Level byte: bit 4 the 1D EN line, bit 5 the SHUTb line; drive mask: a clear
-// bit 4 leaves the 1D EN line floating.
-constexpr uint8_t kLevelOneDenLow = 0xEE;
-constexpr uint8_t kLevelOneDenHigh = 0xFE;
-constexpr uint8_t kShutbLowBit = 0x20;
-constexpr uint8_t kDriveAll = 0xF3;
-constexpr uint8_t kDriveOneDenFloating = 0xE3;
+namespace protocol = usb::protocol;
 
 // Enable boxes for each "1D EN" choice, in index order STV, PWMI, SIC, Serial.
-using Preset = std::array<bool, 4>;
+using Preset = std::array<bool, protocol::kEnableBitCount>;
 constexpr Preset kPresetLow = {false, true, false, false};
 constexpr Preset kPresetFloating = {true, false, false, true};
 constexpr Preset kPresetHigh = {true, true, true, false};
@@ -33,21 +24,19 @@ void TimingPanel::updateCtrlByte() {
   for (int i = 0; i < cbCtrl.size(); ++i) {
     if (cbCtrl[i].value() == forms::CheckBox::Checked) sum += 1 << i;
   }
-  tbCPLDdata[kEnableCell].setText(text::integerText(sum));
+  tbCPLDdata[protocol::cell::kEnableBits].setText(text::integerText(sum));
 }
 
 void TimingPanel::writeCtrlPins() {
   if (!link_.requireDevice()) return;
 
-  uint8_t level = kLevelOneDenHigh;
-  uint8_t drive = kDriveOneDenFloating;
+  protocol::OneDen oneDen = protocol::OneDen::Floating;
   const Preset* preset = &kPresetFloating;
   if (ob1Den[0].value()) {
-    level = kLevelOneDenLow;
-    drive = kDriveAll;
+    oneDen = protocol::OneDen::Low;
     preset = &kPresetLow;
   } else if (ob1Den[2].value()) {
-    drive = kDriveAll;
+    oneDen = protocol::OneDen::High;
     preset = &kPresetHigh;
   }
   // Boxes whose state changes run their click handling, as a user's click would.
@@ -55,14 +44,7 @@ void TimingPanel::writeCtrlPins() {
     cbCtrl[i].setValue((*preset)[static_cast<std::size_t>(i)] ? forms::CheckBox::Checked
                                                                : forms::CheckBox::Unchecked);
   }
-  if (obShutb[0].value()) level = static_cast<uint8_t>(level - kShutbLowBit);
-
-  link_.TransferPipe = kPinPipe;
-  link_.TransferLength = 2;
-  link_.TransferBuffer.assign(2, 0);
-  link_.TransferBuffer[0] = level;
-  link_.TransferBuffer[1] = drive;
-  link_.writePipe();
+  link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
 
   updateCtrlByte();
 }

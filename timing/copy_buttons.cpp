@@ -5,17 +5,10 @@
 namespace glim::timing {
 namespace {
 
-constexpr int kSerialRepeat0 = 10;
-constexpr int kSerialChannel0 = 13;  // CH1 of serial block 0
-constexpr int kChannels = 8;
-constexpr int kBlockStride = 8;
-
-constexpr int kSicWidth0 = 1;
-constexpr int kSicWidth1 = 38;
-constexpr int kSicWidth2 = 39;
-constexpr int kSicRepeat0 = 40;
-constexpr int kSicRepeat1 = 41;
-constexpr int kSicRepeat2 = 42;
+using namespace usb::protocol::cell;
+constexpr int kSerialChannel0 = kChannel0;
+constexpr int kChannels = kChannelsPerBlock;
+constexpr int kBlockStride = kChannelsPerBlock;
 
 }  // namespace
 

@@ -6,8 +6,10 @@
 namespace glim::timing {
 namespace {
 
-// Cells 6 and 8 hold bits 11..8 of a 12-bit value.
-bool isHighNibble(int index) { return index == 6 || index == 8; }
+namespace cell = usb::protocol::cell;
+
+// These cells hold bits 11..8 of a 12-bit value.
+bool isHighNibble(int index) { return index == cell::kStvCountHigh || index == cell::kSclkDividerHigh; }
 
 }  // namespace
 
@@ -30,18 +32,18 @@ void TimingPanel::tbCPLDdata_Change(int Index) {
   if (Index < 0 || Index >= kCellCount) return;
   rangeCheck(Index);
   switch (Index) {
-    case 0:
+    case cell::kSicDivider:
       sicGroup();
       break;
-    case 2:
-    case 3:
+    case cell::kPwmiDivider:
+    case cell::kPwmiWidth:
       pwmiGroup();
       break;
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
+    case cell::kStvWidth:
+    case cell::kStvCountHigh:
+    case cell::kStvCountLow:
+    case cell::kSclkDividerHigh:
+    case cell::kSclkDividerLow:
       sclkStvGroup();
       break;
     default:

@@ -1,5 +1,5 @@
-// Write Settings: the control-pin packet, then the 44-byte settings packet (a
-// lead byte and the 43 register cells) on pipe 3.
+// Write Settings: the control-pin packet, then the settings packet (a lead
+// byte and the 43 register cells) on the timing pipe.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -7,34 +7,24 @@
 #include "timing/timing_panel.h"
 
 namespace glim::timing {
-namespace {
 
-constexpr int32_t kSettingsPipe = 3;
-constexpr int kSettingsLength = 1 + kCellCount;
-
-// A cell's value as the byte it is sent as: nearest whole number, halves to the
-// even neighbour (12.5 -> 12, 13.5 -> 14). The range check keeps every cell in
-// 0..255; the clamp only guards the conversion.
 uint8_t packetByte(double value) {
   const double rounded = std::nearbyint(value);
   if (!(rounded >= 0)) return 0;
   return static_cast<uint8_t>(std::min(rounded, 255.0));
 }
 
-}  // namespace
+std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
+  std::array<uint8_t, kCellCount> bytes{};
+  for (int k = 0; k < kCellCount; ++k) bytes[static_cast<std::size_t>(k)] = packetByte(cellValue(k));
+  return bytes;
+}
 
 void TimingPanel::cbWritesettings_Click() {
   if (!link_.requireDevice()) return;
   writeCtrlPins();
-
-  link_.TransferPipe = kSettingsPipe;
-  link_.TransferLength = kSettingsLength;
-  link_.TransferBuffer.assign(kSettingsLength, 0);
-  link_.TransferBuffer[0] = 0x00;
-  for (int k = 1; k <= kCellCount; ++k) {
-    link_.TransferBuffer[static_cast<std::size_t>(k)] = packetByte(cellValue(k - 1));
-  }
-  link_.writePipe();
+  const auto bytes = imageBytes();
+  link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));
 }
 
 // The chosen option reaches the board because Write Settings reads the group.

@@ -1,4 +1,7 @@
 #pragma once
+#include <array>
+#include <cstdint>
+
 #include "forms/control.h"
 #include "forms/control_array.h"
 #include "forms/form.h"
@@ -7,7 +10,12 @@
 
 namespace glim::timing {
 
-inline constexpr int kCellCount = 43;
+inline constexpr int kCellCount = usb::protocol::kTimingBytes;
+
+// A cell's value as the byte it is sent as: nearest whole number, halves to the
+// even neighbour (12.5 -> 12, 13.5 -> 14). The range check keeps every cell in
+// 0..255; the clamp only guards the conversion.
+uint8_t packetByte(double value);
 
 // The main window's timing area: the register image, its companion fields, the
 // enable check boxes, the two option groups and the buttons that copy and send
@@ -61,6 +69,9 @@ class TimingPanel {
 
   void updateCtrlByte();
   void writeCtrlPins();
+
+  // The 43 bytes Write Settings sends for the cells as they stand.
+  std::array<uint8_t, kCellCount> imageBytes() const;
 
  private:
   void setDefaults();

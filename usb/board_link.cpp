@@ -110,62 +110,63 @@ void BoardLink::DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context
   DeviceConnected = 0;
 }
 
-bool BoardLink::SetPipesInfo() { return ActiveSetting.numEndpoints != 0; }
-
 bool BoardLink::requireDevice() {
   if (DeviceConnected != 0) return true;
   ui_.messageBox("USB Device not connected!", "");
   return false;
 }
 
-void BoardLink::writePipe() { pipeTransfer(kWrite); }
+TransferOutcome BoardLink::writePipe(uint32_t pipe, std::span<const uint8_t> bytes) {
+  // The layer takes one buffer for both directions and never writes into the
+  // bytes of an OUT transfer.
+  return transfer(pipe, kWrite, {const_cast<uint8_t*>(bytes.data()), bytes.size()});
+}
 
-void BoardLink::readPipe() { pipeTransfer(kRead); }
-
-void BoardLink::pipeTransfer(uint32_t direction) {
+TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::span<uint8_t> bytes) {
   const bool write = direction == kWrite;
   const std::string_view who = write ? "WritePipe: " : "ReadPipe: ";
   const std::string_view closing = write ? "Write Pipe failed" : "Read Pipe failed";
   const DeviceHandle handle = DeviceContext.DeviceHandle;
+  TransferOutcome outcome;
 
   DeviceInfo info;
-  DriverStatus = driver_.getDeviceInfo(handle, info);
-  if (DriverStatus != kSuccess) {
+  outcome.status = driver_.getDeviceInfo(handle, info);
+  if (outcome.status != kSuccess) {
+    outcome.stage = TransferOutcome::Stage::DeviceInfo;
     log_.logError(std::string(who) + "WDU_GetDeviceInfo() failed:" + std::string(kCrLf) + "error &H" +
-                  hex32(DriverStatus) + " (" + statusText(DriverStatus) + ")" + std::string(kCrLf));
-    return;
+                  hex32(outcome.status) + " (" + statusText(outcome.status) + ")" + std::string(kCrLf));
+    return outcome;
   }
-  ActiveSetting = info.activeInterface.activeAltSetting;
 
-  if (!SetPipesInfo()) {
+  if (!SetPipesInfo(info.activeInterface.activeAltSetting)) {
+    outcome.stage = TransferOutcome::Stage::NoPipes;
+    outcome.status = kNoSuchPipe;
     log_.logText("  No pipes are defined for this device " + std::string(kCrLf) +
                      "other than the default pipe (number 0)",
                  kCrLf);
     log_.logError(closing);
-    return;
+    return outcome;
   }
 
-  // A caller that sized the buffer short would make the layer read past it:
-  // never hand the layer more than the buffer holds.
-  const uint32_t length = TransferLength > 0 ? static_cast<uint32_t>(TransferLength) : 0;
-  if (TransferBuffer.size() < length) TransferBuffer.resize(length);
-  uint8_t* buffer = length > 0 ? TransferBuffer.data() : nullptr;
-
-  DriverStatus = driver_.transfer(handle, static_cast<uint32_t>(TransferPipe), direction, 0, buffer, length,
-                                  BytesTransferred, nullptr, kTransferTimeoutMs);
+  const auto length = static_cast<uint32_t>(bytes.size());
+  uint8_t* buffer = length > 0 ? bytes.data() : nullptr;
+  uint32_t moved = 0;
+  outcome.status = driver_.transfer(handle, pipe, direction, 0, buffer, length, moved, nullptr,
+                                   protocol::kTransferTimeoutMs);
+  outcome.bytes = moved < length ? moved : length;
   if (onTransfer) {
     TransferRecord record;
-    record.pipe = static_cast<uint32_t>(TransferPipe);
+    record.pipe = pipe;
     record.direction = direction;
-    record.status = DriverStatus;
-    const uint32_t moved = BytesTransferred < length ? BytesTransferred : length;
-    record.bytes.assign(TransferBuffer.begin(), TransferBuffer.begin() + moved);
+    record.status = outcome.status;
+    record.bytes.assign(bytes.begin(), bytes.begin() + outcome.bytes);
     onTransfer(record);
   }
-  if (DriverStatus == kSuccess) return;
-  log_.logError(std::string(who) + "WDU_Transfer() failed: error &H" + hex32(DriverStatus) + " (" +
-                statusText(DriverStatus) + ")");
+  if (outcome.status == kSuccess) return outcome;
+  log_.logError(std::string(who) + "WDU_Transfer() failed: error &H" + hex32(outcome.status) + " (" +
+                statusText(outcome.status) + ")");
   log_.logError(closing);
+  return outcome;
 }
 
 }  // namespace glim::usb

@@ -1,16 +1,16 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "forms/dispatcher.h"
 #include "forms/log.h"
 #include "forms/ui_host.h"
 #include "usb/driver.h"
+#include "usb/protocol.h"
 
 namespace glim::usb {
-
-inline constexpr uint32_t kTransferTimeoutMs = 30000;
 
 // The record handed to the library as the callbacks' user data.
 struct DeviceContextRecord {
@@ -28,8 +28,22 @@ struct TransferRecord {
   std::vector<uint8_t> bytes;  // the bytes moved (the transferred count of them)
 };
 
+// What became of one transfer.
+struct TransferOutcome {
+  enum class Stage : uint8_t {
+    DeviceInfo,  // the layer refused the board's device information: no transfer
+    NoPipes,     // the board has no pipes besides pipe 0: no transfer
+    Transfer,    // the transfer was made; `status` is its status
+  };
+  Stage stage = Stage::Transfer;
+  Status status = kSuccess;  // the layer's status (kNoSuchPipe for a board without pipes)
+  uint32_t bytes = 0;        // bytes moved, never more than were asked for
+
+  bool ok() const { return stage == Stage::Transfer && status == kSuccess; }
+};
+
 // The main window's link to the board: driver start and stop, attach and
-// detach, and the two pipe methods with their transfer fields. It does not know
+// detach, and the one transport every packet goes through. It does not know
 // which backend runs.
 class BoardLink {
  public:
@@ -48,15 +62,21 @@ class BoardLink {
   bool DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, DeviceContextRecord& context);
   void DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context);
 
-  void writePipe();
-  void readPipe();
+  // The transport: one transfer of `bytes` on `pipe` (written from them, or
+  // read into them), after checking that the board is there and has pipes.
+  // Failures are logged; the outcome says what happened.
+  TransferOutcome transfer(uint32_t pipe, Direction direction, std::span<uint8_t> bytes);
+  // Named for their log lines: WritePipe sends, ReadPipe receives.
+  TransferOutcome writePipe(uint32_t pipe, std::span<const uint8_t> bytes);
+  TransferOutcome readPipe(uint32_t pipe, std::span<uint8_t> into) { return transfer(pipe, kRead, into); }
+
   // Whether the active alternate setting has pipes besides pipe 0.
-  bool SetPipesInfo();
+  static bool SetPipesInfo(const AlternateSettingInfo& setting) { return setting.numEndpoints != 0; }
 
   // True when a board is held; otherwise shows "USB Device not connected!".
   bool requireDevice();
 
-  // Called after every transfer the pipe methods made (for traces and tests).
+  // Called after every transfer the transport made (for traces and tests).
   std::function<void(const TransferRecord&)> onTransfer;
 
   // Main-window fields.
@@ -65,12 +85,7 @@ class BoardLink {
   MatchEntry MatchTable;
   DriverEvents EventTable;
   uint32_t DriverHandle = 0;
-  Status DriverStatus = 0;
-  int32_t TransferPipe = 0;
-  int32_t TransferLength = 0;
-  std::vector<uint8_t> TransferBuffer;
-  uint32_t BytesTransferred = 0;
-  AlternateSettingInfo ActiveSetting;
+  Status DriverStatus = 0;  // of the driver's start
   DeviceContextRecord DeviceContext;
   // Program-wide: true (-1) while a board is held.
   int16_t DeviceConnected = 0;
@@ -78,8 +93,6 @@ class BoardLink {
   bool driverOpen() const { return driverOpen_; }
 
  private:
-  void pipeTransfer(uint32_t direction);
-
   Driver& driver_;
   forms::Log& log_;
   forms::Dispatcher& dispatcher_;

@@ -3,6 +3,7 @@
 // layer.
 #include "app/sim_board_window.h"
 
+#include <array>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -278,11 +279,9 @@ class SimBoardWindowTest : public QObject {
     QTRY_COMPARE(traceLines().size(), 2);
 
     // Many packets in one go, told once.
-    f->main().link.TransferPipe = 1;
-    f->main().link.TransferLength = 2;
-    f->main().link.TransferBuffer = {0xFE, 0xE3};
+    const std::array<uint8_t, 2> pins = {0xFE, 0xE3};
     const std::size_t limit = glim::usb::sim::SimDriver::kTraceLimit;
-    for (std::size_t i = 0; i < limit; ++i) f->main().link.writePipe();
+    for (std::size_t i = 0; i < limit; ++i) f->main().link.writePipe(1, pins);
     QTRY_COMPARE(static_cast<std::size_t>(traceLines().size()), limit);
     const auto trace = sim().trace();
     QCOMPARE(traceLines().back(), simtext::traceLine(trace.back()));

@@ -109,7 +109,7 @@ TEST_F(I2cFaults, SingleReadWithoutItsAnswerEmptiesTheBox) {
     p.sim->clearFaults();
     win().cbReadi2c[2].click();
     ASSERT_EQ(win().tbI2Cregread[2].text(), "0");
-    ASSERT_EQ(p.main().link.BytesTransferred, 2u);
+    ASSERT_EQ(p.transfers.back().bytes.size(), 2u);
 
     p.sim->setFaults(c.faults);
     win().tbI2Cregread[10].setText("0");
@@ -143,7 +143,7 @@ TEST_F(I2cFaults, ShortBlockReadShowsTheRegistersThatArrivedAndEmptiesTheRest) {
 TEST_F(I2cFaults, FailedBlockReadEmptiesEveryBoxEvenAfterAFullRead) {
   ops().do_i2c_readall(0);
   ASSERT_EQ(win().tbI2Cregread[0].text(), "FF");
-  ASSERT_EQ(p.main().link.BytesTransferred, 23u);
+  ASSERT_EQ(p.transfers.back().bytes.size(), 23u);
   Faults f;
   f.deviceInfoRefused = true;
   p.sim->setFaults(f);

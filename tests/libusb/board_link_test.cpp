@@ -32,19 +32,13 @@ struct LinkRig {
   bool settle(const std::function<bool()>& done) { return settleUntil(dispatcher, done); }
   bool connected() const { return link.DeviceConnected != 0; }
 
-  void send(int32_t pipe, std::vector<uint8_t> bytes) {
-    link.TransferPipe = pipe;
-    link.TransferLength = static_cast<int32_t>(bytes.size());
-    link.TransferBuffer = std::move(bytes);
-    link.writePipe();
+  usb::TransferOutcome send(uint32_t pipe, const std::vector<uint8_t>& bytes) { return link.writePipe(pipe, bytes); }
+  std::vector<uint8_t> receive(std::size_t length) {
+    std::vector<uint8_t> answer(length, 0);
+    last = link.readPipe(130, answer);
+    return answer;
   }
-  std::vector<uint8_t> receive(int32_t length) {
-    link.TransferPipe = 130;
-    link.TransferLength = length;
-    link.TransferBuffer.assign(static_cast<std::size_t>(length), 0);
-    link.readPipe();
-    return link.TransferBuffer;
-  }
+  usb::TransferOutcome last;  // of the last receive
   const std::string& log() const { return txtLog.text(); }
 
   UsbTestbed bed;  // outlives the layer
@@ -111,7 +105,7 @@ TEST(LibusbBoardLink, WriteSettingsAndARegisterReadPutTheExactBytesOnTheEndpoint
     EXPECT_TRUE(std::equal(b.timing.begin(), b.timing.end(), kSettings.begin() + 1));
   });
   EXPECT_EQ(rig.log(), before);  // nothing failed
-  EXPECT_EQ(rig.link.BytesTransferred, 2u);
+  EXPECT_EQ(rig.last.bytes, 2u);
 }
 
 TEST(LibusbBoardLink, AStalledPacketIsLoggedAndTheNextOneGoesThrough) {

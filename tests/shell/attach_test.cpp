@@ -1,3 +1,4 @@
+#include <array>
 #include <gtest/gtest.h>
 
 #include "shell_fixture.h"
@@ -19,10 +20,8 @@ class AttachTest : public ShellTest {
   void SetUp() override { activate(); }
   // Sends the control-pin packet the way the program's commands do.
   void sendPins() {
-    link().TransferPipe = 1;
-    link().TransferLength = 2;
-    link().TransferBuffer = {0xDE, 0xE3};
-    link().writePipe();
+    const std::array<uint8_t, 2> pins = {0xDE, 0xE3};
+    link().writePipe(1, pins);
   }
 };
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
+#include <span>
 
 #include "shell_fixture.h"
 
@@ -9,18 +11,19 @@ namespace {
 
 using usb::sim::Faults;
 
+using Stage = usb::TransferOutcome::Stage;
+
 class PipesTest : public ShellTest {
  protected:
   void SetUp() override {
     activate();
     plug();
   }
-  void prepare(bool read) {
-    link().TransferPipe = read ? 130 : 1;
-    link().TransferLength = 2;
-    link().TransferBuffer = read ? std::vector<uint8_t>{0xAA, 0xBB} : std::vector<uint8_t>{0xDE, 0xE3};
+  // A pin packet written, or a two-byte answer read into `answer`.
+  usb::TransferOutcome call(bool read) {
+    return read ? link().readPipe(130, answer) : link().writePipe(1, std::array<uint8_t, 2>{0xDE, 0xE3});
   }
-  void call(bool read) { read ? link().readPipe() : link().writePipe(); }
+  std::array<uint8_t, 2> answer = {0xAA, 0xBB};
 };
 
 TEST(PipesWithoutBoard, StillAskForTheDeviceInformationOfHandleZero) {
@@ -36,10 +39,11 @@ TEST(PipesWithoutBoard, StillAskForTheDeviceInformationOfHandleZero) {
     const std::size_t mark = program.main.txtLog.text().size();
 
     auto& link = program.main.link;
-    link.TransferPipe = 1;
-    link.TransferLength = 2;
-    link.TransferBuffer = {0xFE, 0xE3};
-    read ? link.readPipe() : link.writePipe();
+    std::array<uint8_t, 2> bytes = {0xFE, 0xE3};
+    const auto outcome = read ? link.readPipe(130, bytes) : link.writePipe(1, bytes);
+    EXPECT_EQ(outcome.stage, Stage::DeviceInfo);
+    EXPECT_EQ(outcome.status, usb::kInvalidHandle);
+    EXPECT_FALSE(outcome.ok());
     EXPECT_EQ(program.main.txtLog.text().substr(mark),
               std::string(read ? "ReadPipe" : "WritePipe") + ": WDU_GetDeviceInfo() failed:\r\nerror &H20000004 (" +
                   usb::statusText(usb::kInvalidHandle) + ")\r\n\r\n");
@@ -52,7 +56,8 @@ struct FailureCase {
   const char* name;
   std::function<void(Faults&)> fault;
   std::optional<usb::Status> forced;  // a status the layer returns instead
-  bool transferMade;
+  Stage stage;
+  usb::Status status;
   // Expected log texts.
   std::string writeText;
   std::string readText;
@@ -67,20 +72,21 @@ std::vector<FailureCase> failureCases() {
   const std::string noPipes =
       "  No pipes are defined for this device \r\nother than the default pipe (number 0)\r\n";
   return {
-      {"device information refused", [](Faults& f) { f.deviceInfoRefused = true; }, {}, false,
+      {"device information refused", [](Faults& f) { f.deviceInfoRefused = true; }, {}, Stage::DeviceInfo,
+       usb::kDeviceInfoRefused,
        "WritePipe: WDU_GetDeviceInfo() failed:\r\nerror &H20000007 (" + statusText(usb::kDeviceInfoRefused) +
            ")\r\n\r\n",
        "ReadPipe: WDU_GetDeviceInfo() failed:\r\nerror &H20000007 (" + statusText(usb::kDeviceInfoRefused) +
            ")\r\n\r\n"},
-      {"no pipes", [](Faults& f) { f.noPipes = true; }, {}, false, noPipes + "Write Pipe failed\r\n",
+      {"no pipes", [](Faults& f) { f.noPipes = true; }, {}, Stage::NoPipes, usb::kNoSuchPipe, noPipes + "Write Pipe failed\r\n",
        noPipes + "Read Pipe failed\r\n"},
-      {"transfer refused", [](Faults& f) { f.refusedPipes = {1, 130}; }, {}, true,
+      {"transfer refused", [](Faults& f) { f.refusedPipes = {1, 130}; }, {}, Stage::Transfer, usb::kStall,
        transferLines("WritePipe", "20000003", usb::kStall, "Write Pipe failed"),
        transferLines("ReadPipe", "20000003", usb::kStall, "Read Pipe failed")},
-      {"transfer timed out", [](Faults& f) { f.timeoutPipes = {1, 130}; }, {}, true,
+      {"transfer timed out", [](Faults& f) { f.timeoutPipes = {1, 130}; }, {}, Stage::Transfer, usb::kTimeout,
        transferLines("WritePipe", "20000001", usb::kTimeout, "Write Pipe failed"),
        transferLines("ReadPipe", "20000001", usb::kTimeout, "Read Pipe failed")},
-      {"status with the top bit set", [](Faults&) {}, 0xFFFFFFFEu, true,
+      {"status with the top bit set", [](Faults&) {}, 0xFFFFFFFEu, Stage::Transfer, 0xFFFFFFFEu,
        transferLines("WritePipe", "FFFFFFFE", 0xFFFFFFFEu, "Write Pipe failed"),
        transferLines("ReadPipe", "FFFFFFFE", 0xFFFFFFFEu, "Read Pipe failed")},
   };
@@ -95,18 +101,17 @@ TEST_F(PipesTest, FailuresAreLoggedAndChangeNothingElse) {
       driver->sim.setFaults(faults);
       driver->failTransfer = c.forced;
       driver->transfers.clear();
-      prepare(read);
+      answer = {0xAA, 0xBB};
       const auto context = link().DeviceContext;
       const auto mark = log().size();
 
-      call(read);
+      const auto outcome = call(read);
       EXPECT_EQ(logSince(mark), read ? c.readText : c.writeText);
-      EXPECT_EQ(driver->transfers.size(), c.transferMade ? 1u : 0u);
-      // A board without pipes fails after a successful device information call.
-      EXPECT_EQ(link().DriverStatus == usb::kSuccess, std::string(c.name) == "no pipes");
-      EXPECT_EQ(link().TransferPipe, read ? 130 : 1);
-      EXPECT_EQ(link().TransferLength, 2);
-      EXPECT_EQ(link().TransferBuffer, read ? std::vector<uint8_t>({0xAA, 0xBB}) : std::vector<uint8_t>({0xDE, 0xE3}));
+      EXPECT_EQ(driver->transfers.size(), c.stage == Stage::Transfer ? 1u : 0u);
+      EXPECT_EQ(outcome.stage, c.stage);
+      EXPECT_EQ(outcome.status, c.status);
+      EXPECT_FALSE(outcome.ok());
+      EXPECT_EQ(answer, (std::array<uint8_t, 2>{0xAA, 0xBB}));
       EXPECT_EQ(link().DeviceConnected, -1);
       EXPECT_EQ(link().DeviceContext.DeviceHandle, context.DeviceHandle);
       EXPECT_TRUE(ui.boxes.empty());
@@ -118,28 +123,24 @@ TEST_F(PipesTest, TheNextCallTriesAgainFromTheStart) {
   Faults f;
   f.deviceInfoRefused = true;
   driver->sim.setFaults(f);
-  prepare(false);
-  link().writePipe();
+  EXPECT_FALSE(call(false).ok());
   driver->sim.clearFaults();
   const auto mark = log().size();
-  link().writePipe();
+  EXPECT_TRUE(call(false).ok());
   EXPECT_EQ(logSince(mark), "");
   EXPECT_EQ(driver->sim.boardState(1).pinLevel, 0xDE);
 }
 
 TEST_F(PipesTest, SuccessfulTransfersLogNothingAndUseTheFixedTimeOut) {
-  prepare(false);
-  link().writePipe();
-  link().TransferPipe = 2;
-  link().TransferLength = 3;
-  link().TransferBuffer = {0x01, 0x5B, 0x0A};
-  link().writePipe();
-  prepare(true);
-  link().readPipe();
+  const auto pins = call(false);
+  const auto request = link().writePipe(2, std::array<uint8_t, 3>{0x01, 0x5B, 0x0A});
+  const auto read = call(true);
   EXPECT_EQ(log(), kStartLines + attachLines(0x1000) + kAccepted);
-  EXPECT_EQ(link().TransferBuffer, (std::vector<uint8_t>{0x00, 0x4D}));
-  EXPECT_EQ(link().BytesTransferred, 2u);
-  EXPECT_EQ(link().ActiveSetting.numEndpoints, 4);
+  for (const auto& o : {pins, request, read}) EXPECT_TRUE(o.ok());
+  EXPECT_EQ(pins.bytes, 2u);
+  EXPECT_EQ(request.bytes, 3u);
+  EXPECT_EQ(read.bytes, 2u);
+  EXPECT_EQ(answer, (std::array<uint8_t, 2>{0x00, 0x4D}));
 
   ASSERT_EQ(driver->transfers.size(), 3u);
   const uint32_t directions[] = {usb::kWrite, usb::kWrite, usb::kRead};
@@ -157,58 +158,35 @@ TEST_F(PipesTest, SuccessfulTransfersLogNothingAndUseTheFixedTimeOut) {
 }
 
 TEST_F(PipesTest, LengthZeroTransfersWithANullBuffer) {
-  for (const int32_t length : {0, -1}) {
-    SCOPED_TRACE(length);
-    driver->transfers.clear();
-    link().TransferPipe = 3;
-    link().TransferLength = length;
-    link().TransferBuffer = {1, 2, 3};
-    link().writePipe();
-    ASSERT_EQ(driver->transfers.size(), 1u);
-    EXPECT_TRUE(driver->transfers[0].nullBuffer);
-    EXPECT_EQ(driver->transfers[0].length, 0u);
-    EXPECT_EQ(link().DriverStatus, usb::kSuccess);
-    EXPECT_EQ(link().TransferBuffer, (std::vector<uint8_t>{1, 2, 3}));
-  }
+  const auto outcome = link().writePipe(3, std::span<const uint8_t>{});
+  ASSERT_EQ(driver->transfers.size(), 1u);
+  EXPECT_TRUE(driver->transfers[0].nullBuffer);
+  EXPECT_EQ(driver->transfers[0].length, 0u);
+  EXPECT_TRUE(outcome.ok());
+  EXPECT_EQ(outcome.bytes, 0u);
 }
 
-TEST_F(PipesTest, ShortReadStoresTheCountAndIsNotReported) {
+TEST_F(PipesTest, AShortReadSaysHowManyBytesCameAndIsNotReported) {
   Faults f;
   f.shortPipes = {{130, 1}};
   driver->sim.setFaults(f);
-  link().TransferPipe = 2;
-  link().TransferLength = 3;
-  link().TransferBuffer = {0x01, 0x5B, 0x0A};
-  link().writePipe();
+  link().writePipe(2, std::array<uint8_t, 3>{0x01, 0x5B, 0x0A});
   const auto mark = log().size();
-  prepare(true);
-  link().readPipe();
+  const auto read = call(true);
   EXPECT_EQ(logSince(mark), "");
-  EXPECT_EQ(link().BytesTransferred, 1u);
-  EXPECT_EQ(link().DriverStatus, usb::kSuccess);
-  EXPECT_EQ(link().TransferBuffer, (std::vector<uint8_t>{0x00, 0xBB}));  // the rest is left as it was
-}
-
-TEST_F(PipesTest, ABufferShorterThanTheLengthIsNeverOverrun) {
-  link().TransferPipe = 1;
-  link().TransferLength = 2;
-  link().TransferBuffer = {0xDE};
-  link().writePipe();
-  EXPECT_EQ(driver->transfers.back().length, 2u);
-  EXPECT_EQ(driver->sim.boardState(1).pinLevel, 0xDE);
-  EXPECT_EQ(driver->sim.boardState(1).pinDrive, 0x00);
+  EXPECT_TRUE(read.ok());
+  EXPECT_EQ(read.bytes, 1u);
+  EXPECT_EQ(answer, (std::array<uint8_t, 2>{0x00, 0xBB}));  // the rest is left as it was
 }
 
 TEST_F(PipesTest, TransfersAreReportedToTheTraceHook) {
   std::vector<usb::TransferRecord> records;
   link().onTransfer = [&](const usb::TransferRecord& r) { records.push_back(r); };
-  prepare(false);
-  link().writePipe();
+  call(false);
   Faults f;
   f.timeoutPipes = {130};
   driver->sim.setFaults(f);
-  prepare(true);
-  link().readPipe();
+  call(true);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].pipe, 1u);
   EXPECT_EQ(records[0].bytes, (std::vector<uint8_t>{0xDE, 0xE3}));

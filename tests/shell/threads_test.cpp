@@ -1,3 +1,4 @@
+#include <array>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -107,10 +108,8 @@ TEST_F(ThreadsTest, BoardsChurningWhileHandlersUseThemNeverInterruptAHandler) {
     program->dispatcher.runHandler([&] {
       inHandler = true;
       if (link().DeviceConnected != 0) {
-        link().TransferPipe = 1;
-        link().TransferLength = 2;
-        link().TransferBuffer = {0xFE, 0xE3};
-        link().writePipe();  // the board may be gone by now: logged, never a crash
+        const std::array<uint8_t, 2> pins = {0xFE, 0xE3};
+        link().writePipe(1, pins);  // the board may be gone by now: logged, never a crash
       }
       inHandler = false;
     });

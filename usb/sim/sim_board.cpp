@@ -5,11 +5,11 @@
 namespace glim::usb::sim {
 
 namespace {
-constexpr uint8_t kChipReadAddress = kChipAddress + 1;
+constexpr uint8_t kChipReadAddress = protocol::readAddress(kChipAddress);
 constexpr uint8_t kIdleBus = 0xFF;  // what a read shows when nobody drives the bus
-constexpr std::size_t kPinsPacket = 2;
-constexpr std::size_t kTimingPacket = 1 + kTimingBytes;
-constexpr std::size_t kReadRequest = 3;
+constexpr std::size_t kPinsPacket = protocol::kPinPacketLength;
+constexpr std::size_t kTimingPacket = protocol::kSettingsPacketLength;
+constexpr std::size_t kReadRequest = protocol::kI2cRequestLength;
 constexpr std::size_t kWriteHeader = 3;  // command, address, first register
 }  // namespace
 
@@ -27,7 +27,7 @@ bool SimBoard::receive(uint32_t pipe, std::span<const uint8_t> bytes) {
       return true;
     case kTimingPipe:
       if (bytes.empty()) return true;
-      if (bytes.size() != kTimingPacket || bytes[0] != 0x00) {
+      if (bytes.size() != kTimingPacket || bytes[0] != protocol::kSettingsLeadByte) {
         badCommand();
         return true;
       }
@@ -101,8 +101,8 @@ LineState lineState(uint8_t level, uint8_t drive, uint8_t bit) {
 }
 }  // namespace
 
-LineState oneDenLine(uint8_t level, uint8_t drive) { return lineState(level, drive, 0x10); }
+LineState oneDenLine(uint8_t level, uint8_t drive) { return lineState(level, drive, protocol::kOneDenBit); }
 
-LineState shutbLine(uint8_t level, uint8_t drive) { return lineState(level, drive, 0x20); }
+LineState shutbLine(uint8_t level, uint8_t drive) { return lineState(level, drive, protocol::kShutbBit); }
 
 }  // namespace glim::usb::sim

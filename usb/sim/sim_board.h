@@ -5,32 +5,34 @@
 #include <span>
 #include <vector>
 
+#include "usb/protocol.h"
+
 namespace glim::usb::sim {
 
 inline constexpr uint8_t kChipAddress = 0x5A;  // the chip's I2C write address
-inline constexpr int kChipRegisters = 22;
-inline constexpr int kTimingBytes = 43;
+inline constexpr int kChipRegisters = protocol::kRegisterCount;
+inline constexpr int kTimingBytes = protocol::kTimingBytes;
 
 // Pipes of the board (endpoint addresses).
-inline constexpr uint32_t kPinsPipe = 1;
-inline constexpr uint32_t kI2cPipe = 2;
-inline constexpr uint32_t kTimingPipe = 3;
-inline constexpr uint32_t kAnswerPipe = 0x82;
+inline constexpr uint32_t kPinsPipe = protocol::kPinPipe;
+inline constexpr uint32_t kI2cPipe = protocol::kI2cPipe;
+inline constexpr uint32_t kTimingPipe = protocol::kTimingPipe;
+inline constexpr uint32_t kAnswerPipe = protocol::kAnswerPipe;
 
-// Command bytes of the I2C master (first byte of a pipe 2 packet).
-inline constexpr uint8_t kI2cWrite = 0x00;      // 00 addr first value...: one or more registers
-inline constexpr uint8_t kI2cReadOne = 0x01;    // 01 addr+1 reg -> [status, value]
-inline constexpr uint8_t kI2cBlockRead = 0x17;  // 17 addr+1 first -> [status, 22 values]
+// Command bytes of the I2C master (first byte of an I2C pipe packet).
+inline constexpr uint8_t kI2cWrite = protocol::kI2cWrite;
+inline constexpr uint8_t kI2cReadOne = protocol::kI2cRead;
+inline constexpr uint8_t kI2cBlockRead = protocol::kI2cBlockRead;
 
 // Power-on values of the chip's registers (the register window's defaults).
 inline constexpr std::array<uint8_t, kChipRegisters> kPowerOnRegisters = {
     0xFF, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4D,
     0xB3, 0x00, 0x00, 0x00, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
-// Board status byte (byte 0 of every answer on pipe 130).
-inline constexpr uint8_t kStatusOk = 0x00;
-inline constexpr uint8_t kStatusNack = 0x01;       // the chip did not acknowledge
-inline constexpr uint8_t kStatusBadCommand = 0xEE;  // malformed or unknown packet
+// Board status byte (byte 0 of every answer on the answer pipe).
+inline constexpr uint8_t kStatusOk = protocol::kAnswerOk;
+inline constexpr uint8_t kStatusNack = protocol::kAnswerNack;
+inline constexpr uint8_t kStatusBadCommand = protocol::kAnswerBadCommand;
 
 // What one interface board does with the packets it receives: the control
 // lines (pipe 1), the timing generator's bytes (pipe 3), and the chip behind

@@ -10,25 +10,14 @@ constexpr double kNsPerMs = 1000000.0;     // ns in one period of a 1 kHz clock
 constexpr double kUsPerS = 1000000.0;
 
 // Byte positions in the 43 timing bytes.
-constexpr int kSicDivider = 0;
-constexpr int kSicWidth0 = 1;
-constexpr int kPwmiDivider = 2;
-constexpr int kPwmiWidth = 3;
-constexpr int kStvWidth = 5;
-constexpr int kStvCountHigh = 6;
-constexpr int kSclkDividerHigh = 8;
-constexpr int kSerialRepeat0 = 10;
-constexpr int kChannel0 = 13;
-constexpr int kEnableBits = 37;
-constexpr int kSicWidth1 = 38;
-constexpr int kSicRepeat0 = 40;
+using namespace protocol::cell;
 
 // A divider byte of 0 leaves the clock undivided.
 double dividedKHz(uint8_t divider) { return divider == 0 ? kReferenceKHz : kReferenceKHz / divider; }
 
 // Bits 11..8 come first; the generator's counters are 12 bits wide.
 unsigned twelveBits(const std::array<uint8_t, kTimingBytes>& b, int high) {
-  return (static_cast<unsigned>(b[high] & 0x0F) << 8) | b[high + 1];
+  return protocol::twelveBits(b[high], b[high + 1]);
 }
 
 }  // namespace
@@ -39,12 +28,12 @@ TimingDecode decodeTiming(const std::array<uint8_t, kTimingBytes>& bytes) {
   d.pwmiClockKHz = dividedKHz(bytes[kPwmiDivider]);
   d.pwmiPulseNs = bytes[kPwmiWidth] * kNsPerMs / d.pwmiClockKHz;
 
-  const std::array<uint8_t, 3> sicWidths = {bytes[kSicWidth0], bytes[kSicWidth1], bytes[kSicWidth1 + 1]};
+  const std::array<uint8_t, 3> sicWidths = {bytes[kSicWidth0], bytes[kSicWidth1], bytes[kSicWidth2]};
   for (std::size_t i = 0; i < 3; ++i) {
     d.sicPulseNs[i] = sicWidths[i] * kNsPerMs / d.sicClockKHz;
     d.sicRepeats[i] = bytes[kSicRepeat0 + i];
     d.serialRepeats[i] = bytes[kSerialRepeat0 + i];
-    for (std::size_t c = 0; c < 8; ++c) d.channels[i][c] = bytes[kChannel0 + 8 * i + c];
+    for (std::size_t c = 0; c < kChannelsPerBlock; ++c) d.channels[i][c] = bytes[kChannel0 + kChannelsPerBlock * i + c];
   }
 
   d.sclkDivider = twelveBits(bytes, kSclkDividerHigh);
@@ -58,7 +47,7 @@ TimingDecode decodeTiming(const std::array<uint8_t, kTimingBytes>& bytes) {
 
   d.enableBits = bytes[kEnableBits];
   static constexpr const char* kNames[] = {"STV", "PWMI", "SIC", "Serial"};
-  for (unsigned bit = 0; bit < 4; ++bit) {
+  for (unsigned bit = 0; bit < protocol::kEnableBitCount; ++bit) {
     if ((d.enableBits >> bit) & 1U) d.enabledNames.emplace_back(kNames[bit]);
   }
   return d;
