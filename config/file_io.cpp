@@ -7,50 +7,17 @@
 #include <random>
 #include <system_error>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "config/platform_file.h"
 
 namespace glim::config {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::lastError;
 
-// Names come from the front end as UTF-8.
-fs::path toPath(const std::string& name) {
-#if defined(_WIN32)
-  return fs::path(std::u8string(name.begin(), name.end()));
-#else
-  return fs::path(name);
-#endif
-}
-
-std::FILE* openFile(const fs::path& path, const char* mode) {
-#if defined(_WIN32)
-  const std::wstring wideMode(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wideMode.c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
-}
-
-// The system's reason for the failure just seen (a failure that set none reads
-// as an input/output error).
-std::string lastError() { return std::generic_category().message(errno != 0 ? errno : EIO); }
-
-// Makes the written bytes durable before the rename makes them the file.
-bool syncToDisk(std::FILE* file) {
-#if defined(_WIN32)
-  return _commit(_fileno(file)) == 0;
-#else
-  return fsync(fileno(file)) == 0;
-#endif
-}
-
-// A new, empty file beside `target` that no one else has opened.
-std::FILE* createBeside(const fs::path& target, fs::path& created, std::string& reason) {
+// A new, empty file beside `target` that no one else has opened. On failure
+// `error` holds errno's value and `reason` its text.
+std::FILE* createBeside(const fs::path& target, fs::path& created, int& error, std::string& reason) {
   std::random_device seed;
   std::mt19937 random(seed());
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -58,37 +25,61 @@ std::FILE* createBeside(const fs::path& target, fs::path& created, std::string& 
     std::snprintf(suffix, sizeof suffix, ".%06x.tmp", static_cast<unsigned>(random() & 0xFFFFFF));
     created = target;
     created += suffix;
-    errno = 0;
-    if (std::FILE* file = openFile(created, "wbx")) return file;
+    if (std::FILE* file = platform::createNew(created)) return file;
+    error = errno;
     reason = lastError();
-    if (errno != EEXIST) return nullptr;
+    if (error != EEXIST) return nullptr;
   }
   return nullptr;
 }
 
-std::optional<std::string> writeAndReplace(const fs::path& path, std::string_view content) {
-  std::error_code ec;
-  // A link keeps pointing at the file it named; the new file replaces its target.
-  fs::path target = path;
-  if (fs::is_symlink(path, ec)) {
-    const fs::path resolved = fs::weakly_canonical(path, ec);
-    if (!ec) target = resolved;
-  }
+// Writes all of `content` to `file` (from where it stands), and makes it durable.
+std::optional<std::string> writeOut(std::FILE* file, std::string_view content) {
+  errno = 0;
+  if (std::fwrite(content.data(), 1, content.size(), file) != content.size()) return lastError();
+  if (std::fflush(file) != 0) return lastError();
+  if (!platform::syncToDisk(file)) return lastError();
+  return std::nullopt;
+}
 
-  const bool exists = fs::exists(target, ec);
+// The folder refuses new files but the file itself may be written: the one
+// way left is to write over it. A failure part way can leave it half new.
+std::optional<std::string> writeInPlace(std::FILE* file, std::string_view content) {
+  auto reason = writeOut(file, content);
+  if (!reason && !platform::truncateTo(file, static_cast<long long>(content.size()))) reason = lastError();
+  if (!reason && !platform::syncToDisk(file)) reason = lastError();
+  errno = 0;
+  if (std::fclose(file) != 0 && !reason) reason = lastError();
+  return reason;
+}
+
+std::optional<std::string> writeAndReplace(const fs::path& path, std::string_view content) {
+  if (auto why = platform::notARegularFile(path)) return why;
+  // A link stays a link: its target is what gets replaced (or created).
+  const fs::path target = platform::finalTarget(path);
+
+  std::error_code ec;
+  const bool exists = fs::exists(fs::symlink_status(target, ec));
+  std::FILE* old = nullptr;
   if (exists) {
     // Renaming would get round a file the user may not change; ask the system
-    // first, without touching the file.
-    errno = 0;
-    std::FILE* probe = openFile(target, "r+b");
-    if (probe == nullptr) return lastError();
-    std::fclose(probe);
+    // first, without changing the file.
+    std::string reason;
+    old = platform::openRegular(target, true, reason);
+    if (old == nullptr) return reason;
   }
 
   fs::path temporary;
   std::string reason;
-  std::FILE* file = createBeside(target, temporary, reason);
-  if (file == nullptr) return reason;
+  int error = 0;
+  std::FILE* file = createBeside(target, temporary, error, reason);
+  if (file == nullptr) {
+    const bool folderRefused = error == EACCES || error == EPERM;
+    if (old != nullptr && folderRefused) return writeInPlace(old, content);
+    if (old != nullptr) std::fclose(old);
+    return reason;
+  }
+  if (old != nullptr) std::fclose(old);
 
   auto fail = [&](std::string why) -> std::optional<std::string> {
     if (file != nullptr) std::fclose(file);
@@ -97,10 +88,8 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
     return why;
   };
 
+  if (auto why = writeOut(file, content)) return fail(*why);
   errno = 0;
-  if (std::fwrite(content.data(), 1, content.size(), file) != content.size()) return fail(lastError());
-  if (std::fflush(file) != 0) return fail(lastError());
-  if (!syncToDisk(file)) return fail(lastError());
   const int closed = std::fclose(file);
   file = nullptr;
   if (closed != 0) return fail(lastError());
@@ -109,8 +98,7 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
     const auto status = fs::status(target, ec);
     if (!ec) fs::permissions(temporary, status.permissions(), ec);
   }
-  fs::rename(temporary, target, ec);
-  if (ec) return fail(ec.message());
+  if (auto why = platform::moveOver(temporary, target)) return fail(*why);
   return std::nullopt;
 }
 
@@ -119,16 +107,18 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
 bool FileSource::open(const std::string& path) {
   close();
   error_.clear();
-  errno = 0;
-  file_ = openFile(toPath(path), "rb");
-  if (file_ == nullptr) error_ = lastError();
+  try {
+    file_ = platform::openRegular(platform::toPath(path), false, error_);
+  } catch (const std::exception& e) {  // a name the system cannot take
+    error_ = e.what();
+  }
   return file_ != nullptr;
 }
 
 int FileSource::next() {
   if (file_ == nullptr || failed()) return -1;
   const int c = std::getc(file_);
-  if (c == EOF && std::ferror(file_)) error_ = lastError();
+  if (c == EOF && std::ferror(file_)) error_ = platform::lastError();
   return c == EOF ? -1 : c;
 }
 
@@ -139,7 +129,7 @@ void FileSource::close() {
 
 std::optional<std::string> replaceFile(const std::string& path, std::string_view content) {
   try {
-    return writeAndReplace(toPath(path), content);
+    return writeAndReplace(platform::toPath(path), content);
   } catch (const std::exception& e) {
     return std::string(e.what());
   }

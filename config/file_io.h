@@ -17,7 +17,8 @@ class FileSource : public ByteSource {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
-  // False when the file cannot be opened; error() then says why.
+  // False when the file cannot be opened or is not a regular file (a named
+  // pipe is refused at once, never waited on); error() then says why.
   bool open(const std::string& path);
   int next() override;
   void close();
@@ -32,8 +33,14 @@ class FileSource : public ByteSource {
 
 // Replaces the file at `path` with `content` without ever leaving it half
 // written: the bytes go to a new file beside it, which is flushed to the disk
-// and then renamed over the old one. On any failure the old file is left as
-// it was, the new one is removed, and the reason is returned.
+// and then put in the old one's place, with the old one's permissions. On any
+// failure the old file is left as it was, the new one is removed, and the
+// reason is returned.
+// - A symbolic link stays: the file it points at is written (or created).
+// - Anything but a regular file or a new name (a folder, a named pipe, a
+//   device) is refused and left alone.
+// - When the folder takes no new file but the file may be written, the file
+//   is written over in place instead.
 std::optional<std::string> replaceFile(const std::string& path, std::string_view content);
 
 }  // namespace glim::config

@@ -4,8 +4,13 @@
 #   - standard error equal to NAME.err beside the script, when that exists.
 # The script runs in an empty directory of its own (WORK_DIR), so relative
 # paths given to `answer` stay there; the files of NAME.files/, when that
-# directory exists, are copied into it first.
-# Usage: cmake -DCLI=... -DSCRIPT=... -DWORK_DIR=... -P run_script.cmake
+# directory exists, are copied into it first (links stay links), and a
+# comment line "# mkfifo: FILE" makes a named pipe there.
+# A comment line "# timeout: N" stops a run that takes longer than N seconds.
+# CLI may be a list: an emulator, then the program. With -DPLATFORM=win,
+# NAME.win.out and NAME.win.err are expected instead where they exist (for
+# what the system itself words differently there).
+# Usage: cmake -DCLI=... -DSCRIPT=... -DWORK_DIR=... [-DPLATFORM=win] -P run_script.cmake
 foreach(var CLI SCRIPT WORK_DIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "run_script.cmake needs -D${var}=...")
@@ -26,12 +31,25 @@ file(STRINGS ${SCRIPT} first_line LIMIT_COUNT 1)
 if(first_line MATCHES "^# exit: ([0-9]+)")
   set(expected_exit ${CMAKE_MATCH_1})
 endif()
+set(time_limit)
+file(STRINGS ${SCRIPT} settings REGEX "^# (mkfifo|timeout): ")
+foreach(setting ${settings})
+  if(setting MATCHES "^# mkfifo: (.+)")
+    execute_process(COMMAND mkfifo ${CMAKE_MATCH_1} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE made)
+    if(NOT made EQUAL 0)
+      message(FATAL_ERROR "could not make the named pipe ${CMAKE_MATCH_1}")
+    endif()
+  elseif(setting MATCHES "^# timeout: ([0-9]+)")
+    set(time_limit TIMEOUT ${CMAKE_MATCH_1})
+  endif()
+endforeach()
 
 execute_process(COMMAND ${CLI} ${SCRIPT}
   WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE out
   ERROR_VARIABLE err
-  RESULT_VARIABLE rc)
+  RESULT_VARIABLE rc
+  ${time_limit})
 
 set(failed FALSE)
 # Shows expected and actual text; a unified diff when diff(1) is there.
@@ -52,12 +70,15 @@ function(compare what expected_file actual)
   endif()
 endfunction()
 
-if(EXISTS ${dir}/${name}.out)
-  compare(out ${dir}/${name}.out "${out}")
-endif()
-if(EXISTS ${dir}/${name}.err)
-  compare(err ${dir}/${name}.err "${err}")
-endif()
+foreach(stream out err)
+  set(expected ${dir}/${name}.${stream})
+  if(DEFINED PLATFORM AND EXISTS ${dir}/${name}.${PLATFORM}.${stream})
+    set(expected ${dir}/${name}.${PLATFORM}.${stream})
+  endif()
+  if(EXISTS ${expected})
+    compare(${stream} ${expected} "${${stream}}")
+  endif()
+endforeach()
 if(NOT rc STREQUAL expected_exit)
   set(failed TRUE)
   message("exit status ${rc}, expected ${expected_exit}\nstandard error:\n${err}")

@@ -93,13 +93,13 @@ TEST_F(ConfigFaultsTest, AFailedSaveLeavesTheOldFileAsItWas) {
 
   save(missingDir);
   save(aDirectory);
-  load(aDirectory);  // a directory opens, but cannot be read
+  load(aDirectory);  // refused before it is opened
   ASSERT_EQ(sim.ui.boxes.size(), 3u);
   EXPECT_EQ(sim.ui.boxes[0].caption, "Error");
   EXPECT_EQ(sim.ui.boxes[0].text,
             "Could not save the configuration to " + missingDir + ": No such file or directory");
   EXPECT_EQ(sim.ui.boxes[1].text, "Could not save the configuration to " + aDirectory + ": Is a directory");
-  EXPECT_EQ(sim.ui.boxes[2], (RecordingUi::Box{"Could not read " + aDirectory + ": Is a directory", "Error"}));
+  EXPECT_EQ(sim.ui.boxes[2], (RecordingUi::Box{"Could not open " + aDirectory + ": Is a directory", "Error"}));
   EXPECT_TRUE(std::filesystem::is_directory(aDirectory));
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"keep.txt", "subdir"}));
 

@@ -1,0 +1,217 @@
+#include "config/platform_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace glim::config::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#if defined(_WIN32)
+using Stat = struct _stat64;
+bool statOf(const fs::path& path, Stat& st) { return _wstat64(path.c_str(), &st) == 0; }
+bool statOf(std::FILE* file, Stat& st) { return _fstat64(_fileno(file), &st) == 0; }
+bool isRegular(const Stat& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
+std::string kindText(const Stat& st) {
+  switch (st.st_mode & _S_IFMT) {
+    case _S_IFDIR: return std::generic_category().message(EISDIR);
+    case _S_IFIFO: return "Is a named pipe";
+    case _S_IFCHR: return "Is a device";
+    default: return "Is not a regular file";
+  }
+}
+#else
+using Stat = struct stat;
+bool statOf(const fs::path& path, Stat& st) { return ::stat(path.c_str(), &st) == 0; }
+bool statOf(int fd, Stat& st) { return ::fstat(fd, &st) == 0; }
+bool isRegular(const Stat& st) { return S_ISREG(st.st_mode); }
+// Worded as the system words its own reasons; a folder gets the system's.
+std::string kindText(const Stat& st) {
+  if (S_ISDIR(st.st_mode)) return std::generic_category().message(EISDIR);
+  if (S_ISFIFO(st.st_mode)) return "Is a named pipe";
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "Is a device";
+  if (S_ISSOCK(st.st_mode)) return "Is a socket";
+  return "Is not a regular file";
+}
+#endif
+
+}  // namespace
+
+std::string lastError() { return std::generic_category().message(errno != 0 ? errno : EIO); }
+
+std::optional<std::string> notARegularFile(const fs::path& path) {
+  Stat st{};
+  if (statOf(path, st)) {
+    if (isRegular(st)) return std::nullopt;
+    return kindText(st);
+  }
+#if defined(_WIN32)
+  // Devices (NUL, COM1) and pipes have no status to look at, yet open; a
+  // handle that may neither read nor write tells what they are.
+  HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    if (type == FILE_TYPE_CHAR) return std::string("Is a device");
+    if (type == FILE_TYPE_PIPE) return std::string("Is a named pipe");
+  }
+#endif
+  // A name that cannot be looked at is left to the open that follows, which
+  // gives the system's reason.
+  return std::nullopt;
+}
+
+#if defined(_WIN32)
+
+fs::path toPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::FILE* openRegular(const fs::path& path, bool forWriting, std::string& reason) {
+  if (auto why = notARegularFile(path)) {
+    reason = *why;
+    return nullptr;
+  }
+  errno = 0;
+  std::FILE* file = _wfopen(path.c_str(), forWriting ? L"r+b" : L"rb");
+  if (file == nullptr) {
+    reason = lastError();
+    return nullptr;
+  }
+  // The name may have been given to something else since it was looked at.
+  Stat st{};
+  if (!statOf(file, st) || !isRegular(st)) {
+    reason = statOf(file, st) ? kindText(st) : lastError();
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+std::FILE* createNew(const fs::path& path) {
+  errno = 0;
+  return _wfopen(path.c_str(), L"wbx");
+}
+
+bool syncToDisk(std::FILE* file) { return _commit(_fileno(file)) == 0; }
+
+bool truncateTo(std::FILE* file, long long size) { return _chsize_s(_fileno(file), size) == 0; }
+
+fs::path finalTarget(const fs::path& path) {
+  // Only a reparse point (a symbolic link or junction) names a file elsewhere;
+  // the system resolves the whole chain once the file is opened.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return path;
+  std::wstring name(32768, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(handle);
+  if (length == 0 || length >= name.size()) return path;
+  name.resize(length);
+  return fs::path(name);
+}
+
+std::optional<std::string> moveOver(const fs::path& from, const fs::path& to) {
+  // Write-through: the call returns once the new name is on the disk.
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return std::nullopt;
+  const std::error_code code(static_cast<int>(GetLastError()), std::system_category());
+  const std::error_condition portable = code.default_error_condition();
+  // The same words as on other systems where the failure has a portable name.
+  if (portable.category() == std::generic_category()) return portable.message();
+  return code.message();
+}
+
+#else
+
+fs::path toPath(const std::string& utf8) { return fs::path(utf8); }
+
+std::FILE* openRegular(const fs::path& path, bool forWriting, std::string& reason) {
+  // Looked at before it is opened: opening a device may already do something.
+  if (auto why = notARegularFile(path)) {
+    reason = *why;
+    return nullptr;
+  }
+  // Without waiting, in case the name became a named pipe in the meantime.
+  const int fd = ::open(path.c_str(), (forWriting ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = lastError();
+    return nullptr;
+  }
+  Stat st{};
+  if (!statOf(fd, st) || !isRegular(st)) {
+    reason = statOf(fd, st) ? kindText(st) : lastError();
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(fd, forWriting ? "r+b" : "rb");
+  if (file == nullptr) {
+    reason = lastError();
+    ::close(fd);
+  }
+  return file;
+}
+
+std::FILE* createNew(const fs::path& path) {
+  errno = 0;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int saved = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    errno = saved;
+  }
+  return file;
+}
+
+bool syncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
+
+bool truncateTo(std::FILE* file, long long size) { return ::ftruncate(::fileno(file), static_cast<off_t>(size)) == 0; }
+
+fs::path finalTarget(const fs::path& path) {
+  fs::path at = path;
+  // As many links as the system itself follows before it gives up.
+  for (int hop = 0; hop < 40; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(at, ec))) break;
+    const fs::path next = fs::read_symlink(at, ec);
+    if (ec) break;
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  return at;
+}
+
+std::optional<std::string> moveOver(const fs::path& from, const fs::path& to) {
+  errno = 0;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return lastError();
+  // The new name is durable only once the folder that holds it is.
+  fs::path folder = to.parent_path();
+  if (folder.empty()) folder = ".";
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+  return std::nullopt;
+}
+
+#endif
+
+}  // namespace glim::config::platform

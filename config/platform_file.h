@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// The few file operations whose safe form differs between POSIX systems and
+// Windows. Paths are UTF-8 in the program and become wide strings only here.
+namespace glim::config::platform {
+
+// A UTF-8 name as a path the system understands.
+std::filesystem::path toPath(const std::string& utf8);
+
+// The system's reason for the failure just seen, from errno (a failure that
+// set none reads as an input/output error).
+std::string lastError();
+
+// Why `path` is not a file to read or replace (a folder, a named pipe, a
+// device...), or nothing when it is a regular file or does not exist. Links
+// are followed.
+std::optional<std::string> notARegularFile(const std::filesystem::path& path);
+
+// Opens an existing regular file for reading ("rb") or for writing over it
+// without truncating ("r+b"). Anything else is refused without waiting on it:
+// a named pipe with no writer never blocks the caller. Null on failure, with
+// the reason in `reason`.
+std::FILE* openRegular(const std::filesystem::path& path, bool forWriting, std::string& reason);
+
+// Creates `path`, which must not exist yet, for writing. Null on failure;
+// errno then says why (EEXIST when the name is taken, EACCES when the folder
+// may not be written).
+std::FILE* createNew(const std::filesystem::path& path);
+
+// Makes the bytes written so far durable on the disk.
+bool syncToDisk(std::FILE* file);
+
+// Cuts the file to `size` bytes.
+bool truncateTo(std::FILE* file, long long size);
+
+// Where the bytes of `path` really live: links followed, however many and
+// even when the last one points at nothing yet.
+std::filesystem::path finalTarget(const std::filesystem::path& path);
+
+// Puts `from` in the place of `to` in one step, so a reader sees either the
+// old file or the new one, and makes the change durable. The reason on failure.
+std::optional<std::string> moveOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace glim::config::platform
