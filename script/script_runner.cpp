@@ -1,9 +1,9 @@
-#include "cli/script_runner.h"
+#include "script/script_runner.h"
 
-#include "cli/control_actions.h"
-#include "cli/escape.h"
+#include "script/control_actions.h"
+#include "script/escape.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 namespace {
 
@@ -264,4 +264,4 @@ std::string ScriptRunner::boardVerb(const BoardCommand& board) {
   return {};
 }
 
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -5,13 +5,13 @@
 #include <ostream>
 #include <string>
 
-#include "cli/script_line.h"
+#include "script/script_line.h"
 #include "forms/ui_host.h"
 #include "shell/program.h"
 #include "usb/board_link.h"
 #include "usb/sim/sim_driver.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 enum ExitStatus : int { kExitOk = 0, kExitExpectFailed = 1, kExitScriptError = 2 };
 
@@ -52,4 +52,4 @@ class ScriptRunner final : public forms::UiHost {
   bool expectFailed_ = false;
 };
 
-}  // namespace glim::cli
+}  // namespace glim::script
