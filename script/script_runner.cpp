@@ -1,101 +1,32 @@
 #include "script/script_runner.h"
 
-#include "script/control_actions.h"
-#include "script/escape.h"
-
 namespace glim::script {
-
-namespace {
-
-const char* kindName(forms::ControlKind kind) {
-  switch (kind) {
-    case forms::ControlKind::TextBox: return "a text box";
-    case forms::ControlKind::CheckBox: return "a check box";
-    case forms::ControlKind::OptionButton: return "an option button";
-    case forms::ControlKind::CommandButton: return "a command button";
-    case forms::ControlKind::MenuItem: return "a menu item";
-    case forms::ControlKind::Label: return "a label";
-    case forms::ControlKind::Frame: return "a frame";
-  }
-  return "a control";
-}
-
-const char* windowState(i2c::RegisterWindow::State state) {
-  switch (state) {
-    case i2c::RegisterWindow::State::NotLoaded: return "not loaded";
-    case i2c::RegisterWindow::State::Hidden: return "hidden";
-    case i2c::RegisterWindow::State::Shown: return "shown";
-  }
-  return "not loaded";
-}
-
-std::string verbName(Verb verb) {
-  switch (verb) {
-    case Verb::Set: return "set";
-    case Verb::Type: return "type";
-    case Verb::Click: return "click";
-    case Verb::Close: return "close";
-    case Verb::Activate: return "activate";
-    case Verb::Print: return "print";
-    case Verb::Expect: return "expect";
-    case Verb::Answer: return "answer";
-    case Verb::Board: return "board";
-  }
-  return "?";
-}
-
-void appendHexByte(std::string& s, uint8_t b) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  s += kDigits[b >> 4];
-  s += kDigits[b & 0x0F];
-}
-
-}  // namespace
 
 ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::sim::SimDriver* sim, std::ostream& out,
                            std::ostream& err)
-    : out_(out), err_(err), sim_(sim), program_(std::make_unique<shell::Program>(std::move(driver), *this)) {
-  program_->main.link.onTransfer = [this](const usb::TransferRecord& record) { printTransfer(record); };
-}
+    : out_(out),
+      err_(err),
+      output_(out, err),
+      program_(std::make_unique<shell::Program>(std::move(driver), *this)),
+      lines_(*program_, sim, output_) {}
 
 ScriptRunner::~ScriptRunner() = default;
 
 void ScriptRunner::messageBox(const std::string& text, const std::string& caption) {
-  out_ << "msgbox \"" << escapeText(text) << '"';
-  if (!caption.empty()) out_ << " \"" << escapeText(caption) << '"';
-  out_ << '\n';
+  lines_.messageBoxShown(text, caption);
 }
 
 std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup&) {
-  out_ << (kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save") << '\n';
-  // An answer serves one dialog only.
-  std::optional<std::string> answer = std::move(answer_);
-  answer_.reset();
-  return answer;
-}
-
-void ScriptRunner::printTransfer(const usb::TransferRecord& record) {
-  const bool write = record.direction == usb::kWrite;
-  // A write shows once the board has it; a read shows whatever arrived, if
-  // anything did. A failed transfer is in the log already.
-  if (write ? record.status != usb::kSuccess : record.bytes.empty()) return;
-  std::string line = write ? "out " : "in ";
-  line += std::to_string(record.pipe);
-  line += ':';
-  for (const uint8_t b : record.bytes) {
-    line += ' ';
-    appendHexByte(line, b);
-  }
-  out_ << line << '\n';
-}
-
-void ScriptRunner::userAction(const std::function<void()>& action) {
-  program_->dispatcher.runHandler(action);
-  program_->dispatcher.drain();
+  // A dialog with no answer waiting is cancelled.
+  return lines_.fileDialogShown(kind).value_or(std::nullopt);
 }
 
 int ScriptRunner::run(std::istream& script) {
   shell::MainForm& main = program_->main;
+  auto userAction = [this](const std::function<void()>& action) {
+    program_->dispatcher.runHandler(action);
+    program_->dispatcher.drain();
+  };
   userAction([&main] { main.Form_Activate(); });
 
   int status = kExitOk;
@@ -105,20 +36,13 @@ int ScriptRunner::run(std::istream& script) {
   std::string line;
   while (std::getline(script, line)) {
     ++lineNumber;
-    const ParsedLine parsed = parseLine(line);
-    if (parsed.kind == ParsedLine::Kind::Skip) continue;
     if (endedAt != 0) {
-      ++notRun;
+      if (parseLine(line).kind != ParsedLine::Kind::Skip) ++notRun;
       continue;
     }
-    const std::string error =
-        parsed.kind == ParsedLine::Kind::Error ? parsed.error : execute(parsed.command, lineNumber);
-    // Boards plugged or unplugged by this line reach the program now, between
-    // lines, never inside one.
-    program_->dispatcher.drain();
+    const LineRunner::Outcome outcome = lines_.runLine(line, lineNumber);
     out_.flush();
-    if (!error.empty()) {
-      err_ << "error (line " << lineNumber << "): " << error << '\n';
+    if (outcome == LineRunner::Outcome::Error) {
       status = kExitScriptError;
       break;
     }
@@ -132,136 +56,8 @@ int ScriptRunner::run(std::istream& script) {
     userAction([&main] { main.cbQuit_Click(); });
   }
   out_.flush();
-  if (status == kExitOk && expectFailed_) status = kExitExpectFailed;
+  if (status == kExitOk && lines_.expectFailed()) status = kExitExpectFailed;
   return status;
-}
-
-std::string ScriptRunner::execute(const Command& command, int lineNumber) {
-  switch (command.verb) {
-    case Verb::Answer:
-      answer_ = command.answer;
-      return {};
-    case Verb::Board:
-      return boardVerb(command.board);
-    case Verb::Activate:
-      userAction([this] { program_->main.Form_Activate(); });
-      return {};
-    default:
-      break;
-  }
-  std::string error;
-  userAction([&] { error = controlVerb(command, lineNumber); });
-  return error;
-}
-
-std::string ScriptRunner::controlVerb(const Command& command, int lineNumber) {
-  shell::MainForm& main = program_->main;
-  const std::string& name = command.target;
-
-  if (command.verb == Verb::Close) {
-    if (name == "Glimmora_interface") {
-      main.closeBox();
-    } else if (i2c::RegisterForm* form = main.i2cWindow.existing()) {
-      // The window's close box does what its "Close" button does.
-      form->cbClose_Click();
-    }
-    return {};
-  }
-
-  ShownValue shown;
-  forms::Control* control = nullptr;
-  if (name == "Glimmora_i2c" && (command.verb == Verb::Print || command.verb == Verb::Expect)) {
-    // Asking for the window's state must not create it.
-    shown = {windowState(main.i2cWindow.state()), false};
-  } else {
-    control = main.resolve(name);
-    if (control == nullptr) return "unknown control \"" + name + "\"";
-    shown = shownValue(*control);
-  }
-
-  switch (command.verb) {
-    case Verb::Print:
-      out_ << printLine(name, shown) << '\n';
-      return {};
-    case Verb::Expect:
-      if (shown.value != command.text) {
-        out_ << "expect failed (line " << lineNumber << "): " << name << ": expected \"" << escapeText(command.text)
-             << "\", got \"" << escapeText(shown.value) << "\"\n";
-        expectFailed_ = true;
-      }
-      return {};
-    default:
-      break;
-  }
-
-  // The user's own actions: only on controls a user could reach.
-  if (!control->enabled()) return name + " is disabled";
-  const forms::ControlKind kind = control->kind();
-  if (command.verb == Verb::Set || command.verb == Verb::Type) {
-    if (kind != forms::ControlKind::TextBox) {
-      return verbName(command.verb) + " needs a text box; " + name + " is " + kindName(kind);
-    }
-    auto& box = static_cast<forms::TextBox&>(*control);
-    if (box.locked) return name + " is read-only";
-    if (command.verb == Verb::Set) {
-      box.setText(command.text);
-    } else {
-      typeInto(box, command.text);
-    }
-    return {};
-  }
-
-  // click
-  switch (kind) {
-    case forms::ControlKind::CommandButton:
-    case forms::ControlKind::MenuItem:
-      static_cast<forms::CommandButton&>(*control).click();
-      return {};
-    case forms::ControlKind::CheckBox:
-      static_cast<forms::CheckBox&>(*control).userClick();
-      return {};
-    case forms::ControlKind::OptionButton:
-      static_cast<forms::OptionButton&>(*control).userClick();
-      return {};
-    default:
-      return "click needs a button, menu item, check box or option button; " + name + " is " + kindName(kind);
-  }
-}
-
-std::string ScriptRunner::boardVerb(const BoardCommand& board) {
-  if (sim_ == nullptr) return "board commands need the simulated board (--board sim)";
-  usb::sim::Faults faults = sim_->faults();
-  switch (board.action) {
-    case BoardAction::Attach:
-      sim_->plug();
-      return {};
-    case BoardAction::Detach:
-      if (!sim_->unplug(board.board)) return "board " + std::to_string(board.board) + " is not plugged in";
-      return {};
-    case BoardAction::Ok:
-      sim_->clearFaults();
-      return {};
-    case BoardAction::Reg:
-      sim_->setChipRegister(board.reg, board.value);
-      return {};
-    case BoardAction::FailDeviceInfo:
-      faults.deviceInfoRefused = true;
-      break;
-    case BoardAction::FailTransfer:
-      faults.refusedPipes.insert(board.pipe);
-      break;
-    case BoardAction::Timeout:
-      faults.timeoutPipes.insert(board.pipe);
-      break;
-    case BoardAction::NoPipes:
-      faults.noPipes = true;
-      break;
-    case BoardAction::Short:
-      faults.shortPipes[board.pipe] = board.count;
-      break;
-  }
-  sim_->setFaults(faults);
-  return {};
 }
 
 }  // namespace glim::script
