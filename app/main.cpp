@@ -1,15 +1,16 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/first_paint_probe.h"
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
-#include "app/script_player.h"
 #include "app/sim_board_window.h"
+#include "app/startup_file.h"
 #include "shell/program.h"
-#include "usb/driver.h"
+#include "usb/driver_factory.h"
 
 int main(int argc, char* argv[]) {
   QElapsedTimer sinceStart;
@@ -17,9 +18,16 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
+  // --run SCRIPT: the script plays once the window has started; the window
+  // stays open, and what glimmora-cli would print goes to standard output.
+  QString runFile;
+  const auto configFile = glim::app::configFileArgument(QApplication::arguments(), &runFile);
 
   glim::app::QtUiHost ui;
-  glim::shell::Program program(glim::usb::createDriverFromEnvironment(), ui);
+  // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
+  const char* usbChoice = std::getenv("GLIMMORA_USB");
+  glim::shell::Program program(
+      glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : "")), ui);
   glim::app::MainWindow window(program, &ui);
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
@@ -34,16 +42,9 @@ int main(int argc, char* argv[]) {
   // window has first been painted, then end.
   glim::app::FirstPaintProbe::exitAfterPaintIfAsked(&window, sinceStart);
 
-  // --run FILE: the script plays once the window has started; the window
-  // stays open, and what glimmora-cli would print goes to standard output.
-  QString runFile;
-  const QStringList args = QApplication::arguments();
-  for (qsizetype i = 1; i + 1 < args.size(); ++i) {
-    if (args[i] == QStringLiteral("--run")) runFile = args[i + 1];
-  }
-
   window.show();
   if (board) board->showBeside(window);
+  if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
   if (!runFile.isEmpty()) {
     QTimer::singleShot(0, &window, [&window, runFile] { window.runScript(runFile, &std::cout, &std::cerr); });
   }

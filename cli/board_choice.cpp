@@ -1,6 +1,6 @@
 #include "cli/board_choice.h"
 
-#include <cstdlib>
+#include "usb/driver_factory.h"
 
 namespace glim::cli {
 
@@ -24,9 +24,8 @@ OpenedBoards openBoards(BoardChoice choice) {
     opened.error = "--board usb: this build has no support for real boards yet (use --board sim)";
     return opened;
   }
-  // Without GLIMMORA_USB the layer opens real boards.
-  unsetenv("GLIMMORA_USB");
-  opened.driver = usb::createDriverFromEnvironment();
+  // The command line has chosen: GLIMMORA_USB plays no part here.
+  opened.driver = usb::createDriver(usb::DriverChoice::RealBoards);
   return opened;
 }
 

@@ -16,7 +16,7 @@ struct OpenedBoards {
 };
 
 // The USB layer a run uses: the simulated one with no board plugged in, or the
-// real boards (whatever GLIMMORA_USB says: the command line has chosen).
+// real boards; GLIMMORA_USB is not read: the command line has chosen.
 OpenedBoards openBoards(BoardChoice choice);
 
 }  // namespace glim::cli

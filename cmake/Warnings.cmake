@@ -7,11 +7,3 @@ endif()
 if(GLIMMORA_WERROR)
   add_compile_options(-Werror)
 endif()
-
-# glimmora_library(NAME SOURCES... DEPS ...): a static core library, standard C++ only.
-function(glimmora_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-endfunction()

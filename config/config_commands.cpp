@@ -57,18 +57,22 @@ std::optional<ConfigValues> ConfigCommands::collect() {
 }
 
 void ConfigCommands::mFileLoadConfig_Click() {
-  const auto path = askFileName(forms::FileDialogKind::Open);
-  if (!path) return;
+  if (const auto path = askFileName(forms::FileDialogKind::Open)) loadConfig(*path);
+}
+
+void ConfigCommands::loadConfig(const std::string& path) {
+  // The next dialog starts from this file, as after a dialog that chose it.
+  CommonDialog1.fileName = path;
   ParseResult parsed;
   {
     FileSource file;
-    if (!file.open(*path)) {
-      error("Could not open " + *path + ": " + file.error());
+    if (!file.open(path)) {
+      error("Could not open " + path + ": " + file.error());
       return;
     }
     parsed = parseConfig(file);
     if (file.failed()) {
-      error("Could not read " + *path + ": " + file.error());
+      error("Could not read " + path + ": " + file.error());
       return;
     }
   }

@@ -27,6 +27,10 @@ class ConfigCommands {
 
   void mFileSaveConfig_Click();
   void mFileLoadConfig_Click();
+  // Loads `path` as "Load Configuration" does once its dialog has been
+  // answered with it: the same checks, messages and packets. For a file named
+  // when the program starts (an "open with" from the desktop).
+  void loadConfig(const std::string& path);
 
   // The one dialog set-up both commands share; its file name is kept between them.
   forms::FileDialogSetup CommonDialog1;

@@ -4,7 +4,8 @@
 set -eu
 
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang locales"
+libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang locales \
+lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin"
 
 missing=""
 for p in $PACKAGES; do

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 RUNS="${RUNS:-10}"
 BUILD_DIR="${BUILD_DIR:-build}"
 
-cmake -S . -B "$BUILD_DIR" >/dev/null 2>&1
+cmake -S . -B "$BUILD_DIR" -DGLIMMORA_BENCH=ON >/dev/null 2>&1
 cmake --build "$BUILD_DIR" -j2 --target glimmora glimmora-bare-window >/dev/null 2>&1 ||
   cmake --build "$BUILD_DIR" -j2 --target glimmora glimmora-bare-window
 

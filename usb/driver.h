@@ -109,8 +109,4 @@ class Driver {
   virtual void uninit(uint32_t driverHandle) = 0;
 };
 
-// The layer chosen by GLIMMORA_USB: "sim" (one simulated board plugged in at
-// start), "sim-empty" (simulated, none plugged in), otherwise real boards.
-std::unique_ptr<Driver> createDriverFromEnvironment();
-
 }  // namespace glim::usb

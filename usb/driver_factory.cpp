@@ -1,7 +1,5 @@
-#include <cstdlib>
-#include <string_view>
+#include "usb/driver_factory.h"
 
-#include "usb/driver.h"
 #include "usb/sim/sim_driver.h"
 #ifdef GLIMMORA_HAVE_LIBUSB
 #include "usb/libusb/libusb_driver.h"
@@ -26,15 +24,24 @@ class UnsupportedDriver final : public Driver {
 };
 }  // namespace
 
-std::unique_ptr<Driver> createDriverFromEnvironment() {
-  const char* env = std::getenv("GLIMMORA_USB");
-  const std::string_view choice = env != nullptr ? env : "";
-  if (choice == "sim") {
-    auto sim = std::make_unique<sim::SimDriver>();
-    sim->plug();
-    return sim;
+DriverChoice parseDriverChoice(std::string_view text) {
+  if (text == "sim") return DriverChoice::Sim;
+  if (text == "sim-empty") return DriverChoice::SimEmpty;
+  return DriverChoice::RealBoards;
+}
+
+std::unique_ptr<Driver> createDriver(DriverChoice choice) {
+  switch (choice) {
+    case DriverChoice::Sim: {
+      auto sim = std::make_unique<sim::SimDriver>();
+      sim->plug();
+      return sim;
+    }
+    case DriverChoice::SimEmpty:
+      return std::make_unique<sim::SimDriver>();
+    case DriverChoice::RealBoards:
+      break;
   }
-  if (choice == "sim-empty") return std::make_unique<sim::SimDriver>();
 #ifdef GLIMMORA_HAVE_LIBUSB
   return std::make_unique<libusb::LibusbDriver>();
 #else

@@ -1,47 +1,24 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
+#include <string_view>
 
 #include "shell_fixture.h"
+#include "usb/driver_factory.h"
 #include "usb/sim/sim_driver.h"
 
 namespace glim::testing {
 namespace {
 
-// Sets GLIMMORA_USB for one test and puts back what was there.
-class UsbChoice {
- public:
-  explicit UsbChoice(const char* value) {
-    if (const char* old = std::getenv("GLIMMORA_USB")) saved_ = old;
-    if (value != nullptr) {
-      ::setenv("GLIMMORA_USB", value, 1);
-    } else {
-      ::unsetenv("GLIMMORA_USB");
-    }
-  }
-  ~UsbChoice() {
-    if (saved_) {
-      ::setenv("GLIMMORA_USB", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("GLIMMORA_USB");
-    }
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
-
-// The log of a program started on the layer the environment chooses.
+// The log of a program started on the layer a GLIMMORA_USB text chooses.
 struct Started {
-  explicit Started(const char* choice) : guard(choice), program(usb::createDriverFromEnvironment(), ui) {
+  explicit Started(std::string_view choice)
+      : program(usb::createDriver(usb::parseDriverChoice(choice)), ui) {
     program.main.Form_Activate();
     program.dispatcher.drain();
   }
   const std::string& log() const { return program.main.txtLog.text(); }
 
-  UsbChoice guard;
   RecordingUi ui;
   shell::Program program;
 };
@@ -60,9 +37,12 @@ TEST(DriverChoice, SimEmptyStartsWithNoBoard) {
   EXPECT_EQ(s.program.main.link.DeviceConnected, 0);
 }
 
-TEST(DriverChoice, DefaultIsRealBoards) {
-  for (const char* choice : {static_cast<const char*>(nullptr), "", "usb"}) {
-    SCOPED_TRACE(choice == nullptr ? "unset" : choice);
+// Unset reaches the front ends as "", and only the two exact words mean the
+// simulated board.
+TEST(DriverChoice, AnyOtherTextIsRealBoards) {
+  for (const char* choice : {"", "usb", "SIM", "sim ", "sim-emptyx"}) {
+    SCOPED_TRACE(choice);
+    EXPECT_EQ(usb::parseDriverChoice(choice), usb::DriverChoice::RealBoards);
     Started s(choice);
     EXPECT_EQ(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
     if (s.program.main.link.DriverStatus != usb::kNoRealBoards) {

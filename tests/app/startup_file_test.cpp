@@ -1,0 +1,99 @@
+// `glimmora FILE`: the file named at start is loaded once the driver has
+// started and the board plugged in at start has been attached, exactly as
+// "Load Configuration" loads it; a file that is not a configuration is refused
+// with the usual message and changes nothing.
+#include <QLineEdit>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/app_fixture.h"
+#include "app/startup_file.h"
+#include "config/config_commands.h"
+
+using glim::testing::AppFixture;
+using glim::testing::SimProgram;
+
+class StartupFileTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+  std::filesystem::path dir;
+
+  // The window is shown and the load asked for at once, as main() does; the
+  // board was plugged in before the driver started.
+  void startWith(const std::string& path) {
+    f->sim.sim->plug();
+    f->window->show();
+    glim::app::loadConfigAfterStart(*f->sim.program, QString::fromStdString(path));
+  }
+
+ private slots:
+  void init() {
+    dir = std::filesystem::temp_directory_path() / "glimmora-startup-file-test";
+    std::filesystem::create_directories(dir);
+    f = std::make_unique<AppFixture>();
+  }
+  void cleanup() {
+    f.reset();
+    std::filesystem::remove_all(dir);
+  }
+
+  void commandLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("none") << QStringList{"glimmora"} << QString();
+    QTest::newRow("blanks kept") << QStringList{"glimmora", "my set up.txt"} << QStringLiteral("my set up.txt");
+    QTest::newRow("dash after --") << QStringList{"glimmora", "--", "-a.txt"} << QStringLiteral("-a.txt");
+  }
+  void commandLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    const auto got = glim::app::configFileArgument(arguments);
+    QCOMPARE(got.value_or(QString()), file);
+    QCOMPARE(got.has_value(), !file.isEmpty());
+  }
+
+  void savedFileProgramsTheBoardPluggedInAtStart() {
+    // A set-up saved by another run, with one cell changed from the defaults.
+    const std::string path = (dir / "setup.txt").string();
+    {
+      SimProgram other(false);
+      other.main().timing.tbCPLDdata[20].enterText("12");
+      other.ui.answers.push_back(path);
+      other.main().mFileSaveConfig.click();
+      QVERIFY(other.ui.boxes.empty());
+    }
+    startWith(path);
+    auto* cell = f->find<QLineEdit>("tbCPLDdata(20)");
+    QTRY_COMPARE(cell->text(), QStringLiteral("12"));
+    QVERIFY(f->sim.log().find("Accepting control of the device") != std::string::npos);
+    QVERIFY(f->sim.ui.boxes.empty());
+    QVERIFY(f->sim.ui.dialogs.empty());
+    // The control pins, the timing image, the chip's registers.
+    QCOMPARE(f->sim.written(1).size(), std::size_t{1});
+    QCOMPARE(f->sim.written(3).size(), std::size_t{1});
+    QCOMPARE(f->sim.written(2).size(), std::size_t{1});
+    QVERIFY(f->firstStaleBox().isEmpty());
+    QCOMPARE(f->main().config.CommonDialog1.fileName, path);
+  }
+
+  void otherFileIsRefusedAndChangesNothing() {
+    const std::string path = (dir / "notes.txt").string();
+    std::ofstream(path) << "//Glimmora Config File\r\n0\r\n5\r\n";  // cut short
+    startWith(path);
+    using Box = glim::testing::RecordingUi::Box;
+    QTRY_COMPARE(f->sim.ui.boxes.size(), std::size_t{1});
+    QVERIFY(f->sim.ui.boxes[0] == (Box{std::string(glim::config::kNotConfigFile), "Error"}));
+    QVERIFY(f->sim.transfers.empty());
+    QCOMPARE(f->find<QLineEdit>("tbCPLDdata(20)")->text(), QStringLiteral("255"));
+    QVERIFY(f->main().i2cWindow.existing() == nullptr);
+  }
+};
+
+QTEST_MAIN(StartupFileTest)
+#include "startup_file_test.moc"
