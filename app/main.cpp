@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdlib>
+#include <iostream>
 
 #include "app/first_paint_probe.h"
 #include "app/main_window.h"
@@ -16,14 +18,17 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
-  const auto configFile = glim::app::configFileArgument(QApplication::arguments());
+  // --run SCRIPT: the script plays once the window has started; the window
+  // stays open, and what glimmora-cli would print goes to standard output.
+  QString runFile;
+  const auto configFile = glim::app::configFileArgument(QApplication::arguments(), &runFile);
 
   glim::app::QtUiHost ui;
   // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
   const char* usbChoice = std::getenv("GLIMMORA_USB");
   glim::shell::Program program(
       glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : "")), ui);
-  glim::app::MainWindow window(program);
+  glim::app::MainWindow window(program, &ui);
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
   // exist before the main window's first activation opens the driver.
@@ -40,5 +45,8 @@ int main(int argc, char* argv[]) {
   window.show();
   if (board) board->showBeside(window);
   if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
+  if (!runFile.isEmpty()) {
+    QTimer::singleShot(0, &window, [&window, runFile] { window.runScript(runFile, &std::cout, &std::cerr); });
+  }
   return QApplication::exec();
 }

@@ -21,21 +21,21 @@ static void initResources() { Q_INIT_RESOURCE(glimmora); }
 
 namespace glim::app {
 
-MainWindow::MainWindow(shell::Program& program)
-    : program_(program), pump_(program.dispatcher), binder_(program.dispatcher) {
+MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
+    : program_(program), pump_(program.dispatcher), binder_(program.dispatcher), ui_(ui) {
   initResources();
   shell::MainForm& main = program_.main;
   setObjectName(QString::fromStdString(main.form.name()));
   setWindowTitle(QString::fromStdString(main.form.caption()));
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
 
-  buildMenu();
   // A plain holder without a layout: the window can be smaller than the
   // content, which then shows only its top left part (the main panel).
   auto* holder = new QWidget(this);
   setCentralWidget(holder);
   content_ = buildMainContent(holder, main, binder_);
 
+  buildMenu();
   buildStatusLine();
   registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher);
 
@@ -64,6 +64,7 @@ void MainWindow::buildMenu() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mFile"));
   for (forms::MenuItem* item : {&main.mFileSaveConfig, &main.mFileLoadConfig, &main.nMenuFileExit}) {
+    if (item == &main.nMenuFileExit) addScriptActions(file);
     auto* action = new QAction(this);
     binder_.bindMenuItem(action, *item);
     file->addAction(action);

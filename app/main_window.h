@@ -1,6 +1,10 @@
 #pragma once
 #include <QMainWindow>
+#include <optional>
+#include <string>
+#include <QString>
 #include <memory>
+#include <ostream>
 
 #include "app/bindings.h"
 #include "app/dispatcher_pump.h"
@@ -9,9 +13,13 @@ namespace glim::shell {
 class Program;
 }
 
+class QMenu;
+
 namespace glim::app {
 
+class QtUiHost;
 class RegisterWindowFollower;
+class ScriptPlayer;
 class RegisterWindowView;
 
 // The main window `Glimmora_interface`: the menu, every control of the main
@@ -21,13 +29,23 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MainWindow(shell::Program& program);
+  // `ui` is the program's front end for dialogs, told when a script plays.
+  explicit MainWindow(shell::Program& program, QtUiHost* ui = nullptr);
   ~MainWindow() override;
 
   // The widget that holds every control (its size is the enlarged window's).
   QWidget* content() const { return content_; }
   // Null while the register window does not exist.
   RegisterWindowView* registerView() const;
+
+  // Plays the script in `path` on this window; with `echo`, every line
+  // glimmora-cli would print goes there too (errors to `echoErrors`). False,
+  // with the reason in the log pane, when the file cannot be read or a script
+  // is running already.
+  bool runScript(const QString& path, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr);
+  ScriptPlayer* scriptPlayer() const { return player_; }
+  // Writes the log pane's text as shown; the reason when it could not.
+  std::optional<std::string> saveLog(const QString& path) const;
 
  signals:
   // The main form was unloaded: the program is over.
@@ -41,6 +59,8 @@ class MainWindow : public QMainWindow {
  private:
   void buildMenu();
   void buildStatusLine();
+  void addScriptActions(QMenu* file);
+  void showInLog(const QString& line);
   void activate();
   void programEnded();
 
@@ -49,6 +69,8 @@ class MainWindow : public QMainWindow {
   Binder binder_;
   QWidget* content_ = nullptr;
   std::unique_ptr<RegisterWindowFollower> registerWindow_;
+  QtUiHost* ui_ = nullptr;
+  ScriptPlayer* player_ = nullptr;
 };
 
 }  // namespace glim::app

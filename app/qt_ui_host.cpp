@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "script/line_runner.h"
+
 namespace glim::app {
 
 QStringList nameFiltersFrom(const std::string& filter) {
@@ -36,6 +38,7 @@ QString defaultSuffixFrom(const std::string& defaultExt) {
 }
 
 void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
+  if (script_ != nullptr) script_->messageBoxShown(text, caption);
   const QString title = caption.empty() ? QString::fromLatin1(kApplicationName) : QString::fromStdString(caption);
   QMessageBox box(QMessageBox::NoIcon, title, QString::fromStdString(text), QMessageBox::Ok,
                   QApplication::activeWindow());
@@ -43,6 +46,9 @@ void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
 }
 
 std::optional<std::string> QtUiHost::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
+  if (script_ != nullptr) {
+    if (auto answer = script_->fileDialogShown(kind)) return *answer;
+  }
   QFileDialog dialog(QApplication::activeWindow());
   const bool save = kind == forms::FileDialogKind::Save;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -6,6 +6,10 @@
 
 #include "forms/ui_host.h"
 
+namespace glim::script {
+class LineRunner;
+}
+
 namespace glim::app {
 
 // The program's name, the title of message boxes that have none of their own.
@@ -20,10 +24,17 @@ QStringList nameFiltersFrom(const std::string& filter);
 QString defaultSuffixFrom(const std::string& defaultExt);
 
 // Message boxes and file dialogs as real Qt dialogs, modal to the active window.
+// While a script plays, its runner hears of each one, and a file dialog the
+// script has answered is not shown; a message box still waits for OK.
 class QtUiHost : public forms::UiHost {
  public:
+  void setScript(script::LineRunner* runner) { script_ = runner; }
+
   void messageBox(const std::string& text, const std::string& caption) override;
   std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
+
+ private:
+  script::LineRunner* script_ = nullptr;
 };
 
 }  // namespace glim::app

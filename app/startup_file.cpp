@@ -12,14 +12,18 @@
 
 namespace glim::app {
 
-std::optional<QString> configFileArgument(const QStringList& arguments) {
+std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Control program for the QXB40218 LED driver evaluation board."));
   parser.addHelpOption();
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A saved configuration to load at start."),
                                QStringLiteral("[FILE]"));
+  const QCommandLineOption run(QStringLiteral("run"), QStringLiteral("Play a script once the window has started."),
+                               QStringLiteral("SCRIPT"));
+  parser.addOption(run);
   parser.process(arguments);  // --help and unknown options end the program here
+  if (runScript != nullptr && parser.isSet(run)) *runScript = parser.value(run);
   const QStringList files = parser.positionalArguments();
   if (files.size() > 1) {
     std::fprintf(stderr, "glimmora: one configuration file at most\n");

@@ -12,8 +12,9 @@ namespace glim::app {
 // The configuration file named on the command line (`glimmora [FILE]`, also
 // how the desktop's "open with" starts the program), or nothing. Answers
 // --help itself; an unknown option or a second file ends the program with a
-// note on standard error.
-std::optional<QString> configFileArgument(const QStringList& arguments);
+// note on standard error. `--run SCRIPT` names a script to play once the
+// window has started; it is stored in `runScript` when given.
+std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript = nullptr);
 
 // Loads `path` once start-up is over, as "Load Configuration" would after its
 // dialog chose that file: the driver has been started and the boards it

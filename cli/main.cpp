@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cli/board_choice.h"
-#include "cli/script_runner.h"
+#include "script/script_runner.h"
 
 namespace {
 
@@ -13,13 +13,14 @@ constexpr const char* kUsage = "usage: glimmora-cli [--board sim|usb] [FILE|-]\n
 
 int usageError(std::string_view what) {
   std::cerr << "glimmora-cli: " << what << '\n' << kUsage;
-  return glim::cli::kExitScriptError;
+  return glim::script::kExitScriptError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace glim::cli;
+  using namespace glim::script;
   BoardChoice board = BoardChoice::Sim;
   std::string_view file;
   bool haveFile = false;

@@ -1,11 +1,11 @@
-#include "cli/control_actions.h"
+#include "script/control_actions.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace glim::cli {
+namespace glim::script {
 namespace {
 
 // A text box that records the text its change handler saw each time.
@@ -62,4 +62,4 @@ TEST(TypeInto, MultiByteCharactersAreTypedWhole) {
 }
 
 }  // namespace
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -1,10 +1,10 @@
-#include "cli/script_line.h"
+#include "script/script_line.h"
 
 #include <gtest/gtest.h>
 
-#include "cli/escape.h"
+#include "script/escape.h"
 
-namespace glim::cli {
+namespace glim::script {
 namespace {
 
 using Kind = ParsedLine::Kind;
@@ -150,4 +150,4 @@ TEST(ParseLine, MalformedLinesAreErrors) {
 }
 
 }  // namespace
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -1,4 +1,4 @@
-#include "cli/script_runner.h"
+#include "script/script_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "usb/sim/sim_driver.h"
 
-namespace glim::cli {
+namespace glim::script {
 namespace {
 
 // A runner on the simulated layer with its output caught; the test may reach
@@ -217,4 +217,4 @@ TEST(ScriptRunner, BoardVerbsNeedTheSimulatedLayer) {
 }
 
 }  // namespace
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -5,20 +5,20 @@
 #include <ostream>
 #include <string>
 
-#include "cli/script_line.h"
 #include "forms/ui_host.h"
+#include "script/line_runner.h"
+#include "script/script_output.h"
 #include "shell/program.h"
-#include "usb/board_link.h"
 #include "usb/sim/sim_driver.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 enum ExitStatus : int { kExitOk = 0, kExitExpectFailed = 1, kExitScriptError = 2 };
 
-// Runs a script against the whole program: it plays the user (and, on the
-// simulated layer, the person plugging boards), and it is the front end that
-// shows message boxes and answers file dialogs. Events go to `out`, one a
-// line; script errors and the end-of-run note to `err`.
+// Runs a script against the whole program without a window: the lines play
+// the user, and this is the front end that shows message boxes (answered OK
+// at once) and answers file dialogs from the script. Events go to `out`, one
+// a line; script errors and the end-of-run note to `err`.
 class ScriptRunner final : public forms::UiHost {
  public:
   // `sim` is the simulated layer behind `driver`, or null for real boards.
@@ -37,19 +37,11 @@ class ScriptRunner final : public forms::UiHost {
   shell::Program& program() { return *program_; }
 
  private:
-  // An empty result when the command ran; otherwise the script error.
-  std::string execute(const Command& command, int lineNumber);
-  std::string controlVerb(const Command& command, int lineNumber);
-  std::string boardVerb(const BoardCommand& board);
-  void userAction(const std::function<void()>& action);
-  void printTransfer(const usb::TransferRecord& record);
-
   std::ostream& out_;
   std::ostream& err_;
-  usb::sim::SimDriver* sim_;
+  StreamOutput output_;
   std::unique_ptr<shell::Program> program_;
-  std::optional<std::string> answer_;  // for the next file dialog; nothing = cancel
-  bool expectFailed_ = false;
+  LineRunner lines_;
 };
 
-}  // namespace glim::cli
+}  // namespace glim::script

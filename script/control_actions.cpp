@@ -1,8 +1,8 @@
-#include "cli/control_actions.h"
+#include "script/control_actions.h"
 
-#include "cli/escape.h"
+#include "script/escape.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 ShownValue shownValue(const forms::Control& control) {
   switch (control.kind()) {
@@ -54,4 +54,4 @@ void typeInto(forms::TextBox& box, std::string_view text) {
   }
 }
 
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -1,6 +1,6 @@
-#include "cli/escape.h"
+#include "script/escape.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 std::string escapeText(std::string_view text) {
   std::string out;
@@ -48,4 +48,4 @@ std::optional<std::string> unescapeText(std::string_view text, std::string* erro
   return out;
 }
 
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace glim::cli {
+namespace glim::script {
 
 // A control's text as the runner prints it between double quotes: CR, LF, tab,
 // backslash and double quote become \r, \n, \t, \\ and \" so that every event
@@ -15,4 +15,4 @@ std::string escapeText(std::string_view text);
 // reported instead of silently comparing something else.
 std::optional<std::string> unescapeText(std::string_view text, std::string* error = nullptr);
 
-}  // namespace glim::cli
+}  // namespace glim::script

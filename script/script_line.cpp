@@ -1,11 +1,11 @@
-#include "cli/script_line.h"
+#include "script/script_line.h"
 
 #include <charconv>
 #include <vector>
 
-#include "cli/escape.h"
+#include "script/escape.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 namespace {
 
@@ -211,4 +211,4 @@ ParsedLine parseLine(std::string_view line) {
   return command(std::move(c));
 }
 
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace glim::cli {
+namespace glim::script {
 
 enum class Verb { Set, Type, Click, Close, Activate, Print, Expect, Answer, Board };
 
@@ -44,4 +44,4 @@ struct ParsedLine {
 // Whether the named control exists is the runner's question, not the parser's.
 ParsedLine parseLine(std::string_view line);
 
-}  // namespace glim::cli
+}  // namespace glim::script

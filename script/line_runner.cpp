@@ -1,9 +1,9 @@
-#include "cli/script_runner.h"
+#include "script/line_runner.h"
 
-#include "cli/control_actions.h"
-#include "cli/escape.h"
+#include "script/control_actions.h"
+#include "script/escape.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 namespace {
 
@@ -52,29 +52,31 @@ void appendHexByte(std::string& s, uint8_t b) {
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::sim::SimDriver* sim, std::ostream& out,
-                           std::ostream& err)
-    : out_(out), err_(err), sim_(sim), program_(std::make_unique<shell::Program>(std::move(driver), *this)) {
-  program_->main.link.onTransfer = [this](const usb::TransferRecord& record) { printTransfer(record); };
+LineRunner::LineRunner(shell::Program& program, usb::sim::SimDriver* sim, ScriptOutput& output)
+    : program_(program), sim_(sim), output_(output), previousOnTransfer_(std::move(program.main.link.onTransfer)) {
+  program_.main.link.onTransfer = [this](const usb::TransferRecord& record) {
+    if (previousOnTransfer_) previousOnTransfer_(record);
+    printTransfer(record);
+  };
 }
 
-ScriptRunner::~ScriptRunner() = default;
+LineRunner::~LineRunner() { program_.main.link.onTransfer = std::move(previousOnTransfer_); }
 
-void ScriptRunner::messageBox(const std::string& text, const std::string& caption) {
-  out_ << "msgbox \"" << escapeText(text) << '"';
-  if (!caption.empty()) out_ << " \"" << escapeText(caption) << '"';
-  out_ << '\n';
+void LineRunner::messageBoxShown(const std::string& text, const std::string& caption) {
+  std::string line = "msgbox \"" + escapeText(text) + '"';
+  if (!caption.empty()) line += " \"" + escapeText(caption) + '"';
+  output_.line(OutputKind::Event, line);
 }
 
-std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup&) {
-  out_ << (kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save") << '\n';
+std::optional<std::optional<std::string>> LineRunner::fileDialogShown(forms::FileDialogKind kind) {
+  output_.line(OutputKind::Event, kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save");
   // An answer serves one dialog only.
-  std::optional<std::string> answer = std::move(answer_);
+  std::optional<std::optional<std::string>> answer = std::move(answer_);
   answer_.reset();
   return answer;
 }
 
-void ScriptRunner::printTransfer(const usb::TransferRecord& record) {
+void LineRunner::printTransfer(const usb::TransferRecord& record) {
   const bool write = record.direction == usb::kWrite;
   // A write shows once the board has it; a read shows whatever arrived, if
   // anything did. A failed transfer is in the log already.
@@ -86,57 +88,27 @@ void ScriptRunner::printTransfer(const usb::TransferRecord& record) {
     line += ' ';
     appendHexByte(line, b);
   }
-  out_ << line << '\n';
+  output_.line(OutputKind::Event, line);
 }
 
-void ScriptRunner::userAction(const std::function<void()>& action) {
-  program_->dispatcher.runHandler(action);
-  program_->dispatcher.drain();
+void LineRunner::userAction(const std::function<void()>& action) {
+  program_.dispatcher.runHandler(action);
+  program_.dispatcher.drain();
 }
 
-int ScriptRunner::run(std::istream& script) {
-  shell::MainForm& main = program_->main;
-  userAction([&main] { main.Form_Activate(); });
-
-  int status = kExitOk;
-  int lineNumber = 0;
-  int endedAt = 0;
-  int notRun = 0;
-  std::string line;
-  while (std::getline(script, line)) {
-    ++lineNumber;
-    const ParsedLine parsed = parseLine(line);
-    if (parsed.kind == ParsedLine::Kind::Skip) continue;
-    if (endedAt != 0) {
-      ++notRun;
-      continue;
-    }
-    const std::string error =
-        parsed.kind == ParsedLine::Kind::Error ? parsed.error : execute(parsed.command, lineNumber);
-    // Boards plugged or unplugged by this line reach the program now, between
-    // lines, never inside one.
-    program_->dispatcher.drain();
-    out_.flush();
-    if (!error.empty()) {
-      err_ << "error (line " << lineNumber << "): " << error << '\n';
-      status = kExitScriptError;
-      break;
-    }
-    if (main.unloaded()) endedAt = lineNumber;
-  }
-
-  if (endedAt != 0) {
-    err_ << "glimmora-cli: the program ended at line " << endedAt << "; " << notRun
-         << (notRun == 1 ? " line" : " lines") << " not run\n";
-  } else {
-    userAction([&main] { main.cbQuit_Click(); });
-  }
-  out_.flush();
-  if (status == kExitOk && expectFailed_) status = kExitExpectFailed;
-  return status;
+LineRunner::Outcome LineRunner::runLine(std::string_view line, int lineNumber) {
+  const ParsedLine parsed = parseLine(line);
+  if (parsed.kind == ParsedLine::Kind::Skip) return Outcome::Skipped;
+  const std::string error = parsed.kind == ParsedLine::Kind::Error ? parsed.error : execute(parsed.command, lineNumber);
+  // Boards plugged or unplugged by this line reach the program now, between
+  // lines, never inside one.
+  program_.dispatcher.drain();
+  if (error.empty()) return Outcome::Ran;
+  output_.line(OutputKind::Error, "error (line " + std::to_string(lineNumber) + "): " + error);
+  return Outcome::Error;
 }
 
-std::string ScriptRunner::execute(const Command& command, int lineNumber) {
+std::string LineRunner::execute(const Command& command, int lineNumber) {
   switch (command.verb) {
     case Verb::Answer:
       answer_ = command.answer;
@@ -144,7 +116,7 @@ std::string ScriptRunner::execute(const Command& command, int lineNumber) {
     case Verb::Board:
       return boardVerb(command.board);
     case Verb::Activate:
-      userAction([this] { program_->main.Form_Activate(); });
+      userAction([this] { program_.main.Form_Activate(); });
       return {};
     default:
       break;
@@ -154,8 +126,8 @@ std::string ScriptRunner::execute(const Command& command, int lineNumber) {
   return error;
 }
 
-std::string ScriptRunner::controlVerb(const Command& command, int lineNumber) {
-  shell::MainForm& main = program_->main;
+std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
+  shell::MainForm& main = program_.main;
   const std::string& name = command.target;
 
   if (command.verb == Verb::Close) {
@@ -181,12 +153,13 @@ std::string ScriptRunner::controlVerb(const Command& command, int lineNumber) {
 
   switch (command.verb) {
     case Verb::Print:
-      out_ << printLine(name, shown) << '\n';
+      output_.line(OutputKind::Report, printLine(name, shown));
       return {};
     case Verb::Expect:
       if (shown.value != command.text) {
-        out_ << "expect failed (line " << lineNumber << "): " << name << ": expected \"" << escapeText(command.text)
-             << "\", got \"" << escapeText(shown.value) << "\"\n";
+        output_.line(OutputKind::Report, "expect failed (line " + std::to_string(lineNumber) + "): " + name +
+                                             ": expected \"" + escapeText(command.text) + "\", got \"" +
+                                             escapeText(shown.value) + '"');
         expectFailed_ = true;
       }
       return {};
@@ -228,7 +201,7 @@ std::string ScriptRunner::controlVerb(const Command& command, int lineNumber) {
   }
 }
 
-std::string ScriptRunner::boardVerb(const BoardCommand& board) {
+std::string LineRunner::boardVerb(const BoardCommand& board) {
   if (sim_ == nullptr) return "board commands need the simulated board (--board sim)";
   usb::sim::Faults faults = sim_->faults();
   switch (board.action) {
@@ -264,4 +237,4 @@ std::string ScriptRunner::boardVerb(const BoardCommand& board) {
   return {};
 }
 
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -4,7 +4,7 @@
 
 #include "forms/control.h"
 
-namespace glim::cli {
+namespace glim::script {
 
 // A control's value as `print` shows it: text in quotes (a text box's text, a
 // caption otherwise), a check box's 0/1/2 and an option button's 1/0 without.
@@ -24,4 +24,4 @@ std::string printLine(std::string_view name, const ShownValue& shown);
 // typing nothing deletes the selection, a change only when there was text.
 void typeInto(forms::TextBox& box, std::string_view text);
 
-}  // namespace glim::cli
+}  // namespace glim::script

@@ -1,0 +1,98 @@
+// The File menu's script and log entries of the main window: play a script,
+// stop it, save what the log pane shows.
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+#include "app/main_window.h"
+#include "app/script_player.h"
+#include "config/file_io.h"
+
+namespace glim::app {
+
+namespace {
+
+const QString kScriptFilter = QStringLiteral("Glimmora Script (*.gls);;All Files (*)");
+const QString kLogFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
+
+}  // namespace
+
+void MainWindow::addScriptActions(QMenu* file) {
+  auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
+  player_ = new ScriptPlayer(program_, pane, ui_, this);
+
+  auto* run = file->addAction(QStringLiteral("&Run Script..."));
+  run->setObjectName(QStringLiteral("actionRunScript"));
+  run->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+  connect(run, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Run Script"), QString(), kScriptFilter);
+    if (!path.isEmpty()) runScript(path);
+  });
+
+  auto* stop = file->addAction(QStringLiteral("Stop Script"));
+  stop->setObjectName(QStringLiteral("actionStopScript"));
+  stop->setEnabled(false);
+  connect(stop, &QAction::triggered, player_, &ScriptPlayer::stop);
+
+  // Esc stops a running script between two lines; an open dialog takes Esc
+  // itself, so it never reaches this.
+  auto* escape = new QAction(this);
+  escape->setObjectName(QStringLiteral("actionEscapeScript"));
+  escape->setShortcut(QKeySequence(Qt::Key_Escape));
+  escape->setShortcutContext(Qt::ApplicationShortcut);
+  escape->setEnabled(false);
+  addAction(escape);
+  connect(escape, &QAction::triggered, player_, &ScriptPlayer::stop);
+
+  connect(player_, &ScriptPlayer::runningChanged, this, [run, stop, escape](bool running) {
+    run->setEnabled(!running);
+    stop->setEnabled(running);
+    escape->setEnabled(running);
+  });
+
+  auto* save = file->addAction(QStringLiteral("Save &Log..."));
+  save->setObjectName(QStringLiteral("actionSaveLog"));
+  connect(save, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Log"), QString(), kLogFilter);
+    if (path.isEmpty()) return;
+    if (const auto error = saveLog(path)) {
+      QMessageBox::warning(this, QStringLiteral("Save Log"), QString::fromStdString(*error));
+    }
+  });
+}
+
+bool MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream* echoErrors) {
+  if (player_->running()) return false;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    const QString why = QStringLiteral("Cannot read the script ") + path + QStringLiteral(": ") + file.errorString();
+    showInLog(why);
+    if (echoErrors != nullptr) *echoErrors << why.toStdString() << '\n';
+    return false;
+  }
+  const QByteArray bytes = file.readAll();
+  QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+  // A last line feed ends the last line; it does not start another.
+  if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
+  return player_->start(std::move(lines), echo, echoErrors);
+}
+
+std::optional<std::string> MainWindow::saveLog(const QString& path) const {
+  const auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
+  const std::string text = pane != nullptr ? pane->toPlainText().toStdString() : std::string();
+  return config::replaceFile(path.toStdString(), text);
+}
+
+void MainWindow::showInLog(const QString& line) {
+  auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
+  if (pane == nullptr) return;
+  QTextCursor end(pane->document());
+  end.movePosition(QTextCursor::End);
+  end.insertText(line + QLatin1Char('\n'));
+}
+
+}  // namespace glim::app

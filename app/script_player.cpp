@@ -1,0 +1,97 @@
+#include "app/script_player.h"
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "app/qt_ui_host.h"
+#include "shell/program.h"
+#include "usb/sim/sim_driver.h"
+
+namespace glim::app {
+
+class ScriptPlayer::Output final : public script::ScriptOutput {
+ public:
+  Output(QPointer<QPlainTextEdit> pane, std::ostream* echo, std::ostream* echoErrors)
+      : pane_(std::move(pane)), echo_(echo), echoErrors_(echoErrors) {}
+
+  void line(script::OutputKind kind, std::string_view line) override {
+    std::ostream* to = kind == script::OutputKind::Error ? echoErrors_ : echo_;
+    if (to != nullptr) {
+      *to << line << '\n';
+      to->flush();
+    }
+    if (kind != script::OutputKind::Event) show(line);
+  }
+
+  void show(std::string_view line) {
+    if (!pane_) return;
+    QTextCursor end(pane_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())) + QLatin1Char('\n'));
+    pane_->setTextCursor(end);
+    pane_->ensureCursorVisible();
+  }
+
+ private:
+  QPointer<QPlainTextEdit> pane_;
+  std::ostream* echo_;
+  std::ostream* echoErrors_;
+};
+
+ScriptPlayer::ScriptPlayer(shell::Program& program, QPlainTextEdit* logPane, QtUiHost* ui, QObject* parent)
+    : QObject(parent), program_(program), logPane_(logPane), ui_(ui) {}
+
+ScriptPlayer::~ScriptPlayer() {
+  if (ui_ != nullptr) ui_->setScript(nullptr);
+}
+
+bool ScriptPlayer::start(QStringList lines, std::ostream* echo, std::ostream* echoErrors) {
+  if (runner_ || program_.main.unloaded()) return false;
+  lines_ = std::move(lines);
+  next_ = 0;
+  stopAsked_ = false;
+  output_ = std::make_unique<Output>(logPane_, echo, echoErrors);
+  // `board` lines reach the simulated layer only; on real boards they are errors.
+  auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program_.driver());
+  runner_ = std::make_unique<script::LineRunner>(program_, sim, *output_);
+  if (ui_ != nullptr) ui_->setScript(runner_.get());
+  emit runningChanged(true);
+  QTimer::singleShot(0, this, &ScriptPlayer::nextLine);
+  return true;
+}
+
+void ScriptPlayer::stop() {
+  if (runner_) stopAsked_ = true;
+}
+
+void ScriptPlayer::nextLine() {
+  if (!runner_) return;
+  if (stopAsked_) {
+    output_->show("Script stopped before line " + std::to_string(next_ + 1));
+    finish();
+    return;
+  }
+  // Blank lines and comments take no turn of their own.
+  script::LineRunner::Outcome outcome = script::LineRunner::Outcome::Skipped;
+  while (outcome == script::LineRunner::Outcome::Skipped && next_ < lines_.size()) {
+    QString line = lines_[next_++];
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    outcome = runner_->runLine(line.toStdString(), next_);
+  }
+  if (outcome == script::LineRunner::Outcome::Error || next_ >= lines_.size() || program_.main.unloaded()) {
+    finish();
+    return;
+  }
+  QTimer::singleShot(0, this, &ScriptPlayer::nextLine);
+}
+
+void ScriptPlayer::finish() {
+  if (ui_ != nullptr) ui_->setScript(nullptr);
+  runner_.reset();
+  output_.reset();
+  lines_.clear();
+  emit runningChanged(false);
+}
+
+}  // namespace glim::app

@@ -1,0 +1,62 @@
+#pragma once
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "forms/ui_host.h"
+#include "script/script_line.h"
+#include "script/script_output.h"
+#include "shell/program.h"
+#include "usb/board_link.h"
+#include "usb/sim/sim_driver.h"
+
+namespace glim::script {
+
+// Runs script lines on a running program: it plays the user (and, on the
+// simulated layer, the person plugging boards). Both front ends use it: the
+// headless runner, and the window, where each change shows on the controls.
+// While it exists it reports every packet that moved to `output`.
+class LineRunner {
+ public:
+  enum class Outcome { Skipped, Ran, Error };
+
+  // `sim` is the simulated layer behind the program, or null for real boards.
+  LineRunner(shell::Program& program, usb::sim::SimDriver* sim, ScriptOutput& output);
+  ~LineRunner();
+  LineRunner(const LineRunner&) = delete;
+  LineRunner& operator=(const LineRunner&) = delete;
+
+  // One line of a script (without its line feed). A script error is reported
+  // as `error (line N): WHAT`. Boards plugged or pulled by the line reach the
+  // program before this returns, never inside the line.
+  Outcome runLine(std::string_view line, int lineNumber);
+
+  // The front end's dialogs report here while a script runs. A file dialog
+  // takes the answer waiting for it: a path, or nothing for cancel; no answer
+  // at all when the script gave none.
+  void messageBoxShown(const std::string& text, const std::string& caption);
+  std::optional<std::optional<std::string>> fileDialogShown(forms::FileDialogKind kind);
+
+  // Some `expect` did not hold.
+  bool expectFailed() const { return expectFailed_; }
+  shell::Program& program() { return program_; }
+
+ private:
+  // An empty result when the command ran; otherwise the script error.
+  std::string execute(const Command& command, int lineNumber);
+  std::string controlVerb(const Command& command, int lineNumber);
+  std::string boardVerb(const BoardCommand& board);
+  void userAction(const std::function<void()>& action);
+  void printTransfer(const usb::TransferRecord& record);
+
+  shell::Program& program_;
+  usb::sim::SimDriver* sim_;
+  ScriptOutput& output_;
+  std::function<void(const usb::TransferRecord&)> previousOnTransfer_;
+  // For the next file dialog: a path, or nothing for cancel.
+  std::optional<std::optional<std::string>> answer_;
+  bool expectFailed_ = false;
+};
+
+}  // namespace glim::script

@@ -1,0 +1,63 @@
+#include "script/script_runner.h"
+
+namespace glim::script {
+
+ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::sim::SimDriver* sim, std::ostream& out,
+                           std::ostream& err)
+    : out_(out),
+      err_(err),
+      output_(out, err),
+      program_(std::make_unique<shell::Program>(std::move(driver), *this)),
+      lines_(*program_, sim, output_) {}
+
+ScriptRunner::~ScriptRunner() = default;
+
+void ScriptRunner::messageBox(const std::string& text, const std::string& caption) {
+  lines_.messageBoxShown(text, caption);
+}
+
+std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup&) {
+  // A dialog with no answer waiting is cancelled.
+  return lines_.fileDialogShown(kind).value_or(std::nullopt);
+}
+
+int ScriptRunner::run(std::istream& script) {
+  shell::MainForm& main = program_->main;
+  auto userAction = [this](const std::function<void()>& action) {
+    program_->dispatcher.runHandler(action);
+    program_->dispatcher.drain();
+  };
+  userAction([&main] { main.Form_Activate(); });
+
+  int status = kExitOk;
+  int lineNumber = 0;
+  int endedAt = 0;
+  int notRun = 0;
+  std::string line;
+  while (std::getline(script, line)) {
+    ++lineNumber;
+    if (endedAt != 0) {
+      if (parseLine(line).kind != ParsedLine::Kind::Skip) ++notRun;
+      continue;
+    }
+    const LineRunner::Outcome outcome = lines_.runLine(line, lineNumber);
+    out_.flush();
+    if (outcome == LineRunner::Outcome::Error) {
+      status = kExitScriptError;
+      break;
+    }
+    if (main.unloaded()) endedAt = lineNumber;
+  }
+
+  if (endedAt != 0) {
+    err_ << "glimmora-cli: the program ended at line " << endedAt << "; " << notRun
+         << (notRun == 1 ? " line" : " lines") << " not run\n";
+  } else {
+    userAction([&main] { main.cbQuit_Click(); });
+  }
+  out_.flush();
+  if (status == kExitOk && lines_.expectFailed()) status = kExitExpectFailed;
+  return status;
+}
+
+}  // namespace glim::script
