@@ -2,6 +2,7 @@
 
 #include "cli/control_actions.h"
 #include "cli/escape.h"
+#include "text/hex_text.h"
 
 namespace glim::cli {
 
@@ -44,12 +45,6 @@ std::string verbName(Verb verb) {
   return "?";
 }
 
-void appendHexByte(std::string& s, uint8_t b) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  s += kDigits[b >> 4];
-  s += kDigits[b & 0x0F];
-}
-
 }  // namespace
 
 ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::sim::SimDriver* sim, std::ostream& out,
@@ -82,10 +77,7 @@ void ScriptRunner::printTransfer(const usb::TransferRecord& record) {
   std::string line = write ? "out " : "in ";
   line += std::to_string(record.pipe);
   line += ':';
-  for (const uint8_t b : record.bytes) {
-    line += ' ';
-    appendHexByte(line, b);
-  }
+  if (!record.bytes.empty()) line += ' ' + text::hexBytes(record.bytes);
   out_ << line << '\n';
 }
 
