@@ -29,10 +29,10 @@ QStringList nameFiltersFrom(const std::string& filter) {
   return filters;
 }
 
+// The dialog adds the suffix to a typed name by the rule the script runner
+// applies to its answers (forms::withDefaultExtension).
 QString defaultSuffixFrom(const std::string& defaultExt) {
-  QString suffix = QString::fromStdString(defaultExt).trimmed();
-  while (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
-  return suffix;
+  return QString::fromStdString(forms::defaultSuffix(defaultExt));
 }
 
 void QtUiHost::messageBox(const std::string& text, const std::string& caption) {

@@ -61,11 +61,13 @@ void ScriptRunner::messageBox(const std::string& text, const std::string& captio
   out_ << '\n';
 }
 
-std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup&) {
+std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
   out_ << (kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save") << '\n';
-  // An answer serves one dialog only.
+  // An answer serves one dialog only; it is typed into the dialog, which adds
+  // its default extension as the window's dialog does.
   std::optional<std::string> answer = std::move(answer_);
   answer_.reset();
+  if (answer) answer = forms::withDefaultExtension(std::move(*answer), setup.defaultExt);
   return answer;
 }
 
