@@ -33,7 +33,8 @@ void appendHex(std::string& out, uint32_t value, int minDigits) {
   char* const end = std::to_chars(buf, buf + sizeof buf, value, 16).ptr;
   const auto digits = static_cast<int>(end - buf);
   if (minDigits > digits) out.append(static_cast<std::size_t>(minDigits - digits), '0');
-  std::transform(buf, end, std::back_inserter(out), [](char c) { return c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c; });
+  std::transform(buf, end, std::back_inserter(out),
+                 [](char c) { return c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c; });
 }
 
 std::string hexText(uint32_t value, int minDigits) {

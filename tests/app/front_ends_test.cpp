@@ -1,25 +1,16 @@
 // The window and glimmora-cli are two front ends of one program: the same user
 // actions through either give the same control texts, log and packets.
 #include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QCompleter>
-#include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/app_fixture.h"
-#include "app/qt_ui_host.h"
 #include "cli/control_actions.h"
 #include "cli/script_runner.h"
-#include "forms/ui_host.h"
 #include "text/hex_text.h"
 #include "usb/sim/sim_driver.h"
 
@@ -69,7 +60,8 @@ class FrontEndsTest : public QObject {
     std::ostringstream err;
     glim::cli::ScriptRunner runner(std::move(driver), sim, out, err);
     std::istringstream in(script);
-    if (runner.run(in) != glim::cli::kExitOk) return {QStringLiteral("script failed: ") + QString::fromStdString(err.str())};
+    if (runner.run(in) != glim::cli::kExitOk)
+      return {QStringLiteral("script failed: ") + QString::fromStdString(err.str())};
     return stateOf(runner.program(), *sim);
   }
 
@@ -103,23 +95,18 @@ class FrontEndsTest : public QObject {
     QTest::addColumn<std::vector<Action>>("actions");
     // A keystroke that puts back the text a box holds still runs its handler:
     // here the desired STV frequency writes its cells again.
-    QTest::newRow("same text typed again")
-        << std::vector<Action>{{"type", "tbSTVfreqdes", "5"},
-                               {"type", "tbCPLDdata(6)", "1"},
-                               {"type", "tbSTVfreqdes", "5"},
-                               {"click", "cbWritesettings"}};
-    QTest::newRow("range check while typing")
-        << std::vector<Action>{{"type", "tbCPLDdata(9)", "300"}, {"type", "tbCPLDdata(0)", "0"}, {"click", "cbWritesettings"}};
+    QTest::newRow("same text typed again") << std::vector<Action>{{"type", "tbSTVfreqdes", "5"},
+                                                                  {"type", "tbCPLDdata(6)", "1"},
+                                                                  {"type", "tbSTVfreqdes", "5"},
+                                                                  {"click", "cbWritesettings"}};
+    QTest::newRow("range check while typing") << std::vector<Action>{
+        {"type", "tbCPLDdata(9)", "300"}, {"type", "tbCPLDdata(0)", "0"}, {"click", "cbWritesettings"}};
     QTest::newRow("enable bits and lines")
-        << std::vector<Action>{{"click", "cbCtrl(0)"}, {"click", "cbCtrl(0)"}, {"click", "cbCtrl(3)"},
+        << std::vector<Action>{{"click", "cbCtrl(0)"}, {"click", "cbCtrl(0)"},  {"click", "cbCtrl(3)"},
                                {"click", "ob1Den(1)"}, {"click", "obShutb(0)"}, {"click", "cbWritesettings"}};
-    QTest::newRow("desired values and copies")
-        << std::vector<Action>{{"type", "tbSCLKfreqdes", "20"},
-                               {"type", "tbSICclkfreqdes", "7.5"},
-                               {"click", "cbCopysic"},
-                               {"click", "cbCopyser"},
-                               {"click", "cmdClearLog"},
-                               {"click", "cbWritesettings"}};
+    QTest::newRow("desired values and copies") << std::vector<Action>{
+        {"type", "tbSCLKfreqdes", "20"}, {"type", "tbSICclkfreqdes", "7.5"}, {"click", "cbCopysic"},
+        {"click", "cbCopyser"},          {"click", "cmdClearLog"},           {"click", "cbWritesettings"}};
   }
   void sameActionsSameOutcome() {
     QFETCH(std::vector<Action>, actions);
@@ -127,45 +114,6 @@ class FrontEndsTest : public QObject {
     const QStringList window = throughWindow(actions);
     QVERIFY(!script.filter(QStringLiteral("board 1 out")).isEmpty());
     QCOMPARE(window, script);
-  }
-
-  // A name typed into the real Qt save dialog comes back as the script
-  // runner's `answer` with the same name does.
-  void typedFileNameAsTheScriptRunnerTakesIt() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.d")));
-    glim::app::QtUiHost host;
-    const glim::forms::FileDialogSetup setup{"txt", "Text File (*.txt) |*.txt | All Files (*.*)|*.*|",
-                                             (dir.path() + QStringLiteral("/start")).toStdString()};
-    for (const char* typed : {"setup", "my settings", "setup.cfg", "setup.", ".setup", "folder.d/setup"}) {
-      bool typedIn = false;
-      QTimer poll;
-      QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || typedIn) return;
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (name == nullptr) return dialog->reject();
-        typedIn = true;
-        name->selectAll();
-        QTest::keyClicks(name, QString::fromUtf8(typed));
-        // The name completer's list would take the Return.
-        if (name->completer() != nullptr) name->completer()->popup()->hide();
-        QTest::keyClick(name, Qt::Key_Return);
-      });
-      poll.start(10);
-      QTimer giveUp;  // a dialog that never takes the name must not hang the test
-      giveUp.setSingleShot(true);
-      QObject::connect(&giveUp, &QTimer::timeout, [] {
-        if (QWidget* stuck = QApplication::activeModalWidget()) stuck->close();
-      });
-      giveUp.start(10000);
-      const std::optional<std::string> chosen = host.fileDialog(glim::forms::FileDialogKind::Save, setup);
-      QVERIFY2(typedIn, typed);
-      QVERIFY2(chosen.has_value(), typed);
-      const std::string asTyped = dir.path().toStdString() + '/' + typed;
-      QCOMPARE(QString::fromStdString(*chosen), QString::fromStdString(glim::forms::withDefaultExtension(asTyped, "txt")));
-    }
   }
 };
 
