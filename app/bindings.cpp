@@ -166,12 +166,15 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
     }
   });
 
-  // One user edit (a keystroke, a cut, a paste) is one change of the control.
-  // The text comes from the widget as it is now: nested handlers may already
-  // have rewritten the box by the time a queued or later slot would look.
+  // One user edit (a keystroke, a cut, a paste) is one change of the control,
+  // even one that puts back the text the box held (a digit typed over the same
+  // digit): Qt reports it as edited, and the change handler runs, as it does
+  // for the script runner's `type`. The text comes from the widget as it is
+  // now: nested handlers may already have rewritten the box by the time a
+  // queued or later slot would look.
   QObject::connect(edit, &QLineEdit::textEdited, context(), [this, edit, &box, bound = QPointer<QObject>(context())] {
     std::string text = edit->text().toStdString();
-    run([&] { box.setText(std::move(text)); });
+    run([&] { box.enterText(std::move(text)); });
     if (bound) showText(edit, box);  // unless the handler closed the form
   });
 }

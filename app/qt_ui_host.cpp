@@ -31,10 +31,10 @@ QStringList nameFiltersFrom(const std::string& filter) {
   return filters;
 }
 
+// The dialog adds the suffix to a typed name by the rule the script runner
+// applies to its answers (forms::withDefaultExtension).
 QString defaultSuffixFrom(const std::string& defaultExt) {
-  QString suffix = QString::fromStdString(defaultExt).trimmed();
-  while (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
-  return suffix;
+  return QString::fromStdString(forms::defaultSuffix(defaultExt));
 }
 
 void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
@@ -47,7 +47,7 @@ void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
 
 std::optional<std::string> QtUiHost::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
   if (script_ != nullptr) {
-    if (auto answer = script_->fileDialogShown(kind)) return *answer;
+    if (auto answer = script_->fileDialogShown(kind, setup)) return *answer;
   }
   QFileDialog dialog(QApplication::activeWindow());
   const bool save = kind == forms::FileDialogKind::Save;

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <cmath>
 
+#include "text/hex_text.h"
 #include "usb/status.h"
 
 namespace glim::app::simtext {
@@ -32,15 +33,7 @@ QString duration(double nanoseconds) {
   return scaled(nanoseconds, {{1.0, "ns"}, {1e3, "µs"}, {1e6, "ms"}, {1e9, "s"}});
 }
 
-QString hexBytes(std::span<const uint8_t> bytes) {
-  QString out;
-  out.reserve(static_cast<qsizetype>(bytes.size()) * 3);
-  for (uint8_t b : bytes) {
-    if (!out.isEmpty()) out += QLatin1Char(' ');
-    out += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-  }
-  return out;
-}
+QString hexBytes(std::span<const uint8_t> bytes) { return QString::fromStdString(text::hexBytes(bytes)); }
 
 QString oneDenText(usb::sim::LineState state) {
   switch (state) {

@@ -1,18 +1,8 @@
 #pragma once
-#include <QPointer>
 #include <QWidget>
-#include <array>
-#include <map>
 #include <memory>
-#include <vector>
 
-#include "usb/sim/sim_board.h"
 #include "usb/sim/sim_driver.h"
-
-class QButtonGroup;
-class QLabel;
-class QLineEdit;
-class QVBoxLayout;
 
 namespace glim::shell {
 class Program;
@@ -20,7 +10,11 @@ class Program;
 
 namespace glim::app {
 
+class SimBoardsPanel;
 class SimFaultPanel;
+class SimLinesPanel;
+class SimRegisterPanel;
+class SimTimingPanel;
 class SimTraceView;
 
 // "Simulated board": what the simulated USB layer's boards were given, and
@@ -48,7 +42,7 @@ class SimBoardWindow : public QWidget {
   void showBeside(QWidget& anchor);
 
   // The board whose state is shown (0: none plugged in).
-  int shownBoard() const { return shownBoard_; }
+  int shownBoard() const;
   // Reads everything anew from the layer (when shown).
   void refresh();
 
@@ -57,40 +51,15 @@ class SimBoardWindow : public QWidget {
  private:
   void build();
   void readAll();
-  QWidget* buildBoards();
-  QWidget* buildLines();
-  QWidget* buildRegisters();
-  QWidget* buildTiming();
-
   void placeBeside(const QWidget& anchor);
-  static void keepInFront(QWidget& anchor);
-  void refreshBoards();
-  void refreshLines(const usb::sim::SimBoard* board);
-  void refreshTiming(const usb::sim::SimBoard* board);
-  void refreshRegisters(const usb::sim::SimBoard* board);
-
-  void plugBoard();
-  void unplugBoard(int board);
-  void editRegister(int reg);
 
   usb::sim::SimDriver& sim_;
   bool built_ = false;
-  int shownBoard_ = 0;
 
-  QVBoxLayout* boardRows_ = nullptr;
-  QButtonGroup* boardPick_ = nullptr;
-  std::map<int, QWidget*> rows_;
-  QLabel* noBoards_ = nullptr;
-  QLabel* shownCaption_ = nullptr;
-
-  QLabel* oneDen_ = nullptr;
-  QLabel* shutb_ = nullptr;
-
-  std::vector<QLabel*> decoded_;
-  std::array<QLabel*, usb::sim::kTimingBytes> timingBytes_{};
-  std::array<QLabel*, usb::sim::kChipRegisters> registerNames_{};
-  std::array<QLineEdit*, usb::sim::kChipRegisters> registers_{};
-
+  SimBoardsPanel* boards_ = nullptr;
+  SimLinesPanel* lines_ = nullptr;
+  SimRegisterPanel* registers_ = nullptr;
+  SimTimingPanel* timing_ = nullptr;
   SimFaultPanel* faults_ = nullptr;
   SimTraceView* trace_ = nullptr;
 };

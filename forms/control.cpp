@@ -21,22 +21,6 @@ void Control::setCaption(std::string caption) {
   notify(ControlEvent::Caption);
 }
 
-int Control::subscribe(Observer observer) {
-  const int id = nextObserverId_++;
-  observers_.emplace_back(id, std::move(observer));
-  return id;
-}
-
-void Control::unsubscribe(int id) {
-  std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
-}
-
-void Control::notify(ControlEvent event) {
-  // Copy: an observer may unsubscribe while being told.
-  const auto observers = observers_;
-  for (const auto& [id, observer] : observers) observer(event);
-}
-
 void TextBox::setText(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "forms/signal.h"
+
 namespace glim::forms {
 
 enum class ControlKind { TextBox, CheckBox, OptionButton, CommandButton, MenuItem, Label, Frame };
@@ -40,19 +42,19 @@ class Control {
   const std::string& caption() const { return caption_; }
   void setCaption(std::string caption);
 
-  int subscribe(Observer observer);
-  void unsubscribe(int id);
+  // An observer unsubscribed while observers are told is not told again.
+  int subscribe(Observer observer) { return observers_.connect(std::move(observer)); }
+  void unsubscribe(int id) { observers_.disconnect(id); }
 
  protected:
-  void notify(ControlEvent event);
+  void notify(ControlEvent event) { observers_.notify(event); }
 
  private:
   std::string name_;
   int index_;
   bool enabled_ = true;
   std::string caption_;
-  std::vector<std::pair<int, Observer>> observers_;
-  int nextObserverId_ = 1;
+  Signal<Observer> observers_;
 };
 
 class TextBox : public Control {

@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace glim::forms {
 
@@ -12,6 +13,16 @@ struct FileDialogSetup {
   std::string filter;      // "Description |pattern | Description|pattern|"
   std::string fileName;    // the name chosen last, shown at the start
 };
+
+// The default extension as a file name suffix: blanks around it and leading
+// dots dropped (" .txt" -> "txt").
+std::string defaultSuffix(std::string_view defaultExt);
+
+// A file name typed into a file dialog as the dialog returns it: the default
+// extension is added when the name's last part has no '.' at all and the path
+// is not a directory ("setup" -> "setup.txt"; "setup.", ".setup", "a.b/setup.cfg"
+// stay). A path that names no file (empty, or ending in a separator) stays too.
+std::string withDefaultExtension(std::string path, std::string_view defaultExt);
 
 // Message boxes and file dialogs are requests to the front end: the Qt program
 // shows real ones, the script runner prints and answers from the script, tests

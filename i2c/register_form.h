@@ -7,6 +7,7 @@
 #include "forms/control.h"
 #include "forms/control_array.h"
 #include "forms/form.h"
+#include "forms/signal.h"
 #include "forms/status_label.h"
 #include "usb/protocol.h"
 
@@ -103,24 +104,21 @@ class RegisterWindow {
   void unload();
   State state() const;
 
-  int subscribe(Observer observer);
-  void unsubscribe(int id);
+  // An observer unsubscribed while observers are told is not told again.
+  int subscribe(Observer observer) { return observers_.connect(std::move(observer)); }
+  void unsubscribe(int id) { observers_.disconnect(id); }
 
   // Closed forms not freed yet (for tests).
   std::size_t retiredCount() const { return retired_.size(); }
 
  private:
-  template <typename Call>
-  void tell(Call call);
   void freeRetired();
 
   I2cOperations& ops_;
   std::unique_ptr<RegisterForm> form_;
   std::vector<std::unique_ptr<RegisterForm>> retired_;
   bool shown_ = false;
-  std::vector<std::pair<int, Observer>> observers_;
-  int nextId_ = 1;
-  int telling_ = 0;  // observers are being told: free nothing meanwhile
+  forms::Signal<Observer> observers_;
 };
 
 }  // namespace glim::i2c

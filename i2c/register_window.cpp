@@ -7,19 +7,10 @@ namespace glim::i2c {
 // Observers are not told here: at the program's end the views may be gone.
 RegisterWindow::~RegisterWindow() = default;
 
-template <typename Call>
-void RegisterWindow::tell(Call call) {
-  // A copy: an observer may subscribe or unsubscribe while being told.
-  const auto observers = observers_;
-  ++telling_;
-  for (const auto& [id, observer] : observers) call(observer);
-  --telling_;
-}
-
 void RegisterWindow::freeRetired() {
   // A form whose handler is still on the stack stays until a later call; so
   // does every form while observers are told about one of them.
-  if (telling_ > 0) return;
+  if (observers_.notifying()) return;
   std::erase_if(retired_, [](const std::unique_ptr<RegisterForm>& f) { return !f->handlerRunning(); });
 }
 
@@ -28,7 +19,7 @@ RegisterForm& RegisterWindow::get() {
     freeRetired();
     form_ = std::make_unique<RegisterForm>(ops_, *this);
     RegisterForm* created = form_.get();
-    tell([created](const Observer& o) {
+    observers_.forEach([created](const Observer& o) {
       if (o.created) o.created(*created);
     });
     // An observer that closed it at once still gets back the form it was told of.
@@ -42,7 +33,7 @@ void RegisterWindow::show() {
   freeRetired();
   if (shown_) return;
   shown_ = true;
-  tell([](const Observer& o) {
+  observers_.forEach([](const Observer& o) {
     if (o.shownChanged) o.shownChanged(true);
   });
 }
@@ -51,7 +42,7 @@ void RegisterWindow::hide() {
   freeRetired();
   if (!shown_ || !form_) return;
   shown_ = false;
-  tell([](const Observer& o) {
+  observers_.forEach([](const Observer& o) {
     if (o.shownChanged) o.shownChanged(false);
   });
 }
@@ -64,11 +55,11 @@ void RegisterWindow::unload() {
     const bool wasShown = shown_;
     shown_ = false;
     if (wasShown) {
-      tell([](const Observer& o) {
+      observers_.forEach([](const Observer& o) {
         if (o.shownChanged) o.shownChanged(false);
       });
     }
-    tell([closing](const Observer& o) {
+    observers_.forEach([closing](const Observer& o) {
       if (o.destroying) o.destroying(*closing);
     });
   }
@@ -79,15 +70,6 @@ void RegisterWindow::unload() {
 RegisterWindow::State RegisterWindow::state() const {
   if (!form_) return State::NotLoaded;
   return shown_ ? State::Shown : State::Hidden;
-}
-
-int RegisterWindow::subscribe(Observer observer) {
-  observers_.emplace_back(nextId_, std::move(observer));
-  return nextId_++;
-}
-
-void RegisterWindow::unsubscribe(int id) {
-  std::erase_if(observers_, [id](const auto& e) { return e.first == id; });
 }
 
 }  // namespace glim::i2c

@@ -2,6 +2,7 @@
 
 #include "script/control_actions.h"
 #include "script/escape.h"
+#include "text/hex_text.h"
 
 namespace glim::script {
 
@@ -44,12 +45,6 @@ std::string verbName(Verb verb) {
   return "?";
 }
 
-void appendHexByte(std::string& s, uint8_t b) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  s += kDigits[b >> 4];
-  s += kDigits[b & 0x0F];
-}
-
 }  // namespace
 
 LineRunner::LineRunner(shell::Program& program, usb::sim::SimDriver* sim, ScriptOutput& output)
@@ -68,11 +63,14 @@ void LineRunner::messageBoxShown(const std::string& text, const std::string& cap
   output_.line(OutputKind::Event, line);
 }
 
-std::optional<std::optional<std::string>> LineRunner::fileDialogShown(forms::FileDialogKind kind) {
+std::optional<std::optional<std::string>> LineRunner::fileDialogShown(forms::FileDialogKind kind,
+                                                                       const forms::FileDialogSetup& setup) {
   output_.line(OutputKind::Event, kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save");
-  // An answer serves one dialog only.
+  // An answer serves one dialog only; it is typed into the dialog, which adds
+  // its default extension as the window's dialog does.
   std::optional<std::optional<std::string>> answer = std::move(answer_);
   answer_.reset();
+  if (answer && *answer) *answer = forms::withDefaultExtension(std::move(**answer), setup.defaultExt);
   return answer;
 }
 
@@ -84,10 +82,7 @@ void LineRunner::printTransfer(const usb::TransferRecord& record) {
   std::string line = write ? "out " : "in ";
   line += std::to_string(record.pipe);
   line += ':';
-  for (const uint8_t b : record.bytes) {
-    line += ' ';
-    appendHexByte(line, b);
-  }
+  if (!record.bytes.empty()) line += ' ' + text::hexBytes(record.bytes);
   output_.line(OutputKind::Event, line);
 }
 

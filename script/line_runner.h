@@ -36,7 +36,8 @@ class LineRunner {
   // takes the answer waiting for it: a path, or nothing for cancel; no answer
   // at all when the script gave none.
   void messageBoxShown(const std::string& text, const std::string& caption);
-  std::optional<std::optional<std::string>> fileDialogShown(forms::FileDialogKind kind);
+  std::optional<std::optional<std::string>> fileDialogShown(forms::FileDialogKind kind,
+                                                             const forms::FileDialogSetup& setup);
 
   // Some `expect` did not hold.
   bool expectFailed() const { return expectFailed_; }

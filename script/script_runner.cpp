@@ -16,9 +16,9 @@ void ScriptRunner::messageBox(const std::string& text, const std::string& captio
   lines_.messageBoxShown(text, caption);
 }
 
-std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup&) {
+std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
   // A dialog with no answer waiting is cancelled.
-  return lines_.fileDialogShown(kind).value_or(std::nullopt);
+  return lines_.fileDialogShown(kind, setup).value_or(std::nullopt);
 }
 
 int ScriptRunner::run(std::istream& script) {

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace glim::text {
@@ -13,7 +15,16 @@ int hexDigitValue(char c);
 // does not fit a byte from one that does.
 uint32_t hexTextValue(std::string_view text);
 
+// The one hexadecimal formatter: appends `value` in upper case with at least
+// `minDigits` digits, zeros in front where it is shorter (minDigits 1: no
+// leading zeros, 0 -> "0").
+void appendHex(std::string& out, uint32_t value, int minDigits = 1);
+std::string hexText(uint32_t value, int minDigits = 1);
+
 // Read value shown as upper-case hexadecimal without leading zeros (0x05 -> "5").
 std::string_view byteText(uint8_t value);
+
+// Bytes as two digits each, one blank between them ("0A FF"; nothing -> "").
+std::string hexBytes(std::span<const uint8_t> bytes);
 
 }  // namespace glim::text

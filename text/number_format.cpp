@@ -5,20 +5,10 @@
 #include <cmath>
 #include <string_view>
 
+#include "text/hex_text.h"
+
 namespace glim::text {
 namespace {
-
-std::string hexDigits(uint64_t v) {
-  static const char* const kDigits = "0123456789ABCDEF";
-  if (v == 0) return "0";
-  char buf[17];
-  char* p = buf + sizeof buf;
-  while (v != 0) {
-    *--p = kDigits[v & 0xF];
-    v >>= 4;
-  }
-  return std::string(p, buf + sizeof buf);
-}
 
 // A finite value rounded to 15 significant decimal digits:
 // |value| = 0.d1d2...d15 x 10^pointPos (d1 is not 0 unless the value is 0).
@@ -69,9 +59,9 @@ std::string nonFinite(double value) {
 
 }  // namespace
 
-std::string hex16(int64_t value) { return hexDigits(static_cast<uint16_t>(value)); }
+std::string hex16(int64_t value) { return hexText(static_cast<uint16_t>(value)); }
 
-std::string hex32(int64_t value) { return hexDigits(static_cast<uint32_t>(value)); }
+std::string hex32(int64_t value) { return hexText(static_cast<uint32_t>(value)); }
 
 std::string formatFixed(double value, int decimals) {
   if (!std::isfinite(value)) return nonFinite(value);

@@ -160,6 +160,16 @@ TEST(ScriptRunner, MessageBoxesAndDialogsAreShownAndAnswered) {
   EXPECT_EQ(answers, expected);
 }
 
+TEST(ScriptRunner, AnAnswerIsTypedIntoTheDialogWhichAddsItsDefaultExtension) {
+  Harness h;
+  std::vector<std::optional<std::string>> answers;
+  h.main().cbShowi2c.onClick = [&] {
+    answers.push_back(h.runner->fileDialog(forms::FileDialogKind::Save, {".txt", "", ""}));
+  };
+  EXPECT_EQ(h.run("answer my setup\nclick cbShowi2c\nanswer my.setup\nclick cbShowi2c\n"), kExitOk);
+  EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"my setup.txt", "my.setup"}));
+}
+
 TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
   Harness h;
   auto& onTransfer = h.main().link.onTransfer;

@@ -46,7 +46,18 @@ TEST(FileIo, ReplacingKeepsTheOldFilesPermissionsAndLinks) {
   EXPECT_EQ(readFile(dir.file("sub/made.txt")), "made");
 }
 
-// What the script tests cannot make: a socket is neither read nor replaced.
+// What the script tests cannot reach: a device, whose name without a dot gets
+// the dialog's default extension, is neither read nor replaced (as root the
+// save would otherwise replace /dev/null).
+TEST(FileIo, ADeviceIsRefusedAtOnce) {
+  FileSource source;
+  EXPECT_FALSE(source.open("/dev/null"));
+  EXPECT_EQ(source.error(), "Is a device");
+  EXPECT_EQ(replaceFile("/dev/null", "x"), "Is a device");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// Nor can they make a socket: it is neither read nor replaced.
 TEST(FileIo, ASocketIsRefusedAtOnce) {
   TempDir dir;
   const std::string path = dir.file("socket");

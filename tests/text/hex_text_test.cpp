@@ -31,5 +31,15 @@ TEST(ByteText, UpperCaseWithoutLeadingZerosAndReadsBack) {
   for (int v = 0; v < 256; ++v) EXPECT_EQ(hexTextValue(byteText(static_cast<uint8_t>(v))), static_cast<uint32_t>(v));
 }
 
+TEST(HexText, PadsOnlyToTheDigitsAskedForAndJoinsBytes) {
+  EXPECT_EQ(hexText(0xA, 2), "0A");
+  EXPECT_EQ(hexText(0xABC, 2), "ABC");
+  EXPECT_EQ(hexText(0, 4), "0000");
+  EXPECT_EQ(hexText(UINT32_MAX), "FFFFFFFF");
+  EXPECT_EQ(hexBytes({}), "");
+  const uint8_t bytes[] = {0x00, 0x0A, 0xFF};
+  EXPECT_EQ(hexBytes(bytes), "00 0A FF");
+}
+
 }  // namespace
 }  // namespace glim::text

@@ -1,0 +1,69 @@
+#include "app/sim_register_panel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <span>
+
+#include "app/sim_board_text.h"
+#include "app/sim_panel_style.h"
+#include "i2c/register_form.h"
+
+namespace glim::app {
+
+using usb::sim::kChipRegisters;
+
+SimRegisterPanel::SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void()> changed)
+    : QGroupBox(QStringLiteral("Chip registers (edit a value and press Enter)")),
+      sim_(sim),
+      changed_(std::move(changed)) {
+  setObjectName(QStringLiteral("registers"));
+  auto* grid = new QGridLayout(this);
+  grid->setVerticalSpacing(2);
+  const int half = (kChipRegisters + 1) / 2;
+  for (int i = 0; i < kChipRegisters; ++i) {
+    auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i)));
+    name->setObjectName(indexedName("chipRegName", i));
+    auto* value = new QLineEdit;
+    value->setObjectName(indexedName("chipReg", i));
+    value->setFixedWidth(34);
+    value->setMaxLength(2);
+    value->setAlignment(Qt::AlignCenter);
+    value->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,2}")), value));
+    connect(value, &QLineEdit::editingFinished, this, [this, i] { edit(i); });
+    names_[static_cast<std::size_t>(i)] = name;
+    values_[static_cast<std::size_t>(i)] = value;
+    const int column = i < half ? 0 : 2;
+    grid->addWidget(name, i % half, column);
+    grid->addWidget(value, i % half, column + 1);
+  }
+  grid->setColumnMinimumWidth(1, 40);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(2, 1);
+}
+
+void SimRegisterPanel::refresh(const usb::sim::SimBoard* board) {
+  for (std::size_t i = 0; i < values_.size(); ++i) {
+    QLineEdit* value = values_[i];
+    value->setEnabled(board != nullptr);
+    const bool changed = board != nullptr && board->changedByLastWrite[i];
+    markChanged(value, changed);
+    markChanged(names_[i], changed);
+    // What a person is typing stays until they finish it.
+    if (value->hasFocus() && value->isModified()) continue;
+    value->setText(board != nullptr ? simtext::hexBytes(std::span(&board->registers[i], 1)) : QString());
+  }
+}
+
+void SimRegisterPanel::edit(int reg) {
+  QLineEdit* value = values_[static_cast<std::size_t>(reg)];
+  if (!value->isModified()) return;
+  value->setModified(false);
+  bool ok = false;
+  const uint v = value->text().toUInt(&ok, 16);
+  if (ok && v <= 0xFF) sim_.setChipRegister(reg, static_cast<uint8_t>(v));
+  changed_();
+}
+
+}  // namespace glim::app

@@ -1,0 +1,32 @@
+#pragma once
+#include <QGroupBox>
+#include <array>
+#include <functional>
+
+#include "usb/sim/sim_board.h"
+#include "usb/sim/sim_driver.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace glim::app {
+
+// "Chip registers": the shown board's chip registers, each editable as the
+// hardware's own value (as `board reg` in a script sets it).
+class SimRegisterPanel : public QGroupBox {
+ public:
+  // `changed` is told after the panel changed a register.
+  SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void()> changed);
+  // `board` is the shown board's state, or null when none is plugged in.
+  void refresh(const usb::sim::SimBoard* board);
+
+ private:
+  void edit(int reg);
+
+  usb::sim::SimDriver& sim_;
+  std::function<void()> changed_;
+  std::array<QLabel*, usb::sim::kChipRegisters> names_{};
+  std::array<QLineEdit*, usb::sim::kChipRegisters> values_{};
+};
+
+}  // namespace glim::app
