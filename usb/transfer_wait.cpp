@@ -1,0 +1,59 @@
+#include "usb/transfer_wait.h"
+
+namespace glim::usb {
+
+PendingTransfer::PendingTransfer(Clock::time_point deadline, std::function<void(Status)> cancel)
+    : deadline_(deadline), cancel_(std::move(cancel)) {}
+
+void PendingTransfer::finish() {
+  std::function<void()> wake;
+  {
+    std::lock_guard lock(mutex_);
+    if (done_) return;
+    done_ = true;
+    wake = wake_;
+  }
+  ended_.notify_all();
+  if (wake) wake();
+}
+
+bool PendingTransfer::ended() const {
+  std::lock_guard lock(mutex_);
+  return done_;
+}
+
+void PendingTransfer::cancel(Status why) {
+  {
+    std::lock_guard lock(mutex_);
+    if (done_ || cancelled_) return;
+    cancelled_ = true;
+  }
+  // Unlocked: the backend may finish the transfer from inside its cancel.
+  if (cancel_) cancel_(why);
+}
+
+bool PendingTransfer::cancelled() const {
+  std::lock_guard lock(mutex_);
+  return cancelled_;
+}
+
+void PendingTransfer::setWakeUp(std::function<void()> wake) {
+  std::unique_lock lock(mutex_);
+  wake_ = std::move(wake);
+  if (!done_ || !wake_) return;
+  const auto now = wake_;
+  lock.unlock();
+  now();
+}
+
+void PendingTransfer::waitPlainly(std::chrono::milliseconds slack) {
+  std::unique_lock lock(mutex_);
+  if (!ended_.wait_until(lock, deadline_ + slack, [this] { return done_; })) {
+    lock.unlock();
+    cancel(kTimeout);
+    lock.lock();
+  }
+  ended_.wait(lock, [this] { return done_; });
+}
+
+}  // namespace glim::usb
