@@ -41,6 +41,7 @@ MainWindow::MainWindow(shell::Program& program)
     if (pane) pane->viewport()->repaint();
   };
   main.onUnloaded = [this] { programEnded(); };
+  main.link.setWaitHost(&waitHost_);
 
   resize(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
@@ -48,6 +49,7 @@ MainWindow::MainWindow(shell::Program& program)
 
 MainWindow::~MainWindow() {
   program_.main.onUnloaded = nullptr;
+  program_.main.link.setWaitHost(nullptr);
   program_.main.onRepaintLog = nullptr;
   registerWindow_.reset();
   binder_.release();

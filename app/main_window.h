@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/bindings.h"
+#include "app/board_wait_host.h"
 #include "app/dispatcher_pump.h"
 
 namespace glim::shell {
@@ -28,6 +29,8 @@ class MainWindow : public QMainWindow {
   QWidget* content() const { return content_; }
   // Null while the register window does not exist.
   RegisterWindowView* registerView() const;
+  // Where the program waits for the board.
+  BoardWaitHost& waitHost() { return waitHost_; }
 
  signals:
   // The main form was unloaded: the program is over.
@@ -45,6 +48,7 @@ class MainWindow : public QMainWindow {
 
   shell::Program& program_;
   DispatcherPump pump_;
+  BoardWaitHost waitHost_;
   Binder binder_;
   QWidget* content_ = nullptr;
   std::unique_ptr<RegisterWindowFollower> registerWindow_;

@@ -93,7 +93,15 @@ void ConfigCommands::apply(const ConfigValues& values) {
   regs.tbI2Caddr.enterText(values.slaveAddress);
   for (int r = 0; r < kRegisters; ++r) regs.tbI2Creg[r].enterText(values.registers[static_cast<std::size_t>(r)]);
 
-  timing_.cbWritesettings_Click();
+  // A cancelled wait for the board stops the rest: the link sends nothing
+  // more in this handler; the controls loaded above stay loaded.
+  usb::BoardLink& link = i2c_.link();
+  const usb::BoardLink::Activity loading(link, "Load Configuration");
+  {
+    const usb::BoardLink::Activity step(link, "", 1, 2);
+    timing_.cbWritesettings_Click();
+  }
+  const usb::BoardLink::Activity step(link, "block write", 2, 2);
   i2c_.do_i2c_writeall();
 }
 

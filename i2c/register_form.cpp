@@ -1,6 +1,7 @@
 #include "i2c/register_form.h"
 
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "i2c/i2c_operations.h"
@@ -94,13 +95,23 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
 
 bool RegisterForm::live() const { return window_.existing() == this; }
 
+namespace {
+// "Reading 0x05": what a wait for the board is for.
+std::string registerActivity(const char* doing, int reg) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  return std::string(doing) + " 0x" + kDigits[(reg >> 4) & 0xF] + kDigits[reg & 0xF];
+}
+}  // namespace
+
 void RegisterForm::cbWritei2c_Click(int Index) {
   Running running(*this);
+  const usb::BoardLink::Activity doing(ops_.link(), registerActivity("Writing", Index));
   ops_.do_i2c_write(static_cast<int16_t>(Index));
 }
 
 void RegisterForm::cbReadi2c_Click(int Index) {
   Running running(*this);
+  const usb::BoardLink::Activity doing(ops_.link(), registerActivity("Reading", Index));
   ops_.do_i2c_read(static_cast<int16_t>(Index));
 }
 
@@ -113,17 +124,22 @@ void RegisterForm::cbCopyi2c_Click(int Index) {
 // the user is told once, and the same fault would mostly repeat for the rest
 // (always so for a slave address). The registers before it are done. They also
 // stop if the window was closed meanwhile (a message box lets other events in):
-// going on would recreate it with its defaults and send those.
+// going on would recreate it with its defaults and send those. And they stop
+// when the user cancelled a wait for the board.
 void RegisterForm::cbWriteall_Click() {
   Running running(*this);
-  for (int i = 0; i < kRegisterCount && live(); ++i) {
+  usb::BoardLink& link = ops_.link();
+  for (int i = 0; i < kRegisterCount && live() && !link.cancelledInHandler(); ++i) {
+    const usb::BoardLink::Activity step(link, registerActivity("Writing", i), i + 1, kRegisterCount);
     if (ops_.do_i2c_write(static_cast<int16_t>(i)) == I2cOutcome::NotSent) break;
   }
 }
 
 void RegisterForm::cbReadall_Click() {
   Running running(*this);
-  for (int i = 0; i < kRegisterCount && live(); ++i) {
+  usb::BoardLink& link = ops_.link();
+  for (int i = 0; i < kRegisterCount && live() && !link.cancelledInHandler(); ++i) {
+    const usb::BoardLink::Activity step(link, registerActivity("Reading", i), i + 1, kRegisterCount);
     if (ops_.do_i2c_read(static_cast<int16_t>(i)) == I2cOutcome::NotSent) break;
   }
 }

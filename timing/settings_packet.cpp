@@ -22,6 +22,7 @@ std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
 
 void TimingPanel::cbWritesettings_Click() {
   if (!link_.requireDevice()) return;
+  const usb::BoardLink::Activity doing(link_, "Write Settings");
   writeCtrlPins();
   const auto bytes = imageBytes();
   link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));

@@ -6,15 +6,14 @@ PendingTransfer::PendingTransfer(Clock::time_point deadline, std::function<void(
     : deadline_(deadline), cancel_(std::move(cancel)) {}
 
 void PendingTransfer::finish() {
-  std::function<void()> wake;
   {
     std::lock_guard lock(mutex_);
     if (done_) return;
     done_ = true;
-    wake = wake_;
+    // Under the lock, so that a waiter that replaces it knows it is over.
+    if (wake_) wake_();
   }
   ended_.notify_all();
-  if (wake) wake();
 }
 
 bool PendingTransfer::ended() const {
@@ -38,12 +37,14 @@ bool PendingTransfer::cancelled() const {
 }
 
 void PendingTransfer::setWakeUp(std::function<void()> wake) {
-  std::unique_lock lock(mutex_);
+  std::lock_guard lock(mutex_);
   wake_ = std::move(wake);
-  if (!done_ || !wake_) return;
-  const auto now = wake_;
-  lock.unlock();
-  now();
+  if (done_ && wake_) wake_();
+}
+
+bool PendingTransfer::waitFor(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return ended_.wait_for(lock, limit, [this] { return done_; });
 }
 
 void PendingTransfer::waitPlainly(std::chrono::milliseconds slack) {

@@ -35,8 +35,12 @@ class PendingTransfer {
   bool cancelled() const;
 
   // Waiter: `wake` runs (on the backend's thread) once the transfer ends, or
-  // at once when it has ended already. Replaces any earlier one.
+  // at once when it has ended already. Replaces any earlier one; once this
+  // returns, the earlier one is not running and will not run.
   void setWakeUp(std::function<void()> wake);
+
+  // Waits on this thread up to `limit`; true when the transfer has ended.
+  bool waitFor(std::chrono::milliseconds limit);
 
   // Waits on this thread until the transfer ends; at `deadline` plus `slack`
   // it is cancelled with kTimeout (a layer that missed its own time-out) and
