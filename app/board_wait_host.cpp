@@ -138,6 +138,7 @@ void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitL
   if (parent != nullptr && passes(parent)) parent = nullptr;
   QTimer show;
   show.setSingleShot(true);
+  show.setTimerType(Qt::PreciseTimer);  // a coarse timer may come 5 % early
   QTimer tick;
   tick.setInterval(1000);
   connect(&show, &QTimer::timeout, &loop, [&] {
