@@ -33,6 +33,7 @@ int main(int argc, char* argv[]) {
   // On the simulated layer a window of its own plays the hardware; it must
   // exist before the main window's first activation opens the driver.
   const auto board = glim::app::SimBoardWindow::forProgram(program);
+  if (board) window.waitHost().letThrough(board.get());  // usable while the program waits
   QObject::connect(&window, &glim::app::MainWindow::ended, &app, [] {
     QApplication::closeAllWindows();
     QApplication::quit();

@@ -44,6 +44,7 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
     if (pane) pane->viewport()->repaint();
   };
   main.onUnloaded = [this] { programEnded(); };
+  main.link.setWaitHost(&waitHost_);
 
   resize(kInitialClientSize.width(),
          kInitialClientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
@@ -52,6 +53,7 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
 
 MainWindow::~MainWindow() {
   program_.main.onUnloaded = nullptr;
+  program_.main.link.setWaitHost(nullptr);
   program_.main.onRepaintLog = nullptr;
   registerWindow_.reset();
   binder_.release();

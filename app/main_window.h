@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "app/bindings.h"
+#include "app/board_wait_host.h"
 #include "app/dispatcher_pump.h"
 
 namespace glim::shell {
@@ -37,6 +38,8 @@ class MainWindow : public QMainWindow {
   QWidget* content() const { return content_; }
   // Null while the register window does not exist.
   RegisterWindowView* registerView() const;
+  // Where the program waits for the board.
+  BoardWaitHost& waitHost() { return waitHost_; }
 
   // Plays the script in `path` on this window; with `echo`, every line
   // glimmora-cli would print goes there too (errors to `echoErrors`). False,
@@ -66,6 +69,7 @@ class MainWindow : public QMainWindow {
 
   shell::Program& program_;
   DispatcherPump pump_;
+  BoardWaitHost waitHost_;
   Binder binder_;
   QWidget* content_ = nullptr;
   std::unique_ptr<RegisterWindowFollower> registerWindow_;

@@ -42,6 +42,7 @@ struct SimFaultPanel::PipeSwitches {
   QCheckBox* timeout = nullptr;
   QCheckBox* shortOn = nullptr;
   QSpinBox* shortBytes = nullptr;
+  QCheckBox* hang = nullptr;
 };
 
 SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> changed)
@@ -57,8 +58,9 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
           [this](bool on) { change([on](usb::sim::Faults& f) { f.noPipes = on; }); });
   grid->addWidget(deviceInfoRefused_, 0, 0, 1, 2);
   grid->addWidget(noPipes_, 0, 2, 1, 3);
-  const char* headings[] = {"Refuse", "Time out", "Short after"};
-  for (int column = 1; column <= 3; ++column) {
+  const char* headings[] = {"Refuse", "Time out", "Short after", "", "Hang"};
+  for (int column = 1; column <= 5; ++column) {
+    if (column == 4) continue;  // the byte count under "Short after"
     grid->addWidget(new QLabel(QLatin1String(headings[column - 1])), 1, column, 1, column == 3 ? 2 : 1);
   }
 
@@ -74,11 +76,22 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
     s.shortBytes->setRange(0, kLargestPacket);
     s.shortBytes->setValue(1);
     s.shortBytes->setToolTip(QStringLiteral("Bytes that still pass"));
+    s.hang = check(QString(), indexed("faultHang", pipe));
+    s.hang->setToolTip(QStringLiteral("Transfers wait until their time-out, a cancel or an unplug"));
 
     connect(s.refused, &QCheckBox::clicked, this,
             [this, pipe](bool on) { change([=](usb::sim::Faults& f) { setMember(f.refusedPipes, pipe, on); }); });
     connect(s.timeout, &QCheckBox::clicked, this,
             [this, pipe](bool on) { change([=](usb::sim::Faults& f) { setMember(f.timeoutPipes, pipe, on); }); });
+    connect(s.hang, &QCheckBox::clicked, this, [this, pipe](bool on) {
+      change([=](usb::sim::Faults& f) {
+        if (on) {
+          f.hangPipes[pipe] = 0;
+        } else {
+          f.hangPipes.erase(pipe);
+        }
+      });
+    });
     QSpinBox* bytes = s.shortBytes;
     connect(s.shortOn, &QCheckBox::clicked, this, [this, pipe, bytes](bool on) {
       const auto n = static_cast<uint32_t>(bytes->value());
@@ -102,6 +115,7 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
     grid->addWidget(s.timeout, row, 2);
     grid->addWidget(s.shortOn, row, 3);
     grid->addWidget(s.shortBytes, row, 4);
+    grid->addWidget(s.hang, row, 5);
     pipes_.push_back(s);
   }
 
@@ -123,6 +137,7 @@ void SimFaultPanel::refresh() {
     s.timeout->setChecked(faults.timeoutPipes.contains(s.pipe));
     const auto shortened = faults.shortPipes.find(s.pipe);
     s.shortOn->setChecked(shortened != faults.shortPipes.end());
+    s.hang->setChecked(faults.hangPipes.contains(s.pipe));
     if (shortened != faults.shortPipes.end()) {
       const QSignalBlocker quiet(s.shortBytes);
       s.shortBytes->setValue(static_cast<int>(std::min<uint32_t>(shortened->second, kLargestPacket)));

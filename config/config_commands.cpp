@@ -120,9 +120,19 @@ std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {
   regs.tbI2Caddr.enterText(values.slaveAddress);
   for (int r = 0; r < kRegisters; ++r) regs.tbI2Creg[r].enterText(values.registers[static_cast<std::size_t>(r)]);
 
-  // Write Settings, reporting to this command's status instead.
-  const auto settings = timing_.writeSettings();
+  // A cancelled wait for the board stops the rest: the link sends nothing
+  // more in this handler; the controls loaded above stay loaded.
+  usb::BoardLink& link = i2c_.link();
+  const usb::BoardLink::Activity loading(link, "Load Configuration");
+  std::optional<std::string> settings;
+  {
+    // Write Settings, reporting to this command's status instead.
+    const usb::BoardLink::Activity step(link, "", 1, 2);
+    settings = timing_.writeSettings();
+  }
+  const usb::BoardLink::Activity step(link, "block write", 2, 2);
   const i2c::I2cResult registers = i2c_.do_i2c_writeall();
+  if (link.cancelledInHandler()) return "cancelled";
   if (settings) return settings;
   if (!registers.ok()) return registers.reason;
   return std::nullopt;

@@ -6,7 +6,9 @@ namespace {
 // Counts a running handler for as long as it runs, also when it throws.
 class DepthGuard {
  public:
-  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  DepthGuard(int& depth, uint64_t& serial) : depth_(depth) {
+    if (depth_++ == 0) ++serial;
+  }
   ~DepthGuard() { --depth_; }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
@@ -60,7 +62,7 @@ void Dispatcher::drain() {
         queue_.pop_front();
       }
       // A queued task is itself a handler: nothing else may run inside it.
-      const DepthGuard inTask(depth_);
+      const DepthGuard inTask(depth_, serial_);
       task();
     }
   } catch (...) {
@@ -75,7 +77,7 @@ void Dispatcher::drain() {
 
 void Dispatcher::runHandler(const Task& handler) {
   try {
-    const DepthGuard inHandler(depth_);
+    const DepthGuard inHandler(depth_, serial_);
     handler();
   } catch (...) {
     // Tasks queued during the handler were held back for it; ask for a drain.

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -30,6 +31,9 @@ class Dispatcher {
   // tasks wait until it is over; tasks queued meanwhile run right after it.
   void runHandler(const Task& handler);
   bool inHandler() const { return depth_ > 0; }
+  // Forms thread: changes each time an outermost handler or task begins, so
+  // state kept for "the handler now running" can tell it is stale.
+  uint64_t handlerSerial() const { return serial_; }
 
  private:
   void wakeUpIfPending();
@@ -38,6 +42,7 @@ class Dispatcher {
   std::deque<Task> queue_;
   std::function<void()> wakeUp_;
   int depth_ = 0;
+  uint64_t serial_ = 0;
   bool draining_ = false;
 };
 

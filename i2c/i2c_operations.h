@@ -42,6 +42,7 @@ class I2cOperations {
  public:
   I2cOperations(usb::BoardLink& link, forms::UiHost& ui) : link_(link), ui_(ui) {}
   void setWindow(RegisterWindow& window) { window_ = &window; }
+  usb::BoardLink& link() { return link_; }
 
   I2cResult do_i2c_write(int16_t Index);
   I2cResult do_i2c_writeall();

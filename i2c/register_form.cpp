@@ -117,6 +117,11 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
 
 bool RegisterForm::live() const { return window_.existing() == this; }
 
+namespace {
+// "Reading 0x05": what a wait for the board is for.
+std::string registerActivity(const char* doing, int reg) { return std::string(doing) + " " + address(reg); }
+}  // namespace
+
 struct RegisterForm::WriteCheck {
   I2cResult write;
   std::optional<I2cResult> readBack;  // when cbVerify is checked and the write went through
@@ -136,7 +141,10 @@ RegisterForm::WriteCheck RegisterForm::writeChecked(int index) {
 void RegisterForm::cbWritei2c_Click(int Index) {
   Running running(*this);
   if (Index < 0 || Index >= kRegisterCount) return;
-  const WriteCheck c = writeChecked(Index);
+  const WriteCheck c = [&] {
+    const usb::BoardLink::Activity doing(ops_.link(), registerActivity("Writing", Index));
+    return writeChecked(Index);
+  }();
   if (!live()) return;
   const std::string action = "Write " + label(Index);
   if (!c.write.ok()) return lblStatus.failed(action, c.write.reason);
@@ -152,7 +160,10 @@ void RegisterForm::cbWritei2c_Click(int Index) {
 void RegisterForm::cbReadi2c_Click(int Index) {
   Running running(*this);
   if (Index < 0 || Index >= kRegisterCount) return;
-  const I2cResult r = ops_.do_i2c_read(static_cast<int16_t>(Index));
+  const I2cResult r = [&] {
+    const usb::BoardLink::Activity doing(ops_.link(), registerActivity("Reading", Index));
+    return ops_.do_i2c_read(static_cast<int16_t>(Index));
+  }();
   if (!live()) return;
   const std::string action = "Read " + label(Index);
   if (!r.ok()) return lblStatus.failed(action, r.reason);
@@ -182,7 +193,9 @@ void RegisterForm::cbWriteall_Click() {
   int equal = 0;
   std::vector<std::string> failed, differs, readBackFailed;
   std::string firstReason, stopped;
+  usb::BoardLink& link = ops_.link();
   for (int i = 0; i < kRegisterCount && live(); ++i) {
+    const usb::BoardLink::Activity step(link, registerActivity("Writing", i), i + 1, kRegisterCount);
     const WriteCheck c = writeChecked(i);
     if (cancelled(c.write) || (c.readBack && cancelled(*c.readBack))) {
       stopped = "cancelled at " + address(i) + " (" + std::to_string(written) + " written)";
@@ -230,7 +243,9 @@ void RegisterForm::cbReadall_Click() {
   int read = 0;
   std::vector<std::string> failed;
   std::string firstReason, stopped;
+  usb::BoardLink& link = ops_.link();
   for (int i = 0; i < kRegisterCount && live(); ++i) {
+    const usb::BoardLink::Activity step(link, registerActivity("Reading", i), i + 1, kRegisterCount);
     const I2cResult r = ops_.do_i2c_read(static_cast<int16_t>(i));
     if (cancelled(r)) {
       stopped = "cancelled at " + address(i) + " (" + std::to_string(read) + " read)";

@@ -227,6 +227,9 @@ std::string LineRunner::boardVerb(const BoardCommand& board) {
     case BoardAction::Short:
       faults.shortPipes[board.pipe] = board.count;
       break;
+    case BoardAction::Hang:
+      faults.hangPipes[board.pipe] = board.count;
+      break;
   }
   sim_->setFaults(faults);
   return {};

@@ -117,6 +117,13 @@ ParsedLine parseBoard(std::string_view rest) {
     b.action = BoardAction::Short;
     b.pipe = *pipe;
     b.count = *count;
+  } else if (what == "hang" && (w.size() == 2 || w.size() == 3)) {
+    const auto pipe = pipeAt(1);
+    const auto ms = w.size() == 3 ? parseNumber(w[2], kMaxShort) : std::optional<uint32_t>(0);
+    if (!pipe || !ms) return error("board hang needs a pipe number 0 to 255 and optionally milliseconds");
+    b.action = BoardAction::Hang;
+    b.pipe = *pipe;
+    b.count = *ms;
   } else if (what == "ok" && w.size() == 1) {
     b.action = BoardAction::Ok;
   } else if (what == "reg" && w.size() == 3) {
@@ -129,7 +136,7 @@ ParsedLine parseBoard(std::string_view rest) {
   } else {
     return error("unknown board command \"" + std::string(skipBlanks(rest)) +
                  "\" (attach, detach N, fail deviceinfo, fail transfer PIPE, timeout PIPE, nopipes, "
-                 "short PIPE N, ok, reg REG HEX)");
+                 "short PIPE N, hang PIPE [MS], ok, reg REG HEX)");
   }
   return command(std::move(c));
 }

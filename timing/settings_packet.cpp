@@ -21,7 +21,9 @@ std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
 }
 
 void TimingPanel::report(const std::string& action, const std::optional<std::string>& failure) {
-  if (failure) {
+  if (link_.cancelledInHandler()) {
+    status_.show(action, "cancelled", true);
+  } else if (failure) {
     status_.failed(action, *failure);
   } else {
     status_.succeeded(action, "sent");
@@ -30,6 +32,7 @@ void TimingPanel::report(const std::string& action, const std::optional<std::str
 
 std::optional<std::string> TimingPanel::writeSettings() {
   if (!link_.requireDevice()) return "no board connected";
+  const usb::BoardLink::Activity doing(link_, "Write Settings");
   // A failed pin packet does not stop the settings: the board may still take them.
   const auto pins = writeCtrlPins();
   const auto bytes = imageBytes();

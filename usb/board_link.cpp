@@ -124,7 +124,47 @@ TransferOutcome BoardLink::writePipe(uint32_t pipe, std::span<const uint8_t> byt
   return transfer(pipe, kWrite, {const_cast<uint8_t*>(bytes.data()), bytes.size()});
 }
 
+BoardLink::Activity::Activity(BoardLink& link, std::string what, int step, int steps) : link_(link) {
+  link_.activities_.push_back({std::move(what), step, steps});
+}
+
+BoardLink::Activity::~Activity() { link_.activities_.pop_back(); }
+
+WaitLabel BoardLink::waitLabel() const {
+  WaitLabel label;
+  for (const WaitLabel& a : activities_) {
+    if (!label.what.empty() && !a.what.empty()) label.what += ": ";
+    label.what += a.what;
+    if (a.steps > 0) {
+      label.step = a.step;
+      label.steps = a.steps;
+    }
+  }
+  return label;
+}
+
+bool BoardLink::cancelledInHandler() const {
+  return cancelled_ && dispatcher_.inHandler() && cancelledIn_ == dispatcher_.handlerSerial();
+}
+
+void BoardLink::HostWaiter::wait(PendingTransfer& pending) {
+  if (link.waitHost_ == nullptr) {
+    pending.waitPlainly();
+    return;
+  }
+  link.waitHost_->waitForBoard(pending, link.waitLabel());
+  // A host must not return early; if one does, the transfer still ends here.
+  if (!pending.ended()) pending.waitPlainly();
+}
+
 TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::span<uint8_t> bytes) {
+  if (cancelledInHandler()) {
+    // The user asked the handler to stop: nothing more goes to the board.
+    TransferOutcome skipped;
+    skipped.stage = TransferOutcome::Stage::Skipped;
+    skipped.status = kCancelled;
+    return skipped;
+  }
   const bool write = direction == kWrite;
   const std::string_view who = write ? "WritePipe: " : "ReadPipe: ";
   const std::string_view closing = write ? "Write Pipe failed" : "Read Pipe failed";
@@ -153,8 +193,12 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   const auto length = static_cast<uint32_t>(bytes.size());
   uint8_t* buffer = length > 0 ? bytes.data() : nullptr;
   uint32_t moved = 0;
-  outcome.status = driver_.transfer(handle, pipe, direction, 0, buffer, length, moved, nullptr,
-                                   protocol::kTransferTimeoutMs);
+  outcome.status =
+      driver_.transferWaiting(handle, pipe, direction, buffer, length, moved, transferTimeoutMs, waiter_);
+  if (outcome.status == kCancelled && dispatcher_.inHandler()) {
+    cancelled_ = true;
+    cancelledIn_ = dispatcher_.handlerSerial();
+  }
   outcome.bytes = moved < length ? moved : length;
   if (onTransfer) {
     TransferRecord record;

@@ -9,6 +9,7 @@
 #include "forms/ui_host.h"
 #include "usb/driver.h"
 #include "usb/protocol.h"
+#include "usb/transfer_wait.h"
 
 namespace glim::usb {
 
@@ -34,12 +35,15 @@ struct TransferOutcome {
     DeviceInfo,  // the layer refused the board's device information: no transfer
     NoPipes,     // the board has no pipes besides pipe 0: no transfer
     Transfer,    // the transfer was made; `status` is its status
+    Skipped,     // not made: the user cancelled a transfer earlier in this handler
   };
   Stage stage = Stage::Transfer;
   Status status = kSuccess;  // the layer's status (kNoSuchPipe for a board without pipes)
   uint32_t bytes = 0;        // bytes moved, never more than were asked for
 
   bool ok() const { return stage == Stage::Transfer && status == kSuccess; }
+  // Ended by the user's Cancel, or not made because of it.
+  bool cancelled() const { return status == kCancelled; }
 };
 
 // The main window's link to the board: driver start and stop, attach and
@@ -70,6 +74,29 @@ class BoardLink {
   TransferOutcome writePipe(uint32_t pipe, std::span<const uint8_t> bytes);
   TransferOutcome readPipe(uint32_t pipe, std::span<uint8_t> into) { return transfer(pipe, kRead, into); }
 
+  // Where a transfer that does not end at once is waited for; null (the
+  // start) waits on the calling thread. The host outlives the link's use.
+  void setWaitHost(WaitHost* host) { waitHost_ = host; }
+
+  // What the running handler is doing, for the wait's label: nested ones are
+  // joined with ": " ("Load Configuration: block write"); the innermost with
+  // steps gives the batch's progress. Lives on the handler's stack.
+  class Activity {
+   public:
+    Activity(BoardLink& link, std::string what, int step = 0, int steps = 0);
+    ~Activity();
+    Activity(const Activity&) = delete;
+    Activity& operator=(const Activity&) = delete;
+
+   private:
+    BoardLink& link_;
+  };
+  WaitLabel waitLabel() const;
+
+  // True once the user cancelled a transfer in the handler now running: its
+  // later transfers are skipped (Stage::Skipped), and batches stop.
+  bool cancelledInHandler() const;
+
   // Whether the active alternate setting has pipes besides pipe 0.
   static bool SetPipesInfo(const AlternateSettingInfo& setting) { return setting.numEndpoints != 0; }
 
@@ -78,6 +105,9 @@ class BoardLink {
 
   // Told after a board was accepted or let go (DeviceConnected changed).
   std::function<void()> onConnectionChanged;
+  // Every transfer's time-out (shorter in tests).
+  uint32_t transferTimeoutMs = protocol::kTransferTimeoutMs;
+
   // Called after every transfer the transport made (for traces and tests).
   std::function<void(const TransferRecord&)> onTransfer;
 
@@ -100,6 +130,17 @@ class BoardLink {
   forms::Dispatcher& dispatcher_;
   forms::UiHost& ui_;
   bool driverOpen_ = false;
+
+  struct HostWaiter final : TransferWaiter {
+    explicit HostWaiter(BoardLink& l) : link(l) {}
+    void wait(PendingTransfer& pending) override;
+    BoardLink& link;
+  };
+  WaitHost* waitHost_ = nullptr;
+  HostWaiter waiter_{*this};
+  std::vector<WaitLabel> activities_;
+  bool cancelled_ = false;
+  uint64_t cancelledIn_ = 0;  // the dispatcher's handler serial of that cancel
 };
 
 }  // namespace glim::usb

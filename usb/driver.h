@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "usb/status.h"
+#include "usb/transfer_wait.h"
 
 namespace glim::usb {
 
@@ -102,10 +103,27 @@ class Driver {
   virtual Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) = 0;
   virtual Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) = 0;
   // `transferred` receives the bytes moved; a null `buffer` goes with length 0.
+  // Blocks the calling thread until the transfer ends.
   virtual Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
                           uint32_t length, uint32_t& transferred, const uint8_t* setupPacket,
                           uint32_t timeoutMs) = 0;
-  // No callback runs after this returns.
+  // As transfer(), but a transfer that does not end at once is handed to
+  // `waiter`, on the calling thread, which returns once it ended. A transfer
+  // the waiter cancels ends with the status it gave (kCancelled for the
+  // user's Cancel), has moved nothing the caller sees, and is taken back from
+  // the bus before this returns: nothing of it stays submitted. Layers that
+  // cannot wait otherwise block as transfer() does.
+  virtual Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
+                                 uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
+                                 TransferWaiter& waiter) {
+    (void)waiter;
+    return transfer(device, pipe, direction, 0, buffer, length, transferred, nullptr, timeoutMs);
+  }
+  // Ends every pending transfer with kCancelled, cancels what is still on the
+  // bus and waits for it, and releases the boards. No callback runs after this
+  // returns. It may be called from inside the attach or detach callback (the
+  // callback then finishes first on its own); every layer allows that alike.
+  // No layer holds a lock of its own while it calls the program's callbacks.
   virtual void uninit(uint32_t driverHandle) = 0;
 };
 

@@ -92,6 +92,8 @@ TEST(ParseLine, BoardCommands) {
       {"board timeout 0x82", BoardAction::Timeout, 0, 130, 0, 0, 0},
       {"board  nopipes ", BoardAction::NoPipes, 0, 0, 0, 0, 0},
       {"board short 130 1", BoardAction::Short, 0, 130, 1, 0, 0},
+      {"board hang 130", BoardAction::Hang, 0, 130, 0, 0, 0},
+      {"board hang 2 200", BoardAction::Hang, 0, 2, 200, 0, 0},
       {"board ok\r", BoardAction::Ok, 0, 0, 0, 0, 0},
       {"board reg 21 ff", BoardAction::Reg, 0, 0, 0, 21, 0xFF},
       {"board reg 0x0A 0x4D", BoardAction::Reg, 0, 0, 0, 10, 0x4D},
@@ -137,6 +139,9 @@ TEST(ParseLine, MalformedLinesAreErrors) {
            "board timeout 1x",       //
            "board short 130",        //
            "board short 130 -1",     //
+           "board hang",             //
+           "board hang 130 1 2",     //
+           "board hang 130 soon",    //
            "board reg 22 00",        // 22 registers: 0 to 21
            "board reg 3 100",        // one byte
            "board reg 3 0x",         //

@@ -350,6 +350,58 @@ TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
   EXPECT_TRUE(sim.faults().shortPipes.empty());
 }
 
+// A hanging pipe holds the transfer until something ends it; the ending
+// decides the status, and only a normal end moves the bytes.
+TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnpluggedOrCleared) {
+  using namespace std::chrono_literals;
+  struct EndIt final : TransferWaiter {
+    std::function<void(PendingTransfer&)> act;
+    void wait(PendingTransfer& pending) override {
+      if (!pending.waitFor(50ms) && act) act(pending);
+      pending.waitPlainly();
+    }
+  };
+  struct Case {
+    const char* what;
+    uint32_t hangMs;
+    uint32_t timeoutMs;
+    std::function<void(SimDriver&, PendingTransfer&)> act;
+    Status expected;
+    std::chrono::milliseconds atLeast;
+  };
+  const Case cases[] = {
+      {"due after its milliseconds", 120, 30000, nullptr, kSuccess, 120ms},
+      {"at the time-out", 0, 120, nullptr, kTimeout, 120ms},
+      {"hang not under the time-out", 500, 120, nullptr, kTimeout, 120ms},
+      {"cancelled", 0, 30000, [](SimDriver&, PendingTransfer& p) { p.cancel(); }, kCancelled, 50ms},
+      {"unplugged", 0, 30000, [](SimDriver& s, PendingTransfer&) { s.unplug(s.pluggedBoards().back()); },
+       kDeviceGone, 50ms},
+      {"fault cleared", 0, 30000, [](SimDriver& s, PendingTransfer&) { s.clearFaults(); }, kSuccess, 50ms},
+  };
+  ASSERT_EQ(open(), kSuccess);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int board = sim.plug();
+    run();
+    const DeviceHandle handle = sim.handleOf(board);
+    sim.setFaults(faultsWith([&](Faults& f) { f.hangPipes[kPinsPipe] = c.hangMs; }));
+    EndIt waiter;
+    waiter.act = [&](PendingTransfer& p) { if (c.act) c.act(sim, p); };
+    Bytes pins{0xFE, 0xE3};
+    uint32_t moved = 99;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sim.transferWaiting(handle, kPinsPipe, kWrite, pins.data(), 2, moved, c.timeoutMs, waiter), c.expected);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, c.atLeast);
+    EXPECT_LT(took, c.atLeast + 200ms);
+    EXPECT_EQ(moved, c.expected == kSuccess ? 2u : 0u);
+    EXPECT_EQ(sim.boardState(board).pinsWritten, c.expected == kSuccess);
+    sim.clearFaults();
+    sim.unplug(board);
+    run();
+  }
+}
+
 TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
   ASSERT_EQ(open(), kSuccess);
   sim.plug();

@@ -7,13 +7,16 @@
 
 namespace glim::usb::libusb {
 
-// One bulk or interrupt transfer on a board's pipe, waited for on the calling
-// thread while the event thread completes it. Returns early, with kDeviceGone,
-// when the board leaves while the transfer is pending (the transfer is
-// cancelled), and with kCancelled when the session closes. A stall is cleared
-// (libusb_clear_halt) before kStall is returned, so the next transfer can work.
-// `transferred` is the count libusb reports.
+// One bulk or interrupt transfer on a board's pipe. It is submitted on the
+// calling thread, completed by the event thread and waited for through
+// `waiter`. It ends early when the waiter cancels it (with the waiter's
+// status), when the board leaves (kDeviceGone) and when the session closes
+// (kCancelled): in every case it is cancelled and reaped before this returns,
+// so nothing stays submitted. A stall is cleared (libusb_clear_halt) before
+// kStall is returned, so the next transfer can work. `transferred` is the
+// count libusb reports.
 Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board, const PipeInfo& pipe,
-                       uint8_t* buffer, uint32_t length, uint32_t& transferred, uint32_t timeoutMs);
+                       uint8_t* buffer, uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
+                       TransferWaiter& waiter);
 
 }  // namespace glim::usb::libusb

@@ -13,7 +13,10 @@ namespace glim::usb::libusb {
 struct ContextExit {
   void operator()(libusb_context* context) const { libusb_exit(context); }
 };
-using ContextPtr = std::unique_ptr<libusb_context, ContextExit>;
+// Shared: every opened board holds the context too, so that no handle is ever
+// closed after its context was exited, whoever lets go last.
+using ContextPtr = std::shared_ptr<libusb_context>;
+inline ContextPtr ownContext(libusb_context* context) { return ContextPtr(context, ContextExit{}); }
 
 struct DeviceUnref {
   void operator()(libusb_device* device) const { libusb_unref_device(device); }

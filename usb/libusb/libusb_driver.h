@@ -21,9 +21,10 @@ struct LibusbOptions {
 // Poster. The pipe number is the endpoint address; transfers are bulk or
 // interrupt as the endpoint says.
 //
-// uninit() (and the destructor) deregisters, stops the event thread, closes
-// every board and exits the context; no callback runs after it returns. It
-// must not be called from inside the attach or detach callback.
+// uninit() (and the destructor) deregisters, cancels the transfers pending
+// and waits for them, stops the event thread, closes every board and exits
+// the context; no callback runs after it returns. It may be called from
+// inside the attach or detach callback, as on every layer.
 class LibusbDriver final : public Driver {
  public:
   LibusbDriver();
@@ -37,6 +38,8 @@ class LibusbDriver final : public Driver {
   Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
   Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
                   uint32_t length, uint32_t& transferred, const uint8_t* setupPacket, uint32_t timeoutMs) override;
+  Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
+                         uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
   void uninit(uint32_t driverHandle) override;
 
   // Whether the open connection finds boards by polling (false when closed).

@@ -11,9 +11,6 @@ namespace glim::usb::libusb {
 
 namespace {
 
-// How long close() waits for calls running on other threads to notice it.
-constexpr auto kCallsDrainTime = std::chrono::seconds(3);
-
 // Counts a call made on a caller's thread, so that close() can wait for it;
 // refused (false) once the session is closing.
 class CallGuard {
@@ -54,7 +51,7 @@ Status Session::open() {
   libusb_context* raw = nullptr;
   const int initialised = libusb_init(&raw);
   if (initialised != LIBUSB_SUCCESS) return statusFromError(initialised);
-  context_.reset(raw);
+  context_ = ownContext(raw);
   firstHandle_ = nextHandle_.load();
 
   polling_ = options_.pollForBoards || libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0;
@@ -79,18 +76,18 @@ Status Session::open() {
 void Session::close() {
   if (closed_) return;
   closed_ = true;
-  {
-    // Waits for a task that is running; later tasks find the gate shut.
-    std::lock_guard lock(gate_->mutex);
-    gate_->open = false;
-  }
+  // Waits for a task running on another thread; later tasks find the gate
+  // shut. From inside a callback, the callback finishes after this returns.
+  gate_->shut();
   {
     std::unique_lock lock(sync_->mutex);
     sync_->stopping = true;
+    sync_->cancelInFlight([](const InFlight&) { return true; }, kCancelled);
     sync_->changed.notify_all();
-    // Transfers on other threads cancel and return while the event thread
-    // still runs to complete the cancellation.
-    sync_->changed.wait_for(lock, kCallsDrainTime, [this] { return sync_->callsInProgress == 0; });
+    // Transfers on other threads are reaped while the event thread still
+    // runs, however long the kernel takes to give them back: a handle must
+    // never be used after its context is gone.
+    sync_->changed.wait(lock, [this] { return sync_->callsInProgress == 0; });
   }
   if (context_ == nullptr) return;
   if (hotplugRegistered_) libusb_hotplug_deregister_callback(context_.get(), hotplugHandle_);
@@ -117,13 +114,21 @@ void Session::queueEvent(bool arrived, libusb_device* device) {
   {
     std::lock_guard lock(sync_->mutex);
     sync_->queue.push_back({arrived, refDevice(device)});
+    // A transfer pending on the board ends at once, though the program
+    // hears of the departure only once its handler is over.
+    if (!arrived) {
+      sync_->cancelInFlight([device](const InFlight& f) { return f.board->device.get() == device; }, kDeviceGone);
+    }
   }
-  // A transfer waiting on another thread sees its board leave at once.
   sync_->changed.notify_all();
-  post_([gate = gate_, this] {
-    std::lock_guard lock(gate->mutex);
-    if (!gate->open) return;
-    handleNextEvent();
+  // The task keeps the session alive while it runs: a callback may close it.
+  post_([gate = gate_, self = weak_from_this()] {
+    if (!gate->enter()) return;
+    struct Leave {
+      CallbackGate& gate;
+      ~Leave() { gate.leave(); }
+    } leave{*gate};
+    if (const auto session = self.lock()) session->handleNextEvent();
   });
 }
 
@@ -151,6 +156,7 @@ void Session::attach(DeviceRef device) {
     }
   }
   auto board = std::make_shared<OpenBoard>();
+  board->context = context_;
   board->device = std::move(device);
   libusb_device_handle* handle = nullptr;
   int result = libusb_open(board->device.get(), &handle);
@@ -282,7 +288,7 @@ Status Session::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
 }
 
 Status Session::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
-                         uint32_t& transferred, uint32_t timeoutMs) {
+                         uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) {
   transferred = 0;
   CallGuard call(*sync_);
   if (!call) return kNotOpen;
@@ -309,11 +315,7 @@ Status Session::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction,
   if (!found) return kNoSuchPipe;
   if (endpoint.in != (direction == kRead)) return kInvalidParameter;
   if (endpoint.type != PipeType::Bulk && endpoint.type != PipeType::Interrupt) return kNotSupported;
-  {
-    std::lock_guard lock(sync_->mutex);
-    if (board->gone || sync_->leftQueued(board->device.get())) return kDeviceGone;
-  }
-  return transferOnBoard(sync_, *board, endpoint, buffer, length, transferred, timeoutMs);
+  return transferOnBoard(sync_, *board, endpoint, buffer, length, transferred, timeoutMs, waiter);
 }
 
 }  // namespace glim::usb::libusb

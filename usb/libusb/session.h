@@ -18,10 +18,10 @@ namespace glim::usb::libusb {
 // libusb has no hot-plug), and the boards it opened.
 //
 // Threads: the hot-plug callback (event thread) only takes a reference to the
-// device and queues the event; the opening, the program's attach and detach
+// device, queues the event and cancels transfers pending on a board that left; the opening, the program's attach and detach
 // callbacks and the closing run in tasks handed to the Poster, on the thread
 // that owns the forms.
-class Session {
+class Session : public std::enable_shared_from_this<Session> {
  public:
   Session(const LibusbOptions& options, const MatchEntry& match, const DriverEvents& events, Poster post,
           std::atomic<DeviceHandle>& nextHandle);
@@ -30,14 +30,16 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   Status open();
-  // Deregisters, stops the event thread, closes every board and exits the
-  // context. No callback runs after it returns. Idempotent.
+  // Deregisters, cancels the transfers in flight and waits for them, stops
+  // the event thread, closes every board and lets go of the context (exited
+  // with the last board still held). No callback runs after it returns, except
+  // the one it was called from. Idempotent.
   void close();
 
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting);
   Status getDeviceInfo(DeviceHandle device, DeviceInfo& info);
   Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
-                  uint32_t& transferred, uint32_t timeoutMs);
+                  uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter);
 
   bool polling() const { return polling_; }
 

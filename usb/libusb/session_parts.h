@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include <libusb.h>
 
@@ -15,6 +17,15 @@ namespace glim::usb::libusb {
 // queue of hot-plug events and the completion of transfers. One lock and one
 // condition for both, so that a thread waiting for its transfer also sees its
 // board leave.
+struct OpenBoard;
+
+// A transfer submitted on a caller's thread and not yet reaped.
+struct InFlight {
+  const OpenBoard* board = nullptr;
+  libusb_transfer* transfer = nullptr;
+  Status why = kSuccess;  // why it was cancelled early (under SyncPoint::mutex)
+};
+
 struct SyncPoint {
   struct HotplugEvent {
     bool arrived = false;
@@ -26,6 +37,18 @@ struct SyncPoint {
   std::deque<HotplugEvent> queue;  // taken in order by the tasks handed to the Poster
   bool stopping = false;           // the session is closing: no new calls, waits end
   int callsInProgress = 0;         // transfers and selections running on callers' threads
+  std::vector<InFlight*> inFlight;
+
+  // Under `mutex`: cancels the transfers in flight that `which` picks, noting
+  // `why`. Their owners still reap them: none is freed while listed here.
+  template <typename Pick>
+  void cancelInFlight(Pick which, Status why) {
+    for (InFlight* f : inFlight) {
+      if (f->why != kSuccess || !which(*f)) continue;
+      f->why = why;
+      libusb_cancel_transfer(f->transfer);
+    }
+  }
 
   // Under `mutex`: a departure of this device is queued but not yet handled.
   bool leftQueued(const libusb_device* device) const {
@@ -37,11 +60,35 @@ struct SyncPoint {
 };
 
 // Keeps the callbacks of one session from running once it closes: every task
-// handed to the Poster takes the lock and checks `open` first; close() clears
-// it under the same lock, so it also waits for a task that is running.
+// handed to the Poster enters it first and is refused once it is shut. No lock
+// is held while the task runs; shut() waits for a task running on another
+// thread, not for one on its own (a callback that closes the driver).
 struct CallbackGate {
   std::mutex mutex;
+  std::condition_variable idle;
   bool open = true;
+  int running = 0;
+  std::thread::id runner;
+
+  bool enter() {
+    std::lock_guard lock(mutex);
+    if (!open) return false;
+    ++running;
+    runner = std::this_thread::get_id();
+    return true;
+  }
+  void leave() {
+    {
+      std::lock_guard lock(mutex);
+      --running;
+    }
+    idle.notify_all();
+  }
+  void shut() {
+    std::unique_lock lock(mutex);
+    open = false;
+    idle.wait(lock, [this] { return running == 0 || runner == std::this_thread::get_id(); });
+  }
 };
 
 // A board the session has opened (or tried to open): released and closed
@@ -59,6 +106,7 @@ struct OpenBoard {
 
   static constexpr int kInterface = 0;
 
+  ContextPtr context;  // outlives the handle
   DeviceRef device;
   libusb_device_handle* handle = nullptr;
   bool claimed = false;

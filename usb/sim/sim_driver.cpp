@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "usb/sim/held_transfers.h"
 #include "usb/vendor_id.h"
 
 namespace glim::usb::sim {
@@ -71,6 +72,7 @@ struct Core {
   bool changePosted = false;
   int callbacksRunning = 0;
   std::thread::id callbackThread;
+  HeldTransfers held;  // transfers on hanging pipes
 
   bool live(uint64_t s) const { return open && session == s; }
 
@@ -246,6 +248,7 @@ void SimDriver::uninit(uint32_t driverHandle) {
   core->events = {};
   core->post = {};
   core->onChanged = {};
+  core->held.release([](const HeldTransfers::Hold&) { return true; }, kCancelled);
   // A later init offers the boards still plugged in afresh.
   for (auto& slot : core->slots) slot->offer = Offer::Pending;
   // No callback may run after this returns; one running on another thread is
@@ -275,7 +278,14 @@ Status SimDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
 
 Status SimDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t /*options*/,
                            uint8_t* buffer, uint32_t length, uint32_t& transferred, const uint8_t* /*setupPacket*/,
-                           uint32_t /*timeoutMs*/) {
+                           uint32_t timeoutMs) {
+  PlainWaiter plain;
+  return transferWaiting(device, pipe, direction, buffer, length, transferred, timeoutMs, plain);
+}
+
+Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
+                                  uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
+                                  TransferWaiter& waiter) {
   transferred = 0;
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
@@ -286,6 +296,20 @@ Status SimDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t directio
   const bool in = pipe == kAnswerPipe;
   const bool out = pipe == kPinsPipe || pipe == kI2cPipe || pipe == kTimingPipe;
   if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return kNoSuchPipe;
+
+  if (const auto hang = core->faults.hangPipes.find(pipe); hang != core->faults.hangPipes.end() &&
+                                                          !core->faults.refusedPipes.contains(pipe) &&
+                                                          !core->faults.timeoutPipes.contains(pipe)) {
+    const Status held = core->held.hold(lock, device, pipe, hang->second, timeoutMs, waiter);
+    // The board may have gone meanwhile: look it up afresh.
+    const Status now = core->usable(device, slot);
+    if (held != kSuccess) {
+      if (now == kSuccess) core->record(*slot, pipe, in, held, {});
+      releaseAndPost(lock, core);
+      return held;
+    }
+    if (now != kSuccess) return now;
+  }
 
   const Faults& faults = core->faults;
   uint32_t limit = length;
@@ -337,6 +361,8 @@ bool SimDriver::unplug(int board) {
   Slot* slot = core->byNumber(board);
   if (slot == nullptr || !slot->plugged) return false;
   slot->plugged = false;
+  const DeviceHandle gone = slot->handle;
+  core->held.release([gone](const HeldTransfers::Hold& h) { return h.device == gone; }, kDeviceGone);
   // A board still being offered is told of by its attach task; one not yet
   // offered is simply never offered.
   std::function<void()> detach;
@@ -372,6 +398,8 @@ void SimDriver::setFaults(const Faults& faults) {
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
   core->faults = faults;
+  // A pipe that no longer hangs lets its held transfers go on.
+  core->held.release([&](const HeldTransfers::Hold& h) { return !faults.hangPipes.contains(h.pipe); }, kSuccess);
   releaseAndPost(lock, core);
 }
 

@@ -19,6 +19,11 @@ struct Faults {
   std::set<uint32_t> refusedPipes;          // transfers refused (stall)
   std::set<uint32_t> timeoutPipes;          // transfers time out (at once, no real wait)
   std::map<uint32_t, uint32_t> shortPipes;  // answers stop after N bytes
+  // Transfers wait, as on a board that does not answer: for N ms and then go
+  // on normally, or (N = 0, or N not under the time-out) until their time-out;
+  // a cancel or an unplug ends them at once, and clearing the fault lets them
+  // go on.
+  std::map<uint32_t, uint32_t> hangPipes;
 };
 
 struct PacketTraceEntry {
@@ -46,6 +51,8 @@ struct PacketTraceEntry {
 //   accepted; an unplugged board's handle gives kDeviceGone, any other
 //   handle (0 included) kInvalidHandle.
 // - Time-outs are reported at once; a read with no answer pending times out.
+//   Only a hanging pipe (Faults::hangPipes) makes a transfer wait, through the
+//   waiter of transferWaiting (transfer() waits on the calling thread).
 class SimDriver final : public Driver {
  public:
   SimDriver();
@@ -56,6 +63,8 @@ class SimDriver final : public Driver {
   Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
   Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
                   uint32_t length, uint32_t& transferred, const uint8_t* setupPacket, uint32_t timeoutMs) override;
+  Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
+                         uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
   void uninit(uint32_t driverHandle) override;
 
   // Plugs in a new board; boards are numbered 1, 2, ... in plugging order and

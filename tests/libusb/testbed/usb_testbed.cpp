@@ -11,6 +11,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -77,6 +78,7 @@ struct UsbTestbed::Board {
     int length = 0;
     int status = 0;
     std::vector<uint8_t> in;  // bytes delivered to an IN URB
+    std::optional<std::chrono::steady_clock::time_point> discardAt;  // being taken back
   };
 
   mutable std::mutex mutex;
@@ -94,6 +96,21 @@ struct UsbTestbed::Board {
   int claims = 0;
   int releases = 0;
   int alternate = 0;
+  std::chrono::milliseconds discardDelay{0};
+
+  // Under `mutex`: URBs whose slow discard is over end as discarded.
+  void endDiscards() {
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = pending.begin(); it != pending.end();) {
+      if (!it->discardAt || *it->discardAt > now) {
+        ++it;
+        continue;
+      }
+      Urb urb = std::move(*it);
+      it = pending.erase(it);
+      finish(std::move(urb), -ENOENT);
+    }
+  }
 
   // Under `mutex`: a finished URB waits to be reaped.
   void finish(Urb urb, int status) {
@@ -113,7 +130,7 @@ struct UsbTestbed::Board {
   // Under `mutex`: pending IN URBs take the answers the board has.
   void serveReads() {
     for (auto it = pending.begin(); it != pending.end();) {
-      if ((it->endpoint & 0x80) == 0 || silent.count(it->endpoint) != 0 || !sim.answerPending()) {
+      if ((it->endpoint & 0x80) == 0 || silent.count(it->endpoint) != 0 || !sim.answerPending() || it->discardAt) {
         ++it;
         continue;
       }
@@ -160,6 +177,7 @@ struct UsbTestbed::Board {
 
   void reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     std::unique_lock lock(mutex);
+    endDiscards();
     if (done.empty()) {
       umockdev_ioctl_client_complete(client, -1, gone ? ENODEV : EAGAIN);
       return;
@@ -181,6 +199,11 @@ struct UsbTestbed::Board {
     std::lock_guard lock(mutex);
     for (auto it = pending.begin(); it != pending.end(); ++it) {
       if (it->urb.data->client_addr == address) {
+        if (discardDelay.count() > 0) {
+          if (!it->discardAt) it->discardAt = std::chrono::steady_clock::now() + discardDelay;
+          umockdev_ioctl_client_complete(client, 0, 0);
+          return;
+        }
         Urb urb = std::move(*it);
         pending.erase(it);
         finish(std::move(urb), -ENOENT);
@@ -335,6 +358,18 @@ void UsbTestbed::unplug(int n, Unplug how) {
   // the departure, and the next arrival would be lost.
   umockdev_testbed_uevent(impl_->testbed, board.sysPath.c_str(), "remove");
   umockdev_testbed_remove_device(impl_->testbed, board.sysPath.c_str());
+}
+
+void UsbTestbed::setDiscardDelay(int n, std::chrono::milliseconds delay) {
+  Board& board = impl_->board(n);
+  std::lock_guard lock(board.mutex);
+  board.discardDelay = delay;
+}
+
+std::size_t UsbTestbed::inFlight(int n) const {
+  Board& board = impl_->board(n);
+  std::lock_guard lock(board.mutex);
+  return board.pending.size() + board.done.size();
 }
 
 std::vector<UrbRecord> UsbTestbed::urbs(int n) const {

@@ -51,6 +51,11 @@ class UsbTestbed {
   int claims(int board) const;
   int releases(int board) const;
   int alternateSetting(int board) const;
+  // Discards (cancels) are acknowledged only after `delay`, as a kernel that
+  // takes long to take a URB back.
+  void setDiscardDelay(int board, std::chrono::milliseconds delay);
+  // URBs submitted and not yet reaped.
+  std::size_t inFlight(int board) const;
   // Waits until `count` URBs of the board are pending.
   bool waitForPending(int board, std::size_t count, std::chrono::milliseconds limit) const;
   // Runs `f` on the board model under the emulation's lock.

@@ -1,0 +1,167 @@
+#include "app/board_wait_host.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace glim::app {
+
+namespace {
+
+using Clock = usb::PendingTransfer::Clock;
+
+// A transfer that ends this soon is waited for plainly: no event loop, and
+// nothing for the eye (well under one frame).
+constexpr std::chrono::milliseconds kPlainWait{5};
+// A layer that misses its own time-out is cancelled this long after it.
+constexpr std::chrono::milliseconds kTimeoutSlack{1000};
+
+bool isInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::Close:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int secondsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::duration<double>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(std::ceil(left)) : 0;
+}
+
+}  // namespace
+
+BoardWaitDialog::BoardWaitDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("waitDialog"));
+  setWindowTitle(QStringLiteral("Waiting for the board"));
+  setWindowModality(Qt::WindowModal);
+  auto* layout = new QVBoxLayout(this);
+  what_ = new QLabel;
+  what_->setObjectName(QStringLiteral("waitWhat"));
+  progress_ = new QProgressBar;
+  progress_->setObjectName(QStringLiteral("waitProgress"));
+  left_ = new QLabel;
+  left_->setObjectName(QStringLiteral("waitSecondsLeft"));
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+  cancel->setObjectName(QStringLiteral("waitCancel"));
+  cancel->setAutoDefault(false);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  layout->addWidget(what_);
+  layout->addWidget(progress_);
+  layout->addWidget(left_);
+  layout->addWidget(cancel, 0, Qt::AlignRight);
+}
+
+void BoardWaitDialog::show(const usb::WaitLabel& label, int secondsLeft) {
+  QString what = QString::fromStdString(label.what);
+  if (label.steps > 0) {
+    what += QStringLiteral(" (%1 of %2)").arg(label.step).arg(label.steps);
+    // The bar shows the steps done; a determinate bar costs nothing idle.
+    progress_->setRange(0, label.steps);
+    progress_->setValue(label.step - 1);
+  }
+  progress_->setVisible(label.steps > 0);
+  what_->setText(what);
+  setSecondsLeft(secondsLeft);
+  QDialog::show();
+}
+
+void BoardWaitDialog::setSecondsLeft(int seconds) {
+  left_->setText(QStringLiteral("%1 s left before the time-out").arg(seconds));
+}
+
+BoardWaitHost::BoardWaitHost() = default;
+
+BoardWaitHost::~BoardWaitHost() = default;
+
+void BoardWaitHost::letThrough(QWidget* window) { through_.emplace_back(window); }
+
+bool BoardWaitHost::passes(QObject* target) const {
+  QWidget* widget = qobject_cast<QWidget*>(target);
+  if (widget == nullptr) {
+    // A window's action (a shortcut): judged by the widget it belongs to.
+    if (auto* action = qobject_cast<QAction*>(target)) widget = qobject_cast<QWidget*>(action->parent());
+    // Anything else (the platform window an event passes first) is judged
+    // at the widget it goes on to.
+    if (widget == nullptr) return true;
+  }
+  for (QWidget* w = widget->window(); w != nullptr; w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
+    if (w == dialog_.data()) return true;
+    for (const auto& through : through_) {
+      if (through && w == through.data()) return true;
+    }
+  }
+  return false;
+}
+
+bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
+  if (waiting_ && isInput(event->type()) && !passes(watched)) return true;  // held back
+  return QObject::eventFilter(watched, event);
+}
+
+void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitLabel& label) {
+  if (pending.waitFor(kPlainWait)) return;
+  // Only one wait at a time runs (input is held back): this one sets up the
+  // filter and the dialog and takes them down.
+  QEventLoop loop;
+  const QPointer<QEventLoop> quitter(&loop);
+  pending.setWakeUp([quitter] {
+    // On the layer's thread: a queued call ends the loop on the forms thread.
+    QMetaObject::invokeMethod(
+        quitter.data(), [quitter] { if (quitter) quitter->quit(); }, Qt::QueuedConnection);
+  });
+  waiting_ = true;
+  qApp->installEventFilter(this);
+
+  QWidget* parent = QApplication::activeWindow();
+  if (parent != nullptr && passes(parent)) parent = nullptr;
+  QTimer show;
+  show.setSingleShot(true);
+  show.setTimerType(Qt::PreciseTimer);  // a coarse timer may come 5 % early
+  QTimer tick;
+  tick.setInterval(1000);
+  connect(&show, &QTimer::timeout, &loop, [&] {
+    if (pending.ended()) return;
+    dialog_ = new BoardWaitDialog(parent);
+    connect(dialog_.data(), &QDialog::rejected, &loop, [&pending] { pending.cancel(); });
+    dialog_->show(label, secondsUntil(pending.deadline()));
+    tick.start();
+  });
+  connect(&tick, &QTimer::timeout, &loop, [&] {
+    if (dialog_) dialog_->setSecondsLeft(secondsUntil(pending.deadline()));
+    if (Clock::now() > pending.deadline() + kTimeoutSlack) pending.cancel(usb::kTimeout);
+  });
+  show.start(dialogDelay);
+
+  while (!pending.ended()) loop.exec();
+  // Nothing of this wait may run once it returns.
+  pending.setWakeUp({});
+  show.stop();
+  tick.stop();
+  qApp->removeEventFilter(this);
+  waiting_ = false;
+  delete dialog_.data();
+}
+
+}  // namespace glim::app

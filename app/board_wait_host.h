@@ -1,0 +1,64 @@
+#pragma once
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <chrono>
+#include <vector>
+
+#include "usb/transfer_wait.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace glim::app {
+
+// "Waiting for the board": what a pending transfer is for, the batch's
+// progress, the seconds left before the time-out, and "Cancel" (also Esc).
+class BoardWaitDialog : public QDialog {
+ public:
+  explicit BoardWaitDialog(QWidget* parent);
+  void show(const usb::WaitLabel& label, int secondsLeft);
+  void setSecondsLeft(int seconds);
+
+ private:
+  QLabel* what_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* left_ = nullptr;
+};
+
+// Waits for the board without freezing the program: a local event loop keeps
+// every window repainting and the windows let through (the Simulated board
+// window) usable, while every other input to the program's own windows is
+// held back, so no handler starts inside the one that waits. Attach and
+// detach stay queued by the dispatcher until the handler ends. A transfer
+// still pending after `dialogDelay` shows the dialog; one that ends sooner
+// shows nothing.
+class BoardWaitHost : public QObject, public usb::WaitHost {
+ public:
+  BoardWaitHost();
+  ~BoardWaitHost() override;
+
+  void waitForBoard(usb::PendingTransfer& pending, const usb::WaitLabel& label) override;
+
+  // A window (and its own dialogs) that stays usable during a wait.
+  void letThrough(QWidget* window);
+
+  // The dialog while it is shown, else null (for tests).
+  BoardWaitDialog* dialog() const { return dialog_; }
+  bool waiting() const { return waiting_; }
+
+  std::chrono::milliseconds dialogDelay{400};
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool passes(QObject* target) const;
+
+  std::vector<QPointer<QWidget>> through_;
+  QPointer<BoardWaitDialog> dialog_;
+  bool waiting_ = false;
+};
+
+}  // namespace glim::app
