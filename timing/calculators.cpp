@@ -40,10 +40,10 @@ std::string wholeText(double value) { return text::integerText(static_cast<long 
 
 }  // namespace
 
-void TimingPanel::sicGroup() { tbSICclkfreqact.setText(fixedText(dividedClockKHz(cellValue(cell::kSicDivider)), 1)); }
+void TimingPanel::sicGroup() { tbSICclkfreqact.setText(fixedText(dividedClockKHz(sentByte(cell::kSicDivider)), 1)); }
 
 void TimingPanel::pwmiGroup() {
-  const double clockKHz = dividedClockKHz(cellValue(cell::kPwmiDivider));
+  const double clockKHz = dividedClockKHz(sentByte(cell::kPwmiDivider));
   tbPWMIclkfreqact.setText(fixedText(clockKHz, 1));
   if (!std::isfinite(clockKHz)) {
     // A divider too close to zero has no finite clock, so no period either.
@@ -52,19 +52,23 @@ void TimingPanel::pwmiGroup() {
   }
   // The pulse width uses the clock as displayed, rounded to 0.1 kHz.
   const double shownKHz = text::GetTextValue(tbPWMIclkfreqact.text());
-  tbPWMIpw.setText(generalText((1 / shownKHz) * cellValue(cell::kPwmiWidth) * kMicro));
+  tbPWMIpw.setText(generalText((1 / shownKHz) * sentByte(cell::kPwmiWidth) * kMicro));
 }
 
 void TimingPanel::sclkStvGroup() {
-  tbSTVtc.setText(generalText(cellValue(cell::kStvCountHigh) * kByteSplit + cellValue(cell::kStvCountLow)));
-  tbSCLKdiv.setText(generalText(cellValue(cell::kSclkDividerHigh) * kByteSplit + cellValue(cell::kSclkDividerLow)));
+  // The 12-bit values the board takes from the bytes it is sent.
+  const auto twelveBits = [this](int high) {
+    return static_cast<double>(usb::protocol::twelveBits(packetByte(cellValue(high)), packetByte(cellValue(high + 1))));
+  };
+  tbSTVtc.setText(generalText(twelveBits(cell::kStvCountHigh)));
+  tbSCLKdiv.setText(generalText(twelveBits(cell::kSclkDividerHigh)));
   const double s = text::GetTextValue(tbSCLKdiv.text());
   const double sclkHz = kReferenceHz / ((s + 1) * 2);  // stays unrounded below
   tbSCLKfreqact.setText(fixedText(sclkHz / kKilo, 3));
   const double count = text::GetTextValue(tbSTVtc.text());
   // A zero count gives an infinite quotient, which shows as such.
   tbSTVfreqact.setText(fixedText(1 / ((1 / sclkHz) * count), 3));
-  tbSTVpw.setText(fixedText(cellValue(cell::kStvWidth) * (1 / sclkHz) * kMicro, 3));
+  tbSTVpw.setText(fixedText(sentByte(cell::kStvWidth) * (1 / sclkHz) * kMicro, 3));
 }
 
 void TimingPanel::writeSplit(int high, double value) {

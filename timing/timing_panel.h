@@ -87,6 +87,9 @@ class TimingPanel {
 
   // GetTextValue of a register cell's text, read at the moment of use.
   double cellValue(int index) const;
+  // The byte Write Settings sends for a cell: the displays show what the board
+  // really gets, whatever fraction the cell holds.
+  double sentByte(int index) const { return packetByte(cellValue(index)); }
   void rangeCheck(int index);
 
   // Recomputation of the display fields that depend on a cell.

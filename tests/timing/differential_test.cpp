@@ -3,6 +3,7 @@
 // every display must agree digit for digit.
 #include <array>
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -176,17 +177,22 @@ struct Model {
   }
   void setWhole(int i, double whole) { setCell(i, {std::to_string(static_cast<long long>(whole)), whole}); }
 
+  // The byte the settings packet carries for a cell; the displays use it.
+  double b(int i) const {
+    const double r = std::nearbyint(v(i));
+    return !(r >= 0) ? 0 : std::min(r, 255.0);
+  }
   void recompute() {
-    sicAct = v(0) == 0 ? "50000.0" : fixedModel(50000000 / v(0) / 1000, 1);
-    pwmiAct = v(2) == 0 ? "50000.0" : fixedModel(50000000 / v(2) / 1000, 1);
-    pwmiPw = generalModel((1 / plainValue(pwmiAct)) * v(3) * 1000000);
-    stvTc = generalModel(v(6) * 256 + v(7));
-    sclkDiv = generalModel(v(8) * 256 + v(9));
+    sicAct = b(0) == 0 ? "50000.0" : fixedModel(50000000 / b(0) / 1000, 1);
+    pwmiAct = b(2) == 0 ? "50000.0" : fixedModel(50000000 / b(2) / 1000, 1);
+    pwmiPw = generalModel((1 / plainValue(pwmiAct)) * b(3) * 1000000);
+    stvTc = generalModel(b(6) * 256 + b(7));
+    sclkDiv = generalModel(b(8) * 256 + b(9));
     const double f = 50000000 / ((plainValue(sclkDiv) + 1) * 2);
     sclkAct = fixedModel(f / 1000, 3);
     const double count = plainValue(stvTc);
     stvAct = count == 0 ? "infinite" : fixedModel(1 / ((1 / f) * count), 3);
-    stvPw = fixedModel(v(5) * (1 / f) * 1000000, 3);
+    stvPw = fixedModel(b(5) * (1 / f) * 1000000, 3);
   }
 
   void desiredByte(int cell, double x) {
