@@ -66,7 +66,8 @@ void ConfigCommands::mFileLoadConfig_Click() {
       error("Could not open " + *path + ": " + file.error());
       return;
     }
-    parsed = parseConfig(file);
+    std::istream in(&file);
+    parsed = parseConfig(in);
     if (file.failed()) {
       error("Could not read " + *path + ": " + file.error());
       return;
