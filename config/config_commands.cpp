@@ -89,7 +89,8 @@ void ConfigCommands::loadConfig(const std::string& path) {
       fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), file.error());
       return;
     }
-    parsed = parseConfig(file);
+    std::istream in(&file);
+    parsed = parseConfig(in);
     if (file.failed()) {
       fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), file.error());
       return;

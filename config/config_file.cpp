@@ -32,40 +32,31 @@ class LineReader {
  public:
   enum class Status { Line, End, TooLong, Nul };
 
-  explicit LineReader(ByteSource& source) : source_(source) {}
+  explicit LineReader(std::istream& in) : in_(in) {}
 
   Status read(std::string& line) {
     line.clear();
-    int c = take();
-    if (c < 0) return Status::End;
-    while (c >= 0) {
+    using Traits = std::istream::traits_type;
+    auto c = in_.get();
+    if (Traits::eq_int_type(c, Traits::eof())) return Status::End;
+    while (!Traits::eq_int_type(c, Traits::eof())) {
       if (c == '\n') return Status::Line;
+      // CR LF is one line end; a bare CR ends the line by itself. Peeking
+      // leaves the next line's first byte where it is.
       if (c == '\r') {
-        // CR LF is one line end; a bare CR ends the line by itself.
-        const int after = take();
-        if (after >= 0 && after != '\n') pending_ = after;
+        if (in_.peek() == '\n') in_.get();
         return Status::Line;
       }
       if (c == 0) return Status::Nul;
       if (line.size() == kMaxLineBytes) return Status::TooLong;
-      line += static_cast<char>(c);
-      c = take();
+      line += Traits::to_char_type(c);
+      c = in_.get();
     }
     return Status::Line;  // the last line may lack its line end
   }
 
  private:
-  int take() {
-    if (pending_ >= 0) {
-      const int c = pending_;
-      pending_ = -1;
-      return c;
-    }
-    return source_.next();
-  }
-
-  ByteSource& source_;
-  int pending_ = -1;
+  std::istream& in_;
 };
 
 ParseFault faultOf(LineReader::Status status) {
@@ -140,9 +131,9 @@ std::optional<double> selectionIndex(std::string_view field) {
   return std::nearbyint(value);  // the default rounding: halves to even
 }
 
-ParseResult parseConfig(ByteSource& source) {
+ParseResult parseConfig(std::istream& in) {
   ParseResult result;
-  LineReader reader(source);
+  LineReader reader(in);
   std::vector<std::string> fields;
   fields.reserve(kFieldCount + 8);
   std::string line;

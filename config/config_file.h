@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstddef>
+#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,26 +53,6 @@ std::optional<std::string_view> unsavableReason(std::string_view text);
 // unsavableReason.
 std::string formatConfig(const ConfigValues& values);
 
-// Bytes to read a file from.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // The next byte (0..255), or -1 at the end or on a read error.
-  virtual int next() = 0;
-};
-
-class StringSource : public ByteSource {
- public:
-  explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
-  int next() override {
-    return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
-};
-
 // Why a file was not taken as a configuration file.
 enum class ParseFault {
   None,
@@ -89,8 +70,9 @@ struct ParseResult {
 };
 
 // Reads the 69 fields and checks them all. Never reads past the line that
-// holds the 69th field, and never holds more than one line in memory.
-ParseResult parseConfig(ByteSource& source);
+// holds the 69th field, and never holds more than one line in memory. A stream
+// that fails part way reads as ended there.
+ParseResult parseConfig(std::istream& in);
 
 // The fields of one line (without its line end), as the reader splits them.
 std::vector<std::string> splitFields(std::string_view line);

@@ -107,6 +107,7 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
 bool FileSource::open(const std::string& path) {
   close();
   error_.clear();
+  setg(nullptr, nullptr, nullptr);
   try {
     file_ = platform::openRegular(platform::toPath(path), false, error_);
   } catch (const std::exception& e) {  // a name the system cannot take
@@ -115,11 +116,16 @@ bool FileSource::open(const std::string& path) {
   return file_ != nullptr;
 }
 
-int FileSource::next() {
-  if (file_ == nullptr || failed()) return -1;
+FileSource::int_type FileSource::underflow() {
+  if (file_ == nullptr || failed()) return traits_type::eof();
   const int c = std::getc(file_);
-  if (c == EOF && std::ferror(file_)) error_ = platform::lastError();
-  return c == EOF ? -1 : c;
+  if (c == EOF) {
+    if (std::ferror(file_)) error_ = platform::lastError();
+    return traits_type::eof();
+  }
+  byte_ = traits_type::to_char_type(c);
+  setg(&byte_, &byte_, &byte_ + 1);
+  return traits_type::to_int_type(byte_);
 }
 
 void FileSource::close() {

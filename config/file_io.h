@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdio>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,9 @@
 namespace glim::config {
 
 // A file read byte by byte through the C library's buffer, so that only what
-// is asked for is read. Failures keep the system's reason.
-class FileSource : public ByteSource {
+// is asked for is read; read it through std::istream. Failures keep the
+// system's reason.
+class FileSource : public std::streambuf {
  public:
   FileSource() = default;
   ~FileSource() override { close(); }
@@ -20,14 +22,17 @@ class FileSource : public ByteSource {
   // False when the file cannot be opened or is not a regular file (a named
   // pipe is refused at once, never waited on); error() then says why.
   bool open(const std::string& path);
-  int next() override;
   void close();
   // Set once a read failed (the source then reads as ended).
   bool failed() const { return !error_.empty(); }
   const std::string& error() const { return error_; }
 
+ protected:
+  int_type underflow() override;
+
  private:
   std::FILE* file_ = nullptr;
+  char byte_ = 0;
   std::string error_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,8 @@ std::vector<std::string> validLines() {
 }
 
 ParseResult parse(std::string_view bytes) {
-  StringSource source(bytes);
-  return parseConfig(source);
+  std::istringstream in{std::string(bytes)};
+  return parseConfig(in);
 }
 
 TEST(ConfigFile, EveryLineEndReadsTheSame) {
@@ -95,29 +96,36 @@ TEST(ConfigFile, NamesWhyAFileIsRefused) {
   EXPECT_EQ(parse(with(69, std::string("F\0", 2))).fault, ParseFault::NulByte);
 }
 
-// An endless file: `head`, then `pattern` over and over.
-class EndlessSource : public ByteSource {
+// An endless file handed out one byte at a time: `head`, then `pattern` over
+// and over.
+class EndlessSource : public std::streambuf {
  public:
   EndlessSource(std::string head, std::string pattern) : head_(std::move(head)), pattern_(std::move(pattern)) {}
-  int next() override {
-    const std::size_t i = taken++;
-    const char c = i < head_.size() ? head_[i] : pattern_[(i - head_.size()) % pattern_.size()];
-    return static_cast<unsigned char>(c);
-  }
   std::size_t taken = 0;
+
+ protected:
+  int_type underflow() override {
+    const std::size_t i = taken++;
+    byte_ = i < head_.size() ? head_[i] : pattern_[(i - head_.size()) % pattern_.size()];
+    setg(&byte_, &byte_, &byte_ + 1);
+    return traits_type::to_int_type(byte_);
+  }
 
  private:
   std::string head_, pattern_;
+  char byte_ = 0;
 };
 
 TEST(ConfigFile, ReadsNoMoreThanItNeeds) {
   const std::string header = std::string(kHeader) + "\r\n";
   EndlessSource lines(header, "1\r\n");
-  EXPECT_TRUE(parseConfig(lines).ok());
+  std::istream linesIn(&lines);
+  EXPECT_TRUE(parseConfig(linesIn).ok());
   EXPECT_EQ(lines.taken, header.size() + 68 * 3);
 
   EndlessSource oneLine("", "A");
-  EXPECT_EQ(parseConfig(oneLine).fault, ParseFault::LineTooLong);
+  std::istream oneLineIn(&oneLine);
+  EXPECT_EQ(parseConfig(oneLineIn).fault, ParseFault::LineTooLong);
   EXPECT_EQ(oneLine.taken, kMaxLineBytes + 1);
 }
 

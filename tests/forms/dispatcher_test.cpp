@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -99,10 +100,18 @@ TEST(Dispatcher, ConcurrentPostsAreAllRunOnceInOrderPerThread) {
       for (int i = 0; i < kPosts; ++i) dispatcher.post([&seen, t, i] { seen[static_cast<std::size_t>(t)].push_back(i); });
     });
   }
-  // Drain while the threads post, as the forms thread would.
-  for (int round = 0; round < 50; ++round) dispatcher.drain();
+  // Drain while the threads post, as the forms thread would, until every task
+  // ran: the queue is pushed and popped at the same time, which is what the
+  // thread checker needs to see.
+  int ran = 0;
+  for (auto& s : seen) s.reserve(kPosts);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (ran < kThreads * kPosts && std::chrono::steady_clock::now() < deadline) {
+    dispatcher.drain();
+    ran = 0;
+    for (const auto& s : seen) ran += static_cast<int>(s.size());
+  }
   for (auto& thread : threads) thread.join();
-  dispatcher.drain();
   for (const auto& s : seen) {
     ASSERT_EQ(s.size(), static_cast<std::size_t>(kPosts));
     for (int i = 0; i < kPosts; ++i) EXPECT_EQ(s[static_cast<std::size_t>(i)], i);

@@ -130,6 +130,35 @@ TEST_F(SimDriverTest, EveryPlugGetsANewHandle) {
   EXPECT_EQ(sim.handleOf(3), 0x1002u);
 }
 
+TEST_F(SimDriverTest, ForgetsUnpluggedBoardsOnceNoCallHoldsThem) {
+  ASSERT_EQ(open(), kSuccess);
+  for (int i = 0; i < 1000; ++i) {
+    const int board = sim.plug();
+    run();
+    ASSERT_TRUE(sim.unplug(board));
+    run();
+    ASSERT_LE(sim.keptBoards(), 1u);
+  }
+  EXPECT_EQ(sim.keptBoards(), 0u);
+  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kDeviceGone);  // gone, yet still known as a board's
+  EXPECT_EQ(write(0x1000 + 1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // never given out
+  takeCalls();
+
+  // Unplugged while its attach callback runs: kept until the callback returns.
+  std::size_t keptDuringAttach = 99;
+  decide = [&](DeviceHandle) {
+    sim.unplug(1001);
+    keptDuringAttach = sim.keptBoards();
+    return true;
+  };
+  EXPECT_EQ(sim.plug(), 1001);
+  run();
+  EXPECT_EQ(keptDuringAttach, 1u);
+  EXPECT_EQ(sim.keptBoards(), 0u);
+  EXPECT_EQ(takeCalls(), (std::vector<std::string>{"attach " + std::to_string(0x1000 + 1000),
+                                                   "detach " + std::to_string(0x1000 + 1000)}));
+}
+
 TEST_F(SimDriverTest, RefusedBoardIsOfferedAgainOnlyWhenReplugged) {
   decide = [](DeviceHandle h) { return h != 0x1000; };
   sim.plug();

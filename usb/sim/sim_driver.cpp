@@ -25,6 +25,7 @@ struct Slot {
   uint16_t productId = 0;
   bool plugged = true;
   Offer offer = Offer::Pending;
+  int holds = 0;  // attach callbacks running for this board (they hold the slot)
   SimBoard board;
 };
 
@@ -55,7 +56,10 @@ struct Core {
 
   mutable std::mutex mutex;
   std::condition_variable callbacksDone;
-  std::vector<std::unique_ptr<Slot>> slots;  // board N at index N - 1
+  // Boards plugged in, and unplugged ones a running callback still holds.
+  // Board N has the handle kFirstHandle + N - 1; neither is ever reused.
+  std::map<int, std::unique_ptr<Slot>> slots;
+  int boardsPlugged = 0;
   Faults faults;
   std::deque<PacketTraceEntry> trace;
   Clock::time_point start = Clock::now();
@@ -77,20 +81,25 @@ struct Core {
   bool live(uint64_t s) const { return open && session == s; }
 
   Slot* byNumber(int number) const {
-    if (number < 1 || static_cast<std::size_t>(number) > slots.size()) return nullptr;
-    return slots[static_cast<std::size_t>(number) - 1].get();
+    const auto it = slots.find(number);
+    return it != slots.end() ? it->second.get() : nullptr;
   }
-  Slot* byHandle(DeviceHandle handle) const {
-    if (handle < kFirstHandle || handle - kFirstHandle >= slots.size()) return nullptr;
-    return slots[handle - kFirstHandle].get();
+  // Whether `handle` was given to a board at some time.
+  bool issued(DeviceHandle handle) const {
+    return handle >= kFirstHandle && handle - kFirstHandle < static_cast<DeviceHandle>(boardsPlugged);
+  }
+
+  // Drops an unplugged board no callback holds any more.
+  void forgetIfGone(Slot* slot) {
+    if (slot != nullptr && !slot->plugged && slot->holds == 0) slots.erase(slot->number);
   }
 
   // A board the program may use: offered (its attach callback may be running)
   // or accepted, in the open driver session.
   Status usable(DeviceHandle handle, Slot*& slot) const {
-    slot = byHandle(handle);
-    if (slot == nullptr) return kInvalidHandle;
-    if (!slot->plugged) return kDeviceGone;
+    if (!issued(handle)) return kInvalidHandle;
+    slot = byNumber(static_cast<int>(handle - kFirstHandle) + 1);
+    if (slot == nullptr || !slot->plugged) return kDeviceGone;
     if (!open || (slot->offer != Offer::Offering && slot->offer != Offer::Accepted)) return kInvalidHandle;
     return kSuccess;
   }
@@ -180,15 +189,21 @@ std::function<void()> attachTask(CorePtr core, uint64_t session, int number) {
     auto attach = core->events.attach;
     void* userData = core->events.userData;
     core->enterCallback();
+    ++slot->holds;
     lock.unlock();
     const bool accepted = attach(handle, info, userData);
     lock.lock();
+    --slot->holds;
     core->leaveCallback();
-    if (!core->live(session) || slot->offer != Offer::Offering) return;
+    if (!core->live(session) || slot->offer != Offer::Offering) {
+      core->forgetIfGone(slot);
+      return;
+    }
     slot->offer = accepted ? Offer::Accepted : Offer::Refused;
     // Unplugged while the program was deciding: it must still hear of it.
     std::function<void()> detach;
     if (accepted && !slot->plugged) detach = detachTask(core, session, handle);
+    core->forgetIfGone(slot);
     releaseAndPost(lock, core, std::move(detach));
   };
 }
@@ -228,8 +243,8 @@ Status SimDriver::init(uint32_t& driverHandle, const MatchEntry& match, const Dr
     core->post = std::move(post);
     core->onChanged = onChanged;
     core->changePosted = false;
-    for (const auto& slot : core->slots) {
-      if (slot->plugged && matches(match, *slot)) tasks.push_back(attachTask(core, core->session, slot->number));
+    for (const auto& [number, slot] : core->slots) {
+      if (slot->plugged && matches(match, *slot)) tasks.push_back(attachTask(core, core->session, number));
     }
     if (auto notice = changeNotice(core)) tasks.push_back(std::move(notice));
     driverHandle = core->driverHandle;
@@ -250,7 +265,7 @@ void SimDriver::uninit(uint32_t driverHandle) {
   core->onChanged = {};
   core->held.release([](const HeldTransfers::Hold&) { return true; }, kCancelled);
   // A later init offers the boards still plugged in afresh.
-  for (auto& slot : core->slots) slot->offer = Offer::Pending;
+  for (auto& [number, slot] : core->slots) slot->offer = Offer::Pending;
   // No callback may run after this returns; one running on another thread is
   // waited for (one running on this thread is the caller itself).
   core->callbacksDone.wait(lock, [&] {
@@ -343,14 +358,14 @@ int SimDriver::plug(uint16_t vendorId, uint16_t productId) {
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
   auto slot = std::make_unique<Slot>();
-  const int number = static_cast<int>(core->slots.size()) + 1;
+  const int number = ++core->boardsPlugged;
   slot->number = number;
-  slot->handle = kFirstHandle + static_cast<DeviceHandle>(core->slots.size());
+  slot->handle = kFirstHandle + static_cast<DeviceHandle>(number - 1);
   slot->vendorId = vendorId;
   slot->productId = productId;
   std::function<void()> attach;
   if (core->open && matches(core->match, *slot)) attach = attachTask(core, core->session, number);
-  core->slots.push_back(std::move(slot));
+  core->slots.emplace(number, std::move(slot));
   releaseAndPost(lock, core, std::move(attach));
   return number;
 }
@@ -367,6 +382,7 @@ bool SimDriver::unplug(int board) {
   // offered is simply never offered.
   std::function<void()> detach;
   if (core->open && slot->offer == Offer::Accepted) detach = detachTask(core, core->session, slot->handle);
+  core->forgetIfGone(slot);
   releaseAndPost(lock, core, std::move(detach));
   return true;
 }
@@ -375,8 +391,8 @@ std::vector<int> SimDriver::pluggedBoards() const {
   const CorePtr& core = impl_->core;
   std::lock_guard lock(core->mutex);
   std::vector<int> out;
-  for (const auto& slot : core->slots) {
-    if (slot->plugged) out.push_back(slot->number);
+  for (const auto& [number, slot] : core->slots) {
+    if (slot->plugged) out.push_back(number);
   }
   return out;
 }
@@ -407,7 +423,7 @@ void SimDriver::setChipRegister(int reg, uint8_t value) {
   if (reg < 0 || reg >= kChipRegisters) return;
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
-  for (auto& slot : core->slots) {
+  for (auto& [number, slot] : core->slots) {
     if (slot->plugged) slot->board.registers[static_cast<std::size_t>(reg)] = value;
   }
   releaseAndPost(lock, core);
@@ -418,6 +434,12 @@ SimBoard SimDriver::boardState(int board) const {
   std::lock_guard lock(core->mutex);
   const Slot* slot = core->byNumber(board);
   return slot != nullptr ? slot->board : SimBoard{};
+}
+
+std::size_t SimDriver::keptBoards() const {
+  const CorePtr& core = impl_->core;
+  std::lock_guard lock(core->mutex);
+  return core->slots.size();
 }
 
 std::vector<PacketTraceEntry> SimDriver::trace() const {

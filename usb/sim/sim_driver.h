@@ -84,8 +84,12 @@ class SimDriver final : public Driver {
 
   // Sets a chip register on every plugged board (a register past 21 is ignored).
   void setChipRegister(int reg, uint8_t value);
-  // A copy of board N's state (for tests and the board window).
+  // A copy of board N's state (for tests and the board window); a board that
+  // is gone reads as a new one.
   SimBoard boardState(int board) const;
+  // Boards the layer keeps: those plugged in, and unplugged ones whose attach
+  // callback is still running. Any other unplugged board is forgotten.
+  std::size_t keptBoards() const;
 
   // Every transfer that reached a board's pipe (failed ones with their status),
   // oldest first; the oldest entries go beyond kTraceLimit.
