@@ -1,5 +1,6 @@
 #include "app/sim_register_panel.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,19 +33,35 @@ SimRegisterPanel::SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void(
     value->setAlignment(Qt::AlignCenter);
     value->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,2}")), value));
     connect(value, &QLineEdit::editingFinished, this, [this, i] { edit(i); });
+    auto* ignore = new QCheckBox(QStringLiteral("ignore writes"));
+    ignore->setObjectName(indexedName("chipRegIgnore", i));
+    connect(ignore, &QCheckBox::clicked, this, [this, i](bool on) {
+      usb::sim::Faults faults = sim_.faults();
+      if (on) {
+        faults.ignoredRegisters.insert(i);
+      } else {
+        faults.ignoredRegisters.erase(i);
+      }
+      sim_.setFaults(faults);
+      changed_();
+    });
     names_[static_cast<std::size_t>(i)] = name;
     values_[static_cast<std::size_t>(i)] = value;
-    const int column = i < half ? 0 : 2;
+    ignore_[static_cast<std::size_t>(i)] = ignore;
+    const int column = i < half ? 0 : 3;
     grid->addWidget(name, i % half, column);
     grid->addWidget(value, i % half, column + 1);
+    grid->addWidget(ignore, i % half, column + 2);
   }
   grid->setColumnMinimumWidth(1, 40);
   grid->setColumnStretch(0, 1);
-  grid->setColumnStretch(2, 1);
+  grid->setColumnStretch(3, 1);
 }
 
 void SimRegisterPanel::refresh(const usb::sim::SimBoard* board) {
+  const usb::sim::Faults faults = sim_.faults();
   for (std::size_t i = 0; i < values_.size(); ++i) {
+    ignore_[i]->setChecked(faults.ignoredRegisters.contains(static_cast<int>(i)));
     QLineEdit* value = values_[i];
     value->setEnabled(board != nullptr);
     const bool changed = board != nullptr && board->changedByLastWrite[i];

@@ -6,13 +6,15 @@
 #include "usb/sim/sim_board.h"
 #include "usb/sim/sim_driver.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 
 namespace glim::app {
 
 // "Chip registers": the shown board's chip registers, each editable as the
-// hardware's own value (as `board reg` in a script sets it).
+// hardware's own value (as `board reg` in a script sets it), each with a switch
+// that makes the chip ignore writes to it (`board ignore`).
 class SimRegisterPanel : public QGroupBox {
  public:
   // `changed` is told after the panel changed a register.
@@ -27,6 +29,7 @@ class SimRegisterPanel : public QGroupBox {
   std::function<void()> changed_;
   std::array<QLabel*, usb::sim::kChipRegisters> names_{};
   std::array<QLineEdit*, usb::sim::kChipRegisters> values_{};
+  std::array<QCheckBox*, usb::sim::kChipRegisters> ignore_{};
 };
 
 }  // namespace glim::app

@@ -230,6 +230,9 @@ std::string LineRunner::boardVerb(const BoardCommand& board) {
     case BoardAction::Hang:
       faults.hangPipes[board.pipe] = board.count;
       break;
+    case BoardAction::Ignore:
+      faults.ignoredRegisters.insert(board.reg);
+      break;
   }
   sim_->setFaults(faults);
   return {};

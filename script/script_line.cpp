@@ -124,6 +124,11 @@ ParsedLine parseBoard(std::string_view rest) {
     b.action = BoardAction::Hang;
     b.pipe = *pipe;
     b.count = *ms;
+  } else if (what == "ignore" && w.size() == 2) {
+    const auto reg = parseNumber(w[1], kMaxRegister);
+    if (!reg) return error("board ignore needs a register 0 to 21");
+    b.action = BoardAction::Ignore;
+    b.reg = static_cast<int>(*reg);
   } else if (what == "ok" && w.size() == 1) {
     b.action = BoardAction::Ok;
   } else if (what == "reg" && w.size() == 3) {
@@ -136,7 +141,7 @@ ParsedLine parseBoard(std::string_view rest) {
   } else {
     return error("unknown board command \"" + std::string(skipBlanks(rest)) +
                  "\" (attach, detach N, fail deviceinfo, fail transfer PIPE, timeout PIPE, nopipes, "
-                 "short PIPE N, hang PIPE [MS], ok, reg REG HEX)");
+                 "short PIPE N, hang PIPE [MS], ignore REG, ok, reg REG HEX)");
   }
   return command(std::move(c));
 }

@@ -8,7 +8,7 @@ namespace glim::script {
 
 enum class Verb { Set, Type, Click, Close, Activate, Print, Expect, Answer, Board };
 
-enum class BoardAction { Attach, Detach, FailDeviceInfo, FailTransfer, Timeout, NoPipes, Short, Hang, Ok, Reg };
+enum class BoardAction { Attach, Detach, FailDeviceInfo, FailTransfer, Timeout, NoPipes, Short, Hang, Ignore, Ok, Reg };
 
 // A `board` line, with its numbers already checked.
 struct BoardCommand {
@@ -16,7 +16,7 @@ struct BoardCommand {
   int board = 0;       // detach
   uint32_t pipe = 0;   // fail transfer, timeout, short, hang
   uint32_t count = 0;  // short; hang: milliseconds (0: until the time-out)
-  int reg = 0;         // reg
+  int reg = 0;         // reg, ignore
   uint8_t value = 0;   // reg
 };
 

@@ -89,6 +89,7 @@ void SimBoard::i2cWrite(std::span<const uint8_t> bytes) {
   if (bytes[1] != kChipAddress) return;  // nobody acknowledges: nothing written
   unsigned reg = bytes[2];
   for (std::size_t i = kWriteHeader; i < bytes.size() && reg < kChipRegisters; ++i, ++reg) {
+    if (ignoreWrites[reg]) continue;
     if (registers[reg] != bytes[i]) changedByLastWrite[reg] = true;
     registers[reg] = bytes[i];
   }

@@ -71,6 +71,8 @@ class SimBoard {
   std::array<uint8_t, kChipRegisters> registers = kPowerOnRegisters;
   // Registers whose value the last write command (pipe 2) changed.
   std::array<bool, kChipRegisters> changedByLastWrite{};
+  // Registers whose writes the chip ignores (read-only or stuck).
+  std::array<bool, kChipRegisters> ignoreWrites{};
 
  private:
   void i2cCommand(std::span<const uint8_t> bytes);

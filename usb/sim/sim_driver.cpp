@@ -337,6 +337,9 @@ Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t d
     status = kTimeout;
   } else if (out) {
     moved.assign(buffer, buffer + limit);
+    for (int r = 0; r < kChipRegisters; ++r) {
+      slot->board.ignoreWrites[static_cast<std::size_t>(r)] = faults.ignoredRegisters.contains(r);
+    }
     slot->board.receive(pipe, moved);
   } else if (length > 0) {
     if (slot->board.answerPending()) {

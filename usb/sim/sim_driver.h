@@ -24,6 +24,9 @@ struct Faults {
   // a cancel or an unplug ends them at once, and clearing the fault lets them
   // go on.
   std::map<uint32_t, uint32_t> hangPipes;
+  // The chip ignores writes to these registers, as a read-only or stuck
+  // register would.
+  std::set<int> ignoredRegisters;
 };
 
 struct PacketTraceEntry {
