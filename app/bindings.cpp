@@ -18,6 +18,8 @@
 #include <QTextDocument>
 #include <algorithm>
 
+#include "script/script_recorder.h"
+
 namespace glim::app {
 
 using forms::ControlEvent;
@@ -132,6 +134,22 @@ void Binder::release() {
   context_ = std::make_unique<QObject>();
 }
 
+void Binder::recordInto(script::ScriptRecorder* recorder, std::string window) {
+  recorder_ = recorder;
+  window_ = std::move(window);
+}
+
+std::string Binder::scriptName(const forms::Control& control) const { return window_ + control.qualifiedName(); }
+
+void Binder::runRecorded(std::string line, const std::function<void()>& action) {
+  // The line waits for the handler's end: a file dialog it opens is answered
+  // on the line before it.
+  script::ScriptRecorder* recorder = recorder_;
+  if (recorder != nullptr) recorder->beginAction(std::move(line));
+  run(action);
+  if (recorder != nullptr) recorder->endAction();
+}
+
 void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Observer observer) {
   const int id = control.subscribe(std::move(observer));
   subscriptions_.emplace_back(&control, id);
@@ -174,7 +192,8 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
   // queued or later slot would look.
   QObject::connect(edit, &QLineEdit::textEdited, context(), [this, edit, &box, bound = QPointer<QObject>(context())] {
     std::string text = edit->text().toStdString();
-    run([&] { box.enterText(std::move(text)); });
+    std::string line = script::textChangeLine(scriptName(box), box.text(), text);
+    runRecorded(std::move(line), [&] { box.enterText(std::move(text)); });
     if (bound) showText(edit, box);  // unless the handler closed the form
   });
 }
@@ -231,7 +250,9 @@ void Binder::bindButton(QPushButton* button, forms::CommandButton& control) {
     if (event == ControlEvent::Caption) button->setText(QString::fromStdString(control.caption()));
     if (event == ControlEvent::Enabled) button->setEnabled(control.enabled());
   });
-  QObject::connect(button, &QPushButton::clicked, context(), [this, &control] { run([&] { control.click(); }); });
+  QObject::connect(button, &QPushButton::clicked, context(), [this, &control] {
+    runRecorded(script::clickLine(scriptName(control)), [&] { control.click(); });
+  });
 }
 
 void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
@@ -248,7 +269,7 @@ void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
   // The widget has already toggled itself; the core decides what it shows.
   QObject::connect(check, &QCheckBox::clicked, context(),
                    [this, check, &control, bound = QPointer<QObject>(context())] {
-                     run([&] { control.userClick(); });
+                     runRecorded(script::clickLine(scriptName(control)), [&] { control.userClick(); });
                      if (bound) showCheck(check, control);
                    });
 }
@@ -267,7 +288,7 @@ void Binder::bindOption(QRadioButton* radio, forms::OptionButton& control) {
   });
   QObject::connect(radio, &QRadioButton::clicked, context(),
                    [this, radio, &control, bound = QPointer<QObject>(context())] {
-                     run([&] { control.userClick(); });
+                     runRecorded(script::clickLine(scriptName(control)), [&] { control.userClick(); });
                      if (bound) showOption(radio, control);
                    });
 }
@@ -282,7 +303,9 @@ void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {
     if (event == ControlEvent::Caption) action->setText(QString::fromStdString(item.caption()));
     if (event == ControlEvent::Enabled) action->setEnabled(item.enabled());
   });
-  QObject::connect(action, &QAction::triggered, context(), [this, &item] { run([&] { item.click(); }); });
+  QObject::connect(action, &QAction::triggered, context(), [this, &item] {
+    runRecorded(script::clickLine(scriptName(item)), [&] { item.click(); });
+  });
 }
 
 void Binder::bindLabel(QLabel* label, forms::Label& control) {

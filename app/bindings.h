@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "forms/control.h"
 #include "forms/dispatcher.h"
 #include "forms/status_label.h"
+
+namespace glim::script {
+class ScriptRecorder;
+}
 
 class QAction;
 class QCheckBox;
@@ -61,15 +66,27 @@ class Binder {
   // outcome is a problem.
   void bindStatus(QLabel* icon, QLabel* text, forms::StatusLabel& control);
 
+  // Every user action on the controls bound from now on is told to
+  // `recorder` as its script line; `window` is what scripts put before the
+  // control names ("Glimmora_i2c." for the register window, nothing for the
+  // main window).
+  void recordInto(script::ScriptRecorder* recorder, std::string window = {});
+
   // Runs a user action as one handler of the forms thread.
   void run(const std::function<void()>& action) { dispatcher_.runHandler(action); }
+  // The same, for an action a recording replays with `line`.
+  void runRecorded(std::string line, const std::function<void()>& action);
   void release();
 
  private:
   void watch(QObject* widget, forms::Control& control, forms::Control::Observer observer);
   QObject* context() { return context_.get(); }
 
+  std::string scriptName(const forms::Control& control) const;
+
   forms::Dispatcher& dispatcher_;
+  script::ScriptRecorder* recorder_ = nullptr;
+  std::string window_;
   std::vector<std::pair<forms::Control*, int>> subscriptions_;
   // Context of every signal connection: deleting it disconnects them all.
   std::unique_ptr<QObject> context_;

@@ -20,8 +20,10 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
   // --run SCRIPT: the script plays once the window has started; the window
   // stays open, and what glimmora-cli would print goes to standard output.
+  // --record FILE: everything done in the windows is recorded from start-up.
   QString runFile;
-  const auto configFile = glim::app::configFileArgument(QApplication::arguments(), &runFile);
+  QString recordFile;
+  const auto configFile = glim::app::configFileArgument(QApplication::arguments(), &runFile, &recordFile);
 
   glim::app::QtUiHost ui;
   // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
@@ -34,6 +36,13 @@ int main(int argc, char* argv[]) {
   // exist before the main window's first activation opens the driver.
   const auto board = glim::app::SimBoardWindow::forProgram(program);
   if (board) window.waitHost().letThrough(board.get());  // usable while the program waits
+  if (board) board->setRecorder(&window.recorder());
+  if (!recordFile.isEmpty()) {
+    if (const auto error = window.startRecording(recordFile)) {
+      std::cerr << "glimmora: " << *error << '\n';
+      return 2;
+    }
+  }
   QObject::connect(&window, &glim::app::MainWindow::ended, &app, [] {
     QApplication::closeAllWindows();
     QApplication::quit();

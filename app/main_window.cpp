@@ -13,6 +13,7 @@
 #include <QStatusBar>
 
 #include "app/main_layout.h"
+#include "app/qt_ui_host.h"
 #include "app/register_window_view.h"
 #include "shell/program.h"
 
@@ -33,11 +34,12 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   // content, which then shows only its top left part (the main panel).
   auto* holder = new QWidget(this);
   setCentralWidget(holder);
+  binder_.recordInto(&recorder_);
   content_ = buildMainContent(holder, main, binder_);
 
   buildMenu();
   buildStatusLine();
-  registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher);
+  registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher, &recorder_);
 
   auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
   main.onRepaintLog = [pane = QPointer<QPlainTextEdit>(pane)] {
@@ -45,6 +47,7 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   };
   main.onUnloaded = [this] { programEnded(); };
   main.link.setWaitHost(&waitHost_);
+  if (ui_ != nullptr) ui_->setRecorder(&recorder_);
 
   resize(kInitialClientSize.width(),
          kInitialClientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
@@ -52,6 +55,9 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
 }
 
 MainWindow::~MainWindow() {
+  recorder_.onFailed = nullptr;
+  recorder_.stop();
+  if (ui_ != nullptr) ui_->setRecorder(nullptr);
   program_.main.onUnloaded = nullptr;
   program_.main.link.setWaitHost(nullptr);
   program_.main.onRepaintLog = nullptr;
@@ -92,6 +98,9 @@ void MainWindow::buildStatusLine() {
 void MainWindow::activate() {
   // Only the first activation starts the driver; the form ignores the rest.
   if (program_.main.unloaded()) return;
+  // Coming back from the register window is a step of a recording; the
+  // program's own dialogs closing is not.
+  if (registerView() != nullptr) recorder_.activated();
   binder_.run([this] { program_.main.Form_Activate(); });
 }
 
@@ -106,7 +115,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!program_.main.unloaded()) binder_.run([this] { program_.main.closeBox(); });
+  if (!program_.main.unloaded()) {
+    binder_.runRecorded(script::closeLine(program_.main.form.name()), [this] { program_.main.closeBox(); });
+  }
   if (program_.main.unloaded()) {
     event->accept();
   } else {
@@ -115,7 +126,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::programEnded() {
-  // The register window went with the form; this window follows.
+  // The register window went with the form; this window follows. The
+  // recording ends with the line that ended the program.
+  stopRecording();
   close();
   emit ended();
 }

@@ -9,6 +9,7 @@
 #include "app/bindings.h"
 #include "app/board_wait_host.h"
 #include "app/dispatcher_pump.h"
+#include "script/script_recorder.h"
 
 namespace glim::shell {
 class Program;
@@ -47,6 +48,13 @@ class MainWindow : public QMainWindow {
   // is running already.
   bool runScript(const QString& path, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr);
   ScriptPlayer* scriptPlayer() const { return player_; }
+  // Records what the person does in the program's windows into `path`, as
+  // script lines, until stopRecording(); the reason when the file cannot be
+  // written.
+  std::optional<std::string> startRecording(const QString& path);
+  void stopRecording();
+  // Where the views report the person's actions (the simulated board's window too).
+  script::ScriptRecorder& recorder() { return recorder_; }
   // Writes the log pane's text as shown; the reason when it could not.
   std::optional<std::string> saveLog(const QString& path) const;
 
@@ -64,10 +72,13 @@ class MainWindow : public QMainWindow {
   void buildStatusLine();
   void addScriptActions(QMenu* file);
   void showInLog(const QString& line);
+  void recordingChanged();
   void activate();
   void programEnded();
 
   shell::Program& program_;
+  // Before everything that reports to it, so that it outlives them.
+  script::ScriptRecorder recorder_;
   DispatcherPump pump_;
   BoardWaitHost waitHost_;
   Binder binder_;
@@ -75,6 +86,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<RegisterWindowFollower> registerWindow_;
   QtUiHost* ui_ = nullptr;
   ScriptPlayer* player_ = nullptr;
+  QAction* recordAction_ = nullptr;
 };
 
 }  // namespace glim::app

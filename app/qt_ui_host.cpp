@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "script/line_runner.h"
+#include "script/script_recorder.h"
 
 namespace glim::app {
 
@@ -57,8 +58,12 @@ std::optional<std::string> QtUiHost::fileDialog(forms::FileDialogKind kind, cons
   const QStringList filters = nameFiltersFrom(setup.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   if (!setup.fileName.empty()) dialog.selectFile(QString::fromStdString(setup.fileName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().constFirst().toStdString();
+  std::optional<std::string> chosen;
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    chosen = dialog.selectedFiles().constFirst().toStdString();
+  }
+  if (recorder_ != nullptr) recorder_->fileDialogAnswered(chosen);
+  return chosen;
 }
 
 }  // namespace glim::app

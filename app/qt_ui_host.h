@@ -8,7 +8,8 @@
 
 namespace glim::script {
 class LineRunner;
-}
+class ScriptRecorder;
+}  // namespace glim::script
 
 namespace glim::app {
 
@@ -29,12 +30,15 @@ QString defaultSuffixFrom(const std::string& defaultExt);
 class QtUiHost : public forms::UiHost {
  public:
   void setScript(script::LineRunner* runner) { script_ = runner; }
+  // The person's answers to file dialogs are told to `recorder`.
+  void setRecorder(script::ScriptRecorder* recorder) { recorder_ = recorder; }
 
   void messageBox(const std::string& text, const std::string& caption) override;
   std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
 
  private:
   script::LineRunner* script_ = nullptr;
+  script::ScriptRecorder* recorder_ = nullptr;
 };
 
 }  // namespace glim::app

@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "i2c/register_form.h"
+#include "script/script_recorder.h"
 
 namespace glim::app {
 namespace {
@@ -19,8 +20,10 @@ constexpr int kValueBoxWidth = 44;
 constexpr int kButtonWidth = 64;
 }  // namespace
 
-RegisterWindowView::RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher)
+RegisterWindowView::RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher,
+                                       script::ScriptRecorder* recorder)
     : QWidget(nullptr, Qt::Window), form_(&form), binder_(dispatcher) {
+  binder_.recordInto(recorder, form.form.name() + '.');
   setObjectName(QString::fromStdString(form.form.name()));
   setWindowTitle(QString::fromStdString(form.form.caption()));
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
@@ -110,12 +113,13 @@ void RegisterWindowView::closeEvent(QCloseEvent* event) {
     return;
   }
   i2c::RegisterForm* form = form_;
-  binder_.run([form] { form->cbClose_Click(); });
+  binder_.runRecorded(script::closeLine(form->form.name()), [form] { form->cbClose_Click(); });
   if (form_ == nullptr) event->accept();
 }
 
-RegisterWindowFollower::RegisterWindowFollower(i2c::RegisterWindow& window, forms::Dispatcher& dispatcher)
-    : window_(window), dispatcher_(dispatcher) {
+RegisterWindowFollower::RegisterWindowFollower(i2c::RegisterWindow& window, forms::Dispatcher& dispatcher,
+                                               script::ScriptRecorder* recorder)
+    : window_(window), dispatcher_(dispatcher), recorder_(recorder) {
   i2c::RegisterWindow::Observer observer;
   observer.created = [this](i2c::RegisterForm& form) { ensureView(&form); };
   observer.destroying = [this](i2c::RegisterForm& form) {
@@ -137,7 +141,7 @@ RegisterWindowFollower::~RegisterWindowFollower() {
 
 RegisterWindowView* RegisterWindowFollower::ensureView(i2c::RegisterForm* form) {
   if (view_ && view_->form() != form) dropView();
-  if (!view_ && form != nullptr) view_ = new RegisterWindowView(*form, dispatcher_);
+  if (!view_ && form != nullptr) view_ = new RegisterWindowView(*form, dispatcher_, recorder_);
   return view_;
 }
 

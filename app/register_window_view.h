@@ -16,7 +16,9 @@ namespace glim::app {
 // unloads the form, and the form's unloading destroys it.
 class RegisterWindowView : public QWidget {
  public:
-  RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher);
+  // What the person does in it is told to `recorder` (when given).
+  RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher,
+                     script::ScriptRecorder* recorder = nullptr);
   ~RegisterWindowView() override;
 
   // Null once the form is going away.
@@ -38,7 +40,8 @@ class RegisterWindowView : public QWidget {
 // and hidden with it, deleted when the form is destroyed.
 class RegisterWindowFollower {
  public:
-  RegisterWindowFollower(i2c::RegisterWindow& window, forms::Dispatcher& dispatcher);
+  RegisterWindowFollower(i2c::RegisterWindow& window, forms::Dispatcher& dispatcher,
+                         script::ScriptRecorder* recorder = nullptr);
   ~RegisterWindowFollower();
   RegisterWindowFollower(const RegisterWindowFollower&) = delete;
   RegisterWindowFollower& operator=(const RegisterWindowFollower&) = delete;
@@ -52,6 +55,7 @@ class RegisterWindowFollower {
 
   i2c::RegisterWindow& window_;
   forms::Dispatcher& dispatcher_;
+  script::ScriptRecorder* recorder_;
   QPointer<RegisterWindowView> view_;
   int observer_ = 0;
 };

@@ -1,5 +1,5 @@
-// The File menu's script and log entries of the main window: play a script,
-// stop it, save what the log pane shows.
+// The File menu's script and log entries of the main window: record what the
+// person does as a script, play a script, stop it, save what the log pane shows.
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
@@ -11,6 +11,8 @@
 #include "app/main_window.h"
 #include "app/script_player.h"
 #include "config/file_io.h"
+#include "shell/program.h"
+#include "usb/sim/sim_driver.h"
 
 namespace glim::app {
 
@@ -24,6 +26,28 @@ const QString kLogFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
 void MainWindow::addScriptActions(QMenu* file) {
   auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
   player_ = new ScriptPlayer(program_, pane, ui_, this);
+
+  recordAction_ = file->addAction(QString());
+  recordAction_->setObjectName(QStringLiteral("actionRecordScript"));
+  connect(recordAction_, &QAction::triggered, this, [this] {
+    if (recorder_.recording()) {
+      stopRecording();
+      return;
+    }
+    QFileDialog dialog(this, QStringLiteral("Record Script"), QString(), kScriptFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("gls"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    if (const auto error = startRecording(dialog.selectedFiles().constFirst())) {
+      QMessageBox::warning(this, QStringLiteral("Record Script"), QString::fromStdString(*error));
+    }
+  });
+  // A recording that can no longer be written ends; the person is told.
+  recorder_.onFailed = [this](const std::string& why) {
+    showInLog(QString::fromStdString(why));
+    QMetaObject::invokeMethod(this, [this] { recordingChanged(); }, Qt::QueuedConnection);
+  };
+  recordingChanged();
 
   auto* run = file->addAction(QStringLiteral("&Run Script..."));
   run->setObjectName(QStringLiteral("actionRunScript"));
@@ -63,6 +87,28 @@ void MainWindow::addScriptActions(QMenu* file) {
       QMessageBox::warning(this, QStringLiteral("Save Log"), QString::fromStdString(*error));
     }
   });
+}
+
+std::optional<std::string> MainWindow::startRecording(const QString& path) {
+  script::ScriptRecorder::Setup setup;
+  if (auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program_.driver())) {
+    setup.simulated = true;
+    setup.boards = sim->pluggedBoards();
+    setup.faults = sim->faults();
+  }
+  auto error = recorder_.start(QFile::encodeName(path).toStdString(), setup);
+  recordingChanged();
+  return error;
+}
+
+void MainWindow::stopRecording() {
+  recorder_.stop();
+  recordingChanged();
+}
+
+void MainWindow::recordingChanged() {
+  if (recordAction_ == nullptr) return;
+  recordAction_->setText(recorder_.recording() ? QStringLiteral("Stop Re&cording") : QStringLiteral("Re&cord Script..."));
 }
 
 bool MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream* echoErrors) {

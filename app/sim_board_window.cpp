@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <optional>
 
 #include "app/first_paint_probe.h"
@@ -17,6 +18,7 @@
 #include "app/sim_register_panel.h"
 #include "app/sim_timing_panel.h"
 #include "app/sim_trace_view.h"
+#include "script/script_recorder.h"
 #include "shell/program.h"
 
 namespace glim::app {
@@ -34,8 +36,11 @@ SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::
   // Told on the forms thread through the program's dispatcher; a notice that
   // outlives the window finds it gone.
   sim_.onChanged = [self = QPointer<SimBoardWindow>(this)] {
-    if (self) self->refresh();
+    if (!self) return;
+    self->resync();
+    self->refresh();
   };
+  resync();
 }
 
 SimBoardWindow::~SimBoardWindow() { sim_.onChanged = nullptr; }
@@ -49,7 +54,10 @@ void SimBoardWindow::build() {
   small.setPixelSize(kFontPixels);
   setFont(small);
 
-  const auto changed = [this] { refresh(); };
+  const auto changed = [this] {
+    personActed();
+    refresh();
+  };
   // Two columns, what the board holds on the left and what it was told on
   // the right, over the packet trace.
   auto* whole = new QVBoxLayout(this);
@@ -61,6 +69,9 @@ void SimBoardWindow::build() {
   lines_ = new SimLinesPanel;
   left->addWidget(lines_);
   registers_ = new SimRegisterPanel(sim_, changed);
+  registers_->onEdited = [this](int reg, uint8_t value) {
+    if (recorder_ != nullptr) recorder_->registerSet(reg, value);
+  };
   left->addWidget(registers_);
   left->addStretch(1);
   auto* right = new QVBoxLayout;
@@ -121,6 +132,32 @@ void SimBoardWindow::placeBeside(const QWidget& anchor) {
   build();
   adjustSize();
   app::placeBeside(*this, anchor);
+}
+
+void SimBoardWindow::resync() {
+  knownBoards_ = sim_.pluggedBoards();
+  knownFaults_ = sim_.faults();
+}
+
+// Only the person's own actions come here: boards plugged or pulled and
+// faults switched are told by what changed on the layer since it was last
+// seen (the program itself changes neither).
+void SimBoardWindow::personActed() {
+  const std::vector<int> boards = sim_.pluggedBoards();
+  const usb::sim::Faults faults = sim_.faults();
+  if (recorder_ != nullptr) {
+    for (int board : knownBoards_) {
+      if (std::find(boards.begin(), boards.end(), board) == boards.end()) recorder_->boardUnplugged(board);
+    }
+    for (int board : boards) {
+      if (std::find(knownBoards_.begin(), knownBoards_.end(), board) == knownBoards_.end()) {
+        recorder_->boardPlugged(board);
+      }
+    }
+    recorder_->faultsChanged(knownFaults_, faults);
+  }
+  knownBoards_ = boards;
+  knownFaults_ = faults;
 }
 
 void SimBoardWindow::refresh() {

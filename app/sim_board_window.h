@@ -1,11 +1,15 @@
 #pragma once
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "usb/sim/sim_driver.h"
 
 namespace glim::shell {
 class Program;
+}
+namespace glim::script {
+class ScriptRecorder;
 }
 
 namespace glim::app {
@@ -48,13 +52,23 @@ class SimBoardWindow : public QWidget {
 
   void setVisible(bool visible) override;
 
+  // What the person does here is told to `recorder` (null: to nobody).
+  void setRecorder(script::ScriptRecorder* recorder) { recorder_ = recorder; }
+
  private:
   void build();
   void readAll();
   void placeBeside(const QWidget& anchor);
+  // After the person's action: what it changed on the layer, to the recorder.
+  void personActed();
+  // The layer as last seen, to tell the person's changes from the rest.
+  void resync();
 
   usb::sim::SimDriver& sim_;
   bool built_ = false;
+  script::ScriptRecorder* recorder_ = nullptr;
+  std::vector<int> knownBoards_;
+  usb::sim::Faults knownFaults_;
 
   SimBoardsPanel* boards_ = nullptr;
   SimLinesPanel* lines_ = nullptr;

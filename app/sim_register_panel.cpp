@@ -79,7 +79,10 @@ void SimRegisterPanel::edit(int reg) {
   value->setModified(false);
   bool ok = false;
   const uint v = value->text().toUInt(&ok, 16);
-  if (ok && v <= 0xFF) sim_.setChipRegister(reg, static_cast<uint8_t>(v));
+  if (ok && v <= 0xFF) {
+    sim_.setChipRegister(reg, static_cast<uint8_t>(v));
+    if (onEdited) onEdited(reg, static_cast<uint8_t>(v));
+  }
   changed_();
 }
 

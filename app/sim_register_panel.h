@@ -22,6 +22,9 @@ class SimRegisterPanel : public QGroupBox {
   // `board` is the shown board's state, or null when none is plugged in.
   void refresh(const usb::sim::SimBoard* board);
 
+  // Told when the person set a register, before `changed`.
+  std::function<void(int reg, uint8_t value)> onEdited;
+
  private:
   void edit(int reg);
 

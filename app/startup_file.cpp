@@ -12,7 +12,8 @@
 
 namespace glim::app {
 
-std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript) {
+std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript,
+                                          QString* recordScript) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Control program for the QXB40218 LED driver evaluation board."));
@@ -22,8 +23,13 @@ std::optional<QString> configFileArgument(const QStringList& arguments, QString*
   const QCommandLineOption run(QStringLiteral("run"), QStringLiteral("Play a script once the window has started."),
                                QStringLiteral("SCRIPT"));
   parser.addOption(run);
+  const QCommandLineOption record(QStringLiteral("record"),
+                                  QStringLiteral("Record what is done in the windows as a script, from start-up on."),
+                                  QStringLiteral("FILE"));
+  parser.addOption(record);
   parser.process(arguments);  // --help and unknown options end the program here
   if (runScript != nullptr && parser.isSet(run)) *runScript = parser.value(run);
+  if (recordScript != nullptr && parser.isSet(record)) *recordScript = parser.value(record);
   const QStringList files = parser.positionalArguments();
   if (files.size() > 1) {
     std::fprintf(stderr, "glimmora: one configuration file at most\n");

@@ -13,8 +13,10 @@ namespace glim::app {
 // how the desktop's "open with" starts the program), or nothing. Answers
 // --help itself; an unknown option or a second file ends the program with a
 // note on standard error. `--run SCRIPT` names a script to play once the
-// window has started; it is stored in `runScript` when given.
-std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript = nullptr);
+// window has started; it is stored in `runScript` when given. `--record FILE`
+// names the file to record the session into, from start-up on (`recordScript`).
+std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript = nullptr,
+                                          QString* recordScript = nullptr);
 
 // Loads `path` once start-up is over, as "Load Configuration" would after its
 // dialog chose that file: the driver has been started and the boards it

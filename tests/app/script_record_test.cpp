@@ -1,0 +1,164 @@
+// A session recorded in the window replays headless to the same controls and
+// the same packets.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "app/qt_ui_host.h"
+#include "app/register_window_view.h"
+#include "app/sim_board_window.h"
+#include "script/control_actions.h"
+#include "script/script_runner.h"
+#include "shell/program.h"
+#include "text/hex_text.h"
+#include "usb/sim/sim_driver.h"
+
+namespace {
+
+using glim::usb::sim::SimDriver;
+
+// Every control of the main window as `print` shows it, then every packet the
+// board saw.
+QStringList stateOf(glim::shell::Program& program, const SimDriver& sim) {
+  QStringList state;
+  for (const glim::forms::Control* c : program.main.form.controls()) {
+    state << QString::fromStdString(glim::script::printLine(c->qualifiedName(), glim::script::shownValue(*c)));
+  }
+  for (const glim::usb::sim::PacketTraceEntry& p : sim.trace()) {
+    state << QStringLiteral("board %1 %2 %3: %4 [%5]")
+                 .arg(p.board)
+                 .arg(p.in ? "in" : "out")
+                 .arg(p.pipe)
+                 .arg(QString::fromStdString(glim::text::hexBytes(p.bytes)))
+                 .arg(p.status);
+  }
+  return state;
+}
+
+// The person at the window, answering each file dialog with the next path.
+class Person {
+ public:
+  Person() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) box->accept();
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr || answers_.isEmpty()) return;
+      dialog->selectFile(answers_.takeFirst());
+      static_cast<QDialog*>(dialog)->accept();  // as its Save or Open button does
+    });
+    timer_.start(5);
+  }
+  void willAnswer(const QString& path) { answers_ << path; }
+
+ private:
+  QTimer timer_;
+  QStringList answers_;
+};
+
+void retype(QLineEdit* box, const QString& text) {
+  box->setFocus();
+  box->selectAll();
+  QTest::keyClicks(box, text);
+}
+
+void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2)); }
+
+}  // namespace
+
+class ScriptRecordTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void recordedSessionReplaysAlike() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString script = dir.filePath(QStringLiteral("session.gls"));
+    const QString setup = dir.filePath(QStringLiteral("setup.txt"));
+
+    glim::app::QtUiHost ui;
+    auto driver = std::make_unique<SimDriver>();
+    SimDriver& sim = *driver;
+    glim::shell::Program program(std::move(driver), ui);
+    glim::app::MainWindow window(program, &ui);
+    glim::app::SimBoardWindow board(sim);
+    board.setRecorder(&window.recorder());
+    board.show();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(window.startRecording(script), std::nullopt);
+    Person person;
+    const auto main = [&](const char* name) { return window.findChild<QWidget*>(QLatin1String(name)); };
+    const auto log = [&] { return QString::fromStdString(program.main.txtLog.text()); };
+
+    click(board.findChild<QPushButton*>(QStringLiteral("plug")));
+    QVERIFY(QTest::qWaitFor([&] { return log().contains(QStringLiteral("Accepting control")); }));
+    retype(qobject_cast<QLineEdit*>(main("tbSCLKfreqdes")), QStringLiteral("20"));
+    retype(qobject_cast<QLineEdit*>(main("tbCPLDdata(9)")), QStringLiteral("300"));  // corrected while typing
+    click(main("cbCtrl(3)"));
+    click(main("ob1Den(1)"));
+    click(board.findChild<QCheckBox*>(QStringLiteral("faultRefuse(3)")));
+    click(main("cbWritesettings"));
+    click(board.findChild<QCheckBox*>(QStringLiteral("faultRefuse(3)")));
+    auto* chipReg = board.findChild<QLineEdit*>(QStringLiteral("chipReg(4)"));
+    retype(chipReg, QStringLiteral("3c"));
+    QTest::keyClick(chipReg, Qt::Key_Return);
+
+    click(main("cbShowi2c"));
+    QVERIFY(QTest::qWaitFor([&] { return window.registerView() != nullptr && window.registerView()->isVisible(); }));
+    glim::app::RegisterWindowView* registers = window.registerView();
+    retype(registers->findChild<QLineEdit*>(QStringLiteral("tbI2Creg(3)")), QStringLiteral("77"));
+    click(registers->findChild<QPushButton*>(QStringLiteral("cbWritei2c(3)")));
+    registers->close();  // its close box
+    QVERIFY(QTest::qWaitFor([&] { return window.registerView() == nullptr; }));
+
+    person.willAnswer(setup);
+    window.findChild<QAction*>(QStringLiteral("mFileSaveConfig"))->trigger();
+    QVERIFY(QFile::exists(setup));
+    retype(qobject_cast<QLineEdit*>(main("tbSCLKfreqdes")), QStringLiteral("5"));
+    person.willAnswer(setup);
+    window.findChild<QAction*>(QStringLiteral("mFileLoadConfig"))->trigger();
+    click(main("cbQuit"));  // ends the recording too
+    QVERIFY(!window.recorder().recording());
+    const QStringList inWindow = stateOf(program, sim);
+
+    std::ifstream recorded(QFile::encodeName(script).toStdString());
+    std::stringstream text;
+    text << recorded.rdbuf();
+    // Typing is one line a keystroke; the dialog's answer comes before its click.
+    const QString lines = QString::fromStdString(text.str());
+    for (const char* expected :
+         {"board attach\n", "set tbSCLKfreqdes 2\nset tbSCLKfreqdes 20\n", "board fail transfer 3\n", "board ok\n",
+          "board reg 4 3C\n", "set Glimmora_i2c.tbI2Creg(3) 77\nclick Glimmora_i2c.cbWritei2c(3)\nclose Glimmora_i2c\n",
+          "\nanswer " /* setup */, "\nclick mFileSaveConfig\n", "click cbQuit\n"}) {
+      QVERIFY2(lines.contains(QLatin1String(expected)), qPrintable(lines));
+    }
+    QVERIFY(lines.indexOf(QStringLiteral("answer ") + setup + QStringLiteral("\nclick mFileLoadConfig")) > 0);
+
+    auto replayDriver = std::make_unique<SimDriver>();
+    SimDriver& replaySim = *replayDriver;
+    std::ostringstream out;
+    std::ostringstream err;
+    glim::script::ScriptRunner runner(std::move(replayDriver), &replaySim, out, err);
+    text.seekg(0);
+    QCOMPARE(runner.run(text), int(glim::script::kExitOk));
+    QVERIFY2(err.str().find("error") == std::string::npos, err.str().c_str());
+    QCOMPARE(stateOf(runner.program(), replaySim), inWindow);
+  }
+};
+
+QTEST_MAIN(ScriptRecordTest)
+#include "script_record_test.moc"

@@ -1,0 +1,115 @@
+// Recorded lines read back as the action they stand for, or as a comment when
+// no line can stand for it.
+#include "script/script_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+#include "script/script_line.h"
+
+namespace glim::script {
+namespace {
+
+struct TextCase {
+  const char* before;
+  const char* after;
+  Verb verb;  // Activate: a comment, skipped on replay
+};
+
+TEST(ScriptRecorder, TextChangesReadBackAsTheSameChange) {
+  const TextCase cases[] = {
+      {"10", "100", Verb::Set},     {"", "  two  blanks ", Verb::Set}, {"7", "", Verb::Set},
+      {"5", "5", Verb::Type},       {"\xC3\xA9", "\xC3\xA9", Verb::Type},  // a digit or é typed over itself
+      {"12", "12", Verb::Activate},                                        // nothing replays that
+      {"", "a\nb", Verb::Activate}, {"", "a\r", Verb::Activate},
+  };
+  for (const TextCase& c : cases) {
+    const std::string line = textChangeLine("Glimmora_i2c.tbI2Creg(3)", c.before, c.after);
+    const ParsedLine parsed = parseLine(line);
+    SCOPED_TRACE(line);
+    if (c.verb == Verb::Activate) {
+      EXPECT_EQ(parsed.kind, ParsedLine::Kind::Skip);
+      EXPECT_EQ(line.find('\n'), std::string::npos);
+      continue;
+    }
+    ASSERT_EQ(parsed.kind, ParsedLine::Kind::Command);
+    EXPECT_EQ(parsed.command.verb, c.verb);
+    EXPECT_EQ(parsed.command.target, "Glimmora_i2c.tbI2Creg(3)");
+    EXPECT_EQ(parsed.command.text, c.after);
+  }
+}
+
+TEST(ScriptRecorder, AnswersReadBackAsTheSameAnswer) {
+  EXPECT_EQ(parseLine(answerLine(std::nullopt)).command.answer, std::nullopt);
+  // A file named "cancel" must not read as the cancel button.
+  const std::pair<std::string, std::string> paths[] = {{"/tmp/with blank .txt", "/tmp/with blank .txt"},
+                                                       {"cancel", "./cancel"}};
+  for (const auto& [path, readBack] : paths) {
+    const ParsedLine parsed = parseLine(answerLine(path));
+    ASSERT_EQ(parsed.kind, ParsedLine::Kind::Command);
+    EXPECT_EQ(parsed.command.answer, readBack);
+  }
+  EXPECT_EQ(parseLine(answerLine("/tmp/a\nb")).kind, ParsedLine::Kind::Skip);
+}
+
+TEST(ScriptRecorder, FaultLinesOnlyAddOrStartAfresh) {
+  usb::sim::Faults before;
+  before.refusedPipes = {3};
+  before.shortPipes = {{130, 1}};
+  usb::sim::Faults more = before;
+  more.timeoutPipes = {2};
+  more.shortPipes[130] = 5;
+  more.hangPipes = {{130, 0}};
+  EXPECT_EQ(faultLines(before, more),
+            (std::vector<std::string>{"board timeout 2", "board short 130 5", "board hang 130"}));
+  usb::sim::Faults fewer = before;
+  fewer.refusedPipes.clear();
+  fewer.deviceInfoRefused = true;
+  EXPECT_EQ(faultLines(before, fewer),
+            (std::vector<std::string>{"board ok", "board fail deviceinfo", "board short 130 1"}));
+  EXPECT_TRUE(faultLines(before, before).empty());
+  for (const std::string& line : faultLines({}, more)) {
+    EXPECT_EQ(parseLine(line).command.verb, Verb::Board) << line;
+  }
+}
+
+std::vector<std::string> linesOf(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with('#')) lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
+  const auto path = std::filesystem::temp_directory_path() / "glimmora_recorder_test.gls";
+  ScriptRecorder recorder;
+  ScriptRecorder::Setup setup;
+  setup.simulated = true;
+  setup.boards = {2};
+  setup.faults.noPipes = true;
+  ASSERT_EQ(recorder.start(path.string(), setup), std::nullopt);
+  recorder.beginAction(clickLine("mFileSaveConfig"));
+  recorder.fileDialogAnswered(std::string("/tmp/setup.txt"));
+  recorder.boardPlugged(5);  // while the handler waited for the board
+  recorder.endAction();
+  recorder.fileDialogAnswered(std::nullopt);  // a playing script's dialog: no line
+  recorder.boardUnplugged(2);
+  recorder.boardUnplugged(5);
+  recorder.activated();
+  recorder.activated();
+  recorder.stop();
+  recorder.boardPlugged(6);  // after the end: nothing
+  EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board attach", "board nopipes", "answer /tmp/setup.txt",
+                                                     "click mFileSaveConfig", "board attach", "board detach 1",
+                                                     "board detach 2", "activate"}));
+  std::filesystem::remove(path);
+  EXPECT_TRUE(recorder.start((path / "no such directory" / "x.gls").string(), setup).has_value());
+}
+
+}  // namespace
+}  // namespace glim::script
