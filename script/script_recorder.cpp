@@ -89,7 +89,8 @@ std::string answerLine(const std::optional<std::string>& path) {
 std::vector<std::string> faultLines(const usb::sim::Faults& before, const usb::sim::Faults& after) {
   const bool cleared = (before.deviceInfoRefused && !after.deviceInfoRefused) || (before.noPipes && !after.noPipes) ||
                        lost(before.refusedPipes, after.refusedPipes) || lost(before.timeoutPipes, after.timeoutPipes) ||
-                       lost(before.shortPipes, after.shortPipes) || lost(before.hangPipes, after.hangPipes);
+                       lost(before.shortPipes, after.shortPipes) || lost(before.hangPipes, after.hangPipes) ||
+                       lost(before.ignoredRegisters, after.ignoredRegisters);
   const usb::sim::Faults none;
   const usb::sim::Faults& base = cleared ? none : before;
   std::vector<std::string> lines;
@@ -104,6 +105,9 @@ std::vector<std::string> faultLines(const usb::sim::Faults& before, const usb::s
   addCountLines(lines, after.hangPipes, base.hangPipes, [](uint32_t pipe, uint32_t ms) {
     return "board hang " + std::to_string(pipe) + (ms == 0 ? std::string() : ' ' + std::to_string(ms));
   });
+  for (const int reg : after.ignoredRegisters) {
+    if (!base.ignoredRegisters.contains(reg)) lines.push_back("board ignore " + std::to_string(reg));
+  }
   return lines;
 }
 

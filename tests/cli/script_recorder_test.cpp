@@ -63,8 +63,9 @@ TEST(ScriptRecorder, FaultLinesOnlyAddOrStartAfresh) {
   more.timeoutPipes = {2};
   more.shortPipes[130] = 5;
   more.hangPipes = {{130, 0}};
-  EXPECT_EQ(faultLines(before, more),
-            (std::vector<std::string>{"board timeout 2", "board short 130 5", "board hang 130"}));
+  more.ignoredRegisters = {2};
+  EXPECT_EQ(faultLines(before, more), (std::vector<std::string>{"board timeout 2", "board short 130 5",
+                                                                "board hang 130", "board ignore 2"}));
   usb::sim::Faults fewer = before;
   fewer.refusedPipes.clear();
   fewer.deviceInfoRefused = true;
