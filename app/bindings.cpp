@@ -330,6 +330,7 @@ void Binder::bindStatus(QLabel* icon, QLabel* text, forms::StatusLabel& control)
   const auto show = [icon = QPointer<QLabel>(icon), text = QPointer<QLabel>(text), &control] {
     if (!icon || !text) return;
     text->setText(QString::fromStdString(control.caption()));
+    text->setToolTip(text->text());  // the whole text where the line is too narrow
     text->setStyleSheet(control.problem() ? QStringLiteral("color: #b00020; font-weight: bold;") : QString());
     const int size = text->fontMetrics().height();
     icon->setPixmap(control.problem() ? text->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size)
