@@ -142,6 +142,7 @@ class BoardWaitTest : public QObject {
     QCOMPARE(QString::fromStdString(f->sim.log()),
              QStringLiteral("ReadPipe: WDU_Transfer() failed: error &H20000012 (The transfer was cancelled)\r\n"
                             "Read Pipe failed\r\n"));
+    QCOMPARE(f->main().i2cWindow.get().lblStatus.caption(), std::string("Read All: cancelled at 0x00 (0 read)"));
     // The next handler talks to the board again.
     f->sim.sim->clearFaults();
     QTest::mouseClick(f->window->registerView()->findChild<QPushButton*>(QStringLiteral("cbReadi2c(3)")),

@@ -10,6 +10,7 @@
 
 #include "app/app_fixture.h"
 #include "script/control_actions.h"
+#include "support/program_state.h"
 #include "script/script_runner.h"
 #include "text/hex_text.h"
 #include "usb/sim/sim_driver.h"
@@ -24,23 +25,7 @@ struct Action {
   const char* text = "";
 };
 
-// Every control of the main window as `print` shows it, then every packet the
-// board saw.
-QStringList stateOf(glim::shell::Program& program, const glim::usb::sim::SimDriver& sim) {
-  QStringList state;
-  for (const glim::forms::Control* c : program.main.form.controls()) {
-    state << QString::fromStdString(glim::script::printLine(c->qualifiedName(), glim::script::shownValue(*c)));
-  }
-  for (const glim::usb::sim::PacketTraceEntry& p : sim.trace()) {
-    state << QStringLiteral("board %1 %2 %3: %4 [%5]")
-                 .arg(p.board)
-                 .arg(p.in ? "in" : "out")
-                 .arg(p.pipe)
-                 .arg(QString::fromStdString(glim::text::hexBytes(p.bytes)))
-                 .arg(p.status);
-  }
-  return state;
-}
+using glim::testing::stateOf;
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include "script/control_actions.h"
 #include "script/script_runner.h"
 #include "shell/program.h"
+#include "support/program_state.h"
 #include "text/hex_text.h"
 #include "usb/sim/sim_driver.h"
 
@@ -29,23 +30,7 @@ namespace {
 
 using glim::usb::sim::SimDriver;
 
-// Every control of the main window as `print` shows it, then every packet the
-// board saw.
-QStringList stateOf(glim::shell::Program& program, const SimDriver& sim) {
-  QStringList state;
-  for (const glim::forms::Control* c : program.main.form.controls()) {
-    state << QString::fromStdString(glim::script::printLine(c->qualifiedName(), glim::script::shownValue(*c)));
-  }
-  for (const glim::usb::sim::PacketTraceEntry& p : sim.trace()) {
-    state << QStringLiteral("board %1 %2 %3: %4 [%5]")
-                 .arg(p.board)
-                 .arg(p.in ? "in" : "out")
-                 .arg(p.pipe)
-                 .arg(QString::fromStdString(glim::text::hexBytes(p.bytes)))
-                 .arg(p.status);
-  }
-  return state;
-}
+using glim::testing::stateOf;
 
 // The person at the window, answering each file dialog with the next path.
 class Person {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,40 @@ TEST_F(I2cFaults, FailedBlockReadEmptiesEveryBoxEvenAfterAFullRead) {
   p.sim->setFaults(f);
   ops().do_i2c_readall(0);
   for (int i = 0; i < kRegisterCount; ++i) EXPECT_EQ(win().tbI2Cregread[i].text(), "") << i;
+}
+
+}  // namespace
+}  // namespace glim::i2c
+
+namespace glim::i2c {
+namespace {
+
+// Read All counts what it read and names what it could not, from the outcome
+// of each register's own read.
+TEST_F(I2cFaults, ReadAllStatusCountsAndNamesTheFailedRegisters) {
+  struct Case {
+    std::vector<int> failing;  // registers whose answer times out
+    const char* status;
+  };
+  const Case cases[] = {
+      {{}, "Read All: 22 read"},
+      {{5}, "Read All: 21 read, 1 failed: 0x05"},
+      {{1, 2, 3, 4}, "Read All: 18 read, 4 failed: 0x01, 0x02, 0x03, \u2026"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    // The answer pipe times out while a failing register's request is pending.
+    p.main().link.onTransfer = [&](const usb::TransferRecord& r) {
+      if (r.pipe != 2 || r.bytes.size() != 3) return;
+      const bool fail = std::find(c.failing.begin(), c.failing.end(), r.bytes[2]) != c.failing.end();
+      Faults f;
+      if (fail) f.timeoutPipes = {130};
+      p.sim->setFaults(f);
+    };
+    win().cbReadall.click();
+    EXPECT_EQ(win().lblStatus.caption(), c.status);
+    EXPECT_EQ(win().lblStatus.problem(), !c.failing.empty());
+  }
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+#pragma once
+// What two runs of the program are compared by: every control of the main
+// window as `print` shows it, then every packet the simulated board saw.
+#include <QString>
+#include <QStringList>
+
+#include "script/control_actions.h"
+#include "shell/program.h"
+#include "text/hex_text.h"
+#include "usb/sim/sim_driver.h"
+
+namespace glim::testing {
+
+inline QStringList stateOf(shell::Program& program, const usb::sim::SimDriver& sim) {
+  QStringList state;
+  for (const forms::Control* c : program.main.form.controls()) {
+    state << QString::fromStdString(script::printLine(c->qualifiedName(), script::shownValue(*c)));
+  }
+  for (const usb::sim::PacketTraceEntry& p : sim.trace()) {
+    state << QStringLiteral("board %1 %2 %3: %4 [%5]")
+                 .arg(p.board)
+                 .arg(p.in ? "in" : "out")
+                 .arg(p.pipe)
+                 .arg(QString::fromStdString(text::hexBytes(p.bytes)))
+                 .arg(p.status);
+  }
+  return state;
+}
+
+}  // namespace glim::testing
