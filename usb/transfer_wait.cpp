@@ -6,13 +6,13 @@ PendingTransfer::PendingTransfer(Clock::time_point deadline, std::function<void(
     : deadline_(deadline), cancel_(std::move(cancel)) {}
 
 void PendingTransfer::finish() {
-  {
-    std::lock_guard lock(mutex_);
-    if (done_) return;
-    done_ = true;
-    // Under the lock, so that a waiter that replaces it knows it is over.
-    if (wake_) wake_();
-  }
+  std::lock_guard lock(mutex_);
+  if (done_) return;
+  done_ = true;
+  // Under the lock, so that a waiter that replaces it knows it is over.
+  if (wake_) wake_();
+  // Under the lock too: a waiter that wakes may destroy this object at once,
+  // and must not do so while the notification is still running.
   ended_.notify_all();
 }
 
