@@ -354,7 +354,7 @@ TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
   const auto before = std::chrono::steady_clock::now();
   EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}), kStall);
   EXPECT_EQ(write(0x1000, kTimingPipe, Bytes(44)), kTimeout);
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
   EXPECT_FALSE(sim.boardState(1).pinsWritten);
   EXPECT_FALSE(sim.boardState(1).timingWritten);
 
@@ -401,7 +401,7 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
   const Case cases[] = {
       {"due after its milliseconds", 120, 30000, nullptr, kSuccess, 120ms},
       {"at the time-out", 0, 120, nullptr, kTimeout, 120ms},
-      {"hang not under the time-out", 500, 120, nullptr, kTimeout, 120ms},
+      {"hang not under the time-out", 20000, 120, nullptr, kTimeout, 120ms},
       {"cancelled", 0, 30000, [](SimDriver&, PendingTransfer& p) { p.cancel(); }, kCancelled, 50ms},
       {"unplugged", 0, 30000, [](SimDriver& s, PendingTransfer&) { s.unplug(s.pluggedBoards().back()); },
        kDeviceGone, 50ms},
@@ -422,7 +422,7 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
     EXPECT_EQ(sim.transferWaiting(handle, kPinsPipe, kWrite, pins.data(), 2, moved, c.timeoutMs, waiter), c.expected);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, c.atLeast);
-    EXPECT_LT(took, c.atLeast + 200ms);
+    EXPECT_LT(took, c.atLeast + 5000ms);  // well under every other way it could end
     EXPECT_EQ(moved, c.expected == kSuccess ? 2u : 0u);
     EXPECT_EQ(sim.boardState(board).pinsWritten, c.expected == kSuccess);
     sim.clearFaults();
