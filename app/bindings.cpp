@@ -326,7 +326,6 @@ void Binder::bindFrame(QGroupBox* frame, forms::Frame& control) {
 
 void Binder::bindStatus(QLabel* icon, QLabel* text, forms::StatusLabel& control) {
   text->setObjectName(QString::fromStdString(control.qualifiedName()));
-  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   const auto show = [icon = QPointer<QLabel>(icon), text = QPointer<QLabel>(text), &control] {
     if (!icon || !text) return;
     text->setText(QString::fromStdString(control.caption()));

@@ -15,6 +15,7 @@
 #include "app/main_layout.h"
 #include "app/qt_ui_host.h"
 #include "app/register_window_view.h"
+#include "app/status_text.h"
 #include "shell/program.h"
 
 // Resources of a static library must be pulled in by name, outside any namespace.
@@ -86,7 +87,7 @@ void MainWindow::buildStatusLine() {
   QStatusBar* bar = statusBar();
   bar->setSizeGripEnabled(false);
   auto* icon = new QLabel(bar);
-  auto* text = new QLabel(bar);
+  auto* text = new StatusText(bar);
   auto* board = new QLabel(bar);
   bar->addWidget(icon);
   bar->addWidget(text, 1);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/status_text.h"
 #include "i2c/register_form.h"
 #include "script/script_recorder.h"
 
@@ -90,7 +91,7 @@ void RegisterWindowView::build() {
   binder_.bindCheckBox(verify, f.cbVerify);
   grid->addWidget(verify, bottom + 1, 2, 1, 4);
   auto* icon = new QLabel(this);
-  auto* status = new QLabel(this);
+  auto* status = new StatusText(this);
   binder_.bindStatus(icon, status, f.lblStatus);
   auto* line = new QHBoxLayout;
   line->addWidget(icon);

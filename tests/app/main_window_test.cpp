@@ -20,6 +20,7 @@
 #include "app/app_fixture.h"
 #include "app/main_layout.h"
 #include "app/register_window_view.h"
+#include "app/status_text.h"
 
 using glim::testing::AppFixture;
 
@@ -46,6 +47,25 @@ class MainWindowTest : public QObject {
     const QPoint screenCentre = f->window->screen()->availableGeometry().center();
     QVERIFY((f->window->geometry().center() - screenCentre).manhattanLength() <= 4);
     QVERIFY(f->window->minimumSize().width() < 408 && f->window->maximumSize().width() > 2000);
+  }
+
+  // A message longer than the status line ends in "…" rather than looking
+  // whole, and does not widen the window; the tooltip holds the whole text.
+  void aLongStatusIsShownCut() {
+    QVERIFY(f->showActive());
+    const QSize before = f->window->size();
+    auto* text = f->find<glim::app::StatusText>("lblStatus");
+    QVERIFY(text != nullptr);
+    f->main().lblStatus.succeeded("Write Settings", "sent");
+    QApplication::processEvents();
+    QCOMPARE(text->shownText(), QStringLiteral("Write Settings: sent"));
+    const std::string reason(300, 'x');
+    f->main().lblStatus.failed("Write Settings", reason);
+    QApplication::processEvents();
+    QVERIFY(text->shownText().startsWith(QStringLiteral("Write Settings: failed: xx")));
+    QVERIFY(text->shownText().endsWith(QChar(0x2026)));
+    QCOMPARE(text->toolTip(), QString::fromStdString("Write Settings: failed: " + reason));
+    QCOMPARE(f->window->size(), before);
   }
 
   void menuEntriesAndShortcuts() {
