@@ -1,10 +1,14 @@
 // glimmora-cli [--board sim|usb] [FILE|-]: runs a script against the program.
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/board_choice.h"
+#include "config/platform_file.h"
 #include "script/script_runner.h"
 
 namespace {
@@ -16,11 +20,10 @@ int usageError(std::string_view what) {
   return glim::script::kExitScriptError;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(const std::vector<std::string>& argv) {
   using namespace glim::cli;
   using namespace glim::script;
+  const auto argc = static_cast<int>(argv.size());
   BoardChoice board = BoardChoice::Sim;
   std::string_view file;
   bool haveFile = false;
@@ -53,7 +56,7 @@ int main(int argc, char** argv) {
   std::ifstream fileStream;
   std::istream* script = &std::cin;
   if (haveFile && file != "-") {
-    fileStream.open(std::string(file), std::ios::binary);
+    fileStream.open(glim::config::platform::toPath(std::string(file)), std::ios::binary);
     if (!fileStream) return usageError("cannot read " + std::string(file));
     script = &fileStream;
   }
@@ -71,3 +74,20 @@ int main(int argc, char** argv) {
     return kExitScriptError;
   }
 }
+
+}  // namespace
+
+// The arguments as UTF-8 wherever the system keeps them: on Windows they are
+// taken in their wide form, so a script's name may hold any character.
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** wargv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    const std::u8string utf8 = std::filesystem::path(wargv[i]).u8string();
+    args.emplace_back(utf8.begin(), utf8.end());
+  }
+  return run(args);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv, argv + argc)); }
+#endif

@@ -7,6 +7,8 @@
 # directory exists, are copied into it first (links stay links), and a
 # comment line "# mkfifo: FILE" makes a named pipe there.
 # A comment line "# timeout: N" stops a run that takes longer than N seconds.
+# A comment line "# run-as: FILE" copies the script into WORK_DIR as FILE and
+# gives the program that name (to try names the system may mangle).
 # CLI may be a list: an emulator, then the program. With -DPLATFORM=win,
 # NAME.win.out and NAME.win.err are expected instead where they exist (for
 # what the system itself words differently there).
@@ -32,7 +34,8 @@ if(first_line MATCHES "^# exit: ([0-9]+)")
   set(expected_exit ${CMAKE_MATCH_1})
 endif()
 set(time_limit)
-file(STRINGS ${SCRIPT} settings REGEX "^# (mkfifo|timeout): ")
+set(script_arg ${SCRIPT})
+file(STRINGS ${SCRIPT} settings REGEX "^# (mkfifo|timeout|run-as): ")
 foreach(setting ${settings})
   if(setting MATCHES "^# mkfifo: (.+)")
     execute_process(COMMAND mkfifo ${CMAKE_MATCH_1} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE made)
@@ -41,10 +44,13 @@ foreach(setting ${settings})
     endif()
   elseif(setting MATCHES "^# timeout: ([0-9]+)")
     set(time_limit TIMEOUT ${CMAKE_MATCH_1})
+  elseif(setting MATCHES "^# run-as: (.+)")
+    set(script_arg ${CMAKE_MATCH_1})
+    file(COPY_FILE ${SCRIPT} ${WORK_DIR}/${script_arg})
   endif()
 endforeach()
 
-execute_process(COMMAND ${CLI} ${SCRIPT}
+execute_process(COMMAND ${CLI} ${script_arg}
   WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE out
   ERROR_VARIABLE err
