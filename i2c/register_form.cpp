@@ -6,16 +6,14 @@
 #include <vector>
 
 #include "i2c/i2c_operations.h"
+#include "text/hex_text.h"
 
 namespace glim::i2c {
 
 namespace {
 
 // A value as the status line names it: two hexadecimal digits.
-std::string twoDigits(uint8_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  return {kDigits[value >> 4], kDigits[value & 0x0F]};
-}
+std::string twoDigits(uint8_t value) { return text::hexText(value, 2); }
 
 std::string address(int index) { return std::string(registerName(index).substr(0, 4)); }
 

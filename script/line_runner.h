@@ -39,6 +39,9 @@ class LineRunner {
   std::optional<std::optional<std::string>> fileDialogShown(forms::FileDialogKind kind,
                                                              const forms::FileDialogSetup& setup);
 
+  // Runs `action` as a handler the user started, then what it posted.
+  void userAction(const std::function<void()>& action);
+
   // Some `expect` did not hold.
   bool expectFailed() const { return expectFailed_; }
   shell::Program& program() { return program_; }
@@ -48,7 +51,6 @@ class LineRunner {
   std::string execute(const Command& command, int lineNumber);
   std::string controlVerb(const Command& command, int lineNumber);
   std::string boardVerb(const BoardCommand& board);
-  void userAction(const std::function<void()>& action);
   void printTransfer(const usb::TransferRecord& record);
 
   shell::Program& program_;

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <set>
 
+#include "text/hex_text.h"
+
 #ifndef GLIMMORA_VERSION
 #define GLIMMORA_VERSION "unknown"
 #endif
@@ -192,8 +194,7 @@ void ScriptRecorder::faultsChanged(const usb::sim::Faults& before, const usb::si
 }
 
 void ScriptRecorder::registerSet(int reg, uint8_t value) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  put("board reg " + std::to_string(reg) + ' ' + kHex[value >> 4] + kHex[value & 0xF]);
+  put("board reg " + std::to_string(reg) + ' ' + text::hexText(value, 2));
 }
 
 void ScriptRecorder::put(std::string line) {

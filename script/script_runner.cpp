@@ -23,11 +23,7 @@ std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, 
 
 int ScriptRunner::run(std::istream& script) {
   shell::MainForm& main = program_->main;
-  auto userAction = [this](const std::function<void()>& action) {
-    program_->dispatcher.runHandler(action);
-    program_->dispatcher.drain();
-  };
-  userAction([&main] { main.Form_Activate(); });
+  lines_.userAction([&main] { main.Form_Activate(); });
 
   int status = kExitOk;
   int lineNumber = 0;
@@ -53,7 +49,7 @@ int ScriptRunner::run(std::istream& script) {
     err_ << "glimmora-cli: the program ended at line " << endedAt << "; " << notRun
          << (notRun == 1 ? " line" : " lines") << " not run\n";
   } else {
-    userAction([&main] { main.cbQuit_Click(); });
+    lines_.userAction([&main] { main.cbQuit_Click(); });
   }
   out_.flush();
   if (status == kExitOk && lines_.expectFailed()) status = kExitExpectFailed;

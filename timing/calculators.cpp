@@ -58,7 +58,7 @@ void TimingPanel::pwmiGroup() {
 void TimingPanel::sclkStvGroup() {
   // The 12-bit values the board takes from the bytes it is sent.
   const auto twelveBits = [this](int high) {
-    return static_cast<double>(usb::protocol::twelveBits(packetByte(cellValue(high)), packetByte(cellValue(high + 1))));
+    return static_cast<double>(usb::protocol::twelveBits(sentByte(high), sentByte(high + 1)));
   };
   tbSTVtc.setText(generalText(twelveBits(cell::kStvCountHigh)));
   tbSCLKdiv.setText(generalText(twelveBits(cell::kSclkDividerHigh)));

@@ -16,7 +16,7 @@ uint8_t packetByte(double value) {
 
 std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
   std::array<uint8_t, kCellCount> bytes{};
-  for (int k = 0; k < kCellCount; ++k) bytes[static_cast<std::size_t>(k)] = packetByte(cellValue(k));
+  for (int k = 0; k < kCellCount; ++k) bytes[static_cast<std::size_t>(k)] = sentByte(k);
   return bytes;
 }
 

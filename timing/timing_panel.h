@@ -89,7 +89,7 @@ class TimingPanel {
   double cellValue(int index) const;
   // The byte Write Settings sends for a cell: the displays show what the board
   // really gets, whatever fraction the cell holds.
-  double sentByte(int index) const { return packetByte(cellValue(index)); }
+  uint8_t sentByte(int index) const { return packetByte(cellValue(index)); }
   void rangeCheck(int index);
 
   // Recomputation of the display fields that depend on a cell.

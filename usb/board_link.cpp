@@ -144,7 +144,7 @@ WaitLabel BoardLink::waitLabel() const {
 }
 
 bool BoardLink::cancelledInHandler() const {
-  return cancelled_ && dispatcher_.inHandler() && cancelledIn_ == dispatcher_.handlerSerial();
+  return cancelledIn_ != 0 && dispatcher_.inHandler() && cancelledIn_ == dispatcher_.handlerSerial();
 }
 
 void BoardLink::HostWaiter::wait(PendingTransfer& pending) {
@@ -196,7 +196,6 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   outcome.status =
       driver_.transferWaiting(handle, pipe, direction, buffer, length, moved, transferTimeoutMs, waiter_);
   if (outcome.status == kCancelled && dispatcher_.inHandler()) {
-    cancelled_ = true;
     cancelledIn_ = dispatcher_.handlerSerial();
   }
   outcome.bytes = moved < length ? moved : length;

@@ -42,8 +42,6 @@ struct TransferOutcome {
   uint32_t bytes = 0;        // bytes moved, never more than were asked for
 
   bool ok() const { return stage == Stage::Transfer && status == kSuccess; }
-  // Ended by the user's Cancel, or not made because of it.
-  bool cancelled() const { return status == kCancelled; }
 };
 
 // The main window's link to the board: driver start and stop, attach and
@@ -139,8 +137,8 @@ class BoardLink {
   WaitHost* waitHost_ = nullptr;
   HostWaiter waiter_{*this};
   std::vector<WaitLabel> activities_;
-  bool cancelled_ = false;
-  uint64_t cancelledIn_ = 0;  // the dispatcher's handler serial of that cancel
+  // The dispatcher's handler serial (never 0 in a handler) of the last cancel.
+  uint64_t cancelledIn_ = 0;
 };
 
 }  // namespace glim::usb

@@ -31,11 +31,6 @@ void PendingTransfer::cancel(Status why) {
   if (cancel_) cancel_(why);
 }
 
-bool PendingTransfer::cancelled() const {
-  std::lock_guard lock(mutex_);
-  return cancelled_;
-}
-
 void PendingTransfer::setWakeUp(std::function<void()> wake) {
   std::lock_guard lock(mutex_);
   wake_ = std::move(wake);

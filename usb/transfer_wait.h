@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -25,6 +26,10 @@ class PendingTransfer {
 
   // When the layer gives the transfer up by itself (its time-out).
   Clock::time_point deadline() const { return deadline_; }
+  // The deadline of a transfer started now with a time-out of `ms` (0: none).
+  static Clock::time_point deadlineAfter(uint32_t ms) {
+    return Clock::now() + (ms != 0 ? std::chrono::milliseconds(ms) : std::chrono::hours(24 * 365));
+  }
 
   // Backend, any thread: the transfer has ended; wakes the waiter.
   void finish();
@@ -32,7 +37,6 @@ class PendingTransfer {
 
   // Waiter: ends the transfer early. Later calls do nothing.
   void cancel(Status why = kCancelled);
-  bool cancelled() const;
 
   // Waiter: `wake` runs (on the backend's thread) once the transfer ends, or
   // at once when it has ended already. Replaces any earlier one; once this

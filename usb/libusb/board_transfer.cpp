@@ -51,8 +51,7 @@ Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board,
   InFlight entry;
   entry.board = &board;
   entry.transfer = transfer;
-  const auto deadline = PendingTransfer::Clock::now() +
-                        (timeoutMs != 0 ? std::chrono::milliseconds(timeoutMs) : std::chrono::hours(24 * 365));
+  const auto deadline = PendingTransfer::deadlineAfter(timeoutMs);
   // Called on the waiter's thread, which owns the transfer: it cannot be
   // freed meanwhile.
   PendingTransfer pending(deadline, [&sync, &entry](Status why) {

@@ -7,15 +7,13 @@ namespace glim::usb::sim {
 
 Status HeldTransfers::hold(std::unique_lock<std::mutex>& lock, DeviceHandle device, uint32_t pipe, uint32_t hangMs,
                            uint32_t timeoutMs, TransferWaiter& waiter) {
-  using namespace std::chrono;
-  using Clock = PendingTransfer::Clock;
   auto held = std::make_shared<Hold>();
   held->device = device;
   held->pipe = pipe;
   holds_.push_back(held);
   const bool answers = hangMs != 0 && (timeoutMs == 0 || hangMs < timeoutMs);
   const uint32_t limit = answers ? hangMs : timeoutMs;
-  const auto due = limit != 0 ? Clock::now() + milliseconds(limit) : Clock::now() + hours(24 * 365);
+  const auto due = PendingTransfer::deadlineAfter(limit);
   std::mutex& mutex = *lock.mutex();
 
   PendingTransfer pending(due, [this, &mutex, held](Status why) {
