@@ -51,6 +51,14 @@ QString readAll(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+// A script file s.gls in `dir` holding `lines`; its path, or "" when it could not be written.
+QString scriptFile(const QTemporaryDir& dir, const char* lines) {
+  const QString path = dir.filePath(QStringLiteral("s.gls"));
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly) || f.write(lines) < 0) return {};
+  return path;
+}
+
 }  // namespace
 
 class ScriptPlayTest : public QObject {
@@ -76,11 +84,8 @@ class ScriptPlayTest : public QObject {
 
   void printsAndErrorsGoToTheLogPaneWhichSavesAsShown() {
     QTemporaryDir tmp;
-    const QString script = tmp.filePath(QStringLiteral("s.gls"));
-    QFile f(script);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("board attach\r\nprint cbQuit\nexpect cbQuit Exit\nbogus line\nprint cbQuit\n");
-    f.close();
+    const QString script = scriptFile(tmp, "board attach\r\nprint cbQuit\nexpect cbQuit Exit\nbogus line\nprint cbQuit\n");
+    QVERIFY(!script.isEmpty());
 
     Window w;
     QVERIFY(w.play(script));
@@ -103,11 +108,8 @@ class ScriptPlayTest : public QObject {
 
   void aScriptStopsBetweenTwoLines() {
     QTemporaryDir tmp;
-    const QString script = tmp.filePath(QStringLiteral("s.gls"));
-    QFile f(script);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("print cbQuit\nprint cbQuit\nprint cbQuit\n");
-    f.close();
+    const QString script = scriptFile(tmp, "print cbQuit\nprint cbQuit\nprint cbQuit\n");
+    QVERIFY(!script.isEmpty());
     Window w;
     QVERIFY(w.window->runScript(script, &w.out, &w.err));
     QVERIFY(!w.window->runScript(script, &w.out, &w.err));  // one at a time
