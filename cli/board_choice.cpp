@@ -12,10 +12,10 @@ constexpr bool kRealBoards = true;
 constexpr bool kRealBoards = false;
 #endif
 
-OpenedBoards openBoards(BoardChoice choice) {
+OpenedBoards openBoards(BoardChoice choice, uint16_t vendorId) {
   OpenedBoards opened;
   if (choice == BoardChoice::Sim) {
-    auto sim = std::make_unique<usb::sim::SimDriver>();
+    auto sim = std::make_unique<usb::sim::SimDriver>(vendorId);
     opened.sim = sim.get();
     opened.driver = std::move(sim);
     return opened;
@@ -25,7 +25,7 @@ OpenedBoards openBoards(BoardChoice choice) {
     return opened;
   }
   // The command line has chosen: GLIMMORA_USB plays no part here.
-  opened.driver = usb::createDriver(usb::DriverChoice::RealBoards);
+  opened.driver = usb::createDriver(usb::DriverChoice::RealBoards, vendorId);
   return opened;
 }
 

@@ -17,6 +17,7 @@ struct OpenedBoards {
 
 // The USB layer a run uses: the simulated one with no board plugged in, or the
 // real boards; GLIMMORA_USB is not read: the command line has chosen.
-OpenedBoards openBoards(BoardChoice choice);
+// `vendorId`: the vendor id the run looks for (the simulated boards carry it).
+OpenedBoards openBoards(BoardChoice choice, uint16_t vendorId);
 
 }  // namespace glim::cli

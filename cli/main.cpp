@@ -1,4 +1,5 @@
 // glimmora-cli [--board sim|usb] [FILE|-]: runs a script against the program.
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -10,10 +11,14 @@
 #include "cli/board_choice.h"
 #include "config/platform_file.h"
 #include "script/script_runner.h"
+#include "usb/vendor_choice.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: glimmora-cli [--board sim|usb] [FILE|-]\n";
+constexpr const char* kUsage =
+    "usage: glimmora-cli [--board sim|usb] [--vendor-id VVVV] [FILE|-]\n"
+    "  --vendor-id VVVV  the boards' USB vendor id, in hexadecimal (default: GLIMMORA_VENDOR_ID,\n"
+    "                    else the built-in one)\n";
 
 int usageError(std::string_view what) {
   std::cerr << "glimmora-cli: " << what << '\n' << kUsage;
@@ -27,6 +32,9 @@ int run(const std::vector<std::string>& argv) {
   BoardChoice board = BoardChoice::Sim;
   std::string_view file;
   bool haveFile = false;
+  // The command line wins over the environment.
+  const char* vendorText = std::getenv("GLIMMORA_VENDOR_ID");
+  std::string vendorSource = "GLIMMORA_VENDOR_ID";
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -43,6 +51,10 @@ int run(const std::vector<std::string>& argv) {
       } else {
         return usageError("--board needs sim or usb, not " + std::string(value));
       }
+    } else if (arg == "--vendor-id") {
+      if (i + 1 == argc) return usageError("--vendor-id needs a vendor id in hexadecimal");
+      vendorText = argv[++i].c_str();
+      vendorSource = "--vendor-id";
     } else if (arg.size() > 1 && arg.front() == '-') {
       return usageError("unknown option " + std::string(arg));
     } else if (haveFile) {
@@ -53,6 +65,9 @@ int run(const std::vector<std::string>& argv) {
     }
   }
 
+  const glim::usb::VendorChoice vendor = glim::usb::chooseVendorId(vendorText, vendorSource);
+  if (!vendor.error.empty()) return usageError(vendor.error);
+
   std::ifstream fileStream;
   std::istream* script = &std::cin;
   if (haveFile && file != "-") {
@@ -62,12 +77,13 @@ int run(const std::vector<std::string>& argv) {
   }
 
   try {
-    OpenedBoards boards = openBoards(board);
+    OpenedBoards boards = openBoards(board, vendor.vendorId);
     if (!boards.driver) {
       std::cerr << "glimmora-cli: " << boards.error << '\n';
       return kExitScriptError;
     }
     ScriptRunner runner(std::move(boards.driver), boards.sim, std::cout, std::cerr);
+    runner.program().main.link.useVendorId(vendor.vendorId);
     return runner.run(*script);
   } catch (const std::exception& e) {
     std::cerr << "glimmora-cli: internal error: " << e.what() << '\n';

@@ -5,6 +5,7 @@
 #include "forms/ui_host.h"
 #include "shell/main_form.h"
 #include "usb/driver.h"
+#include "usb/vendor_id.h"
 
 namespace glim::shell {
 
@@ -12,8 +13,11 @@ namespace glim::shell {
 // main window.
 class Program {
  public:
-  Program(std::unique_ptr<usb::Driver> driver, forms::UiHost& ui)
-      : driver_(std::move(driver)), main(*driver_, dispatcher, ui) {}
+  // `vendorId`: the boards' vendor id this run looks for.
+  Program(std::unique_ptr<usb::Driver> driver, forms::UiHost& ui, uint16_t vendorId = usb::kBoardVendorId)
+      : driver_(std::move(driver)), main(*driver_, dispatcher, ui) {
+    main.link.useVendorId(vendorId);
+  }
 
   usb::Driver& driver() { return *driver_; }
 

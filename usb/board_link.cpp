@@ -20,12 +20,12 @@ std::string signedDecimal(int32_t v) {
 }  // namespace
 
 BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatcher, forms::UiHost& ui)
-    : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui) {}
+    : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui), vendorId_(kBoardVendorId) {}
 
 BoardLink::~BoardLink() { stopDriver(); }
 
 void BoardLink::initialize() {
-  DeviceVendorId = kBoardVendorId;
+  DeviceVendorId = vendorId_;
   DeviceProductId = kBoardProductId;
   DeviceContext.InterfaceNumber = 0;
   DeviceContext.AlternateSetting = kBoardAlternateSetting;
@@ -43,6 +43,7 @@ void BoardLink::startDriver() {
     DeviceDetach(handle, *static_cast<DeviceContextRecord*>(userData));
   };
   EventTable.power = nullptr;
+  EventTable.notice = [this](const BoardNotice& notice, void*) { BoardNoticed(notice); };
   EventTable.userData = &DeviceContext;
 
   log_.logText(std::string("Please verify that the device is attached...") + std::string(kCrLf), kCrLf);
@@ -56,6 +57,27 @@ void BoardLink::startDriver() {
   }
   log_.logError("Form_Activate(): Failed to initialize USB driver: error &H" + hex32(DriverStatus) +
                 std::string(kCrLf) + "(" + statusText(DriverStatus) + ")");
+}
+
+void BoardLink::useVendorId(uint16_t vendorId) {
+  vendorId_ = vendorId;
+  DeviceVendorId = vendorId;
+}
+
+void BoardLink::BoardNoticed(const BoardNotice& notice) {
+  const std::string vendor = hex16(notice.vendorId);
+  const std::string product = hex16(notice.productId);
+  switch (notice.kind) {
+    case BoardNotice::Kind::OtherVendor:
+      log_.logMessage("Found a board with vendor ID &H" + vendor + " product ID &H" + product +
+                      "; this program looks for vendor ID &H" + hex16(DeviceVendorId) +
+                      ". Start it with GLIMMORA_VENDOR_ID=" + vendor + " to use it.");
+      return;
+    case BoardNotice::Kind::NoWinUsbDriver:
+      log_.logMessage("DeviceAttach: the board (vendor ID &H" + vendor + " product ID &H" + product +
+                      ") has no WinUSB driver: bind it with Zadig, see README-windows.txt");
+      return;
+  }
 }
 
 void BoardLink::stopDriver() {

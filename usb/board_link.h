@@ -109,6 +109,12 @@ class BoardLink {
   // Called after every transfer the transport made (for traces and tests).
   std::function<void(const TransferRecord&)> onTransfer;
 
+  // The vendor id the next start of the driver looks for (the built-in one
+  // unless the run chose another); set before the main window's activation.
+  void useVendorId(uint16_t vendorId);
+  // Logs a board the layer saw but does not offer.
+  void BoardNoticed(const BoardNotice& notice);
+
   // Main-window fields.
   uint16_t DeviceVendorId = 0;
   uint16_t DeviceProductId = 0;
@@ -128,6 +134,7 @@ class BoardLink {
   forms::Dispatcher& dispatcher_;
   forms::UiHost& ui_;
   bool driverOpen_ = false;
+  uint16_t vendorId_;
 
   struct HostWaiter final : TransferWaiter {
     explicit HostWaiter(BoardLink& l) : link(l) {}

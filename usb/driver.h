@@ -77,10 +77,23 @@ using AttachCallback = std::function<bool(DeviceHandle, const DeviceInfo&, void*
 using DetachCallback = std::function<void(DeviceHandle, void* userData)>;
 using PowerCallback = std::function<bool(DeviceHandle, uint32_t event, void* userData)>;
 
+// A board the layer saw but does not offer, and why: one that matches the
+// product id under another vendor id (the person may have a board of another
+// maker, or one made with another id), or one Windows has bound to no driver
+// that the layer can use. Told once per board and arrival.
+struct BoardNotice {
+  enum class Kind { OtherVendor, NoWinUsbDriver };
+  Kind kind = Kind::OtherVendor;
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+};
+using NoticeCallback = std::function<void(const BoardNotice&, void* userData)>;
+
 struct DriverEvents {
   AttachCallback attach;
   DetachCallback detach;
-  PowerCallback power;  // may be empty
+  PowerCallback power;    // may be empty
+  NoticeCallback notice;  // may be empty
   void* userData = nullptr;
 };
 

@@ -30,15 +30,15 @@ DriverChoice parseDriverChoice(std::string_view text) {
   return DriverChoice::RealBoards;
 }
 
-std::unique_ptr<Driver> createDriver(DriverChoice choice) {
+std::unique_ptr<Driver> createDriver(DriverChoice choice, uint16_t vendorId) {
   switch (choice) {
     case DriverChoice::Sim: {
-      auto sim = std::make_unique<sim::SimDriver>();
+      auto sim = std::make_unique<sim::SimDriver>(vendorId);
       sim->plug();
       return sim;
     }
     case DriverChoice::SimEmpty:
-      return std::make_unique<sim::SimDriver>();
+      return std::make_unique<sim::SimDriver>(vendorId);
     case DriverChoice::RealBoards:
       break;
   }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "usb/driver.h"
+#include "usb/vendor_id.h"
 
 namespace glim::usb {
 
@@ -18,6 +19,7 @@ enum class DriverChoice {
 // text at all, chooses real boards.
 DriverChoice parseDriverChoice(std::string_view text);
 
-std::unique_ptr<Driver> createDriver(DriverChoice choice);
+// `vendorId`: the vendor id the run looks for; the simulated boards carry it.
+std::unique_ptr<Driver> createDriver(DriverChoice choice, uint16_t vendorId = kBoardVendorId);
 
 }  // namespace glim::usb

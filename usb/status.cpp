@@ -14,7 +14,11 @@ const char* statusMessage(Status status) {
     case kDeviceInfoRefused: return "The board's device information could not be read; plug it in again";
     case kNotSupported: return "Not supported by this USB layer";
     case kAccessDenied:
+#if defined(_WIN32)
+      return "Access denied: bind the board to WinUSB (with Zadig, see README-windows.txt) and plug it in again";
+#else
       return "Access denied: install the udev rule for the board, 60-glimmora.rules, and plug it in again";
+#endif
     case kBusy: return "The board is in use by another program; close it and plug the board in again";
     case kOverflow: return "The board sent more data than was asked for";
     case kIoError: return "Input/output error on the USB bus; check the cable";
@@ -26,6 +30,8 @@ const char* statusMessage(Status status) {
     case kCancelled: return "The transfer was cancelled";
     case kNoRealBoards:
       return "Real boards are not supported yet; set GLIMMORA_USB=sim to use the simulated board";
+    case kNoWinUsbDriver:
+      return "The board has no WinUSB driver: bind it with Zadig, see README-windows.txt";
     default: return "Unknown status code";
   }
 }

@@ -30,6 +30,7 @@ enum StatusCode : Status {
   kNoSuchSetting = 0x20000011,     // the interface or alternate setting does not exist
   kCancelled = 0x20000012,
   kNoRealBoards = 0x20000013,      // this build reaches only the simulated board
+  kNoWinUsbDriver = 0x20000014,    // Windows: the board is bound to no driver libusb can use
   kUnknownError = 0x200000FF,
 };
 

@@ -162,5 +162,51 @@ TEST(LibusbBoardLink, UnplugDuringAReadLogsTheFailureAndTheDetachAtOnceAndAReplu
   }
 }
 
+// A board of another maker (or made with another vendor id) with our product
+// id is named once, with the setting that takes it, and never opened; with
+// that vendor id chosen, the same board is taken.
+TEST(LibusbBoardLink, ABoardOfAnotherVendorIsNamedOnceAndTakenWhenItsVendorIdIsChosen) {
+  constexpr uint16_t kOther = 0x16C0;
+  const std::string named = "Found a board with vendor ID &H16C0 product ID &H200B; this program looks for vendor ID &H" +
+                            text::hex16(usb::kBoardVendorId) +
+                            ". Start it with GLIMMORA_VENDOR_ID=16C0 to use it.\r\n";
+  const auto count = [](const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  {
+    LinkRig rig;
+    const int other = rig.bed.plug(kOther);
+    rig.start();
+    // Our board after it: once ours is taken, the other has been seen, by
+    // the enumeration and perhaps by an arrival event too.
+    rig.bed.plug();
+    ASSERT_TRUE(rig.settle([&] { return rig.connected(); }));
+    ASSERT_TRUE(rig.settle([&] { return count(rig.log(), named) >= 1; }));
+    settleUntil(rig.dispatcher, [] { return false; }, 300ms);  // whatever else comes of it
+    EXPECT_EQ(count(rig.log(), named), 1u);
+    EXPECT_EQ(count(rig.log(), "DeviceAttach: Received attach"), 1u);
+    EXPECT_EQ(rig.bed.claims(other), 0);
+    rig.bed.unplug(other);
+    rig.bed.plug(kOther);  // plugged in anew: named anew
+    ASSERT_TRUE(rig.settle([&] { return count(rig.log(), named) >= 2; }));
+    settleUntil(rig.dispatcher, [] { return false; }, 300ms);
+    EXPECT_EQ(count(rig.log(), named), 2u);
+  }
+  {
+    LinkRig rig;
+    rig.link.useVendorId(kOther);
+    rig.bed.plug(kOther);
+    rig.start();
+    ASSERT_TRUE(rig.settle([&] { return rig.connected(); }));
+    EXPECT_EQ(rig.log(), "Please verify that the device is attached...\r\n\r\n"
+                         "DeviceAttach: Received attach for \r\nvendor ID &H16C0 product ID &H200B\r\n"
+                         "device handle &H1\r\nDeviceAttach: Accepting control of the device\r\n\r\n");
+    rig.send(1, kPins);
+    EXPECT_THAT(rig.bed.urbs(1), ::testing::ElementsAre(UrbRecord{0x01, kPins, 0}));
+  }
+}
+
 }  // namespace
 }  // namespace glim::testing

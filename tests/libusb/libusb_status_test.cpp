@@ -42,5 +42,29 @@ TEST(LibusbStatus, AccessDeniedNamesTheUdevRuleThePackageInstalls) {
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(GLIMMORA_SOURCE_DIR) / "packaging/60-glimmora.rules.in"));
 }
 
+// Opening a board: on Windows "not supported" means the board is bound to no
+// driver libusb can use, and the remedy is binding WinUSB; elsewhere, and for
+// every other error, opening reports as any call does.
+TEST(LibusbStatus, OpeningABoardWindowsCannotReachNamesWinUsb) {
+  using usb::libusb::statusFromOpenError;
+  struct Row {
+    int error;
+    bool windows;
+    usb::Status status;
+  };
+  const Row rows[] = {
+      {LIBUSB_ERROR_NOT_SUPPORTED, true, usb::kNoWinUsbDriver},
+      {LIBUSB_ERROR_NOT_SUPPORTED, false, usb::kNotSupported},
+      {LIBUSB_ERROR_ACCESS, true, usb::kAccessDenied},
+      {LIBUSB_ERROR_BUSY, true, usb::kBusy},
+      {LIBUSB_SUCCESS, true, usb::kSuccess},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(libusb_error_name(row.error)) + (row.windows ? " on Windows" : " elsewhere"));
+    EXPECT_EQ(statusFromOpenError(row.error, row.windows), row.status);
+  }
+  EXPECT_THAT(usb::statusText(usb::kNoWinUsbDriver), ::testing::HasSubstr("Zadig"));
+}
+
 }  // namespace
 }  // namespace glim::testing

@@ -33,6 +33,21 @@ TEST_F(ShellTest, FirstActivationStartsTheDriverAfterTheStartLine) {
   EXPECT_EQ(link().DriverStatus, usb::kSuccess);
 }
 
+// A run that chose another vendor id looks for it; boards the layer saw and does
+// not offer are named in the log with what to do.
+TEST_F(ShellTest, AChosenVendorIdIsMatchedAndBoardsNotOfferedAreNamed) {
+  link().useVendorId(0x16C0);
+  activate();
+  EXPECT_EQ(driver->lastMatch.vendorId, 0x16C0);
+  link().EventTable.notice({usb::BoardNotice::Kind::OtherVendor, 0x04D8, 0x200B}, link().EventTable.userData);
+  link().EventTable.notice({usb::BoardNotice::Kind::NoWinUsbDriver, 0x16C0, 0x200B}, link().EventTable.userData);
+  EXPECT_EQ(log(), std::string(kStartLines) +
+                       "Found a board with vendor ID &H4D8 product ID &H200B; this program looks for vendor ID "
+                       "&H16C0. Start it with GLIMMORA_VENDOR_ID=4D8 to use it.\r\n"
+                       "DeviceAttach: the board (vendor ID &H16C0 product ID &H200B) has no WinUSB driver: bind it "
+                       "with Zadig, see README-windows.txt\r\n");
+}
+
 TEST_F(ShellTest, LaterActivationsDoNothing) {
   activate();
   main().cbShowi2c_Click();

@@ -27,6 +27,11 @@ Status statusFromError(int error) {
   }
 }
 
+Status statusFromOpenError(int error, bool windows) {
+  if (windows && error == LIBUSB_ERROR_NOT_SUPPORTED) return kNoWinUsbDriver;
+  return statusFromError(error);
+}
+
 Status statusFromTransfer(int transferStatus) {
   switch (transferStatus) {
     case LIBUSB_TRANSFER_COMPLETED: return kSuccess;

@@ -7,6 +7,17 @@ namespace glim::usb::libusb {
 // a status of its own, so that a log line tells them apart.
 Status statusFromError(int error);
 
+#if defined(_WIN32)
+inline constexpr bool kOnWindows = true;
+#else
+inline constexpr bool kOnWindows = false;
+#endif
+
+// Our status for a failed opening or claiming of a board. On Windows libusb
+// answers "not supported" for a board bound to no driver it can use (none, or
+// a vendor's own): that is kNoWinUsbDriver, whose remedy is binding WinUSB.
+Status statusFromOpenError(int error, bool windows = kOnWindows);
+
 // Our status for how an asynchronous transfer ended (LIBUSB_TRANSFER_*).
 Status statusFromTransfer(int transferStatus);
 

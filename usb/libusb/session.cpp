@@ -65,7 +65,7 @@ Status Session::open() {
   // of them in the posted tasks, never on this stack.
   const int registered = libusb_hotplug_register_callback(
       raw, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT, LIBUSB_HOTPLUG_ENUMERATE,
-      matchValue(match_.vendorId), matchValue(match_.productId),
+      matchValue(watchedVendor()), matchValue(match_.productId),
       match_.deviceClass == 0 ? LIBUSB_HOTPLUG_MATCH_ANY : match_.deviceClass, &Session::onHotplug, this,
       &hotplugHandle_);
   if (registered != LIBUSB_SUCCESS) return statusFromError(registered);
@@ -98,6 +98,7 @@ void Session::close() {
     sync_->queue.clear();
   }
   polled_.clear();
+  noticed_.clear();
   {
     std::lock_guard lock(boardsMutex_);
     boards_.clear();
@@ -147,6 +148,17 @@ void Session::handleNextEvent() {
   }
 }
 
+uint16_t Session::watchedVendor() const {
+  // With a product id to go by, boards of every vendor are watched, so that a
+  // board with the right product id and another vendor id can be named.
+  return match_.productId != 0 ? 0 : match_.vendorId;
+}
+
+void Session::notice(DeviceRef device, BoardNotice::Kind kind, const libusb_device_descriptor& d) {
+  if (!noticed_.emplace(device.get(), std::move(device)).second) return;
+  if (events_.notice) events_.notice({kind, d.idVendor, d.idProduct}, events_.userData);
+}
+
 void Session::attach(DeviceRef device) {
   {
     // The enumeration and an arrival (or two polls) may report the same board.
@@ -154,6 +166,13 @@ void Session::attach(DeviceRef device) {
     for (const auto& [id, held] : boards_) {
       if (held->device.get() == device.get()) return;
     }
+  }
+  if (noticed_.count(device.get()) != 0) return;
+  libusb_device_descriptor d{};
+  if (libusb_get_device_descriptor(device.get(), &d) == LIBUSB_SUCCESS && match_.vendorId != 0 &&
+      d.idVendor != match_.vendorId) {
+    notice(std::move(device), BoardNotice::Kind::OtherVendor, d);
+    return;
   }
   auto board = std::make_shared<OpenBoard>();
   board->context = context_;
@@ -166,9 +185,15 @@ void Session::attach(DeviceRef device) {
     result = libusb_claim_interface(handle, OpenBoard::kInterface);
     board->claimed = result == LIBUSB_SUCCESS;
   }
+  board->openStatus = statusFromOpenError(result);
+  // A board Windows has given no WinUSB driver can never be reached: it is
+  // named once, with the remedy, instead of failing every call.
+  if (board->openStatus == kNoWinUsbDriver) {
+    notice(refDevice(board->device.get()), BoardNotice::Kind::NoWinUsbDriver, d);
+    return;
+  }
   // A board that cannot be opened (no permission, held by another program) is
   // still offered: its calls then fail with the status that names the cause.
-  board->openStatus = statusFromError(result);
   board->info = describeBoard(board->device.get(), OpenBoard::kInterface, 0);
   board->id = nextHandle_.fetch_add(1);
   {
@@ -188,6 +213,8 @@ void Session::attach(DeviceRef device) {
 }
 
 void Session::detach(const libusb_device* device) {
+  // A board seen and named comes back as new after it left.
+  noticed_.erase(const_cast<libusb_device*>(device));
   std::shared_ptr<OpenBoard> board;
   {
     std::lock_guard lock(boardsMutex_);
@@ -212,7 +239,7 @@ void Session::detach(const libusb_device* device) {
 bool Session::matches(libusb_device* device) const {
   libusb_device_descriptor d{};
   if (libusb_get_device_descriptor(device, &d) != LIBUSB_SUCCESS) return false;
-  if (match_.vendorId != 0 && d.idVendor != match_.vendorId) return false;
+  if (watchedVendor() != 0 && d.idVendor != watchedVendor()) return false;
   if (match_.productId != 0 && d.idProduct != match_.productId) return false;
   if (match_.deviceClass != 0 && d.bDeviceClass != match_.deviceClass) return false;
   return true;

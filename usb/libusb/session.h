@@ -52,6 +52,10 @@ class Session : public std::enable_shared_from_this<Session> {
   void detach(const libusb_device* device);
   void pollDevices();
   bool matches(libusb_device* device) const;
+  // The vendor id the watch filters on (0 for every vendor).
+  uint16_t watchedVendor() const;
+  // Tells the program, once per board and arrival, of a board not offered.
+  void notice(DeviceRef device, BoardNotice::Kind kind, const libusb_device_descriptor& d);
   // The board behind a handle, or the status that says why there is none.
   std::shared_ptr<OpenBoard> find(DeviceHandle device, Status& why);
   // As find(), and the board was also opened and claimed: otherwise `why` is
@@ -77,6 +81,9 @@ class Session : public std::enable_shared_from_this<Session> {
   bool hotplugRegistered_ = false;
   libusb_hotplug_callback_handle hotplugHandle_{};
   std::map<libusb_device*, DeviceRef> polled_;  // event thread only
+  // Boards seen but not offered (another vendor, no usable driver), until
+  // they leave: each is named once. Forms thread only.
+  std::map<libusb_device*, DeviceRef> noticed_;
   std::unique_ptr<EventThread> eventThread_;
   bool closed_ = false;
 };

@@ -11,7 +11,7 @@ struct SimDriver::Impl {
   CorePtr core = std::make_shared<Core>();
 };
 
-SimDriver::SimDriver() : impl_(std::make_unique<Impl>()) {}
+SimDriver::SimDriver(uint16_t boardVendorId) : impl_(std::make_unique<Impl>()), boardVendorId_(boardVendorId) {}
 
 SimDriver::~SimDriver() {
   uint32_t handle = 0;
@@ -152,7 +152,7 @@ Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t d
   return status;
 }
 
-int SimDriver::plug() { return plug(kBoardVendorId, kBoardProductId); }
+int SimDriver::plug() { return plug(boardVendorId_, kBoardProductId); }
 
 int SimDriver::plug(uint16_t vendorId, uint16_t productId) {
   const CorePtr& core = impl_->core;

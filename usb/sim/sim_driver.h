@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "usb/driver.h"
+#include "usb/vendor_id.h"
 #include "usb/sim/sim_board.h"
 
 namespace glim::usb::sim {
@@ -58,7 +59,9 @@ struct PacketTraceEntry {
 //   waiter of transferWaiting (transfer() waits on the calling thread).
 class SimDriver final : public Driver {
  public:
-  SimDriver();
+  // `boardVendorId`: the vendor id of the boards plug() plugs in, so that a run
+  // looking for another vendor id still finds its simulated board.
+  explicit SimDriver(uint16_t boardVendorId = kBoardVendorId);
   ~SimDriver() override;
 
   Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) override;
@@ -69,6 +72,8 @@ class SimDriver final : public Driver {
   Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
                          uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
   void uninit(uint32_t driverHandle) override;
+
+  uint16_t boardVendorId() const { return boardVendorId_; }
 
   // Plugs in a new board; boards are numbered 1, 2, ... in plugging order and
   // each gets a new device handle. Returns the board number.
@@ -108,6 +113,7 @@ class SimDriver final : public Driver {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  uint16_t boardVendorId_;
 };
 
 }  // namespace glim::usb::sim

@@ -26,8 +26,7 @@ namespace {
 // Interface 0: alternate setting 0 with the board's four bulk pipes (1, 2, 3
 // out, 0x82 in, 64-byte packets); alternate setting 1 with pipe 1 and an
 // interrupt pipe 0x82, to check that a selection changes the pipes.
-std::string descriptorsHex() {
-  const uint16_t vid = usb::kBoardVendorId;
+std::string descriptorsHex(uint16_t vid) {
   const uint16_t pid = usb::kBoardProductId;
   const std::vector<uint8_t> bytes = {
       // device
@@ -303,7 +302,9 @@ bool UsbTestbed::available() {
   return mocked;
 }
 
-int UsbTestbed::plug() {
+int UsbTestbed::plug() { return plug(usb::kBoardVendorId); }
+
+int UsbTestbed::plug(uint16_t vendorId) {
   auto board = std::make_unique<Board>();
   const int number = static_cast<int>(impl_->boards.size()) + 1;
   const int devnum = impl_->nextDevnum++;
@@ -318,10 +319,10 @@ int UsbTestbed::plug() {
   umockdev_testbed_attach_ioctl(impl_->testbed, board->devNode.c_str(), board->handler, nullptr);
 
   char ids[32];
-  std::snprintf(ids, sizeof ids, "%x/%x/100", usb::kBoardVendorId, usb::kBoardProductId);
+  std::snprintf(ids, sizeof ids, "%x/%x/100", vendorId, usb::kBoardProductId);
   char vid[8];
   char pid[8];
-  std::snprintf(vid, sizeof vid, "%04x", usb::kBoardVendorId);
+  std::snprintf(vid, sizeof vid, "%04x", vendorId);
   std::snprintf(pid, sizeof pid, "%04x", usb::kBoardProductId);
   const std::string record = "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(number) +
                              "\nN: bus/usb/001/" + devnumText + "\nE: DEVNAME=" + board->devNode +
@@ -330,7 +331,7 @@ int UsbTestbed::plug() {
                              "\nE: PRODUCT=" + ids + "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +
                              "\\n\nA: speed=480\\n\nA: idVendor=" + vid + "\\n\nA: idProduct=" + pid +
                              "\\n\nA: bConfigurationValue=1\\n\nA: bNumConfigurations=1\\n\nH: descriptors=" +
-                             descriptorsHex() + "\n";
+                             descriptorsHex(vendorId) + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(impl_->testbed, record.c_str(), &error)) {
     std::fprintf(stderr, "usb testbed: %s\n", error != nullptr ? error->message : "cannot add board");

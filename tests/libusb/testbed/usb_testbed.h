@@ -39,6 +39,8 @@ class UsbTestbed {
   static bool available();
 
   int plug();
+  // A board with the board's product id and another vendor id.
+  int plug(uint16_t vendorId);
   void unplug(int board, Unplug how = Unplug::FailInFlight);
 
   std::vector<UrbRecord> urbs(int board) const;
