@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
@@ -7,15 +8,19 @@
 #include "app/first_paint_probe.h"
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
+#include "app/script_player.h"
 #include "app/sim_board_window.h"
 #include "app/startup_file.h"
+#include "app/windows_console.h"
 #include "shell/program.h"
 #include "usb/driver_factory.h"
+#include "usb/vendor_choice.h"
 
 int main(int argc, char* argv[]) {
   QElapsedTimer sinceStart;
   sinceStart.start();
 
+  glim::app::useParentConsoleIfAny();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
   // --run SCRIPT: the script plays once the window has started; the window
@@ -23,13 +28,26 @@ int main(int argc, char* argv[]) {
   // --record FILE: everything done in the windows is recorded from start-up.
   QString runFile;
   QString recordFile;
-  const auto configFile = glim::app::configFileArgument(QApplication::arguments(), &runFile, &recordFile);
+  bool exitAfterRun = false;
+  const auto configFile =
+      glim::app::configFileArgument(QApplication::arguments(), &runFile, &recordFile, &exitAfterRun);
+
+  // GLIMMORA_VENDOR_ID: the boards' vendor id, when it is not the built-in one.
+  const auto vendor = glim::usb::chooseVendorId(std::getenv("GLIMMORA_VENDOR_ID"), "GLIMMORA_VENDOR_ID");
+  if (!vendor.error.empty()) {
+    std::cerr << "glimmora: " << vendor.error << '\n';
+    // On Windows no console shows standard error: the person is told in a box.
+    QMessageBox::critical(nullptr, QString::fromLatin1(glim::app::kApplicationName),
+                          QString::fromStdString(vendor.error));
+    return 2;
+  }
 
   glim::app::QtUiHost ui;
   // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
   const char* usbChoice = std::getenv("GLIMMORA_USB");
   glim::shell::Program program(
-      glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : "")), ui);
+      glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""), vendor.vendorId),
+      ui, vendor.vendorId);
   glim::app::MainWindow window(program, &ui);
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
@@ -56,7 +74,22 @@ int main(int argc, char* argv[]) {
   if (board) board->showBeside(window);
   if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
   if (!runFile.isEmpty()) {
-    QTimer::singleShot(0, &window, [&window, runFile] { window.runScript(runFile, &std::cout, &std::cerr); });
+    ui.setUnattended(exitAfterRun);
+    QTimer::singleShot(0, &window, [&window, runFile, exitAfterRun] {
+      const bool started = window.runScript(runFile, &std::cout, &std::cerr);
+      if (!exitAfterRun) return;
+      if (!started) {
+        QApplication::exit(2);
+        return;
+      }
+      // --exit: the program ends when the script has played.
+      QObject::connect(window.scriptPlayer(), &glim::app::ScriptPlayer::runningChanged, &window, [](bool running) {
+        if (running) return;
+        std::cout.flush();
+        QApplication::closeAllWindows();
+        QApplication::quit();
+      });
+    });
   }
   return QApplication::exec();
 }

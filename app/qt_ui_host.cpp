@@ -40,6 +40,7 @@ QString defaultSuffixFrom(const std::string& defaultExt) {
 
 void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
   if (script_ != nullptr) script_->messageBoxShown(text, caption);
+  if (script_ != nullptr && unattended_) return;
   const QString title = caption.empty() ? QString::fromLatin1(kApplicationName) : QString::fromStdString(caption);
   QMessageBox box(QMessageBox::NoIcon, title, QString::fromStdString(text), QMessageBox::Ok,
                   QApplication::activeWindow());

@@ -32,6 +32,9 @@ class QtUiHost : public forms::UiHost {
   void setScript(script::LineRunner* runner) { script_ = runner; }
   // The person's answers to file dialogs are told to `recorder`.
   void setRecorder(script::ScriptRecorder* recorder) { recorder_ = recorder; }
+  // Unattended (glimmora --run SCRIPT --exit): a message box met while a
+  // script plays is answered OK at once, as it has no other button.
+  void setUnattended(bool unattended) { unattended_ = unattended; }
 
   void messageBox(const std::string& text, const std::string& caption) override;
   std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
@@ -39,6 +42,7 @@ class QtUiHost : public forms::UiHost {
  private:
   script::LineRunner* script_ = nullptr;
   script::ScriptRecorder* recorder_ = nullptr;
+  bool unattended_ = false;
 };
 
 }  // namespace glim::app

@@ -13,7 +13,7 @@
 namespace glim::app {
 
 std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript,
-                                          QString* recordScript) {
+                                          QString* recordScript, bool* exitAfterRun) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Control program for the QXB40218 LED driver evaluation board."));
@@ -27,9 +27,15 @@ std::optional<QString> configFileArgument(const QStringList& arguments, QString*
                                   QStringLiteral("Record what is done in the windows as a script, from start-up on."),
                                   QStringLiteral("FILE"));
   parser.addOption(record);
+  const QCommandLineOption exitOption(
+      QStringLiteral("exit"),
+      QStringLiteral("With --run: play the script unattended (message boxes are answered OK at once) and end the "
+                     "program when it has played."));
+  parser.addOption(exitOption);
   parser.process(arguments);  // --help and unknown options end the program here
   if (runScript != nullptr && parser.isSet(run)) *runScript = parser.value(run);
   if (recordScript != nullptr && parser.isSet(record)) *recordScript = parser.value(record);
+  if (exitAfterRun != nullptr) *exitAfterRun = parser.isSet(exitOption);
   const QStringList files = parser.positionalArguments();
   if (files.size() > 1) {
     std::fprintf(stderr, "glimmora: one configuration file at most\n");

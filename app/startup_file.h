@@ -15,8 +15,9 @@ namespace glim::app {
 // note on standard error. `--run SCRIPT` names a script to play once the
 // window has started; it is stored in `runScript` when given. `--record FILE`
 // names the file to record the session into, from start-up on (`recordScript`).
+// `--exit` (with --run) plays unattended and ends the program afterwards.
 std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript = nullptr,
-                                          QString* recordScript = nullptr);
+                                          QString* recordScript = nullptr, bool* exitAfterRun = nullptr);
 
 // Loads `path` once start-up is over, as "Load Configuration" would after its
 // dialog chose that file: the driver has been started and the boards it

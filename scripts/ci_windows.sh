@@ -1,8 +1,16 @@
 #!/bin/sh
-# Cross-builds glimmora-cli.exe for Windows, runs every script test under
-# tests/cli/scripts through it under Wine (the same expected transcripts; a
-# NAME.win.out or NAME.win.err stands where Windows words a failure its own
-# way), and makes the ZIP package. BUILD_DIR may be given in the environment.
+# Cross-builds glimmora.exe and glimmora-cli.exe for Windows, with Qt and
+# libusb built from Debian's sources (scripts/build_windows_deps.sh, cached
+# outside the checkout), and tests them under Wine:
+#   - every script test under tests/cli/scripts through glimmora-cli.exe (the
+#     same expected transcripts; a NAME.win.out or NAME.win.err stands where
+#     Windows words a failure its own way);
+#   - the window's script play: `glimmora.exe --run SCRIPT --exit` on every
+#     script that answers no file dialog, under Xvfb, standard output compared
+#     with the same transcripts;
+#   - glimmora-cli.exe --board usb with no board: a plain outcome, no crash.
+# Then makes the ZIP package. BUILD_DIR may be given in the environment;
+# GLIMMORA_WIN_DEPS names the cache of the two libraries.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -11,44 +19,99 @@ case "$BUILD_DIR" in
   /*) build="$BUILD_DIR" ;;
   *) build="$root/$BUILD_DIR" ;;
 esac
+started=$(date +%s)
+
+deps=$(sh scripts/build_windows_deps.sh | tail -n 1)
+echo "windows: libraries in $deps ($(($(date +%s) - started)) s)"
+
 WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 # A prefix of the build's own, made once and reused by later runs.
 export WINEPREFIX="${WINEPREFIX:-$build/wine}"
 export WINEDEBUG=-all
-# No Mono or Gecko installer prompts: the program needs neither.
+# No Mono or Gecko installer prompts: the programs need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
-cmake --build "$build" -j2 --target glimmora-cli
-exe="$build/cli/glimmora-cli.exe"
+  -DGLIMMORA_WIN_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
+cmake --build "$build" -j2 --target glimmora-cli glimmora
+cli="$build/cli/glimmora-cli.exe"
+gui="$build/app/glimmora.exe"
+echo "windows: built ($(($(date +%s) - started)) s)"
+
+# Only Windows' own DLLs: nothing of MinGW, Qt or libusb beside the programs.
+for exe in "$cli" "$gui"; do
+  foreign=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' |
+    grep -viE '^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|ws2_32|winmm|imm32|uxtheme|dwmapi|shcore|version|shlwapi|setupapi|netapi32|userenv|mpr|winspool\.drv|uuid|rpcrt4|crypt32|bcrypt|authz|wtsapi32|d3d9|d3d11|dxgi|dwrite|d2d1|cfgmgr32|msvcrt|ntdll|api-ms-win-.*)\.dll$' || true)
+  if [ -n "$foreign" ]; then
+    echo "windows: $(basename "$exe") needs DLLs that Windows does not ship: $foreign"
+    exit 1
+  fi
+done
 
 # Wine's first start is the slow part: one server for the whole run.
 mkdir -p "$WINEPREFIX"
 "$WINESERVER" -p 2>/dev/null || true  # (one may be running for this prefix already)
-trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
-"$WINE" "$exe" --help >/dev/null 2>&1
+xvfb_pid=""
+cleanup() {
+  "$WINESERVER" -k 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+"$WINE" "$cli" --help >/dev/null 2>&1
 
-passed=0
 failed=""
-for script in tests/cli/scripts/*.gls; do
-  name=$(basename "$script" .gls)
-  log="$build/scripts/$name.log"
-  mkdir -p "$build/scripts"
-  if cmake -DCLI="$WINE;$exe" -DSCRIPT="$root/$script" -DWORK_DIR="$build/scripts/$name" \
-       -DPLATFORM=win -P tests/cli/run_script.cmake >"$log" 2>&1; then
-    passed=$((passed + 1))
-  else
-    echo "--- $name (under Wine) failed:"
-    cat "$log"
-    failed="$failed $name"
-  fi
-done
-echo "windows: $passed script tests passed under Wine${failed:+; failed:$failed}"
-[ -z "$failed" ] || exit 1
+run_scripts() {  # LABEL PROGRAM-LIST EXTRA-CMAKE-ARGS... ; the scripts come from $scripts
+  label=$1
+  program=$2
+  shift 2
+  passed=0
+  for script in $scripts; do
+    name=$(basename "$script" .gls)
+    log="$build/$label/$name.log"
+    mkdir -p "$build/$label"
+    if cmake -DCLI="$program" -DSCRIPT="$root/$script" -DWORK_DIR="$build/$label/$name" \
+         -DPLATFORM=win "$@" -P tests/cli/run_script.cmake >"$log" 2>&1; then
+      passed=$((passed + 1))
+    else
+      echo "--- $name ($label, under Wine) failed:"
+      cat "$log"
+      failed="$failed $label/$name"
+    fi
+  done
+  echo "windows: $passed $label tests passed under Wine ($(($(date +%s) - started)) s)"
+}
 
+scripts=$(ls tests/cli/scripts/*.gls)
+run_scripts scripts "$WINE;$cli"
+
+# The window, on a display of its own, with Wine's own interface fonts.
+display=":$((90 + $$ % 100))"
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+sleep 1
+# As the window's own script-play test: scripts that answer file dialogs are
+# a person's choice, not played unattended.
+scripts=$(grep -L '^answer ' tests/cli/scripts/*.gls)
+export GLIMMORA_USB=sim-empty  # as glimmora-cli starts: no board plugged in
+run_scripts window "$WINE;$gui;--exit;--run" -DOUT_ONLY=ON
+unset GLIMMORA_USB
+
+# Real boards, with none plugged in (Wine reaches no USB device): the program
+# starts, says so, and ends as it should.
+usb_out=$(printf 'click cbWritesettings\nprint txtLog\n' | "$WINE" "$cli" --board usb 2>&1) && usb_rc=0 || usb_rc=$?
+case "$usb_out" in
+  *"USB Device not connected!"*) [ "$usb_rc" -eq 0 ] || failed="$failed usb-no-board" ;;
+  *) failed="$failed usb-no-board" ;;
+esac
+echo "windows: glimmora-cli.exe --board usb with no board: status $usb_rc"
+[ -z "$failed" ] || { echo "windows: failed:$failed"; printf '%s\n' "$usb_out" | head -20; exit 1; }
+
+rm -f "$build"/glimmora-*-win64.zip
 (cd "$build" && cpack -G ZIP >/dev/null)
-zip=$(ls "$build"/glimmora-cli-*-win64.zip)
-cmake -E tar tf "$zip" | grep -q "glimmora-cli.exe$" || { echo "windows: $zip has no glimmora-cli.exe"; exit 1; }
-echo "windows: $zip"
+zip=$(ls "$build"/glimmora-*-win64.zip)
+for f in glimmora.exe glimmora-cli.exe LICENSE.txt README-windows.txt glimmora.txt glimmora-cli.txt; do
+  cmake -E tar tf "$zip" | grep -q "/$f$" || { echo "windows: $zip has no $f"; exit 1; }
+done
+echo "windows: $zip, $(($(stat -c %s "$zip") / 1024)) KiB ($(($(date +%s) - started)) s in all)"

@@ -1,9 +1,12 @@
-# Cross-builds the core and glimmora-cli for 64-bit Windows with Debian's
-# MinGW-w64 (posix threads, for std::thread and std::mutex):
+# Cross-builds the programs for 64-bit Windows with Debian's MinGW-w64 (posix
+# threads, for std::thread and std::mutex):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake
 # The window (Qt) and real boards (libusb) need Windows builds of those
-# libraries, which are not packaged here: both are off. So are the tests that
-# need GoogleTest; scripts/ci_windows.sh runs the script tests under Wine.
+# libraries: scripts/build_windows_deps.sh makes both, static, in a cache
+# (GLIMMORA_WIN_DEPS, default ~/.cache/glimmora/win-deps). Where the cache
+# holds them they are used; otherwise only glimmora-cli on the simulated board
+# is built. The tests that need GoogleTest are off; scripts/ci_windows.sh runs
+# the script tests under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -13,7 +16,39 @@ set(CMAKE_CXX_COMPILER ${GLIMMORA_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${GLIMMORA_MINGW_PREFIX}-windres)
 set(CMAKE_STRIP ${GLIMMORA_MINGW_PREFIX}-strip CACHE FILEPATH "")
 
+if(NOT DEFINED GLIMMORA_WIN_DEPS)
+  if(DEFINED ENV{GLIMMORA_WIN_DEPS})
+    set(GLIMMORA_WIN_DEPS "$ENV{GLIMMORA_WIN_DEPS}")
+  else()
+    set(GLIMMORA_WIN_DEPS "$ENV{HOME}/.cache/glimmora/win-deps")
+  endif()
+endif()
+set(GLIMMORA_WIN_DEPS "${GLIMMORA_WIN_DEPS}" CACHE PATH "Windows builds of Qt and libusb (scripts/build_windows_deps.sh)")
+
+# The MinGW root first, then the cached libraries: each is a root of its own,
+# so that a search never leaves them for the build machine's libraries.
 set(CMAKE_FIND_ROOT_PATH /usr/${GLIMMORA_MINGW_PREFIX})
+set(GLIMMORA_WIN_QT "${GLIMMORA_WIN_DEPS}/qt")
+set(GLIMMORA_WIN_LIBUSB "${GLIMMORA_WIN_DEPS}/libusb")
+set(glimmora_have_qt OFF)
+set(glimmora_have_libusb OFF)
+if(EXISTS "${GLIMMORA_WIN_QT}/lib/cmake/Qt6/Qt6Config.cmake")
+  set(glimmora_have_qt ON)
+  list(APPEND CMAKE_FIND_ROOT_PATH "${GLIMMORA_WIN_QT}")
+  list(APPEND CMAKE_PREFIX_PATH "${GLIMMORA_WIN_QT}")
+  # Qt's code generators (moc, rcc, uic) come from the build machine's Qt of
+  # the same version.
+  set(QT_HOST_PATH /usr CACHE PATH "")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+endif()
+if(EXISTS "${GLIMMORA_WIN_LIBUSB}/lib/libusb-1.0.a")
+  set(glimmora_have_libusb ON)
+  list(APPEND CMAKE_FIND_ROOT_PATH "${GLIMMORA_WIN_LIBUSB}")
+  # pkg-config reads only the cached libusb's description, never the build
+  # machine's.
+  set(ENV{PKG_CONFIG_LIBDIR} "${GLIMMORA_WIN_LIBUSB}/lib/pkgconfig")
+  set(ENV{PKG_CONFIG_PATH} "")
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -29,7 +64,7 @@ if(GLIMMORA_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${GLIMMORA_WINE})
 endif()
 
-set(GLIMMORA_GUI OFF CACHE BOOL "No Qt for Windows here" FORCE)
-set(GLIMMORA_LIBUSB OFF CACHE BOOL "No libusb for Windows here" FORCE)
+set(GLIMMORA_GUI ${glimmora_have_qt} CACHE BOOL "The window, with the cached Qt for Windows" FORCE)
+set(GLIMMORA_LIBUSB ${glimmora_have_libusb} CACHE BOOL "Real boards, with the cached libusb for Windows" FORCE)
 set(GLIMMORA_BENCH OFF CACHE BOOL "No Google Benchmark for Windows here" FORCE)
 set(BUILD_TESTING OFF CACHE BOOL "No GoogleTest for Windows here; the script tests run under Wine" FORCE)
