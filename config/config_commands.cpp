@@ -86,13 +86,13 @@ void ConfigCommands::loadConfig(const std::string& path) {
   {
     FileSource file;
     if (!file.open(path)) {
-      fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), file.error());
+      fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), fileName(path) + ": " + file.error());
       return;
     }
     std::istream in(&file);
     parsed = parseConfig(in);
     if (file.failed()) {
-      fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), file.error());
+      fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), fileName(path) + ": " + file.error());
       return;
     }
   }
