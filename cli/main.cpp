@@ -68,6 +68,7 @@ int run(const std::vector<std::string>& argv) {
       return kExitScriptError;
     }
     ScriptRunner runner(std::move(boards.driver), boards.sim, std::cout, std::cerr);
+    if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));
     return runner.run(*script);
   } catch (const std::exception& e) {
     std::cerr << "glimmora-cli: internal error: " << e.what() << '\n';
