@@ -4,6 +4,7 @@
 // window, saves and loads, boards plugged and pulled, faults and chip registers.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -301,6 +302,25 @@ TEST(StateLines, BringANewProgramToTheWindowsStateWithoutSending) {
                                              "select ob1Den(2)", "set tbCPLDdata(1) 9", "click cbShowi2c",
                                              "set Glimmora_i2c.tbI2Creg(3) 77", "click Glimmora_i2c.cbVerify"}))
       << all;
+  // The report's own case: a configuration loaded (which shows the register
+  // window), then SCLK desired 100.
+  Session loaded;
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("glimmora_state_lines_" + std::to_string(reinterpret_cast<std::uintptr_t>(&loaded)));
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "setup.txt").string();
+  ASSERT_TRUE(loaded.act({"answer " + file, "click mFileSaveConfig"}));
+  ASSERT_TRUE(loaded.act({"answer " + file, "click mFileLoadConfig"}));
+  std::filesystem::remove_all(folder);
+  ASSERT_TRUE(loaded.act({"board attach"}));
+  ASSERT_TRUE(loaded.act({"set tbSCLKfreqdes 100"}));
+  const std::vector<std::string> afterLoad = stateLines(loaded.program().main);
+  all.clear();
+  for (const std::string& line : afterLoad) all += line + "\n";
+  EXPECT_EQ(afterLoad, (std::vector<std::string>{"set tbSCLKdiv 249", "set tbSCLKfreqdes 100", "click cbShowi2c"}))
+      << all;
+
   // A program at its start needs none.
   Session fresh;
   EXPECT_TRUE(stateLines(fresh.program().main).empty());
