@@ -4,6 +4,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -97,6 +101,63 @@ BoardWaitHost::~BoardWaitHost() = default;
 
 void BoardWaitHost::letThrough(QWidget* window) { through_.emplace_back(window); }
 
+void BoardWaitHost::letMenusThrough(QMenuBar* bar) { menuBar_ = bar; }
+
+void BoardWaitHost::allowDuringWait(QAction* action) { allowed_.emplace_back(action); }
+
+void BoardWaitHost::cancelWait() {
+  if (pending_ != nullptr) pending_->cancel();
+}
+
+bool BoardWaitHost::isLetThroughMenu(QObject* target) const {
+  if (!menuBar_ || target == nullptr) return false;
+  if (target == menuBar_.data()) return true;
+  // A menu of the bar, or a submenu of one: its chain of parents reaches the bar.
+  for (QObject* o = qobject_cast<QMenu*>(target); o != nullptr; o = o->parent()) {
+    if (o == menuBar_.data()) return true;
+    if (qobject_cast<QMenu*>(o) == nullptr) return false;
+  }
+  return false;
+}
+
+bool BoardWaitHost::menuInput(QMenu* menu, QEvent* event) const {
+  const auto allowed = [this](const QAction* action) {
+    if (action == nullptr || action->menu() != nullptr || !action->isEnabled()) return true;  // runs nothing
+    for (const auto& a : allowed_) {
+      if (a.data() == action) return true;
+    }
+    return false;
+  };
+  switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+      return allowed(menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint()));
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut: {
+      if (event->type() == QEvent::Shortcut) return false;
+      switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Escape:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+          return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+          return allowed(menu->activeAction());
+        default:
+          return false;  // a letter would choose the entry it underlines
+      }
+    }
+    default:
+      return true;
+  }
+}
+
 bool BoardWaitHost::passes(QObject* target) const {
   QWidget* widget = qobject_cast<QWidget*>(target);
   if (widget == nullptr) {
@@ -116,7 +177,30 @@ bool BoardWaitHost::passes(QObject* target) const {
 }
 
 bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
-  if (waiting_ && isInput(event->type()) && !passes(watched)) return true;  // held back
+  if (!waiting_ || !isInput(event->type())) return QObject::eventFilter(watched, event);
+  if (isLetThroughMenu(watched)) {
+    if (auto* menu = qobject_cast<QMenu*>(watched)) return !menuInput(menu, event);
+    // The bar itself: opening a menu runs nothing; a shortcut on it might.
+    return event->type() == QEvent::Shortcut;
+  }
+  const bool escape = (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+                      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+                      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier;
+  // Esc in any of the program's own windows, the dialog too, ends the wait:
+  // the key may go to a window that does not have the focus the dialog lacks,
+  // and a shortcut on Esc must not swallow it.
+  bool ownWindow = !passes(watched);
+  if (!ownWindow && dialog_) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    ownWindow = widget != nullptr && widget->window() == dialog_.data();
+  }
+  if (escape && ownWindow) {
+    event->accept();
+    cancelWait();
+    if (onEscape) onEscape();
+    return true;
+  }
+  if (!passes(watched)) return true;  // held back
   return QObject::eventFilter(watched, event);
 }
 
@@ -132,6 +216,7 @@ void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitL
         quitter.data(), [quitter] { if (quitter) quitter->quit(); }, Qt::QueuedConnection);
   });
   waiting_ = true;
+  pending_ = &pending;
   qApp->installEventFilter(this);
 
   QWidget* parent = QApplication::activeWindow();
@@ -161,6 +246,7 @@ void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitL
   tick.stop();
   qApp->removeEventFilter(this);
   waiting_ = false;
+  pending_ = nullptr;
   delete dialog_.data();
 }
 

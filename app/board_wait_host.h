@@ -3,11 +3,15 @@
 #include <QObject>
 #include <QPointer>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 #include "usb/transfer_wait.h"
 
+class QAction;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 
@@ -43,6 +47,17 @@ class BoardWaitHost : public QObject, public usb::WaitHost {
 
   // A window (and its own dialogs) that stays usable during a wait.
   void letThrough(QWidget* window);
+  // The menus of `bar` open during a wait, but of their entries only those
+  // allowed here run then (the rest would start a handler inside the one
+  // that waits).
+  void letMenusThrough(QMenuBar* bar);
+  void allowDuringWait(QAction* action);
+
+  // Ends the wait now running, as its Cancel button does; nothing when none runs.
+  void cancelWait();
+  // Esc pressed in the program's windows while a wait runs: the wait is
+  // cancelled first, then this is told (a playing script stops).
+  std::function<void()> onEscape;
 
   // The dialog while it is shown, else null (for tests).
   BoardWaitDialog* dialog() const { return dialog_; }
@@ -55,8 +70,14 @@ class BoardWaitHost : public QObject, public usb::WaitHost {
 
  private:
   bool passes(QObject* target) const;
+  // An event to one of the let-through menus: whether it may go on.
+  bool menuInput(QMenu* menu, QEvent* event) const;
+  bool isLetThroughMenu(QObject* target) const;
 
   std::vector<QPointer<QWidget>> through_;
+  QPointer<QMenuBar> menuBar_;
+  std::vector<QPointer<QAction>> allowed_;
+  usb::PendingTransfer* pending_ = nullptr;
   QPointer<BoardWaitDialog> dialog_;
   bool waiting_ = false;
 };

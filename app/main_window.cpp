@@ -91,6 +91,11 @@ void MainWindow::buildStatusLine() {
   auto* board = new QLabel(bar);
   bar->addWidget(icon);
   bar->addWidget(text, 1);
+  recordingLabel_ = new QLabel(bar);
+  recordingLabel_->setObjectName(QStringLiteral("recordingIndicator"));
+  recordingLabel_->setTextFormat(Qt::RichText);
+  recordingLabel_->setVisible(false);
+  bar->addPermanentWidget(recordingLabel_);
   bar->addPermanentWidget(board);
   binder_.bindStatus(icon, text, main.lblStatus);
   binder_.bindLabel(board, main.lblBoard);
@@ -128,8 +133,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::programEnded() {
   // The register window went with the form; this window follows. The
-  // recording ends with the line that ended the program.
-  stopRecording();
+  // recording ends with the line that ended the program (no one is left to
+  // read how many lines it has).
+  recorder_.stop();
+  recordingChanged();
   close();
   emit ended();
 }

@@ -15,6 +15,7 @@ namespace glim::shell {
 class Program;
 }
 
+class QLabel;
 class QMenu;
 
 namespace glim::app {
@@ -87,6 +88,8 @@ class MainWindow : public QMainWindow {
   QtUiHost* ui_ = nullptr;
   ScriptPlayer* player_ = nullptr;
   QAction* recordAction_ = nullptr;
+  // "Recording to FILE" with a red dot, shown while a recording runs.
+  QLabel* recordingLabel_ = nullptr;
 };
 
 }  // namespace glim::app

@@ -3,6 +3,11 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
+#include <iostream>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -11,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/script_player.h"
 #include "config/file_io.h"
+#include "script/session_state.h"
 #include "shell/program.h"
 #include "usb/sim/sim_driver.h"
 
@@ -54,13 +60,22 @@ void MainWindow::addScriptActions(QMenu* file) {
   run->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
   connect(run, &QAction::triggered, this, [this] {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Run Script"), QString(), kScriptFilter);
-    if (!path.isEmpty()) runScript(path);
+    if (!path.isEmpty()) runScript(path, nullptr, &std::cerr);
   });
 
   auto* stop = file->addAction(QStringLiteral("Stop Script"));
   stop->setObjectName(QStringLiteral("actionStopScript"));
   stop->setEnabled(false);
   connect(stop, &QAction::triggered, player_, &ScriptPlayer::stop);
+  // A script spends most of its time in lines that wait for the board: the
+  // File menu and its "Stop Script" stay usable then, and Esc cancels the
+  // wait and stops the script.
+  player_->cancelWait = [this] { waitHost_.cancelWait(); };
+  waitHost_.letMenusThrough(menuBar());
+  waitHost_.allowDuringWait(stop);
+  waitHost_.onEscape = [player = QPointer<ScriptPlayer>(player_)] {
+    if (player) player->stop();
+  };
 
   // Esc stops a running script between two lines; an open dialog takes Esc
   // itself, so it never reaches this.
@@ -90,25 +105,35 @@ void MainWindow::addScriptActions(QMenu* file) {
 }
 
 std::optional<std::string> MainWindow::startRecording(const QString& path) {
-  script::ScriptRecorder::Setup setup;
-  if (auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program_.driver())) {
-    setup.simulated = true;
-    setup.boards = sim->pluggedBoards();
-    setup.faults = sim->faults();
-  }
+  // The recording starts from the windows and the board as they are now.
+  const script::ScriptRecorder::Setup setup = script::recordingSetup(program_);
   auto error = recorder_.start(QFile::encodeName(path).toStdString(), setup);
   recordingChanged();
   return error;
 }
 
 void MainWindow::stopRecording() {
+  if (!recorder_.recording()) return;
   recorder_.stop();
+  const std::string name = QFileInfo(QFile::decodeName(recorder_.path().c_str())).fileName().toStdString();
+  const int lines = recorder_.linesWritten();
+  program_.main.lblStatus.succeeded("Record Script",
+                                    std::to_string(lines) + (lines == 1 ? " line" : " lines") + " written to " + name);
   recordingChanged();
 }
 
 void MainWindow::recordingChanged() {
   if (recordAction_ == nullptr) return;
-  recordAction_->setText(recorder_.recording() ? QStringLiteral("Stop Re&cording") : QStringLiteral("Re&cord Script..."));
+  const bool on = recorder_.recording();
+  recordAction_->setText(on ? QStringLiteral("Stop Re&cording") : QStringLiteral("Re&cord Script..."));
+  if (recordingLabel_ == nullptr) return;
+  // As long as the file grows, the status bar says where to.
+  const QString path = QFile::decodeName(recorder_.path().c_str());
+  recordingLabel_->setText(on ? QStringLiteral("<span style=\"color:#d01010\">\u25CF</span> Recording to ") +
+                                    QFileInfo(path).fileName().toHtmlEscaped()
+                              : QString());
+  recordingLabel_->setToolTip(on ? QStringLiteral("Recording to ") + path : QString());
+  recordingLabel_->setVisible(on);
 }
 
 bool MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream* echoErrors) {
@@ -124,7 +149,7 @@ bool MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream
   QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
   // A last line feed ends the last line; it does not start another.
   if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
-  return player_->start(std::move(lines), echo, echoErrors);
+  return player_->start(std::move(lines), echo, echoErrors, path);
 }
 
 std::optional<std::string> MainWindow::saveLog(const QString& path) const {

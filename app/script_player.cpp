@@ -1,10 +1,12 @@
 #include "app/script_player.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTimer>
 
 #include "app/qt_ui_host.h"
+#include "script/script_line.h"
 #include "shell/program.h"
 #include "usb/sim/sim_driver.h"
 
@@ -46,15 +48,19 @@ ScriptPlayer::~ScriptPlayer() {
   if (ui_ != nullptr) ui_->setScript(nullptr);
 }
 
-bool ScriptPlayer::start(QStringList lines, std::ostream* echo, std::ostream* echoErrors) {
+bool ScriptPlayer::start(QStringList lines, std::ostream* echo, std::ostream* echoErrors, const QString& path) {
   if (runner_ || program_.main.unloaded()) return false;
   lines_ = std::move(lines);
   next_ = 0;
+  lastRun_ = 0;
+  linesRun_ = 0;
+  name_ = path.isEmpty() ? QString() : QFileInfo(path).fileName();
   stopAsked_ = false;
   output_ = std::make_unique<Output>(logPane_, echo, echoErrors);
   // `board` lines reach the simulated layer only; on real boards they are errors.
   auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program_.driver());
   runner_ = std::make_unique<script::LineRunner>(program_, sim, *output_);
+  if (!path.isEmpty()) runner_->setScriptFolder((QFileInfo(path).absolutePath() + QLatin1Char('/')).toStdString());
   if (ui_ != nullptr) ui_->setScript(runner_.get());
   emit runningChanged(true);
   QTimer::singleShot(0, this, &ScriptPlayer::nextLine);
@@ -62,13 +68,28 @@ bool ScriptPlayer::start(QStringList lines, std::ostream* echo, std::ostream* ec
 }
 
 void ScriptPlayer::stop() {
-  if (runner_) stopAsked_ = true;
+  if (!runner_ || stopAsked_) return;
+  stopAsked_ = true;
+  // A line waiting for the board would hold the stop until its time-out.
+  if (cancelWait) cancelWait();
+}
+
+int ScriptPlayer::linesToRunFrom(int index) const {
+  int count = 0;
+  for (int i = index; i < lines_.size(); ++i) {
+    if (script::parseLine(lines_[i].toStdString()).kind != script::ParsedLine::Kind::Skip) ++count;
+  }
+  return count;
 }
 
 void ScriptPlayer::nextLine() {
   if (!runner_) return;
   if (stopAsked_) {
-    output_->show("Script stopped before line " + std::to_string(next_ + 1));
+    const int notRun = linesToRunFrom(next_);
+    output_->line(script::OutputKind::Error, "glimmora: script stopped at line " + std::to_string(lastRun_) + "; " +
+                                                 std::to_string(notRun) + (notRun == 1 ? " line" : " lines") +
+                                                 " not run");
+    program_.main.lblStatus.show("Run Script", "stopped at line " + std::to_string(lastRun_), true);
     finish();
     return;
   }
@@ -77,9 +98,27 @@ void ScriptPlayer::nextLine() {
   while (outcome == script::LineRunner::Outcome::Skipped && next_ < lines_.size()) {
     QString line = lines_[next_++];
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    outcome = runner_->runLine(line.toStdString(), next_);
+    const std::string text = line.toStdString();
+    if (script::parseLine(text).kind != script::ParsedLine::Kind::Skip) {
+      lastRun_ = next_;
+      ++linesRun_;
+    }
+    outcome = runner_->runLine(text, next_);
   }
-  if (outcome == script::LineRunner::Outcome::Error || next_ >= lines_.size() || program_.main.unloaded()) {
+  if (program_.main.unloaded()) {
+    finish();
+    return;
+  }
+  const std::string name = name_.isEmpty() ? std::string("the script") : name_.toStdString();
+  if (outcome == script::LineRunner::Outcome::Error) {
+    program_.main.lblStatus.failed("Run Script", name + " has an error at line " + std::to_string(lastRun_));
+    finish();
+    return;
+  }
+  // A stop asked while the last line ran still says where it stopped.
+  if (next_ >= lines_.size() && !stopAsked_) {
+    program_.main.lblStatus.succeeded("Run Script", name + " played, " + std::to_string(linesRun_) +
+                                                        (linesRun_ == 1 ? " line" : " lines"));
     finish();
     return;
   }

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -32,10 +33,19 @@ class ScriptPlayer : public QObject {
   ~ScriptPlayer() override;
 
   // Starts the script in `lines`; false (nothing started) while one runs.
-  bool start(QStringList lines, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr);
-  // Stops before the next line.
+  // `path` is the script's file: its name goes on the main window's status
+  // line, and relative `answer` paths are taken from its folder.
+  bool start(QStringList lines, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr,
+             const QString& path = QString());
+  // Stops the script: a line waiting for the board has its wait cancelled
+  // (through `cancelWait`), and no later line runs. The error stream and the
+  // log pane get "glimmora: script stopped at line N; M lines not run", the
+  // status line "Run Script: stopped at line N".
   void stop();
   bool running() const { return static_cast<bool>(runner_); }
+
+  // Cancels the wait for the board now running, if any.
+  std::function<void()> cancelWait;
 
  signals:
   void runningChanged(bool running);
@@ -44,6 +54,8 @@ class ScriptPlayer : public QObject {
   class Output;
   void nextLine();
   void finish();
+  // Lines after `index` that would run (neither blank nor comments).
+  int linesToRunFrom(int index) const;
 
   shell::Program& program_;
   QPointer<QPlainTextEdit> logPane_;
@@ -52,6 +64,9 @@ class ScriptPlayer : public QObject {
   std::unique_ptr<script::LineRunner> runner_;
   QStringList lines_;
   int next_ = 0;
+  int lastRun_ = 0;  // the number of the last line that started, 0 before the first
+  int linesRun_ = 0;
+  QString name_;
   bool stopAsked_ = false;
 };
 

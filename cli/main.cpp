@@ -84,6 +84,7 @@ int run(const std::vector<std::string>& argv) {
     }
     ScriptRunner runner(std::move(boards.driver), boards.sim, std::cout, std::cerr);
     runner.program().main.link.useVendorId(vendor.vendorId);
+    if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));
     return runner.run(*script);
   } catch (const std::exception& e) {
     std::cerr << "glimmora-cli: internal error: " << e.what() << '\n';

@@ -86,25 +86,29 @@ void ConfigCommands::loadConfig(const std::string& path) {
   {
     FileSource file;
     if (!file.open(path)) {
-      fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), file.error());
+      fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), fileName(path) + ": " + file.error());
       return;
     }
     std::istream in(&file);
     parsed = parseConfig(in);
     if (file.failed()) {
-      fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), file.error());
+      fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), fileName(path) + ": " + file.error());
       return;
     }
   }
   if (!parsed.ok()) {
-    fail(std::string(kLoad), std::string(kNotConfigFile), fileName(path) + " is not a configuration file");
+    fail(std::string(kLoad), std::string(kNotConfigFile), faultText(parsed, fileName(path)));
     return;
   }
+  // Values without a number load as written and count as 0; the person is
+  // told after the outcome, so that a typo is not sent unnoticed.
+  const std::string zeros = notNumbersText(parsed.notNumbers);
+  const std::string note = zeros.empty() ? std::string() : "; " + zeros;
   if (const auto failure = apply(parsed.values)) {
-    status_.failed(std::string(kLoad), *failure + " (the controls were loaded from " + fileName(path) + ")");
+    status_.failed(std::string(kLoad), *failure + " (the controls were loaded from " + fileName(path) + ")" + note);
     return;
   }
-  status_.succeeded(std::string(kLoad), fileName(path) + " loaded and sent");
+  status_.show(std::string(kLoad), fileName(path) + " loaded and sent" + note, !zeros.empty());
 }
 
 std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {

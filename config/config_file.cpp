@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "text/hex_text.h"
 #include "text/text_value.h"
 
 namespace glim::config {
@@ -135,36 +136,100 @@ ParseResult parseConfig(std::istream& in) {
   ParseResult result;
   LineReader reader(in);
   std::vector<std::string> fields;
+  std::vector<int> lineOf;  // the file line of each field
   fields.reserve(kFieldCount + 8);
+  lineOf.reserve(kFieldCount + 8);
   std::string line;
+  int lines = 0;
   while (fields.size() < static_cast<std::size_t>(kFieldCount)) {
     const auto status = reader.read(line);
     if (status != LineReader::Status::Line) {
       result.fault = faultOf(status);
+      // A fault inside a line is on the line being read; the end is after the last one.
+      result.line = status == LineReader::Status::End ? lines : lines + 1;
       return result;
     }
-    for (auto& field : splitFields(line)) fields.push_back(std::move(field));
+    ++lines;
+    for (auto& field : splitFields(line)) {
+      fields.push_back(std::move(field));
+      lineOf.push_back(lines);
+    }
     if (fields.front() != kHeader) {
       result.fault = ParseFault::BadHeader;
+      result.line = 1;
       return result;
     }
   }
 
   // Fields past the 69th (from a comma on the last line read) are not read.
   std::size_t next = 1;
+  const auto take = [&](bool hex) {
+    std::string& text = fields[next];
+    if (!(hex ? text::hasLeadingHexDigit(text) : text::hasLeadingNumber(text))) {
+      result.notNumbers.push_back({lineOf[next], text});
+    }
+    ++next;
+    return std::move(text);
+  };
   ConfigValues& v = result.values;
-  for (auto& cell : v.cells) cell = std::move(fields[next++]);
-  const auto shutb = optionIndex(fields[next++], 2);
-  const auto oneDen = optionIndex(fields[next++], 3);
-  if (!shutb || !oneDen) {
-    result.fault = ParseFault::BadSelection;
-    return result;
+  for (auto& cell : v.cells) cell = take(false);
+  for (const int options : {2, 3}) {
+    const std::size_t at = next;
+    const std::string text = take(false);
+    const auto index = optionIndex(text, options);
+    if (!index) {
+      result.fault = ParseFault::BadSelection;
+      result.line = lineOf[at];
+      result.field = text;
+      result.value = static_cast<int>(at) + 1;
+      return result;
+    }
+    (options == 2 ? v.shutb : v.oneDen) = *index;
   }
-  v.shutb = *shutb;
-  v.oneDen = *oneDen;
-  v.slaveAddress = std::move(fields[next++]);
-  for (auto& reg : v.registers) reg = std::move(fields[next++]);
+  v.slaveAddress = take(true);
+  for (auto& reg : v.registers) reg = take(true);
   return result;
+}
+
+namespace {
+// A value as a status line quotes it: a pasted novel stays short.
+std::string quotedValue(std::string_view text) {
+  constexpr std::size_t kShown = 20;
+  if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
+  return "\"" + std::string(text.substr(0, kShown)) + "...\"";
+}
+}  // namespace
+
+std::string faultText(const ParseResult& result, std::string_view file) {
+  const std::string name(file);
+  const std::string at = name + ": line " + std::to_string(result.line);
+  switch (result.fault) {
+    case ParseFault::None:
+      return {};
+    case ParseFault::BadHeader:
+      return at + " is not \"" + std::string(kHeader) + "\"";
+    case ParseFault::Truncated:
+      if (result.line == 0) return name + " is empty";
+      return name + " ends after line " + std::to_string(result.line) + " of " + std::to_string(kFieldCount);
+    case ParseFault::LineTooLong:
+      return at + " is longer than " + std::to_string(kMaxLineBytes) + " bytes";
+    case ParseFault::NulByte:
+      return at + " holds a NUL byte, as no text file does";
+    case ParseFault::BadSelection:
+      if (result.value == kCells + 2) return at + " " + quotedValue(result.field) + " is not a SHUTb option (0 or 1)";
+      return at + " " + quotedValue(result.field) + " is not a 1D EN option (0, 1 or 2)";
+  }
+  return name + " is not a configuration file";
+}
+
+std::string notNumbersText(const std::vector<NotANumber>& notNumbers) {
+  if (notNumbers.empty()) return {};
+  const NotANumber& first = notNumbers.front();
+  std::string text = "line " + std::to_string(first.line) + " " + quotedValue(first.text) + " counts as 0";
+  const std::size_t more = notNumbers.size() - 1;
+  if (more == 1) text += " (and 1 more such line)";
+  if (more > 1) text += " (and " + std::to_string(more) + " more such lines)";
+  return text;
 }
 
 }  // namespace glim::config

@@ -63,11 +63,35 @@ enum class ParseFault {
   BadSelection,  // line 45 or 46 names an option that does not exist
 };
 
+// A value of a loaded file that holds no number at all ("abc", ""): it goes
+// into its control as written and counts as 0 wherever it is used.
+struct NotANumber {
+  int line = 0;  // the file's line it stands on
+  std::string text;
+  bool operator==(const NotANumber&) const = default;
+};
+
 struct ParseResult {
   ParseFault fault = ParseFault::None;
+  // Where the fault is: the line that holds it, or for Truncated the last
+  // line there was (0 for an empty file).
+  int line = 0;
+  std::string field;  // BadSelection: the value as written
+  int value = 0;      // BadSelection: which value (45 for "SHUTb", 46 for "1D EN")
   ConfigValues values;  // complete only when fault is None
+  // Values that hold no number, in file order (a loaded file only).
+  std::vector<NotANumber> notNumbers;
   bool ok() const { return fault == ParseFault::None; }
 };
+
+// Why a file was refused, for a status line: "t.txt ends after line 30 of
+// 69", "t.txt: line 1 is not "//Glimmora Config File"". `file` is the name
+// to show.
+std::string faultText(const ParseResult& result, std::string_view file);
+
+// What a loaded file's values without a number came to, for a status line:
+// "line 5 "abc" counts as 0", with how many more there are; "" when none.
+std::string notNumbersText(const std::vector<NotANumber>& notNumbers);
 
 // Reads the 69 fields and checks them all. Never reads past the line that
 // holds the 69th field, and never holds more than one line in memory. A stream

@@ -110,6 +110,10 @@ void OptionButton::userClick() {
   if (onClick) onClick();
 }
 
+void OptionButton::restoreSelected() {
+  if (!value_) select();
+}
+
 void CommandButton::click() {
   if (onClick) onClick();
 }

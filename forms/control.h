@@ -134,6 +134,9 @@ class OptionButton : public Control {
   void setValue(bool selected);
   // The user's click: selects it and runs the click handler.
   void userClick();
+  // Selects it without running the click handler: a window put back in a
+  // state it was in, not a choice made now.
+  void restoreSelected();
 
   std::function<void()> onClick;
 

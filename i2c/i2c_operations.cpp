@@ -72,7 +72,7 @@ I2cResult I2cOperations::written(const usb::TransferOutcome& transfer) {
   I2cResult result;
   result.outcome = I2cOutcome::Sent;
   result.transfer = transfer;
-  if (!transfer.ok()) result.reason = usb::statusText(transfer.status);
+  if (!transfer.ok()) result.reason = transfer.reason();
   return result;
 }
 
@@ -122,10 +122,12 @@ I2cResult I2cOperations::requestAndRead(std::span<const uint8_t> request, std::s
   I2cResult result;
   result.outcome = I2cOutcome::Sent;
   result.transfer = read;
-  if (!read.ok()) {
+  // A request the board did not take whole asked for nothing: whatever answer
+  // came is not this register's.
+  if (!sent.ok() || !read.ok()) {
     // When both failed, the request's failure is the cause.
     if (!sent.ok()) result.transfer = sent;
-    result.reason = usb::statusText(result.transfer.status);
+    result.reason = result.transfer.reason();
     return result;
   }
   // Byte 0 is the board's own status; the values follow.

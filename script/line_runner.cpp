@@ -1,5 +1,6 @@
 #include "script/line_runner.h"
 
+#include "config/platform_file.h"
 #include "script/control_actions.h"
 #include "script/escape.h"
 #include "text/hex_text.h"
@@ -35,6 +36,7 @@ std::string verbName(Verb verb) {
     case Verb::Set: return "set";
     case Verb::Type: return "type";
     case Verb::Click: return "click";
+    case Verb::Select: return "select";
     case Verb::Close: return "close";
     case Verb::Activate: return "activate";
     case Verb::Print: return "print";
@@ -46,6 +48,15 @@ std::string verbName(Verb verb) {
 }
 
 }  // namespace
+
+std::string folderOf(std::string_view scriptPath) {
+#ifdef _WIN32
+  const std::size_t cut = scriptPath.find_last_of("/\\:");
+#else
+  const std::size_t cut = scriptPath.rfind('/');
+#endif
+  return cut == std::string_view::npos ? std::string() : std::string(scriptPath.substr(0, cut + 1));
+}
 
 LineRunner::LineRunner(shell::Program& program, usb::sim::SimDriver* sim, ScriptOutput& output)
     : program_(program), sim_(sim), output_(output), previousOnTransfer_(std::move(program.main.link.onTransfer)) {
@@ -70,6 +81,11 @@ std::optional<std::optional<std::string>> LineRunner::fileDialogShown(forms::Fil
   // its default extension as the window's dialog does.
   std::optional<std::optional<std::string>> answer = std::move(answer_);
   answer_.reset();
+  // A recording keeps the answers in its own folder relative to it, so that a
+  // replay from elsewhere reads and writes beside the script it plays.
+  if (answer && *answer && !scriptFolder_.empty() && !config::platform::toPath(**answer).has_root_path()) {
+    **answer = scriptFolder_ + **answer;
+  }
   if (answer && *answer) *answer = forms::withDefaultExtension(std::move(**answer), setup.defaultExt);
   return answer;
 }
@@ -176,6 +192,12 @@ std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
     } else {
       typeInto(box, command.text);
     }
+    return {};
+  }
+
+  if (command.verb == Verb::Select) {
+    if (kind != forms::ControlKind::OptionButton) return "select needs an option button; " + name + " is " + kindName(kind);
+    static_cast<forms::OptionButton&>(*control).restoreSelected();
     return {};
   }
 

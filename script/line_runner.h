@@ -39,6 +39,11 @@ class LineRunner {
   std::optional<std::optional<std::string>> fileDialogShown(forms::FileDialogKind kind,
                                                              const forms::FileDialogSetup& setup);
 
+  // The folder of the script file, ending in its separator ("" for a script
+  // read from standard input, or one named without a folder): a relative
+  // `answer` is taken from there.
+  void setScriptFolder(std::string folder) { scriptFolder_ = std::move(folder); }
+
   // Runs `action` as a handler the user started, then what it posted.
   void userAction(const std::function<void()>& action);
 
@@ -60,6 +65,11 @@ class LineRunner {
   // For the next file dialog: a path, or nothing for cancel.
   std::optional<std::optional<std::string>> answer_;
   bool expectFailed_ = false;
+  std::string scriptFolder_;
 };
+
+// "dir/" from "dir/s.gls", "" from "s.gls": the folder part of a script's name,
+// with its separator.
+std::string folderOf(std::string_view scriptPath);
 
 }  // namespace glim::script

@@ -181,6 +181,8 @@ ParsedLine parseLine(std::string_view line) {
     v = Verb::Type;
   } else if (verb == "click") {
     v = Verb::Click;
+  } else if (verb == "select") {
+    v = Verb::Select;
   } else if (verb == "close") {
     v = Verb::Close;
   } else if (verb == "print") {
@@ -189,7 +191,7 @@ ParsedLine parseLine(std::string_view line) {
     v = Verb::Expect;
   } else {
     return error("unknown verb \"" + std::string(verb) +
-                 "\" (set, type, click, close, activate, print, expect, answer, board)");
+                 "\" (set, type, click, select, close, activate, print, expect, answer, board)");
   }
 
   Command c;

@@ -6,7 +6,7 @@
 
 namespace glim::script {
 
-enum class Verb { Set, Type, Click, Close, Activate, Print, Expect, Answer, Board };
+enum class Verb { Set, Type, Click, Select, Close, Activate, Print, Expect, Answer, Board };
 
 enum class BoardAction { Attach, Detach, FailDeviceInfo, FailTransfer, Timeout, NoPipes, Short, Hang, Ignore, Ok, Reg };
 

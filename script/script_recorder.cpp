@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <set>
 
+#include "config/platform_file.h"
 #include "text/hex_text.h"
 
 #ifndef GLIMMORA_VERSION
@@ -122,6 +124,7 @@ std::optional<std::string> ScriptRecorder::start(const std::string& path, const 
   boardNumbers_.clear();
   nextBoard_ = 1;
   lastLine_.clear();
+  linesWritten_ = 0;
   put(std::string("# Recorded by glimmora ") + GLIMMORA_VERSION + " on " +
        (setup.date.empty() ? localNow() : setup.date));
   put(setup.simulated ? "# Board: simulated (replay with glimmora-cli --board sim)"
@@ -129,7 +132,9 @@ std::optional<std::string> ScriptRecorder::start(const std::string& path, const 
   if (setup.simulated) {
     for (int board : setup.boards) boardPlugged(board);
     for (std::string& line : faultLines({}, setup.faults)) put(std::move(line));
+    for (const auto& [reg, value] : setup.registers) registerSet(reg, value);
   }
+  for (const std::string& line : setup.state) put(line);
   return std::nullopt;
 }
 
@@ -163,7 +168,20 @@ void ScriptRecorder::endAction() {
 
 void ScriptRecorder::fileDialogAnswered(const std::optional<std::string>& path) {
   if (!recording() || frames_.empty()) return;
-  frames_.back().answers.push_back(answerLine(path));
+  frames_.back().answers.push_back(answerLine(path ? std::optional(relativeAnswer(*path, path_)) : path));
+}
+
+std::string relativeAnswer(const std::string& answer, const std::string& recording) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path folder = fs::absolute(config::platform::toPath(recording), error).parent_path().lexically_normal();
+  if (error) return answer;
+  const fs::path target = fs::absolute(config::platform::toPath(answer), error).lexically_normal();
+  if (error) return answer;
+  const fs::path inside = target.lexically_relative(folder);
+  if (inside.empty() || inside == "." || *inside.begin() == "..") return answer;
+  const std::u8string text = inside.generic_u8string();
+  return std::string(text.begin(), text.end());
 }
 
 void ScriptRecorder::activated() {
@@ -214,6 +232,7 @@ void ScriptRecorder::write(const std::vector<std::string>& lines) {
     file_ << line << '\n';
     file_.flush();
     lastLine_ = line;
+    ++linesWritten_;
   }
   if (file_.good()) return;
   const int error = errno;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "usb/sim/sim_driver.h"
@@ -25,6 +26,10 @@ std::string clickLine(std::string_view control);
 // `close WINDOW`: a window's close box.
 std::string closeLine(std::string_view window);
 
+// A file dialog's answer as a recording in `recording` keeps it: relative to
+// the recording's folder when it lies in it (or below), else as it was.
+std::string relativeAnswer(const std::string& answer, const std::string& recording);
+
 // `answer PATH`, or `answer cancel` for nothing.
 std::string answerLine(const std::optional<std::string>& path);
 
@@ -42,8 +47,12 @@ class ScriptRecorder {
   struct Setup {
     bool simulated = false;
     std::string date;              // for the header
-    std::vector<int> boards;       // simulated boards plugged in already
+    std::vector<int> boards;       // simulated boards plugged in already, the held one first
     usb::sim::Faults faults;       // and their faults
+    // Chip registers of the held board that differ from their power-on values.
+    std::vector<std::pair<int, uint8_t>> registers;
+    // The lines that bring a new program to the windows' state (stateLines).
+    std::vector<std::string> state;
   };
 
   ScriptRecorder() = default;
@@ -52,13 +61,16 @@ class ScriptRecorder {
   ScriptRecorder& operator=(const ScriptRecorder&) = delete;
 
   // Opens `path` (replacing it) and writes the header; the reason when the
-  // file cannot be written. Boards already plugged in and faults already on
-  // are written as `board` lines first, so that the replay starts alike.
+  // file cannot be written. Boards already plugged in, faults already on and
+  // chip registers already set are written as `board` lines first, then the
+  // lines of the windows' state, so that the replay starts alike.
   std::optional<std::string> start(const std::string& path, const Setup& setup);
   // Writes what is still held back and closes the file.
   void stop();
   bool recording() const { return file_.is_open(); }
   const std::string& path() const { return path_; }
+  // Lines written to the file since start, comments included.
+  int linesWritten() const { return linesWritten_; }
 
   // A user action whose handler runs now. Its line is written once the
   // handler has ended, after the answers of the file dialogs the handler
@@ -96,6 +108,7 @@ class ScriptRecorder {
   std::map<int, int> boardNumbers_;  // the layer's number -> the recording's
   int nextBoard_ = 1;
   std::string lastLine_;
+  int linesWritten_ = 0;
 };
 
 }  // namespace glim::script

@@ -30,6 +30,8 @@ class ScriptRunner final : public forms::UiHost {
   // Starts the program, runs every line, ends the program. Returns an
   // ExitStatus. Call once.
   int run(std::istream& script);
+  // Where the script file lies, for relative `answer` paths (see LineRunner).
+  void setScriptFolder(std::string folder) { lines_.setScriptFolder(std::move(folder)); }
 
   void messageBox(const std::string& text, const std::string& caption) override;
   std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;

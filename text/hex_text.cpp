@@ -26,6 +26,13 @@ uint32_t hexTextValue(std::string_view text) {
   return static_cast<uint32_t>(value);
 }
 
+bool hasLeadingHexDigit(std::string_view text) {
+  for (const char c : text) {
+    if (c != ' ') return hexDigitValue(c) >= 0;
+  }
+  return false;
+}
+
 void appendHex(std::string& out, uint32_t value, int minDigits) {
   char buf[8];
   // Eight digits always suffice for 32 bits; to_chars writes lower case and

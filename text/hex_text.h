@@ -14,6 +14,9 @@ int hexDigitValue(char c);
 // reads as 0. The value saturates at UINT32_MAX, so callers can tell a text that
 // does not fit a byte from one that does.
 uint32_t hexTextValue(std::string_view text);
+// Whether `text` has a hexadecimal digit before anything else but blanks; a
+// text without one reads as 0 by the rule above.
+bool hasLeadingHexDigit(std::string_view text);
 
 // The one hexadecimal formatter: appends `value` in upper case with at least
 // `minDigits` digits, zeros in front where it is shorter (minDigits 1: no

@@ -48,6 +48,20 @@ double readHex(Reader& r) {
 
 }  // namespace
 
+bool hasLeadingNumber(std::string_view text) {
+  Reader r(text);
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (r.peek() == '&') {
+    r.next();
+    if (r.peek() != 'H' && r.peek() != 'h') return false;
+    r.next();
+    return hexDigitValue(r.peek()) >= 0;
+  }
+  if (r.peek() == '+' || r.peek() == '-') r.next();
+  if (r.peek() == '.') r.next();
+  return digit(r.peek());
+}
+
 double GetTextValue(std::string_view text) {
   Reader r(text);
   if (r.peek() == '&') {

@@ -14,4 +14,9 @@ namespace glim::text {
 // Nothing is rejected. Values too large for a double come back as +/-infinity.
 double GetTextValue(std::string_view text);
 
+// Whether GetTextValue finds a number at the start of `text` at all: a digit
+// (after blanks, a sign or a '.'), or "&H" and a hexadecimal digit. A text
+// without one reads as 0 whatever it says.
+bool hasLeadingNumber(std::string_view text);
+
 }  // namespace glim::text

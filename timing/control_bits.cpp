@@ -47,7 +47,7 @@ std::optional<std::string> TimingPanel::writeCtrlPins() {
   const usb::TransferOutcome sent = link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
 
   updateCtrlByte();
-  if (!sent.ok()) return usb::statusText(sent.status);
+  if (!sent.ok()) return sent.reason();
   return std::nullopt;
 }
 

@@ -39,7 +39,7 @@ std::optional<std::string> TimingPanel::writeSettings() {
   const usb::TransferOutcome settings =
       link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));
   if (pins) return pins;
-  if (!settings.ok()) return usb::statusText(settings.status);
+  if (!settings.ok()) return settings.reason();
   return std::nullopt;
 }
 

@@ -19,6 +19,14 @@ std::string signedDecimal(int32_t v) {
 }
 }  // namespace
 
+std::string TransferOutcome::reason() const {
+  if (shortWrite()) {
+    return std::to_string(bytes) + " of " + std::to_string(length) + " bytes reached the board";
+  }
+  if (ok()) return {};
+  return statusText(status);
+}
+
 BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatcher, forms::UiHost& ui)
     : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui), vendorId_(kBoardVendorId) {}
 
@@ -192,6 +200,8 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   const std::string_view closing = write ? "Write Pipe failed" : "Read Pipe failed";
   const DeviceHandle handle = DeviceContext.DeviceHandle;
   TransferOutcome outcome;
+  outcome.direction = direction;
+  outcome.length = static_cast<uint32_t>(bytes.size());
 
   DeviceInfo info;
   outcome.status = driver_.getDeviceInfo(handle, info);

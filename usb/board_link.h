@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "forms/dispatcher.h"
@@ -40,8 +41,18 @@ struct TransferOutcome {
   Stage stage = Stage::Transfer;
   Status status = kSuccess;  // the layer's status (kNoSuchPipe for a board without pipes)
   uint32_t bytes = 0;        // bytes moved, never more than were asked for
+  uint32_t length = 0;       // bytes asked for: the packet's size, or the room for an answer
+  Direction direction = kWrite;
 
-  bool ok() const { return stage == Stage::Transfer && status == kSuccess; }
+  // A write the board took only part of: the layer calls it done, but the
+  // board got a packet it cannot use. (A short answer is the reader's to judge:
+  // some answers are whole before their room is full.)
+  bool shortWrite() const {
+    return stage == Stage::Transfer && status == kSuccess && direction == kWrite && bytes < length;
+  }
+  bool ok() const { return stage == Stage::Transfer && status == kSuccess && !shortWrite(); }
+  // Why it failed, in words for a status line ("" when it did not fail).
+  std::string reason() const;
 };
 
 // The main window's link to the board: driver start and stop, attach and

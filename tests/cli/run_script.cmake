@@ -2,8 +2,8 @@
 #   - exit status 0, or N when the script's first line is "# exit: N";
 #   - standard output equal to NAME.out beside the script, when that exists;
 #   - standard error equal to NAME.err beside the script, when that exists.
-# The script runs in an empty directory of its own (WORK_DIR), so relative
-# paths given to `answer` stay there; the files of NAME.files/, when that
+# The script is copied into an empty directory of its own (WORK_DIR) and runs
+# there, so relative paths given to `answer` stay there; the files of NAME.files/, when that
 # directory exists, are copied into it first (links stay links), and a
 # comment line "# mkfifo: FILE" makes a named pipe there.
 # A comment line "# timeout: N" stops a run that takes longer than N seconds.
@@ -37,7 +37,9 @@ if(first_line MATCHES "^# exit: ([0-9]+)")
   set(expected_exit ${CMAKE_MATCH_1})
 endif()
 set(time_limit)
-set(script_arg ${SCRIPT})
+# The script runs from WORK_DIR, by its name: relative `answer` paths are
+# taken from the script's folder, which must be the run's own.
+set(script_arg ${name}.gls)
 file(STRINGS ${SCRIPT} settings REGEX "^# (mkfifo|timeout|run-as): ")
 foreach(setting ${settings})
   if(setting MATCHES "^# mkfifo: (.+)")
@@ -52,6 +54,10 @@ foreach(setting ${settings})
     file(COPY_FILE ${SCRIPT} ${WORK_DIR}/${script_arg})
   endif()
 endforeach()
+
+if(NOT EXISTS ${WORK_DIR}/${script_arg})
+  file(COPY_FILE ${SCRIPT} ${WORK_DIR}/${script_arg})
+endif()
 
 execute_process(COMMAND ${CLI} ${script_arg}
   WORKING_DIRECTORY ${WORK_DIR}

@@ -49,6 +49,7 @@ TEST(ParseLine, TextIsEverythingAfterTheSingleSpaceFollowingTheName) {
       {"expect txtLog a\\r\\n\\\"q\\\"\\\\", Verb::Expect, "txtLog", "a\r\n\"q\"\\"},
       {"expect txtLog", Verb::Expect, "txtLog", ""},
       {"click Glimmora_interface.cbQuit", Verb::Click, "Glimmora_interface.cbQuit", ""},
+      {"select ob1Den(2)", Verb::Select, "ob1Den(2)", ""},
       {"print cbCtrl(2)  ", Verb::Print, "cbCtrl(2)", ""},
       {"close Glimmora_i2c", Verb::Close, "Glimmora_i2c", ""},
   };
@@ -120,6 +121,8 @@ TEST(ParseLine, MalformedLinesAreErrors) {
            "set",                    // no control
            "click",                  // no control
            "click cbQuit now",       // nothing may follow a click's control
+           "select ob1Den(2) now",   // nor a select's
+           "select",                 //
            "print txtLog x",         // nor a print's
            "activate now",           // activate takes nothing
            "close txtLog",           // only the two windows close

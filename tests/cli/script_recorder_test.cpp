@@ -55,6 +55,27 @@ TEST(ScriptRecorder, AnswersReadBackAsTheSameAnswer) {
   EXPECT_EQ(parseLine(answerLine("/tmp/a\nb")).kind, ParsedLine::Kind::Skip);
 }
 
+// Answers in the recording's folder or below it are kept relative to it, so
+// that a replay beside another copy of the script uses that copy's files;
+// anything else stays as the dialog gave it.
+TEST(ScriptRecorder, AnswersInTheRecordingsFolderAreRelativeToIt) {
+  const std::string recording = "/work/lab/session.gls";
+  const std::pair<std::string, std::string> cases[] = {
+      {"/work/lab/setup.txt", "setup.txt"},
+      {"/work/lab/configs/a b.txt", "configs/a b.txt"},
+      {"/work/lab/./configs/../setup.txt", "setup.txt"},
+      {"/work/lab", "/work/lab"},
+      {"/work/labs/setup.txt", "/work/labs/setup.txt"},
+      {"/work/setup.txt", "/work/setup.txt"},
+      {"/work/lab/../other/setup.txt", "/work/lab/../other/setup.txt"},
+  };
+  for (const auto& [answer, kept] : cases) EXPECT_EQ(relativeAnswer(answer, recording), kept) << answer;
+  // A file named "cancel" beside the recording still reads as a file.
+  EXPECT_EQ(parseLine(answerLine(relativeAnswer("/work/lab/cancel", recording))).command.answer, "./cancel");
+  // A recording named without a folder is in the current one.
+  EXPECT_EQ(relativeAnswer((std::filesystem::current_path() / "x.txt").string(), "s.gls"), "x.txt");
+}
+
 TEST(ScriptRecorder, FaultLinesOnlyAddOrStartAfresh) {
   usb::sim::Faults before;
   before.refusedPipes = {3};
@@ -95,7 +116,7 @@ TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
   setup.faults.noPipes = true;
   ASSERT_EQ(recorder.start(path.string(), setup), std::nullopt);
   recorder.beginAction(clickLine("mFileSaveConfig"));
-  recorder.fileDialogAnswered(std::string("/tmp/setup.txt"));
+  recorder.fileDialogAnswered(std::string("/srv/glimmora/setup.txt"));  // outside the recording's folder
   recorder.boardPlugged(5);  // while the handler waited for the board
   recorder.endAction();
   recorder.fileDialogAnswered(std::nullopt);  // a playing script's dialog: no line
@@ -105,7 +126,7 @@ TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
   recorder.activated();
   recorder.stop();
   recorder.boardPlugged(6);  // after the end: nothing
-  EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board attach", "board nopipes", "answer /tmp/setup.txt",
+  EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board attach", "board nopipes", "answer /srv/glimmora/setup.txt",
                                                      "click mFileSaveConfig", "board attach", "board detach 1",
                                                      "board detach 2", "activate"}));
   std::filesystem::remove(path);
