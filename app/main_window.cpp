@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QIcon>
@@ -10,6 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStatusBar>
 
 #include "app/main_layout.h"
@@ -23,6 +27,31 @@ static void initResources() { Q_INIT_RESOURCE(glimmora); }
 
 namespace glim::app {
 
+namespace {
+
+// Scrolls `area` so that all of `control` shows, with a small margin; a
+// control larger than the view shows its top left part. (Qt's own
+// ensureWidgetVisible shows only a text box's caret.)
+void scrollToShow(QScrollArea& area, const QWidget& control) {
+  constexpr int kMargin = 6;
+  const QWidget* content = area.widget();
+  QRect wanted(control.mapTo(content, QPoint(0, 0)), control.size());
+  wanted.adjust(-kMargin, -kMargin, kMargin, kMargin);
+  const QSize view = area.viewport()->size();
+  const auto along = [](QScrollBar* bar, int first, int last, int shown) {
+    const int value = bar->value();
+    if (last - first + 1 > shown || first < value) {
+      bar->setValue(first);
+    } else if (last >= value + shown) {
+      bar->setValue(last - shown + 1);
+    }
+  };
+  along(area.horizontalScrollBar(), wanted.left(), wanted.right(), view.width());
+  along(area.verticalScrollBar(), wanted.top(), wanted.bottom(), view.height());
+}
+
+}  // namespace
+
 MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
     : program_(program), pump_(program.dispatcher), binder_(program.dispatcher), ui_(ui) {
   initResources();
@@ -31,12 +60,23 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   setWindowTitle(QString::fromStdString(main.form.caption()));
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
 
-  // A plain holder without a layout: the window can be smaller than the
-  // content, which then shows only its top left part (the main panel).
-  auto* holder = new QWidget(this);
-  setCentralWidget(holder);
+  // The client area scrolls over the content: the window opens on the main
+  // panel, and the divider and log panels are reached by scrolling on a
+  // screen too small to show them all, however large the window is made.
+  auto* clientArea = new QScrollArea(this);
+  clientArea->setObjectName(QStringLiteral("clientArea"));
+  clientArea->setFrameShape(QFrame::NoFrame);
+  clientArea->setWidgetResizable(false);
+  clientArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setCentralWidget(clientArea);
   binder_.recordInto(&recorder_);
-  content_ = buildMainContent(holder, main, binder_);
+  content_ = buildMainContent(clientArea, main, binder_);
+  clientArea->setWidget(content_);
+  // Whatever brings a control the focus (Tab, a mnemonic, the program), the
+  // area scrolls to show it.
+  connect(qApp, &QApplication::focusChanged, this, [clientArea, content = content_](QWidget*, QWidget* now) {
+    if (now != nullptr && content->isAncestorOf(now)) scrollToShow(*clientArea, *now);
+  });
 
   buildMenu();
   buildStatusLine();
@@ -50,8 +90,10 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   main.link.setWaitHost(&waitHost_);
   if (ui_ != nullptr) ui_->setRecorder(&recorder_);
 
-  resize(kInitialClientSize.width(),
-         kInitialClientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+  // The main panel in full, beside and above the scroll bars.
+  const int bar = clientArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, clientArea);
+  resize(kInitialClientSize.width() + bar, kInitialClientSize.height() + bar + menuBar()->sizeHint().height() +
+                                               statusBar()->sizeHint().height());
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 }
 
@@ -65,6 +107,8 @@ MainWindow::~MainWindow() {
   registerWindow_.reset();
   binder_.release();
 }
+
+QScrollArea* MainWindow::clientArea() const { return qobject_cast<QScrollArea*>(centralWidget()); }
 
 RegisterWindowView* MainWindow::registerView() const { return registerWindow_->view(); }
 

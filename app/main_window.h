@@ -16,6 +16,7 @@ class Program;
 }
 
 class QMenu;
+class QScrollArea;
 
 namespace glim::app {
 
@@ -37,6 +38,8 @@ class MainWindow : public QMainWindow {
 
   // The widget that holds every control (its size is the enlarged window's).
   QWidget* content() const { return content_; }
+  // The scrolling client area that shows the content.
+  QScrollArea* clientArea() const;
   // Null while the register window does not exist.
   RegisterWindowView* registerView() const;
   // Where the program waits for the board.
