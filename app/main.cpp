@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/first_paint_probe.h"
+#include "app/last_session.h"
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
 #include "app/sim_board_window.h"
@@ -16,8 +17,18 @@ int main(int argc, char* argv[]) {
   QElapsedTimer sinceStart;
   sinceStart.start();
 
+  // --help and --version need no display: a plain core application answers
+  // them (and ends the program) before the window system is opened.
+  if (glim::app::answeredWithoutDisplay(argc, argv)) {
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("glimmora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
+    glim::app::configFileArgument(QCoreApplication::arguments());
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
+  QApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
   // --run SCRIPT: the script plays once the window has started; the window
   // stays open, and what glimmora-cli would print goes to standard output.
   // --record FILE: everything done in the windows is recorded from start-up.
@@ -31,6 +42,7 @@ int main(int argc, char* argv[]) {
   glim::shell::Program program(
       glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : "")), ui);
   glim::app::MainWindow window(program, &ui);
+  window.keepLastSessionIn(glim::app::lastSessionPath());
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
   // exist before the main window's first activation opens the driver.

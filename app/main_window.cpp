@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <iostream>
 #include <QStatusBar>
 
 #include "app/main_layout.h"
@@ -87,6 +90,7 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
     if (pane) pane->viewport()->repaint();
   };
   main.onUnloaded = [this] { programEnded(); };
+  main.onEnding = [this] { saveLastSession(); };
   main.link.setWaitHost(&waitHost_);
   if (ui_ != nullptr) ui_->setRecorder(&recorder_);
 
@@ -102,6 +106,7 @@ MainWindow::~MainWindow() {
   recorder_.stop();
   if (ui_ != nullptr) ui_->setRecorder(nullptr);
   program_.main.onUnloaded = nullptr;
+  program_.main.onEnding = nullptr;
   program_.main.link.setWaitHost(nullptr);
   program_.main.onRepaintLog = nullptr;
   registerWindow_.reset();
@@ -121,7 +126,50 @@ void MainWindow::buildMenu() {
     auto* action = new QAction(this);
     binder_.bindMenuItem(action, *item);
     file->addAction(action);
+    if (item == &main.mFileLoadConfig) {
+      loadLastSession_ = file->addAction(QStringLiteral("Load Last Session"));
+      loadLastSession_->setObjectName(QStringLiteral("actionLoadLastSession"));
+      connect(loadLastSession_, &QAction::triggered, this, [this] { loadLastSession(); });
+    }
   }
+  // The file may have come or gone since the menu was last opened.
+  connect(file, &QMenu::aboutToShow, this, [this] { updateLastSessionAction(); });
+  updateLastSessionAction();
+}
+
+void MainWindow::keepLastSessionIn(const QString& path) {
+  lastSession_ = path;
+  updateLastSessionAction();
+}
+
+void MainWindow::updateLastSessionAction() {
+  if (loadLastSession_ != nullptr) loadLastSession_->setEnabled(!lastSession_.isEmpty() && QFileInfo(lastSession_).isFile());
+}
+
+// Written while both windows still hold what the person set; a failure is
+// told on standard error and never keeps the program from ending.
+void MainWindow::saveLastSession() {
+  if (lastSession_.isEmpty()) return;
+  const QString folder = QFileInfo(lastSession_).absolutePath();
+  std::optional<std::string> error;
+  if (!QDir().mkpath(folder)) {
+    error = "cannot create the folder " + folder.toStdString();
+  } else {
+    error = program_.main.config.saveSession(lastSession_.toStdString());
+  }
+  if (error) std::cerr << "glimmora: the session was not kept in " << lastSession_.toStdString() << ": " << *error << '\n';
+}
+
+// As "Load Configuration" with the last session's file chosen; a recording
+// replays it so.
+void MainWindow::loadLastSession() {
+  updateLastSessionAction();
+  if (lastSession_.isEmpty() || !loadLastSession_->isEnabled()) return;
+  const std::string path = lastSession_.toStdString();
+  binder_.runRecorded(script::clickLine(program_.main.mFileLoadConfig.qualifiedName()), [this, &path] {
+    recorder_.fileDialogAnswered(path);
+    program_.main.config.loadSession(path, "Load Last Session");
+  });
 }
 
 // At the bottom, whatever the window's size: the last action's outcome on the

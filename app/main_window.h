@@ -60,6 +60,15 @@ class MainWindow : public QMainWindow {
   script::ScriptRecorder& recorder() { return recorder_; }
   // Writes the log pane's text as shown; the reason when it could not.
   std::optional<std::string> saveLog(const QString& path) const;
+  // "Save Log..." once its dialog chose `chosen`: ".txt" added to a name
+  // without an extension, the outcome on the status line.
+  void saveLogAs(const QString& chosen);
+
+  // Whenever the program ends, the settings are written to `path` as a
+  // configuration file, which "Load Last Session" loads again. An empty path
+  // (the default) keeps no session.
+  void keepLastSessionIn(const QString& path);
+  const QString& lastSessionFile() const { return lastSession_; }
 
  signals:
   // The main form was unloaded: the program is over.
@@ -78,6 +87,9 @@ class MainWindow : public QMainWindow {
   void recordingChanged();
   void activate();
   void programEnded();
+  void saveLastSession();
+  void loadLastSession();
+  void updateLastSessionAction();
 
   shell::Program& program_;
   // Before everything that reports to it, so that it outlives them.
@@ -90,6 +102,8 @@ class MainWindow : public QMainWindow {
   QtUiHost* ui_ = nullptr;
   ScriptPlayer* player_ = nullptr;
   QAction* recordAction_ = nullptr;
+  QAction* loadLastSession_ = nullptr;
+  QString lastSession_;
 };
 
 }  // namespace glim::app
