@@ -160,15 +160,32 @@ void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Obs
   });
 }
 
-void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
+void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& marked) {
   edit->setObjectName(QString::fromStdString(box.qualifiedName()));
   edit->setText(QString::fromStdString(box.text()));
   edit->setCursorPosition(0);
-  edit->setEnabled(box.enabled() && !box.locked);
+  edit->setEnabled(box.enabled());
+  // A display field: shown in the normal colour, selectable and copyable,
+  // never edited. The cut key stays with the box, never reaching "Exit".
+  if (box.locked) {
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    edit->installEventFilter(new CutKeyGuard(edit));
+  }
+  const QString markStyle = marked.isEmpty() ? QStringLiteral("QLineEdit { color: #8a8a8a; }") : marked;
+  const auto showNote = [edit = QPointer<QLineEdit>(edit), &box, markStyle] {
+    if (!edit) return;
+    edit->setToolTip(QString::fromStdString(box.note()));
+    edit->setStyleSheet(box.note().empty() ? QString() : markStyle);
+  };
+  showNote();
 
-  watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
+  watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box, showNote](ControlEvent event) {
     if (!edit) return;
     switch (event) {
+      case ControlEvent::Note:
+        showNote();
+        break;
       case ControlEvent::Text:
       case ControlEvent::Appended:
         showText(edit, box);
@@ -177,7 +194,7 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
         showSelection(edit, box);
         break;
       case ControlEvent::Enabled:
-        edit->setEnabled(box.enabled() && !box.locked);
+        edit->setEnabled(box.enabled());
         break;
       default:
         break;

@@ -9,6 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QFontMetrics>
+#include <tuple>
 
 #include "app/status_text.h"
 #include "i2c/register_form.h"
@@ -40,7 +45,17 @@ RegisterWindowView::~RegisterWindowView() { detach(); }
 
 void RegisterWindowView::build() {
   i2c::RegisterForm& f = *form_;
-  auto* grid = new QGridLayout(this);
+  // Everything on one page that scrolls where the screen is too small for it.
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("registerPage"));
+  auto* area = new QScrollArea(this);
+  area->setObjectName(QStringLiteral("registerArea"));
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(area);
+  auto* grid = new QGridLayout(page);
   grid->setContentsMargins(8, 8, 8, 8);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(2);
@@ -67,21 +82,37 @@ void RegisterWindowView::build() {
   const int registers = f.tbI2Creg.size();
   grid->addWidget(label(f.Label1[registers]), 0, 0);
   grid->addWidget(box(f.tbI2Caddr), 0, 1);
+  // Headings over the value columns, under the slave address.
+  for (const auto& [caption, name, column] : {std::tuple{"Write", "headingWrite", 1}, {"Read", "headingRead", 3}}) {
+    auto* heading = new QLabel(QString::fromLatin1(caption), this);
+    heading->setObjectName(QString::fromLatin1(name));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    grid->addWidget(heading, 1, column, Qt::AlignLeft | Qt::AlignBottom);
+  }
   for (int i = 0; i < registers; ++i) {
-    const int row = i + 1;
+    const int row = i + 2;
     grid->addWidget(label(f.Label1[i]), row, 0);
-    grid->addWidget(box(f.tbI2Creg[i]), row, 1);
-    grid->addWidget(button(f.cbWritei2c[i]), row, 2);
+    QLineEdit* value = box(f.tbI2Creg[i]);
+    grid->addWidget(value, row, 1);
+    QPushButton* write = button(f.cbWritei2c[i]);
+    grid->addWidget(write, row, 2);
+    // Enter in the box writes it, as its Write button does.
+    connect(value, &QLineEdit::returnPressed, write, &QPushButton::click);
     grid->addWidget(box(f.tbI2Cregread[i]), row, 3);
     grid->addWidget(button(f.cbReadi2c[i]), row, 4);
     grid->addWidget(button(f.cbCopyi2c[i]), row, 5);
     // Marked when the register read back something else than was written.
     QLabel* mark = label(f.lblReadback[i]);
     mark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    mark->setMinimumWidth(80);
+    // Room for the widest mark in the bold font it is shown in, at any scale.
+    QFont bold = mark->font();
+    bold.setBold(true);
+    mark->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("read back WW")) + 6);
     grid->addWidget(mark, row, 6);
   }
-  const int bottom = registers + 1;
+  const int bottom = registers + 2;
   grid->setRowMinimumHeight(bottom, 30);
   grid->addWidget(button(f.cbClose), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
   grid->addWidget(button(f.cbWriteall), bottom, 2, Qt::AlignBottom);
@@ -98,7 +129,13 @@ void RegisterWindowView::build() {
   line->addWidget(status, 1);
   grid->addLayout(line, bottom + 2, 0, 1, 7);
   grid->setColumnStretch(0, 1);
+  area->setWidget(page);
+  // The whole page where the screen has room for it.
+  const QSize whole = page->sizeHint();
+  resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent), whole.height());
 }
+
+QWidget* RegisterWindowView::page() const { return findChild<QWidget*>(QStringLiteral("registerPage")); }
 
 void RegisterWindowView::detach() {
   binder_.release();

@@ -215,9 +215,13 @@ class MainWindowTest : public QObject {
 
   // Display fields cannot be edited; the program still writes them.
   void actualFieldsAreDisplaysOnly() {
+    // Read-only, not disabled: shown in the normal text colour, out of the Tab chain.
     for (const char* name :
          {"tbSICclkfreqact", "tbPWMIclkfreqact", "tbPWMIpw", "tbSTVpw", "tbSTVfreqact", "tbSCLKfreqact"}) {
-      QVERIFY2(!f->find(name)->isEnabled(), name);
+      auto* box = f->find<QLineEdit>(name);
+      QVERIFY2(box->isReadOnly() && box->isEnabled(), name);
+      QVERIFY2(!(box->focusPolicy() & Qt::TabFocus), name);
+      QCOMPARE(box->palette().color(QPalette::Text), f->find<QLineEdit>("tbSCLKfreqdes")->palette().color(QPalette::Text));
     }
     for (const char* name : {"tbSTVtc", "tbSCLKdiv", "tbCPLDdata(0)", "tbSCLKfreqdes"})
       QVERIFY2(f->find(name)->isEnabled(), name);
