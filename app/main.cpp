@@ -49,6 +49,7 @@ int main(int argc, char* argv[]) {
   const auto board = glim::app::SimBoardWindow::forProgram(program);
   if (board) window.waitHost().letThrough(board.get());  // usable while the program waits
   if (board) board->setRecorder(&window.recorder());
+  if (board) window.addBoardWindow(board.get());
   if (!recordFile.isEmpty()) {
     if (const auto error = window.startRecording(recordFile)) {
       std::cerr << "glimmora: " << *error << '\n';
@@ -65,7 +66,7 @@ int main(int argc, char* argv[]) {
   glim::app::FirstPaintProbe::exitAfterPaintIfAsked(&window, sinceStart);
 
   window.show();
-  if (board) board->showBeside(window);
+  if (board) board->showBeside(window, window.registerWindowSize());
   if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
   if (!runFile.isEmpty()) {
     QTimer::singleShot(0, &window, [&window, runFile] { window.runScript(runFile, &std::cout, &std::cerr); });

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
@@ -18,10 +19,15 @@
 #include <QStyle>
 #include <iostream>
 #include <QStatusBar>
+#include <QTimer>
+#include <QWindow>
 
+#include "app/first_paint_probe.h"
 #include "app/main_layout.h"
 #include "app/qt_ui_host.h"
 #include "app/register_window_view.h"
+#include "app/sim_board_placement.h"
+#include "i2c/register_form.h"
 #include "app/status_text.h"
 #include "shell/program.h"
 
@@ -84,6 +90,7 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   buildMenu();
   buildStatusLine();
   registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher, &recorder_);
+  registerWindow_->placeNew = [this](RegisterWindowView& view) { placeRegisterWindow(view); };
 
   auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
   main.onRepaintLog = [pane = QPointer<QPlainTextEdit>(pane)] {
@@ -135,6 +142,49 @@ void MainWindow::buildMenu() {
   // The file may have come or gone since the menu was last opened.
   connect(file, &QMenu::aboutToShow, this, [this] { updateLastSessionAction(); });
   updateLastSessionAction();
+}
+
+QSize MainWindow::registerWindowSize() {
+  if (!registerWindowSize_.isValid()) {
+    // A view of a form of its own, never shown: the window's size depends
+    // only on its controls and fonts.
+    i2c::RegisterForm form(program_.main.i2c, program_.main.i2cWindow);
+    const RegisterWindowView view(form, program_.dispatcher);
+    registerWindowSize_ = view.size();
+  }
+  return registerWindowSize_;
+}
+
+void MainWindow::placeRegisterWindow(RegisterWindowView& view) {
+  // Shown before this window has been framed (a file loaded at start): placed
+  // again once it has, so that it lands where "Show i2c" would put it.
+  const QWindow* own = windowHandle();
+  if (own == nullptr || !own->isExposed()) {
+    QElapsedTimer clock;
+    clock.start();
+    new FirstPaintProbe(this, clock, [this, later = QPointer<RegisterWindowView>(&view)](qint64) {
+      QTimer::singleShot(0, this, [this, later] {
+        if (later) placeRegisterWindow(*later);
+      });
+    });
+  }
+  const QScreen* s = screen();
+  const QRect anchor = frameGeometry();
+  const QRect room = s != nullptr ? s->availableGeometry() : anchor;
+  const QSize frame = anchor.size() - size();
+  putFrameAt(view, registerWindowPlace(anchor, view.size() + frame, room, kWindowGap), *this);
+}
+
+void MainWindow::addBoardWindow(QWidget* board) {
+  QMenu* menu = menuBar()->addMenu(QStringLiteral("&View"));
+  menu->setObjectName(QStringLiteral("mView"));
+  QAction* show = menu->addAction(QStringLiteral("Simulated Board"));
+  show->setObjectName(QStringLiteral("actionShowSimBoard"));
+  connect(show, &QAction::triggered, board, [board] {
+    board->show();
+    board->raise();
+    board->activateWindow();
+  });
 }
 
 void MainWindow::keepLastSessionIn(const QString& path) {

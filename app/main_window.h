@@ -42,6 +42,11 @@ class MainWindow : public QMainWindow {
   QScrollArea* clientArea() const;
   // Null while the register window does not exist.
   RegisterWindowView* registerView() const;
+  // The register window's size where the screen has room for it whole (its
+  // client area), measured once.
+  QSize registerWindowSize();
+  // The Simulated board window: the View menu shows it again once closed.
+  void addBoardWindow(QWidget* board);
   // Where the program waits for the board.
   BoardWaitHost& waitHost() { return waitHost_; }
 
@@ -88,6 +93,7 @@ class MainWindow : public QMainWindow {
   void activate();
   void programEnded();
   void saveLastSession();
+  void placeRegisterWindow(RegisterWindowView& view);
   void loadLastSession();
   void updateLastSessionAction();
 
@@ -104,6 +110,7 @@ class MainWindow : public QMainWindow {
   QAction* recordAction_ = nullptr;
   QAction* loadLastSession_ = nullptr;
   QString lastSession_;
+  QSize registerWindowSize_;
 };
 
 }  // namespace glim::app

@@ -179,7 +179,10 @@ RegisterWindowFollower::~RegisterWindowFollower() {
 
 RegisterWindowView* RegisterWindowFollower::ensureView(i2c::RegisterForm* form) {
   if (view_ && view_->form() != form) dropView();
-  if (!view_ && form != nullptr) view_ = new RegisterWindowView(*form, dispatcher_, recorder_);
+  if (!view_ && form != nullptr) {
+    view_ = new RegisterWindowView(*form, dispatcher_, recorder_);
+    placed_ = false;
+  }
   return view_;
 }
 
@@ -190,6 +193,9 @@ void RegisterWindowFollower::showView(bool shown) {
     view->hide();
     return;
   }
+  // The same place however the window came (a button, a script, a file loaded).
+  if (!placed_ && placeNew) placeNew(*view);
+  placed_ = true;
   view->show();
   view->raise();
   view->activateWindow();

@@ -1,6 +1,7 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "app/bindings.h"
 
@@ -49,6 +50,8 @@ class RegisterWindowFollower {
   RegisterWindowFollower& operator=(const RegisterWindowFollower&) = delete;
 
   RegisterWindowView* view() const { return view_; }
+  // Places a new view before it is first shown (each view once).
+  std::function<void(RegisterWindowView&)> placeNew;
 
  private:
   RegisterWindowView* ensureView(i2c::RegisterForm* form);
@@ -59,6 +62,7 @@ class RegisterWindowFollower {
   forms::Dispatcher& dispatcher_;
   script::ScriptRecorder* recorder_;
   QPointer<RegisterWindowView> view_;
+  bool placed_ = false;
   int observer_ = 0;
 };
 

@@ -43,7 +43,9 @@ class SimBoardWindow : public QWidget {
   // Shows the window next to `anchor` (right, else left, else where it fits
   // best on the anchor's screen), without moving the anchor; when the anchor
   // is not on screen yet, once it has been painted.
-  void showBeside(QWidget& anchor);
+  // The window takes a side of the anchor that the register window, of
+  // `registers` size (client area), does not, and shrinks to fit the screen.
+  void showBeside(QWidget& anchor, QSize registers = {});
 
   // The board whose state is shown (0: none plugged in).
   int shownBoard() const;
@@ -66,6 +68,8 @@ class SimBoardWindow : public QWidget {
 
   usb::sim::SimDriver& sim_;
   bool built_ = false;
+  QSize wholeSize_;
+  QSize registerWindowSize_;
   script::ScriptRecorder* recorder_ = nullptr;
   std::vector<int> knownBoards_;
   usb::sim::Faults knownFaults_;
