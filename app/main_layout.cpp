@@ -50,10 +50,10 @@ class Placer {
     label->setAlignment(align | Qt::AlignVCenter);
     return label;
   }
-  QLineEdit* box(forms::TextBox& control, int x, int y, int w) {
+  QLineEdit* box(forms::TextBox& control, int x, int y, int w, const QString& marked = QString()) {
     auto* edit = new QLineEdit(parent_);
     edit->setGeometry(x, y, w, kRowHeight);
-    binder_.bindTextBox(edit, control);
+    binder_.bindTextBox(edit, control, marked);
     return edit;
   }
   QPushButton* button(forms::CommandButton& control, int x, int y, int w, int h = kButtonHeight) {
@@ -94,7 +94,8 @@ void frequencyRow(Placer& at, const char* caption, int y, forms::TextBox& desire
   at.text("(Desired)", kDesiredLabelX, y, kDesiredLabelW);
   at.box(desired, kDesiredX, y, kDesiredW);
   at.text("(Actual)", kActualLabelX, y, kActualLabelW);
-  at.box(actual, kActualX, y, kActualW);
+  // Not what was asked for: a warm background, and the reason as the tooltip.
+  at.box(actual, kActualX, y, kActualW, QStringLiteral("QLineEdit { background: #ffe0a3; }"));
 }
 
 // A register box with its label on the left and an actual field on the right.

@@ -227,6 +227,16 @@ class MainWindowTest : public QObject {
       QVERIFY2(f->find(name)->isEnabled(), name);
     f->main().timing.tbSCLKfreqact.setText("1.000");
     QCOMPARE(f->find<QLineEdit>("tbSCLKfreqact")->text(), QStringLiteral("1.000"));
+    // A desired value the board cannot reach marks its actual field, with the reason.
+    auto* actual = f->find<QLineEdit>("tbSICclkfreqact");
+    const QString plain = actual->styleSheet();
+    QCOMPARE(actual->toolTip(), QString());
+    f->main().timing.tbSICclkfreqdes.enterText("20");
+    QCOMPARE(actual->toolTip(), QStringLiteral("20 kHz cannot be reached: the divider's largest value gives 196.1 kHz"));
+    QVERIFY(actual->styleSheet() != plain);
+    f->main().timing.tbSICclkfreqdes.enterText("196");
+    QCOMPARE(actual->toolTip(), QString());
+    QCOMPARE(actual->styleSheet(), plain);
   }
 
   // One keystroke is one change: "300" typed into cell 9 is range-checked
