@@ -71,10 +71,11 @@ void RegisterWindowView::build() {
     binder_.bindTextBox(edit, control);
     return edit;
   };
-  auto button = [this](forms::CommandButton& control) {
+  auto button = [this](forms::CommandButton& control, const QString& tip) {
     auto* b = new QPushButton(this);
     b->setFixedWidth(kButtonWidth);
     binder_.bindButton(b, control);
+    b->setToolTip(tip);
     return b;
   };
 
@@ -96,13 +97,14 @@ void RegisterWindowView::build() {
     grid->addWidget(label(f.Label1[i]), row, 0);
     QLineEdit* value = box(f.tbI2Creg[i]);
     grid->addWidget(value, row, 1);
-    QPushButton* write = button(f.cbWritei2c[i]);
+    const QString reg = QString::fromStdString(f.Label1[i].caption()).section(QLatin1Char(' '), 0, 0);
+    QPushButton* write = button(f.cbWritei2c[i], QStringLiteral("Writes the value on its left to register %1").arg(reg));
     grid->addWidget(write, row, 2);
     // Enter in the box writes it, as its Write button does.
     connect(value, &QLineEdit::returnPressed, write, &QPushButton::click);
     grid->addWidget(box(f.tbI2Cregread[i]), row, 3);
-    grid->addWidget(button(f.cbReadi2c[i]), row, 4);
-    grid->addWidget(button(f.cbCopyi2c[i]), row, 5);
+    grid->addWidget(button(f.cbReadi2c[i], QStringLiteral("Reads register %1 into the box on its left").arg(reg)), row, 4);
+    grid->addWidget(button(f.cbCopyi2c[i], QStringLiteral("Copies the value read into the write box")), row, 5);
     // Marked when the register read back something else than was written.
     QLabel* mark = label(f.lblReadback[i]);
     mark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
@@ -114,10 +116,10 @@ void RegisterWindowView::build() {
   }
   const int bottom = registers + 2;
   grid->setRowMinimumHeight(bottom, 30);
-  grid->addWidget(button(f.cbClose), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
-  grid->addWidget(button(f.cbWriteall), bottom, 2, Qt::AlignBottom);
-  grid->addWidget(button(f.cbReadall), bottom, 4, Qt::AlignBottom);
-  grid->addWidget(button(f.cbCopyall), bottom, 5, Qt::AlignBottom);
+  grid->addWidget(button(f.cbClose, QStringLiteral("Closes this window; what was typed or read in it is lost")), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
+  grid->addWidget(button(f.cbWriteall, QStringLiteral("Writes all 22 registers, one after another")), bottom, 2, Qt::AlignBottom);
+  grid->addWidget(button(f.cbReadall, QStringLiteral("Reads all 22 registers, one after another")), bottom, 4, Qt::AlignBottom);
+  grid->addWidget(button(f.cbCopyall, QStringLiteral("Copies every value read into its write box")), bottom, 5, Qt::AlignBottom);
   auto* verify = new QCheckBox(this);
   binder_.bindCheckBox(verify, f.cbVerify);
   grid->addWidget(verify, bottom + 1, 2, 1, 4);

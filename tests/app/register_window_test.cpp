@@ -236,6 +236,20 @@ class RegisterWindowTest : public QObject {
     for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), QString());
   }
 
+  // Every button says what it does.
+  void everyButtonHasATooltip() {
+    showI2c();
+    for (QPushButton* b : view()->findChildren<QPushButton*>()) QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    for (QPushButton* b : f->window->content()->findChildren<QPushButton*>()) {
+      QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    }
+    QCOMPARE(f->find<QPushButton>("cbWritesettings")->toolTip(),
+             QStringLiteral("Sends the control lines, then the 43 timing bytes"));
+    QCOMPARE(f->find<QPushButton>("cbCopyser")->toolTip(), QStringLiteral("Copies Serial Block 0 into blocks 1 and 2"));
+    QCOMPARE(part<QPushButton>(indexed("cbReadi2c", 10))->toolTip(),
+             QStringLiteral("Reads register 0x0A into the box on its left"));
+  }
+
   // The "read back XX" mark has room of its own, in the bold font it is shown in.
   void readBackMarkFits() {
     showI2c();
