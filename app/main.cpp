@@ -49,7 +49,10 @@ int main(int argc, char* argv[]) {
   const auto board = glim::app::SimBoardWindow::forProgram(program);
   if (board) window.waitHost().letThrough(board.get());  // usable while the program waits
   if (board) board->setRecorder(&window.recorder());
-  if (board) window.addBoardWindow(board.get());
+  if (board) {
+    window.addBoardWindow(board.get());
+    board->onAnchorMoved = [&window] { window.placeRegisterWindowAgain(); };
+  }
   if (!recordFile.isEmpty()) {
     if (const auto error = window.startRecording(recordFile)) {
       std::cerr << "glimmora: " << *error << '\n';

@@ -175,6 +175,10 @@ void MainWindow::placeRegisterWindow(RegisterWindowView& view) {
   putFrameAt(view, registerWindowPlace(anchor, view.size() + frame, room, kWindowGap), *this);
 }
 
+void MainWindow::placeRegisterWindowAgain() {
+  if (RegisterWindowView* view = registerView(); view != nullptr && view->isVisible()) placeRegisterWindow(*view);
+}
+
 void MainWindow::addBoardWindow(QWidget* board) {
   QMenu* menu = menuBar()->addMenu(QStringLiteral("&View"));
   menu->setObjectName(QStringLiteral("mView"));

@@ -45,6 +45,9 @@ class MainWindow : public QMainWindow {
   // The register window's size where the screen has room for it whole (its
   // client area), measured once.
   QSize registerWindowSize();
+  // Puts a shown register window back at its place beside this window
+  // (after this window was moved to make room at start).
+  void placeRegisterWindowAgain();
   // The Simulated board window: the View menu shows it again once closed.
   void addBoardWindow(QWidget* board);
   // Where the program waits for the board.

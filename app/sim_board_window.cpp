@@ -97,6 +97,8 @@ void SimBoardWindow::build() {
   area->setWidgetResizable(true);
   area->setWidget(panels);
   whole->addWidget(area, 3);
+  // Never taller than the panels: the rest of the height goes to the trace.
+  area->setMaximumHeight(panels->sizeHint().height() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   trace_ = new SimTraceView(sim_);
   whole->addWidget(trace_, 1);
   // Whole where the screen has room: the panels' own size, and the trace's.
@@ -148,13 +150,27 @@ void SimBoardWindow::showBeside(QWidget& anchor, QSize registers) {
   });
 }
 
-void SimBoardWindow::placeBeside(const QWidget& anchor) {
+void SimBoardWindow::placeBeside(QWidget& anchor) {
   build();
   const QScreen* screen = anchor.screen();
-  const QRect a = anchor.frameGeometry();
+  QRect a = anchor.frameGeometry();
   const QRect room = screen != nullptr ? screen->availableGeometry() : a;
   const QSize frame = a.size() - anchor.size();
   const QSize registers = registerWindowSize_.isValid() ? registerWindowSize_ + frame : QSize(0, 0);
+  // Room for all three side by side, but not around the centred main window:
+  // the three are centred together, this window on the left (as wide as the
+  // room allows), the register window's place on the right.
+  const int whole = wholeSize_.width() + frame.width();
+  const int minimum = kMinimumWidth + frame.width();
+  const int spare = room.width() - (a.width() + registers.width() + 2 * kWindowGap);
+  const int width = std::min(whole, spare);
+  const bool fitsAsPlaced = a.right() + kWindowGap + registers.width() <= room.right() &&
+                            a.left() - kWindowGap - room.left() >= width;
+  if (width >= minimum && !fitsAsPlaced) {
+    a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);
+    anchor.move(a.topLeft());
+    if (onAnchorMoved) onAnchorMoved();
+  }
   const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers,
                                        minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame, room,
                                        kWindowGap);

@@ -49,6 +49,7 @@ class ScreenFitTest : public QObject {
     f = std::make_unique<AppFixture>();
     board = std::make_unique<SimBoardWindow>(*f->sim.sim);
     f->window->addBoardWindow(board.get());
+    board->onAnchorMoved = [this] { f->window->placeRegisterWindowAgain(); };
     board->showBeside(*f->window, f->window->registerWindowSize());
     QVERIFY(f->showActive());
     QTRY_VERIFY(board->isVisible());
@@ -81,8 +82,8 @@ class ScreenFitTest : public QObject {
     const auto text = [](const QRect& r) {
       return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
     };
-    qInfo("room %s: main %s, board %s, registers %s", qPrintable(text(room())), qPrintable(text(mainFrame)),
-          qPrintable(text(boardFrame)), qPrintable(text(regFrame)));
+    qInfo("room %s: main %s, board %s (whole %dx%d), registers %s", qPrintable(text(room())), qPrintable(text(mainFrame)),
+          qPrintable(text(boardFrame)), board->wholeSize().width(), board->wholeSize().height(), qPrintable(text(regFrame)));
     for (const QRect& frame : {mainFrame, boardFrame, regFrame}) QVERIFY2(room().contains(frame), qPrintable(text(frame)));
     QVERIFY(!mainFrame.intersects(boardFrame));
     QVERIFY(!regFrame.intersects(onScreen(f->find("cbWritesettings"))));
@@ -96,6 +97,15 @@ class ScreenFitTest : public QObject {
     }
     if (room().width() >= mainFrame.width() / 2 + room().width() / 2 + wholeRegisters.width() + gap) {
       QVERIFY(!regFrame.intersects(mainFrame));
+    }
+    // Where all three fit side by side whole, they are so placed.
+    // Where all three fit side by side, the board at least 300 pixels wide,
+    // they are so placed, the board as wide as the room allows.
+    const int spare = room().width() - mainFrame.width() - wholeRegisters.width() - 2 * gap - 4;
+    if (spare >= 304) {
+      QVERIFY(!regFrame.intersects(mainFrame));
+      QVERIFY(!regFrame.intersects(boardFrame));
+      QVERIFY(board->width() >= std::min(board->wholeSize().width(), spare - 8));
     }
     // The board window shrank to fit, and its panels scroll.
     auto* panels = board->findChild<QScrollArea*>(QStringLiteral("panelsArea"));
@@ -118,6 +128,26 @@ class ScreenFitTest : public QObject {
     if (registers()->findChild<QWidget*>(QStringLiteral("registerPage"))->sizeHint().height() > room().height()) {
       QVERIFY(area->verticalScrollBar()->maximum() > 0);
     }
+  }
+
+  // Shown by a script before the start-up placing is done (glimmora --run,
+  // glimmora FILE): it ends where "Show i2c" puts it afterwards.
+  void registerWindowShownAtStart() {
+    cleanup();
+    f = std::make_unique<AppFixture>();
+    board = std::make_unique<SimBoardWindow>(*f->sim.sim);
+    board->onAnchorMoved = [this] { f->window->placeRegisterWindowAgain(); };
+    board->showBeside(*f->window, f->window->registerWindowSize());
+    f->main().i2cWindow.show();
+    QVERIFY(f->showActive());
+    QTRY_VERIFY(board->isVisible());
+    QApplication::processEvents();
+    const QRect early = registers()->frameGeometry();
+    f->main().i2cWindow.unload();
+    QTRY_VERIFY(registers() == nullptr);
+    showI2c();
+    QCOMPARE(registers()->frameGeometry(), early);
+    QVERIFY(!registers()->frameGeometry().intersects(onScreen(f->find("cbWritesettings"))));
   }
 
   // Maximised, the log pane and "Clear Log" come into view when they take the focus.
