@@ -131,6 +131,8 @@ Binder::~Binder() { release(); }
 void Binder::release() {
   for (const auto& [control, id] : subscriptions_) control->unsubscribe(id);
   subscriptions_.clear();
+  for (const auto& [control, id] : noteSubscriptions_) control->unsubscribeNotes(id);
+  noteSubscriptions_.clear();
   context_ = std::make_unique<QObject>();
 }
 
@@ -179,13 +181,16 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& ma
     edit->setStyleSheet(box.note().empty() ? QString() : markStyle);
   };
   showNote();
+  const int noteId = box.subscribeNotes([showNote](ControlEvent) { showNote(); });
+  noteSubscriptions_.emplace_back(&box, noteId);
+  QObject::connect(edit, &QObject::destroyed, context(), [this, control = &box, noteId] {
+    control->unsubscribeNotes(noteId);
+    std::erase(noteSubscriptions_, std::pair<forms::Control*, int>(control, noteId));
+  });
 
-  watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box, showNote](ControlEvent event) {
+  watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
     if (!edit) return;
     switch (event) {
-      case ControlEvent::Note:
-        showNote();
-        break;
       case ControlEvent::Text:
       case ControlEvent::Appended:
         showText(edit, box);

@@ -90,6 +90,7 @@ class Binder {
   script::ScriptRecorder* recorder_ = nullptr;
   std::string window_;
   std::vector<std::pair<forms::Control*, int>> subscriptions_;
+  std::vector<std::pair<forms::Control*, int>> noteSubscriptions_;
   // Context of every signal connection: deleting it disconnects them all.
   std::unique_ptr<QObject> context_;
 };

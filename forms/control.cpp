@@ -24,7 +24,7 @@ void Control::setCaption(std::string caption) {
 void Control::setNote(std::string note) {
   if (note_ == note) return;
   note_ = std::move(note);
-  notify(ControlEvent::Note);
+  noteObservers_.notify(ControlEvent::Note);
 }
 
 void TextBox::setText(std::string text) {
