@@ -107,11 +107,14 @@ void RegisterWindowView::build() {
     grid->addWidget(button(f.cbCopyi2c[i], QStringLiteral("Copies the value read into the write box")), row, 5);
     // Marked when the register read back something else than was written.
     QLabel* mark = label(f.lblReadback[i]);
-    mark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    // Room for the widest mark in the bold font it is shown in, at any scale.
+    // Bold as a font of its own, not through the style sheet, so that the
+    // room measured here is the room it takes: the widest mark, at any scale.
     QFont bold = mark->font();
     bold.setBold(true);
-    mark->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("read back WW")) + 6);
+    mark->setFont(bold);
+    mark->setStyleSheet(QStringLiteral("color: #b00020;"));
+    mark->setMinimumWidth(mark->fontMetrics().horizontalAdvance(QStringLiteral("read back WW")) +
+                          mark->fontMetrics().averageCharWidth());
     grid->addWidget(mark, row, 6);
   }
   const int bottom = registers + 2;

@@ -257,7 +257,8 @@ class RegisterWindowTest : public QObject {
     f->main().i2cWindow.get().lblReadback[0].setCaption("read back WW");
     QApplication::processEvents();
     mark->ensurePolished();
-    QVERIFY(mark->fontMetrics().horizontalAdvance(mark->text()) <= mark->width());
+    QVERIFY2(mark->fontMetrics().horizontalAdvance(mark->text()) <= mark->width(),
+             qPrintable(QStringLiteral("%1 wide for %2").arg(mark->width()).arg(mark->fontMetrics().horizontalAdvance(mark->text()))));
   }
 
   // A value typed into the view, written and read back through the simulated chip.
