@@ -131,6 +131,8 @@ Binder::~Binder() { release(); }
 void Binder::release() {
   for (const auto& [control, id] : subscriptions_) control->unsubscribe(id);
   subscriptions_.clear();
+  for (const auto& [control, id] : noteSubscriptions_) control->unsubscribeNotes(id);
+  noteSubscriptions_.clear();
   context_ = std::make_unique<QObject>();
 }
 
@@ -160,11 +162,31 @@ void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Obs
   });
 }
 
-void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
+void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& marked) {
   edit->setObjectName(QString::fromStdString(box.qualifiedName()));
   edit->setText(QString::fromStdString(box.text()));
   edit->setCursorPosition(0);
-  edit->setEnabled(box.enabled() && !box.locked);
+  edit->setEnabled(box.enabled());
+  // A display field: shown in the normal colour, selectable and copyable,
+  // never edited. The cut key stays with the box, never reaching "Exit".
+  if (box.locked) {
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    edit->installEventFilter(new CutKeyGuard(edit));
+  }
+  const QString markStyle = marked.isEmpty() ? QStringLiteral("QLineEdit { color: #8a8a8a; }") : marked;
+  const auto showNote = [edit = QPointer<QLineEdit>(edit), &box, markStyle] {
+    if (!edit) return;
+    edit->setToolTip(QString::fromStdString(box.note()));
+    edit->setStyleSheet(box.note().empty() ? QString() : markStyle);
+  };
+  showNote();
+  const int noteId = box.subscribeNotes([showNote](ControlEvent) { showNote(); });
+  noteSubscriptions_.emplace_back(&box, noteId);
+  QObject::connect(edit, &QObject::destroyed, context(), [this, control = &box, noteId] {
+    control->unsubscribeNotes(noteId);
+    std::erase(noteSubscriptions_, std::pair<forms::Control*, int>(control, noteId));
+  });
 
   watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
     if (!edit) return;
@@ -177,7 +199,7 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box) {
         showSelection(edit, box);
         break;
       case ControlEvent::Enabled:
-        edit->setEnabled(box.enabled() && !box.locked);
+        edit->setEnabled(box.enabled());
         break;
       default:
         break;

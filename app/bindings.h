@@ -51,8 +51,10 @@ class Binder {
   Binder(const Binder&) = delete;
   Binder& operator=(const Binder&) = delete;
 
-  // A single-line box: one user edit is one change of the control.
-  void bindTextBox(QLineEdit* edit, forms::TextBox& box);
+  // A single-line box: one user edit is one change of the control. While the
+  // control has a note, the box shows it as its tooltip and takes `marked`
+  // as its style sheet (greyed text when none is given).
+  void bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& marked = QString());
   // The log pane: read-only for the user, appends insert only what was added.
   void bindLog(QPlainTextEdit* pane, forms::TextBox& box);
   void bindButton(QPushButton* button, forms::CommandButton& control);
@@ -88,6 +90,7 @@ class Binder {
   script::ScriptRecorder* recorder_ = nullptr;
   std::string window_;
   std::vector<std::pair<forms::Control*, int>> subscriptions_;
+  std::vector<std::pair<forms::Control*, int>> noteSubscriptions_;
   // Context of every signal connection: deleting it disconnects them all.
   std::unique_ptr<QObject> context_;
 };

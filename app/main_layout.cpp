@@ -50,16 +50,17 @@ class Placer {
     label->setAlignment(align | Qt::AlignVCenter);
     return label;
   }
-  QLineEdit* box(forms::TextBox& control, int x, int y, int w) {
+  QLineEdit* box(forms::TextBox& control, int x, int y, int w, const QString& marked = QString()) {
     auto* edit = new QLineEdit(parent_);
     edit->setGeometry(x, y, w, kRowHeight);
-    binder_.bindTextBox(edit, control);
+    binder_.bindTextBox(edit, control, marked);
     return edit;
   }
-  QPushButton* button(forms::CommandButton& control, int x, int y, int w, int h = kButtonHeight) {
+  QPushButton* button(forms::CommandButton& control, const char* tip, int x, int y, int w, int h = kButtonHeight) {
     auto* button = new QPushButton(parent_);
     button->setGeometry(x, y, w, h);
     binder_.bindButton(button, control);
+    button->setToolTip(QString::fromUtf8(tip));
     return button;
   }
   QCheckBox* check(forms::CheckBox& control, int x, int y, int w) {
@@ -94,7 +95,8 @@ void frequencyRow(Placer& at, const char* caption, int y, forms::TextBox& desire
   at.text("(Desired)", kDesiredLabelX, y, kDesiredLabelW);
   at.box(desired, kDesiredX, y, kDesiredW);
   at.text("(Actual)", kActualLabelX, y, kActualLabelW);
-  at.box(actual, kActualX, y, kActualW);
+  // Not what was asked for: a warm background, and the reason as the tooltip.
+  at.box(actual, kActualX, y, kActualW, QStringLiteral("QLineEdit { background: #ffe0a3; }"));
 }
 
 // A register box with its label on the left and an actual field on the right.
@@ -124,7 +126,7 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
                                                {"Repeat 1", kSicRepeat1, "Pulse width 1", kSicWidth1, kRow3},
                                                {"Repeat 2", kSicRepeat2, "Pulse width 2", kSicWidth2, kRow4}}};
   for (const SicRow& row : kSicRows) {
-    if (row.y == kRow3) at.button(t.cbCopysic, kLabelX, kRow3, 64, kRow4 + kRowHeight - kRow3);
+    if (row.y == kRow3) at.button(t.cbCopysic, "Copies Repeat 0 and Pulse width 0 into SIC pulses 1 and 2", kLabelX, kRow3, 64, kRow4 + kRowHeight - kRow3);
     at.text(row.repeat, 96, row.y, 52);
     at.box(cell[row.repeatCell], 150, row.y, 34);
     at.text(row.width, 190, row.y, 76);
@@ -139,7 +141,7 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
   frequencyRow(at, "SCLK/STV CLK Frequency (KHz)", kRow9, t.tbSCLKfreqdes, t.tbSCLKfreqact);
 
   // Serial block grid.
-  at.button(t.cbCopyser, kLabelX, kGridHeader - 1, 64, 23);
+  at.button(t.cbCopyser, "Copies Serial Block 0 into blocks 1 and 2", kLabelX, kGridHeader - 1, 64, 23);
   constexpr std::array<const char*, 9> kHeadings = {"Repeat", "CH1", "CH2", "CH3", "CH4", "CH5", "CH6", "CH7", "CH8"};
   for (int c = 0; c < 9; ++c)
     at.text(kHeadings[static_cast<std::size_t>(c)], kGridX + c * kGridPitch - 4, kGridHeader, kGridBoxW + 8,
@@ -155,11 +157,11 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
 
   // Bottom row.
   const int buttonY = kBottomRow + 19;
-  at.button(main.cbShowi2c, kLabelX, buttonY, 60);
+  at.button(main.cbShowi2c, "Opens the register window, to read and write the chip's registers", kLabelX, buttonY, 60);
   at.frame(t.fr1Den, {&t.ob1Den[2], &t.ob1Den[1], &t.ob1Den[0]}, 72, kBottomRow, 114);
   at.frame(t.frShutb, {&t.obShutb[1], &t.obShutb[0]}, 192, kBottomRow, 78);
-  at.button(t.cbWritesettings, 276, buttonY, 86);
-  at.button(main.cbQuit, 366, buttonY, 38);
+  at.button(t.cbWritesettings, "Sends the control lines, then the 43 timing bytes", 276, buttonY, 86);
+  at.button(main.cbQuit, "Ends the program; the settings are kept as the last session", 366, buttonY, 38);
 }
 
 void buildDividerPanel(Placer& at, timing::TimingPanel& t) {
@@ -185,7 +187,7 @@ void buildDividerPanel(Placer& at, timing::TimingPanel& t) {
 
 void buildLogPanel(QWidget* content, Placer& at, shell::MainForm& main, Binder& binder) {
   constexpr int y = kLogPanelY;
-  at.button(main.cmdClearLog, kLabelX, y, 80);
+  at.button(main.cmdClearLog, "Empties the log pane", kLabelX, y, 80);
 
   auto* label = new QLabel(content);
   label->setGeometry(kLabelX, y + 28, 60, 22);

@@ -17,6 +17,7 @@ class Program;
 
 class QLabel;
 class QMenu;
+class QScrollArea;
 
 namespace glim::app {
 
@@ -38,8 +39,18 @@ class MainWindow : public QMainWindow {
 
   // The widget that holds every control (its size is the enlarged window's).
   QWidget* content() const { return content_; }
+  // The scrolling client area that shows the content.
+  QScrollArea* clientArea() const;
   // Null while the register window does not exist.
   RegisterWindowView* registerView() const;
+  // The register window's size where the screen has room for it whole (its
+  // client area), measured once.
+  QSize registerWindowSize();
+  // Puts a shown register window back at its place beside this window
+  // (after this window was moved to make room at start).
+  void placeRegisterWindowAgain();
+  // The Simulated board window: the View menu shows it again once closed.
+  void addBoardWindow(QWidget* board);
   // Where the program waits for the board.
   BoardWaitHost& waitHost() { return waitHost_; }
 
@@ -58,6 +69,15 @@ class MainWindow : public QMainWindow {
   script::ScriptRecorder& recorder() { return recorder_; }
   // Writes the log pane's text as shown; the reason when it could not.
   std::optional<std::string> saveLog(const QString& path) const;
+  // "Save Log..." once its dialog chose `chosen`: ".txt" added to a name
+  // without an extension, the outcome on the status line.
+  void saveLogAs(const QString& chosen);
+
+  // Whenever the program ends, the settings are written to `path` as a
+  // configuration file, which "Load Last Session" loads again. An empty path
+  // (the default) keeps no session.
+  void keepLastSessionIn(const QString& path);
+  const QString& lastSessionFile() const { return lastSession_; }
 
  signals:
   // The main form was unloaded: the program is over.
@@ -76,6 +96,10 @@ class MainWindow : public QMainWindow {
   void recordingChanged();
   void activate();
   void programEnded();
+  void saveLastSession();
+  void placeRegisterWindow(RegisterWindowView& view);
+  void loadLastSession();
+  void updateLastSessionAction();
 
   shell::Program& program_;
   // Before everything that reports to it, so that it outlives them.
@@ -90,6 +114,9 @@ class MainWindow : public QMainWindow {
   QAction* recordAction_ = nullptr;
   // "Recording to FILE" with a red dot, shown while a recording runs.
   QLabel* recordingLabel_ = nullptr;
+  QAction* loadLastSession_ = nullptr;
+  QString lastSession_;
+  QSize registerWindowSize_;
 };
 
 }  // namespace glim::app

@@ -9,6 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QFontMetrics>
+#include <tuple>
 
 #include "app/status_text.h"
 #include "i2c/register_form.h"
@@ -40,7 +45,17 @@ RegisterWindowView::~RegisterWindowView() { detach(); }
 
 void RegisterWindowView::build() {
   i2c::RegisterForm& f = *form_;
-  auto* grid = new QGridLayout(this);
+  // Everything on one page that scrolls where the screen is too small for it.
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("registerPage"));
+  auto* area = new QScrollArea(this);
+  area->setObjectName(QStringLiteral("registerArea"));
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(area);
+  auto* grid = new QGridLayout(page);
   grid->setContentsMargins(8, 8, 8, 8);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(2);
@@ -56,10 +71,11 @@ void RegisterWindowView::build() {
     binder_.bindTextBox(edit, control);
     return edit;
   };
-  auto button = [this](forms::CommandButton& control) {
+  auto button = [this](forms::CommandButton& control, const QString& tip) {
     auto* b = new QPushButton(this);
     b->setFixedWidth(kButtonWidth);
     binder_.bindButton(b, control);
+    b->setToolTip(tip);
     return b;
   };
 
@@ -67,26 +83,46 @@ void RegisterWindowView::build() {
   const int registers = f.tbI2Creg.size();
   grid->addWidget(label(f.Label1[registers]), 0, 0);
   grid->addWidget(box(f.tbI2Caddr), 0, 1);
+  // Headings over the value columns, under the slave address.
+  for (const auto& [caption, name, column] : {std::tuple{"Write", "headingWrite", 1}, {"Read", "headingRead", 3}}) {
+    auto* heading = new QLabel(QString::fromLatin1(caption), this);
+    heading->setObjectName(QString::fromLatin1(name));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    grid->addWidget(heading, 1, column, Qt::AlignLeft | Qt::AlignBottom);
+  }
   for (int i = 0; i < registers; ++i) {
-    const int row = i + 1;
+    const int row = i + 2;
     grid->addWidget(label(f.Label1[i]), row, 0);
-    grid->addWidget(box(f.tbI2Creg[i]), row, 1);
-    grid->addWidget(button(f.cbWritei2c[i]), row, 2);
+    QLineEdit* value = box(f.tbI2Creg[i]);
+    grid->addWidget(value, row, 1);
+    const QString reg = QString::fromStdString(f.Label1[i].caption()).section(QLatin1Char(' '), 0, 0);
+    QPushButton* write = button(f.cbWritei2c[i], QStringLiteral("Writes the value on its left to register %1").arg(reg));
+    grid->addWidget(write, row, 2);
+    // Enter in the box writes it, as its Write button does.
+    connect(value, &QLineEdit::returnPressed, write, &QPushButton::click);
     grid->addWidget(box(f.tbI2Cregread[i]), row, 3);
-    grid->addWidget(button(f.cbReadi2c[i]), row, 4);
-    grid->addWidget(button(f.cbCopyi2c[i]), row, 5);
+    grid->addWidget(button(f.cbReadi2c[i], QStringLiteral("Reads register %1 into the box on its left").arg(reg)), row, 4);
+    grid->addWidget(button(f.cbCopyi2c[i], QStringLiteral("Copies the value read into the write box")), row, 5);
     // Marked when the register read back something else than was written.
     QLabel* mark = label(f.lblReadback[i]);
-    mark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    mark->setMinimumWidth(80);
+    // Bold as a font of its own, not through the style sheet, so that the
+    // room measured here is the room it takes: the widest mark, at any scale.
+    QFont bold = mark->font();
+    bold.setBold(true);
+    mark->setFont(bold);
+    mark->setStyleSheet(QStringLiteral("color: #b00020;"));
+    mark->setMinimumWidth(mark->fontMetrics().horizontalAdvance(QStringLiteral("read back WW")) +
+                          mark->fontMetrics().averageCharWidth());
     grid->addWidget(mark, row, 6);
   }
-  const int bottom = registers + 1;
+  const int bottom = registers + 2;
   grid->setRowMinimumHeight(bottom, 30);
-  grid->addWidget(button(f.cbClose), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
-  grid->addWidget(button(f.cbWriteall), bottom, 2, Qt::AlignBottom);
-  grid->addWidget(button(f.cbReadall), bottom, 4, Qt::AlignBottom);
-  grid->addWidget(button(f.cbCopyall), bottom, 5, Qt::AlignBottom);
+  grid->addWidget(button(f.cbClose, QStringLiteral("Closes this window; what was typed or read in it is lost")), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
+  grid->addWidget(button(f.cbWriteall, QStringLiteral("Writes all 22 registers, one after another")), bottom, 2, Qt::AlignBottom);
+  grid->addWidget(button(f.cbReadall, QStringLiteral("Reads all 22 registers, one after another")), bottom, 4, Qt::AlignBottom);
+  grid->addWidget(button(f.cbCopyall, QStringLiteral("Copies every value read into its write box")), bottom, 5, Qt::AlignBottom);
   auto* verify = new QCheckBox(this);
   binder_.bindCheckBox(verify, f.cbVerify);
   grid->addWidget(verify, bottom + 1, 2, 1, 4);
@@ -98,7 +134,13 @@ void RegisterWindowView::build() {
   line->addWidget(status, 1);
   grid->addLayout(line, bottom + 2, 0, 1, 7);
   grid->setColumnStretch(0, 1);
+  area->setWidget(page);
+  // The whole page where the screen has room for it.
+  const QSize whole = page->sizeHint();
+  resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent), whole.height());
 }
+
+QWidget* RegisterWindowView::page() const { return findChild<QWidget*>(QStringLiteral("registerPage")); }
 
 void RegisterWindowView::detach() {
   binder_.release();
@@ -142,7 +184,10 @@ RegisterWindowFollower::~RegisterWindowFollower() {
 
 RegisterWindowView* RegisterWindowFollower::ensureView(i2c::RegisterForm* form) {
   if (view_ && view_->form() != form) dropView();
-  if (!view_ && form != nullptr) view_ = new RegisterWindowView(*form, dispatcher_, recorder_);
+  if (!view_ && form != nullptr) {
+    view_ = new RegisterWindowView(*form, dispatcher_, recorder_);
+    placed_ = false;
+  }
   return view_;
 }
 
@@ -153,6 +198,9 @@ void RegisterWindowFollower::showView(bool shown) {
     view->hide();
     return;
   }
+  // The same place however the window came (a button, a script, a file loaded).
+  if (!placed_ && placeNew) placeNew(*view);
+  placed_ = true;
   view->show();
   view->raise();
   view->activateWindow();

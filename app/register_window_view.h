@@ -1,6 +1,7 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "app/bindings.h"
 
@@ -21,6 +22,8 @@ class RegisterWindowView : public QWidget {
                      script::ScriptRecorder* recorder = nullptr);
   ~RegisterWindowView() override;
 
+  // The scrolled page that holds every control.
+  QWidget* page() const;
   // Null once the form is going away.
   i2c::RegisterForm* form() const { return form_; }
   // Cuts every tie to the form (it is about to be destroyed).
@@ -47,6 +50,8 @@ class RegisterWindowFollower {
   RegisterWindowFollower& operator=(const RegisterWindowFollower&) = delete;
 
   RegisterWindowView* view() const { return view_; }
+  // Places a new view before it is first shown (each view once).
+  std::function<void(RegisterWindowView&)> placeNew;
 
  private:
   RegisterWindowView* ensureView(i2c::RegisterForm* form);
@@ -57,6 +62,7 @@ class RegisterWindowFollower {
   forms::Dispatcher& dispatcher_;
   script::ScriptRecorder* recorder_;
   QPointer<RegisterWindowView> view_;
+  bool placed_ = false;
   int observer_ = 0;
 };
 

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/script_player.h"
 #include "config/file_io.h"
+#include "forms/ui_host.h"
 #include "script/session_state.h"
 #include "shell/program.h"
 #include "usb/sim/sim_driver.h"
@@ -96,12 +97,24 @@ void MainWindow::addScriptActions(QMenu* file) {
   auto* save = file->addAction(QStringLiteral("Save &Log..."));
   save->setObjectName(QStringLiteral("actionSaveLog"));
   connect(save, &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Log"), QString(), kLogFilter);
-    if (path.isEmpty()) return;
-    if (const auto error = saveLog(path)) {
-      QMessageBox::warning(this, QStringLiteral("Save Log"), QString::fromStdString(*error));
-    }
+    QFileDialog dialog(this, QStringLiteral("Save Log"), QString(), kLogFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    saveLogAs(dialog.selectedFiles().constFirst());
   });
+}
+
+void MainWindow::saveLogAs(const QString& chosen) {
+  // A name without an extension gets ".txt", as the configuration dialogs'
+  // names do, whatever the dialog did.
+  const std::string path = forms::withDefaultExtension(chosen.toStdString(), "txt");
+  const std::string action = "Save Log";
+  if (const auto error = saveLog(QString::fromStdString(path))) {
+    program_.main.lblStatus.failed(action, *error);
+  } else {
+    program_.main.lblStatus.succeeded(action, "saved to " + QFileInfo(QString::fromStdString(path)).fileName().toStdString());
+  }
 }
 
 std::optional<std::string> MainWindow::startRecording(const QString& path) {

@@ -13,6 +13,27 @@ namespace glim::app {
 // top edges level as far as the room's height allows.
 QPoint positionBeside(const QRect& anchor, const QSize& size, const QRect& room, int gap);
 
+// Where the register window goes beside the main window `anchor` (frame
+// geometries) within `room`: right of it, else left of it; where neither side
+// has room, at the room's left edge, over the main window's left part and
+// away from "Write Settings" and "Quit" at its bottom right. Top edges level
+// as far as the room allows; the size shrinks to the room (the window scrolls).
+QRect registerWindowPlace(const QRect& anchor, const QSize& size, const QRect& room, int gap);
+
+// Where the Simulated board window goes: beside the main window on a side the
+// register window (of `registers` size) does not take, shrunk to the room
+// there but not below `minimum`; where no side has that room, as
+// positionBeside places it, shrunk to the room.
+QRect boardWindowPlace(const QRect& anchor, const QSize& size, const QSize& registers, const QSize& minimum,
+                       const QRect& room, int gap);
+
+// The gap between the program's windows.
+inline constexpr int kWindowGap = 8;
+
+// Moves and sizes `window` so that its frame is `place`, taking the frame's
+// size from `like` (a window already on screen).
+void putFrameAt(QWidget& window, const QRect& place, const QWidget& like);
+
 // Moves `window` beside `anchor` on the anchor's screen; `window` keeps its size.
 void placeBeside(QWidget& window, const QWidget& anchor);
 

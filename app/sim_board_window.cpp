@@ -4,6 +4,9 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -25,6 +28,8 @@ namespace glim::app {
 
 namespace {
 constexpr int kFontPixels = 11;
+// Narrower than this, the panels would be more scroll bar than panel.
+constexpr int kMinimumWidth = 300;
 }  // namespace
 
 SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::Window), sim_(sim) {
@@ -82,9 +87,25 @@ void SimBoardWindow::build() {
   right->addStretch(1);
   columns->addLayout(left);
   columns->addLayout(right);
-  whole->addLayout(columns);
+  // The panels scroll where the screen leaves the window too little room.
+  auto* panels = new QWidget;
+  panels->setLayout(columns);
+  columns->setContentsMargins(0, 0, 0, 0);
+  auto* area = new QScrollArea;
+  area->setObjectName(QStringLiteral("panelsArea"));
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  area->setWidget(panels);
+  whole->addWidget(area, 3);
+  // Never taller than the panels: the rest of the height goes to the trace.
+  area->setMaximumHeight(panels->sizeHint().height() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   trace_ = new SimTraceView(sim_);
   whole->addWidget(trace_, 1);
+  // Whole where the screen has room: the panels' own size, and the trace's.
+  const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  area->setMinimumHeight(120);
+  wholeSize_ = QSize(panels->sizeHint().width() + bar + 16,
+                     panels->sizeHint().height() + trace_->sizeHint().height() + whole->spacing() + 16);
 }
 
 void SimBoardWindow::setVisible(bool visible) {
@@ -103,7 +124,8 @@ std::unique_ptr<SimBoardWindow> SimBoardWindow::forProgram(shell::Program& progr
 
 int SimBoardWindow::shownBoard() const { return boards_ != nullptr ? boards_->shownBoard() : 0; }
 
-void SimBoardWindow::showBeside(QWidget& anchor) {
+void SimBoardWindow::showBeside(QWidget& anchor, QSize registers) {
+  registerWindowSize_ = registers;
   const QWindow* shown = anchor.windowHandle();
   if (shown != nullptr && shown->isExposed()) {
     placeBeside(anchor);
@@ -128,10 +150,31 @@ void SimBoardWindow::showBeside(QWidget& anchor) {
   });
 }
 
-void SimBoardWindow::placeBeside(const QWidget& anchor) {
+void SimBoardWindow::placeBeside(QWidget& anchor) {
   build();
-  adjustSize();
-  app::placeBeside(*this, anchor);
+  const QScreen* screen = anchor.screen();
+  QRect a = anchor.frameGeometry();
+  const QRect room = screen != nullptr ? screen->availableGeometry() : a;
+  const QSize frame = a.size() - anchor.size();
+  const QSize registers = registerWindowSize_.isValid() ? registerWindowSize_ + frame : QSize(0, 0);
+  // Room for all three side by side, but not around the centred main window:
+  // the three are centred together, this window on the left (as wide as the
+  // room allows), the register window's place on the right.
+  const int whole = wholeSize_.width() + frame.width();
+  const int minimum = kMinimumWidth + frame.width();
+  const int spare = room.width() - (a.width() + registers.width() + 2 * kWindowGap);
+  const int width = std::min(whole, spare);
+  const bool fitsAsPlaced = a.right() + kWindowGap + registers.width() <= room.right() &&
+                            a.left() - kWindowGap - room.left() >= width;
+  if (width >= minimum && !fitsAsPlaced) {
+    a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);
+    anchor.move(a.topLeft());
+    if (onAnchorMoved) onAnchorMoved();
+  }
+  const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers,
+                                       minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame, room,
+                                       kWindowGap);
+  putFrameAt(*this, place, anchor);
 }
 
 void SimBoardWindow::resync() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,7 +44,14 @@ class SimBoardWindow : public QWidget {
   // Shows the window next to `anchor` (right, else left, else where it fits
   // best on the anchor's screen), without moving the anchor; when the anchor
   // is not on screen yet, once it has been painted.
-  void showBeside(QWidget& anchor);
+  // The window takes a side of the anchor that the register window, of
+  // `registers` size (client area), does not, and shrinks to fit the screen.
+  void showBeside(QWidget& anchor, QSize registers = {});
+  // Told when showBeside moved the anchor to make room for the three windows.
+  std::function<void()> onAnchorMoved;
+
+  // The size (client area) that shows every panel whole; known once shown.
+  QSize wholeSize() const { return wholeSize_; }
 
   // The board whose state is shown (0: none plugged in).
   int shownBoard() const;
@@ -58,7 +66,7 @@ class SimBoardWindow : public QWidget {
  private:
   void build();
   void readAll();
-  void placeBeside(const QWidget& anchor);
+  void placeBeside(QWidget& anchor);
   // After the person's action: what it changed on the layer, to the recorder.
   void personActed();
   // The layer as last seen, to tell the person's changes from the rest.
@@ -66,6 +74,8 @@ class SimBoardWindow : public QWidget {
 
   usb::sim::SimDriver& sim_;
   bool built_ = false;
+  QSize wholeSize_;
+  QSize registerWindowSize_;
   script::ScriptRecorder* recorder_ = nullptr;
   std::vector<int> knownBoards_;
   usb::sim::Faults knownFaults_;

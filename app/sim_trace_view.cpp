@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -67,8 +68,17 @@ void SimTraceView::refresh() {
   for (std::size_t i = from; i < trace.size(); ++i) lines << simtext::traceLine(trace[i]);
   QScrollBar* bar = pane_->verticalScrollBar();
   const bool following = bar->value() == bar->maximum();
+  // Appending moves the view to the end of the last line; the lines' starts
+  // (the time and the board) stay in view unless the person scrolled away.
+  QScrollBar* across = pane_->horizontalScrollBar();
+  const int left = across->value();
   pane_->appendPlainText(lines.join(QLatin1Char('\n')));
+  // The caret at the start of the last line: the pane's own later scrolling
+  // to the caret then keeps the lines' starts too.
+  pane_->moveCursor(QTextCursor::End);
+  pane_->moveCursor(QTextCursor::StartOfBlock);
   if (following) bar->setValue(bar->maximum());
+  across->setValue(left);
   last_ = trace.back();
   shown_ = trace.size();
 }

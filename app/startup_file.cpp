@@ -2,12 +2,15 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMetaObject>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
+#include "app/last_session.h"
 #include "shell/program.h"
 
 namespace glim::app {
@@ -15,9 +18,18 @@ namespace glim::app {
 std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript,
                                           QString* recordScript, bool* exitAfterRun) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Control program for the QXB40218 LED driver evaluation board."));
+  parser.setApplicationDescription(QStringLiteral(
+      "Control program for the QXB40218 LED driver evaluation board.\n"
+      "\n"
+      "Environment:\n"
+      "  GLIMMORA_USB  sim: a simulated board, with a window of its own;\n"
+      "                sim-empty: the simulated layer with no board plugged in;\n"
+      "                unset or anything else: real boards on USB.\n"
+      "\n"
+      "On every exit the settings are kept in\n  ") + QDir::toNativeSeparators(lastSessionPath()) +
+      QStringLiteral("\nand File > Load Last Session loads them again."));
   parser.addHelpOption();
+  parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A saved configuration to load at start."),
                                QStringLiteral("[FILE]"));
   const QCommandLineOption run(QStringLiteral("run"), QStringLiteral("Play a script once the window has started."),
@@ -43,6 +55,17 @@ std::optional<QString> configFileArgument(const QStringList& arguments, QString*
   }
   if (files.isEmpty()) return std::nullopt;
   return files.front();
+}
+
+bool answeredWithoutDisplay(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i] != nullptr ? argv[i] : "";
+    if (arg == "--") return false;
+    if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v" || arg == "--version") {
+      return true;
+    }
+  }
+  return false;
 }
 
 void loadConfigAfterStart(shell::Program& program, const QString& path) {

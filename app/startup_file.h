@@ -19,6 +19,10 @@ namespace glim::app {
 std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript = nullptr,
                                           QString* recordScript = nullptr, bool* exitAfterRun = nullptr);
 
+// Whether the arguments ask for --help or --version (or name an option the
+// parser refuses): these are answered before any display is opened.
+bool answeredWithoutDisplay(int argc, const char* const* argv);
+
 // Loads `path` once start-up is over, as "Load Configuration" would after its
 // dialog chose that file: the driver has been started and the boards it
 // reported at once (a simulated board plugged in at start, a real one already

@@ -49,11 +49,22 @@ void ConfigCommands::mFileSaveConfig_Click() {
   status_.succeeded(std::string(kSave), "saved to " + fileName(*path));
 }
 
-std::optional<ConfigValues> ConfigCommands::collect() {
+std::optional<std::string> ConfigCommands::saveSession(const std::string& path) {
+  std::string unsavable;
+  const auto values = collect(&unsavable);
+  if (!values) return unsavable;
+  return replaceFile(path, formatConfig(*values));
+}
+
+std::optional<ConfigValues> ConfigCommands::collect(std::string* unsavable) {
   ConfigValues values;
   i2c::RegisterForm& regs = registers_.get();
-  auto take = [this](const forms::TextBox& box, std::string& into) {
+  auto take = [this, unsavable](const forms::TextBox& box, std::string& into) {
     if (const auto reason = unsavableReason(box.text())) {
+      if (unsavable != nullptr) {
+        *unsavable = "the text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason);
+        return false;
+      }
       fail(std::string(kSave),
            "The text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason) +
                ". Nothing was written.",
@@ -79,25 +90,29 @@ void ConfigCommands::mFileLoadConfig_Click() {
   if (const auto path = askFileName(forms::FileDialogKind::Open)) loadConfig(*path);
 }
 
-void ConfigCommands::loadConfig(const std::string& path) {
+void ConfigCommands::loadConfig(const std::string& path) { load(path, std::string(kLoad), true); }
+
+void ConfigCommands::loadSession(const std::string& path, const std::string& action) { load(path, action, false); }
+
+void ConfigCommands::load(const std::string& path, const std::string& action, bool named) {
   // The next dialog starts from this file, as after a dialog that chose it.
-  CommonDialog1.fileName = path;
+  if (named) CommonDialog1.fileName = path;
   ParseResult parsed;
   {
     FileSource file;
     if (!file.open(path)) {
-      fail(std::string(kLoad), "Could not open " + path + ": " + file.error(), fileName(path) + ": " + file.error());
+      fail(action, "Could not open " + path + ": " + file.error(), fileName(path) + ": " + file.error());
       return;
     }
     std::istream in(&file);
     parsed = parseConfig(in);
     if (file.failed()) {
-      fail(std::string(kLoad), "Could not read " + path + ": " + file.error(), fileName(path) + ": " + file.error());
+      fail(action, "Could not read " + path + ": " + file.error(), fileName(path) + ": " + file.error());
       return;
     }
   }
   if (!parsed.ok()) {
-    fail(std::string(kLoad), std::string(kNotConfigFile), faultText(parsed, fileName(path)));
+    fail(action, std::string(kNotConfigFile), faultText(parsed, fileName(path)));
     return;
   }
   // Values without a number load as written and count as 0; the person is
@@ -105,10 +120,13 @@ void ConfigCommands::loadConfig(const std::string& path) {
   const std::string zeros = notNumbersText(parsed.notNumbers);
   const std::string note = zeros.empty() ? std::string() : "; " + zeros;
   if (const auto failure = apply(parsed.values)) {
-    status_.failed(std::string(kLoad), *failure + " (the controls were loaded from " + fileName(path) + ")" + note);
+    status_.failed(action, *failure +
+                               (named ? " (the controls were loaded from " + fileName(path) + ")"
+                                      : std::string(" (the controls were loaded)")) +
+                               note);
     return;
   }
-  status_.show(std::string(kLoad), fileName(path) + " loaded and sent" + note, !zeros.empty());
+  status_.show(action, (named ? fileName(path) + " " : std::string()) + "loaded and sent" + note, !zeros.empty());
 }
 
 std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {

@@ -34,13 +34,25 @@ class ConfigCommands {
   // when the program starts (an "open with" from the desktop).
   void loadConfig(const std::string& path);
 
+  // Writes the settings to `path` as "Save Configuration" does (the same
+  // lines, the same safe save), without a dialog, a message or a status, and
+  // without showing the register window: the record of a session that ends.
+  // Why nothing was written, when it was not.
+  std::optional<std::string> saveSession(const std::string& path);
+  // Loads `path` as loadConfig does, reported on the status line under
+  // `action` and without the file's name ("Load Last Session: loaded and sent").
+  void loadSession(const std::string& path, const std::string& action);
+
   // The one dialog set-up both commands share; its file name is kept between them.
   forms::FileDialogSetup CommonDialog1;
 
  private:
   std::optional<std::string> askFileName(forms::FileDialogKind kind);
   // The values to save; nothing (and the user told) when a text cannot be saved.
-  std::optional<ConfigValues> collect();
+  // With `unsavable`, a text that cannot be saved is put there instead.
+  std::optional<ConfigValues> collect(std::string* unsavable = nullptr);
+  // loadConfig's work, reported under `action`; `named`: the status names the file.
+  void load(const std::string& path, const std::string& action, bool named);
   // Puts the values into the controls and sends them; why sending failed, if it did.
   std::optional<std::string> apply(const ConfigValues& values);
   void error(const std::string& text);

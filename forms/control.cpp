@@ -21,6 +21,12 @@ void Control::setCaption(std::string caption) {
   notify(ControlEvent::Caption);
 }
 
+void Control::setNote(std::string note) {
+  if (note_ == note) return;
+  note_ = std::move(note);
+  noteObservers_.notify(ControlEvent::Note);
+}
+
 void TextBox::setText(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);

@@ -18,6 +18,7 @@ enum class ControlEvent {
   Value,      // check box or option button state
   Enabled,
   Caption,
+  Note,       // the note on the control's value came or went (subscribeNotes)
 };
 
 // A named control with state. Handlers (the program's `_Change`/`_Click`) run
@@ -41,6 +42,14 @@ class Control {
   void setEnabled(bool on);
   const std::string& caption() const { return caption_; }
   void setCaption(std::string caption);
+  // What the person should know about the control's value (a value that is
+  // old, or not the one asked for); views show it as a tooltip and mark the
+  // control while there is one. Empty: nothing to say. Told only to those
+  // who subscribed to notes (ControlEvent::Note), not to every observer.
+  const std::string& note() const { return note_; }
+  void setNote(std::string note);
+  int subscribeNotes(Observer observer) { return noteObservers_.connect(std::move(observer)); }
+  void unsubscribeNotes(int id) { noteObservers_.disconnect(id); }
 
   // An observer unsubscribed while observers are told is not told again.
   int subscribe(Observer observer) { return observers_.connect(std::move(observer)); }
@@ -54,7 +63,9 @@ class Control {
   int index_;
   bool enabled_ = true;
   std::string caption_;
+  std::string note_;
   Signal<Observer> observers_;
+  Signal<Observer> noteObservers_;
 };
 
 class TextBox : public Control {

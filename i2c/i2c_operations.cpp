@@ -153,6 +153,7 @@ I2cResult I2cOperations::do_i2c_read(int16_t Index) {
   // that was never read.
   RegisterForm& form = window_->get();
   form.tbI2Cregread[Index].setText(result.values.empty() ? "" : std::string(text::byteText(result.values[0])));
+  form.tbI2Cregread[Index].setNote("");  // read now, whatever Read All left
   return result;
 }
 
@@ -171,6 +172,7 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
   for (int i = 0; i < kRegisterCount; ++i) {
     const auto at = static_cast<std::size_t>(i);
     form.tbI2Cregread[i].setText(at < result.values.size() ? std::string(text::byteText(result.values[at])) : "");
+    form.tbI2Cregread[i].setNote("");
   }
   return result;
 }

@@ -239,6 +239,7 @@ void RegisterForm::cbWriteall_Click() {
 void RegisterForm::cbReadall_Click() {
   Running running(*this);
   int read = 0;
+  std::array<bool, kRegisterCount> readOk{};
   std::vector<std::string> failed;
   std::string firstReason, stopped;
   usb::BoardLink& link = ops_.link();
@@ -255,12 +256,20 @@ void RegisterForm::cbReadall_Click() {
     }
     if (r.ok()) {
       ++read;
+      readOk[static_cast<std::size_t>(i)] = true;
     } else {
       if (firstReason.empty()) firstReason = r.reason;
       failed.push_back(address(i));
     }
   }
   if (!live()) return;
+  // Rows this Read All did not read keep an old value (or none): they say so
+  // until each is read again.
+  if (read < kRegisterCount) {
+    for (int i = 0; i < kRegisterCount; ++i) {
+      if (!readOk[static_cast<std::size_t>(i)]) tbI2Cregread[i].setNote(std::string(kNotReadNote));
+    }
+  }
   const std::string action = "Read All";
   if (stopped.starts_with("cancelled")) return lblStatus.show(action, stopped, true);
   if (read == 0) return lblStatus.failed(action, stopped.empty() ? firstReason : stopped);

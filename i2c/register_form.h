@@ -49,6 +49,8 @@ class RegisterForm {
   forms::CheckBox cbVerify{"cbVerify"};
   forms::ControlArray<forms::Label> lblReadback{"lblReadback", kRegisterCount};
   forms::StatusLabel lblStatus{"lblStatus"};
+  // The note on a read box that a failed or cancelled "Read All" did not read.
+  static constexpr std::string_view kNotReadNote = "not read by the last Read All";
 
   void cbWritei2c_Click(int Index);
   void cbReadi2c_Click(int Index);

@@ -55,6 +55,7 @@ void MainForm::Form_Unload() {
 }
 
 void MainForm::cbQuit_Click() {
+  if (!unloaded_ && onEnding) onEnding();
   i2cWindow.unload();
   Form_Unload();
 }

@@ -62,6 +62,9 @@ class MainForm {
   bool unloaded() const { return unloaded_; }
   // Told once when the main window has been unloaded (the program ends).
   std::function<void()> onUnloaded;
+  // Told when the program is about to end by "Quit", "E&xit" or the close
+  // box, while both windows still hold what the person set.
+  std::function<void()> onEnding;
   // Told when the log pane should repaint at once ("Clear Log").
   std::function<void()> onRepaintLog;
 

@@ -7,6 +7,7 @@
 #include "text/number_format.h"
 #include "text/text_value.h"
 #include "timing/display_text.h"
+#include "timing/reach_note.h"
 #include "timing/timing_panel.h"
 
 namespace glim::timing {
@@ -69,6 +70,17 @@ void TimingPanel::sclkStvGroup() {
   // A zero count gives an infinite quotient, which shows as such.
   tbSTVfreqact.setText(fixedText(1 / ((1 / sclkHz) * count), 3));
   tbSTVpw.setText(fixedText(sentByte(cell::kStvWidth) * (1 / sclkHz) * kMicro, 3));
+}
+
+void TimingPanel::updateReachNotes() {
+  const auto value = [](const forms::TextBox& box) { return text::GetTextValue(box.text()); };
+  tbSICclkfreqact.setNote(
+      clockReachNote(value(tbSICclkfreqdes), tbSICclkfreqact.text(), sentByte(cell::kSicDivider)));
+  tbPWMIclkfreqact.setNote(
+      clockReachNote(value(tbPWMIclkfreqdes), tbPWMIclkfreqact.text(), sentByte(cell::kPwmiDivider)));
+  tbSCLKfreqact.setNote(sclkReachNote(value(tbSCLKfreqdes), tbSCLKfreqact.text(), value(tbSCLKdiv)));
+  tbSTVfreqact.setNote(
+      stvReachNote(value(tbSTVfreqdes), tbSTVfreqact.text(), value(tbSCLKfreqact), value(tbSTVtc)));
 }
 
 void TimingPanel::writeSplit(int high, double value) {

@@ -82,11 +82,30 @@ void TimingPanel::setDefaults() {
 }
 
 void TimingPanel::wireHandlers() {
-  for (int i = 0; i < kCellCount; ++i) tbCPLDdata[i].onChange = [this, i] { tbCPLDdata_Change(i); };
-  tbSICclkfreqdes.onChange = [this] { tbSICclkfreqdes_Change(); };
-  tbPWMIclkfreqdes.onChange = [this] { tbPWMIclkfreqdes_Change(); };
-  tbSTVfreqdes.onChange = [this] { tbSTVfreqdes_Change(); };
-  tbSCLKfreqdes.onChange = [this] { tbSCLKfreqdes_Change(); };
+  // After each change, nested ones included, the actual fields say whether
+  // they are what was asked for.
+  for (int i = 0; i < kCellCount; ++i) {
+    tbCPLDdata[i].onChange = [this, i] {
+      tbCPLDdata_Change(i);
+      updateReachNotes();
+    };
+  }
+  tbSICclkfreqdes.onChange = [this] {
+    tbSICclkfreqdes_Change();
+    updateReachNotes();
+  };
+  tbPWMIclkfreqdes.onChange = [this] {
+    tbPWMIclkfreqdes_Change();
+    updateReachNotes();
+  };
+  tbSTVfreqdes.onChange = [this] {
+    tbSTVfreqdes_Change();
+    updateReachNotes();
+  };
+  tbSCLKfreqdes.onChange = [this] {
+    tbSCLKfreqdes_Change();
+    updateReachNotes();
+  };
   // tbSTVtc and tbSCLKdiv accept typing but have no handler: the program
   // rewrites them from the cells before it next reads them.
 

@@ -96,6 +96,8 @@ class TimingPanel {
   void sicGroup();
   void pwmiGroup();
   void sclkStvGroup();
+  // Notes on the actual fields that are not what their desired field asks for.
+  void updateReachNotes();
   // Writes a 12-bit value as its high part into cell `high` and then its low
   // part into cell `high + 1`.
   void writeSplit(int high, double value);

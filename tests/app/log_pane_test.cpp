@@ -2,7 +2,10 @@
 // inserted, and the caret ends at the very end after every append.
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
+#include <iterator>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <memory>
@@ -92,6 +95,37 @@ class LogPaneTest : public QObject {
     log().logError("c\r\n(d)");
     LineEndConverter converter;
     QCOMPARE(pane()->toPlainText(), converter.feed(f->sim.log()));
+  }
+
+  // "Save Log...": a name without an extension gets ".txt"; the outcome is
+  // on the status line either way.
+  void saveLogAddsTxtAndReports_data() {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("bare name") << "mylog" << "mylog.txt" << "Save Log: saved to mylog.txt";
+    QTest::newRow("own extension") << "mylog.log" << "mylog.log" << "Save Log: saved to mylog.log";
+    QTest::newRow("txt kept") << "mylog.txt" << "mylog.txt" << "Save Log: saved to mylog.txt";
+    QTest::newRow("no folder") << "no/such/mylog" << "" << "Save Log: failed: ";
+  }
+  void saveLogAddsTxtAndReports() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QString, status);
+    QTemporaryDir dir;
+    log().logMessage("DeviceAttach: Accepting control of the device");
+    f->window->saveLogAs(dir.filePath(chosen));
+    const QString caption = QString::fromStdString(f->main().lblStatus.caption());
+    QVERIFY2(caption.startsWith(status), qPrintable(caption));
+    QCOMPARE(f->main().lblStatus.problem(), written.isEmpty());
+    if (written.isEmpty()) {
+      QVERIFY(caption.size() > status.size());  // with the reason
+      return;
+    }
+    QCOMPARE(caption, status);
+    std::ifstream in(dir.filePath(written).toStdString(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    QVERIFY(text.find("DeviceAttach: Accepting control of the device") != std::string::npos);
   }
 
   void clearLogEmptiesThePane() {

@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -31,7 +33,12 @@ class MainWindowTest : public QObject {
   std::unique_ptr<AppFixture> f;
 
   // Where a control's widget lies in the window's client area.
-  QRect placeOf(const QWidget* w) const { return QRect(w->mapTo(f->window->centralWidget(), QPoint(0, 0)), w->size()); }
+  QRect placeOf(const QWidget* w) const { return QRect(w->mapTo(f->window->content(), QPoint(0, 0)), w->size()); }
+  // Whether a control lies wholly in the part of the content now shown.
+  bool inView(const QWidget* w) const {
+    const QWidget* viewport = f->window->clientArea()->viewport();
+    return viewport->rect().contains(QRect(w->mapTo(viewport, QPoint(0, 0)), w->size()));
+  }
 
  private slots:
   void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
@@ -42,7 +49,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(f->window->windowTitle(), QStringLiteral("Glimmora QXB40218 USB Interface"));
     QVERIFY(!f->window->windowIcon().isNull());
     QVERIFY(f->showActive());
-    QCOMPARE(f->window->centralWidget()->size(), QSize(408, 360));
+    // The main panel's 408 x 360 in view, with scroll bars to reach the rest.
+    QCOMPARE(f->window->clientArea()->viewport()->size(), QSize(408, 360));
+    QVERIFY(f->window->clientArea()->horizontalScrollBar()->isVisible());
+    QVERIFY(f->window->clientArea()->verticalScrollBar()->isVisible());
     // Centred on the screen, and resizable.
     const QPoint screenCentre = f->window->screen()->availableGeometry().center();
     QVERIFY((f->window->geometry().center() - screenCentre).manhattanLength() <= 4);
@@ -80,9 +90,10 @@ class MainWindowTest : public QObject {
       keys << a->shortcut().toString(QKeySequence::PortableText);
     }
     QCOMPARE(entries, (QStringList{"mFileSaveConfig=Save Configuration", "mFileLoadConfig=Load Configuration",
+                                   "actionLoadLastSession=Load Last Session",
                                    "actionRecordScript=Re&cord Script...", "actionRunScript=&Run Script...", "actionStopScript=Stop Script",
                                    "actionSaveLog=Save &Log...", "nMenuFileExit=E&xit"}));
-    QCOMPARE(keys, (QStringList{"Ctrl+S", "Ctrl+L", "", "Ctrl+R", "", "", "Ctrl+X"}));
+    QCOMPARE(keys, (QStringList{"Ctrl+S", "Ctrl+L", "", "", "Ctrl+R", "", "", "Ctrl+X"}));
   }
 
   // Every control of the form has a widget; the main panel's lie inside the
@@ -204,14 +215,28 @@ class MainWindowTest : public QObject {
 
   // Display fields cannot be edited; the program still writes them.
   void actualFieldsAreDisplaysOnly() {
+    // Read-only, not disabled: shown in the normal text colour, out of the Tab chain.
     for (const char* name :
          {"tbSICclkfreqact", "tbPWMIclkfreqact", "tbPWMIpw", "tbSTVpw", "tbSTVfreqact", "tbSCLKfreqact"}) {
-      QVERIFY2(!f->find(name)->isEnabled(), name);
+      auto* box = f->find<QLineEdit>(name);
+      QVERIFY2(box->isReadOnly() && box->isEnabled(), name);
+      QVERIFY2(!(box->focusPolicy() & Qt::TabFocus), name);
+      QCOMPARE(box->palette().color(QPalette::Text), f->find<QLineEdit>("tbSCLKfreqdes")->palette().color(QPalette::Text));
     }
     for (const char* name : {"tbSTVtc", "tbSCLKdiv", "tbCPLDdata(0)", "tbSCLKfreqdes"})
       QVERIFY2(f->find(name)->isEnabled(), name);
     f->main().timing.tbSCLKfreqact.setText("1.000");
     QCOMPARE(f->find<QLineEdit>("tbSCLKfreqact")->text(), QStringLiteral("1.000"));
+    // A desired value the board cannot reach marks its actual field, with the reason.
+    auto* actual = f->find<QLineEdit>("tbSICclkfreqact");
+    const QString plain = actual->styleSheet();
+    QCOMPARE(actual->toolTip(), QString());
+    f->main().timing.tbSICclkfreqdes.enterText("20");
+    QCOMPARE(actual->toolTip(), QStringLiteral("20 kHz cannot be reached: the divider's largest value gives 196.1 kHz"));
+    QVERIFY(actual->styleSheet() != plain);
+    f->main().timing.tbSICclkfreqdes.enterText("196");
+    QCOMPARE(actual->toolTip(), QString());
+    QCOMPARE(actual->styleSheet(), plain);
   }
 
   // One keystroke is one change: "300" typed into cell 9 is range-checked
@@ -383,6 +408,68 @@ class MainWindowTest : public QObject {
       w = w->nextInFocusChain();
     } while (w != first && chain.size() < 200);
     QCOMPARE(chain, expected);
+  }
+
+  // The client area scrolls to whatever takes the focus: Tab from the first
+  // box to the log pane never lands on a control out of view, at the initial
+  // size and at a size that shows only part of the main panel.
+  void tabNeverLandsOutOfView_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("initial") << QSize();
+    QTest::newRow("small") << QSize(260, 220);
+  }
+  void tabNeverLandsOutOfView() {
+    QFETCH(QSize, size);
+    QVERIFY(f->showActive());
+    if (size.isValid()) f->window->resize(size);
+    QApplication::processEvents();
+    auto* first = f->find("tbSICclkfreqdes");
+    first->setFocus();
+    int visited = 0;
+    QStringList outOfView;
+    while (QApplication::focusWidget() != nullptr && visited < 120) {
+      QWidget* w = QApplication::focusWidget();
+      if (!f->window->content()->isAncestorOf(w)) break;
+      if (!inView(w) && w->objectName() != QLatin1String("txtLog")) {
+        const QWidget* viewport = f->window->clientArea()->viewport();
+        QRect r(w->mapTo(viewport, QPoint(0, 0)), w->size());
+        outOfView << w->objectName() + QStringLiteral("@%1,%2,%3x%4 in %5x%6").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(viewport->width()).arg(viewport->height());
+      }
+      // The log pane is taller than a small view: its top must show.
+      if (w->objectName() == QLatin1String("txtLog")) {
+        const QWidget* viewport = f->window->clientArea()->viewport();
+        QVERIFY(viewport->rect().contains(w->mapTo(viewport, QPoint(0, 0))));
+        break;
+      }
+      ++visited;
+      QTest::keyClick(w, Qt::Key_Tab);
+    }
+    QVERIFY2(outOfView.isEmpty(), qPrintable(outOfView.join(QLatin1Char(' '))));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtLog"));
+    QVERIFY(visited > 60);
+    // And back up to the first box.
+    f->find("cmdClearLog")->setFocus();
+    QVERIFY(inView(f->find("cmdClearLog")));
+    first->setFocus();
+    QVERIFY(inView(first));
+  }
+
+  // Maximised, the log and "Clear Log" are in view or a scroll away, on any
+  // screen; the scroll bars reach the content's far corner.
+  void logReachableWhenMaximised() {
+    QVERIFY(f->showActive());
+    f->window->showMaximized();
+    QApplication::processEvents();
+    QScrollArea* area = f->window->clientArea();
+    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    const QWidget* viewport = area->viewport();
+    const QPoint corner = f->window->content()->mapTo(viewport, QPoint(f->window->content()->width() - 1,
+                                                                          f->window->content()->height() - 1));
+    QVERIFY(viewport->rect().contains(corner));
+    area->ensureWidgetVisible(f->find("cmdClearLog"));
+    QVERIFY(inView(f->find("cmdClearLog")));
   }
 };
 

@@ -174,6 +174,93 @@ class RegisterWindowTest : public QObject {
     QCOMPARE(part<QLineEdit>(indexed("tbI2Cregread", 0))->text(), QStringLiteral("0"));
   }
 
+  // "Write" and "Read" head the write and read boxes, under the slave address.
+  void headingsOverTheValueColumns() {
+    showI2c();
+    const std::pair<const char*, const char*> headings[] = {{"headingWrite", "tbI2Creg"}, {"headingRead", "tbI2Cregread"}};
+    for (const auto& [name, column] : headings) {
+      auto* heading = part<QLabel>(QString::fromLatin1(name));
+      QVERIFY2(heading != nullptr, name);
+      QWidget* first = part(indexed(column, 0));
+      QCOMPARE(heading->x(), first->x());
+      QVERIFY(heading->y() > part(QStringLiteral("tbI2Caddr"))->geometry().bottom());
+      QVERIFY(heading->geometry().bottom() < first->y());
+    }
+    QCOMPARE(part<QLabel>(QStringLiteral("headingWrite"))->text(), QStringLiteral("Write"));
+    QCOMPARE(part<QLabel>(QStringLiteral("headingRead"))->text(), QStringLiteral("Read"));
+  }
+
+  // Enter in a write box is its row's Write button; in a read box it does nothing.
+  void enterInAWriteBoxWritesIt() {
+    showI2c();
+    QTest::keyClick(part<QLineEdit>(indexed("tbI2Creg", 5)), Qt::Key_Return);
+    QCOMPARE(f->sim.ui.countBoxes("USB Device not connected!"), 1);
+    QTest::keyClick(part<QLineEdit>(indexed("tbI2Cregread", 5)), Qt::Key_Return);
+    QCOMPARE(f->sim.ui.countBoxes("USB Device not connected!"), 1);
+
+    f->sim.sim->plug();
+    QTRY_VERIFY(f->main().link.DeviceConnected != 0);
+    retype(part<QLineEdit>(indexed("tbI2Creg", 7)), QStringLiteral("5e"));
+    QTest::keyClick(part<QLineEdit>(indexed("tbI2Creg", 7)), Qt::Key_Enter);
+    click(indexed("cbReadi2c", 7));
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Cregread", 7))->text(), QStringLiteral("5E"));
+    QCOMPARE(f->sim.ui.countBoxes("USB Device not connected!"), 1);
+  }
+
+  // After a Read All that failed, every read box it did not read is greyed
+  // with a tooltip until it is read again; a whole Read All clears them all.
+  void rowsNotReadByReadAllAreMarked() {
+    f->sim.sim->plug();
+    QTRY_VERIFY(f->main().link.DeviceConnected != 0);
+    showI2c();
+    const QString note = QStringLiteral("not read by the last Read All");
+    click(QStringLiteral("cbReadall"));
+    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), QString());
+    const QString plain = part(indexed("tbI2Cregread", 0))->styleSheet();
+
+    glim::usb::sim::Faults faults;
+    faults.refusedPipes = {130};
+    f->sim.sim->setFaults(faults);
+    click(QStringLiteral("cbReadall"));
+    for (int i = 0; i < 22; ++i) {
+      auto* box = part<QLineEdit>(indexed("tbI2Cregread", i));
+      QCOMPARE(box->toolTip(), note);
+      QVERIFY(box->styleSheet() != plain);
+    }
+    f->sim.sim->clearFaults();
+    click(indexed("cbReadi2c", 4));
+    QCOMPARE(part(indexed("tbI2Cregread", 4))->toolTip(), QString());
+    QCOMPARE(part(indexed("tbI2Cregread", 4))->styleSheet(), plain);
+    QCOMPARE(part(indexed("tbI2Cregread", 5))->toolTip(), note);
+    click(QStringLiteral("cbReadall"));
+    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), QString());
+  }
+
+  // Every button says what it does.
+  void everyButtonHasATooltip() {
+    showI2c();
+    for (QPushButton* b : view()->findChildren<QPushButton*>()) QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    for (QPushButton* b : f->window->content()->findChildren<QPushButton*>()) {
+      QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    }
+    QCOMPARE(f->find<QPushButton>("cbWritesettings")->toolTip(),
+             QStringLiteral("Sends the control lines, then the 43 timing bytes"));
+    QCOMPARE(f->find<QPushButton>("cbCopyser")->toolTip(), QStringLiteral("Copies Serial Block 0 into blocks 1 and 2"));
+    QCOMPARE(part<QPushButton>(indexed("cbReadi2c", 10))->toolTip(),
+             QStringLiteral("Reads register 0x0A into the box on its left"));
+  }
+
+  // The "read back XX" mark has room of its own, in the bold font it is shown in.
+  void readBackMarkFits() {
+    showI2c();
+    auto* mark = part<QLabel>(indexed("lblReadback", 0));
+    f->main().i2cWindow.get().lblReadback[0].setCaption("read back WW");
+    QApplication::processEvents();
+    mark->ensurePolished();
+    QVERIFY2(mark->fontMetrics().horizontalAdvance(mark->text()) <= mark->width(),
+             qPrintable(QStringLiteral("%1 wide for %2").arg(mark->width()).arg(mark->fontMetrics().horizontalAdvance(mark->text()))));
+  }
+
   // A value typed into the view, written and read back through the simulated chip.
   void writeThenReadThroughTheView() {
     f->sim.sim->plug();

@@ -1,0 +1,198 @@
+// The program's windows on a screen of a given size (GLIMMORA_TEST_SCREEN,
+// "WIDTHxHEIGHT"; QT_SCALE_FACTOR as the environment sets it): placed side by
+// side where there is room, never past the screen, the register window at
+// one place however it comes, and the main window's log always reachable.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/app_fixture.h"
+#include "app/register_window_view.h"
+#include "app/sim_board_window.h"
+
+using glim::app::SimBoardWindow;
+using glim::testing::AppFixture;
+
+namespace {
+
+QSize askedScreen() {
+  const QList<QByteArray> parts = qgetenv("GLIMMORA_TEST_SCREEN").split('x');
+  if (parts.size() != 2) return {1366, 768};
+  return {parts[0].toInt(), parts[1].toInt()};
+}
+
+// Where a widget lies on the screen.
+QRect onScreen(const QWidget* w) { return {w->mapToGlobal(QPoint(0, 0)), w->size()}; }
+
+}  // namespace
+
+class ScreenFitTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<AppFixture> f;
+  std::unique_ptr<SimBoardWindow> board;
+  QRect room() const { return f->window->screen()->availableGeometry(); }
+  glim::app::RegisterWindowView* registers() const { return f->window->registerView(); }
+
+  // As the program starts: the main window, then the Simulated board beside it.
+  void start() {
+    f = std::make_unique<AppFixture>();
+    board = std::make_unique<SimBoardWindow>(*f->sim.sim);
+    f->window->addBoardWindow(board.get());
+    board->onAnchorMoved = [this] { f->window->placeRegisterWindowAgain(); };
+    board->showBeside(*f->window, f->window->registerWindowSize());
+    QVERIFY(f->showActive());
+    QTRY_VERIFY(board->isVisible());
+  }
+  void showI2c() { QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton); }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(glim::testing::fontsAvailable());
+    const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
+    const QSize asked = askedScreen();
+    QCOMPARE(QApplication::primaryScreen()->geometry().size(),
+             QSize(qRound(asked.width() / scale), qRound(asked.height() / scale)));
+  }
+  void init() { start(); }
+  void cleanup() {
+    board.reset();
+    f.reset();
+  }
+
+  // No window past the screen; the main window and the Simulated board apart;
+  // the register window beside the main window, apart from both where the
+  // screen is wide enough, and never over "Write Settings" or "Quit".
+  void windowsPlacedAtStart() {
+    showI2c();
+    QVERIFY(registers() != nullptr && registers()->isVisible());
+    const QRect mainFrame = f->window->frameGeometry();
+    const QRect boardFrame = board->frameGeometry();
+    const QRect regFrame = registers()->frameGeometry();
+    const auto text = [](const QRect& r) {
+      return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    qInfo("room %s: main %s, board %s (whole %dx%d), registers %s", qPrintable(text(room())), qPrintable(text(mainFrame)),
+          qPrintable(text(boardFrame)), board->wholeSize().width(), board->wholeSize().height(), qPrintable(text(regFrame)));
+    for (const QRect& frame : {mainFrame, boardFrame, regFrame}) QVERIFY2(room().contains(frame), qPrintable(text(frame)));
+    QVERIFY(!mainFrame.intersects(boardFrame));
+    QVERIFY(!regFrame.intersects(onScreen(f->find("cbWritesettings"))));
+    QVERIFY(!regFrame.intersects(onScreen(f->find("cbQuit"))));
+    const int gap = 8;
+    const QSize wholeRegisters = f->window->registerWindowSize();
+    if (room().width() >= mainFrame.width() + wholeRegisters.width() + board->minimumSizeHint().width() + 4 * gap &&
+        room().width() / 2 - mainFrame.width() / 2 >= wholeRegisters.width() + gap) {
+      QVERIFY(!regFrame.intersects(mainFrame));
+      QVERIFY(!regFrame.intersects(boardFrame));
+    }
+    if (room().width() >= mainFrame.width() / 2 + room().width() / 2 + wholeRegisters.width() + gap) {
+      QVERIFY(!regFrame.intersects(mainFrame));
+    }
+    // Where all three fit side by side whole, they are so placed.
+    // Where all three fit side by side, the board at least 300 pixels wide,
+    // they are so placed, the board as wide as the room allows.
+    const int spare = room().width() - mainFrame.width() - wholeRegisters.width() - 2 * gap - 4;
+    if (spare >= 304) {
+      QVERIFY(!regFrame.intersects(mainFrame));
+      QVERIFY(!regFrame.intersects(boardFrame));
+      QVERIFY(board->width() >= std::min(board->wholeSize().width(), spare - 8));
+    }
+    // The board window shrank to fit, and its panels scroll.
+    auto* panels = board->findChild<QScrollArea*>(QStringLiteral("panelsArea"));
+    QVERIFY(panels != nullptr);
+  }
+
+  // "Show i2c", a script's or a file's use of the window: one place.
+  void registerWindowAtOnePlace() {
+    showI2c();
+    const QRect first = registers()->frameGeometry();
+    QTest::mouseClick(registers()->findChild<QPushButton*>(QStringLiteral("cbClose")), Qt::LeftButton);
+    QTRY_VERIFY(registers() == nullptr);
+    // As a script or Load Configuration shows it: through the core.
+    f->main().i2cWindow.show();
+    QVERIFY(registers() != nullptr && registers()->isVisible());
+    QCOMPARE(registers()->frameGeometry(), first);
+    // Higher than the screen, it scrolls.
+    auto* area = registers()->findChild<QScrollArea*>(QStringLiteral("registerArea"));
+    QVERIFY(area != nullptr);
+    if (registers()->findChild<QWidget*>(QStringLiteral("registerPage"))->sizeHint().height() > room().height()) {
+      QVERIFY(area->verticalScrollBar()->maximum() > 0);
+    }
+  }
+
+  // Shown by a script before the start-up placing is done (glimmora --run,
+  // glimmora FILE): it ends where "Show i2c" puts it afterwards.
+  void registerWindowShownAtStart() {
+    cleanup();
+    f = std::make_unique<AppFixture>();
+    board = std::make_unique<SimBoardWindow>(*f->sim.sim);
+    board->onAnchorMoved = [this] { f->window->placeRegisterWindowAgain(); };
+    board->showBeside(*f->window, f->window->registerWindowSize());
+    f->main().i2cWindow.show();
+    QVERIFY(f->showActive());
+    QTRY_VERIFY(board->isVisible());
+    QApplication::processEvents();
+    const QRect early = registers()->frameGeometry();
+    f->main().i2cWindow.unload();
+    QTRY_VERIFY(registers() == nullptr);
+    showI2c();
+    QCOMPARE(registers()->frameGeometry(), early);
+    QVERIFY(!registers()->frameGeometry().intersects(onScreen(f->find("cbWritesettings"))));
+  }
+
+  // Maximised, the log pane and "Clear Log" come into view when they take the focus.
+  void logReachableMaximised() {
+    f->window->showMaximized();
+    QApplication::processEvents();
+    QVERIFY(room().contains(f->window->frameGeometry()));
+    for (const char* name : {"cmdClearLog", "txtLog", "tbCPLDdata(37)", "tbSICclkfreqdes"}) {
+      QWidget* w = f->find(name);
+      w->setFocus();
+      const QWidget* viewport = f->window->clientArea()->viewport();
+      const QRect shown(w->mapTo(viewport, QPoint(0, 0)), w->size());
+      QVERIFY2(viewport->rect().contains(shown.topLeft()), name);
+      QVERIFY2(viewport->rect().contains(shown) || shown.height() > viewport->height(), name);
+    }
+  }
+
+  // Closed, the Simulated board comes back from the View menu.
+  void viewMenuShowsTheBoardAgain() {
+    board->close();
+    QVERIFY(!board->isVisible());
+    auto* show = f->find<QAction>("actionShowSimBoard");
+    QVERIFY(show != nullptr);
+    QCOMPARE(show->text(), QStringLiteral("Simulated Board"));
+    show->trigger();
+    QVERIFY(board->isVisible());
+  }
+};
+
+int main(int argc, char** argv) {
+  // An offscreen screen of the asked size.
+  QTemporaryDir dir;
+  const QSize size = askedScreen();
+  QFile config(dir.filePath(QStringLiteral("screen.json")));
+  if (!config.open(QIODevice::WriteOnly)) return 2;
+  config.write(QStringLiteral("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, \"width\": %1, \"height\": %2, "
+                              "\"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                   .arg(size.width())
+                   .arg(size.height())
+                   .toUtf8());
+  config.close();
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+  QApplication app(argc, argv);
+  ScreenFitTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "screen_fit_test.moc"

@@ -1,0 +1,82 @@
+#include "timing/reach_note.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "text/text_value.h"
+#include "timing/display_text.h"
+#include "usb/protocol.h"
+
+namespace glim::timing {
+namespace {
+
+constexpr double kReferenceKHz = 50000.0;
+constexpr double kLowestRatio = 1.5;
+constexpr double kByteLimit = 255.0;
+constexpr double kTwelveBitLimit = usb::protocol::kTwelveBitMax;
+
+// The whole divider or count the calculators choose for a ratio.
+double nearestWhole(double ratio, double limit) {
+  if (!(ratio >= kLowestRatio)) return 0;
+  if (ratio > limit) return limit;
+  return std::floor(ratio + 0.5);
+}
+
+// Whether the actual value shown is within the tolerance of the desired one.
+bool closeEnough(double desired, std::string_view actualText) {
+  const double actual = text::GetTextValue(std::string(actualText));
+  if (actualText == kInfiniteText || actualText == kNegativeInfiniteText || actualText == kUndefinedText) return false;
+  return std::abs(actual - desired) <= kReachTolerance * desired;
+}
+
+std::string number(double value) { return generalText(value); }
+
+std::string cannot(double desired, const char* unit, const std::string& why) {
+  return number(desired) + " " + unit + " cannot be reached: " + why;
+}
+
+}  // namespace
+
+std::string clockReachNote(double desiredKHz, std::string_view actualText, double divider) {
+  if (!(desiredKHz > 0) || closeEnough(desiredKHz, actualText)) return {};
+  const std::string actual = std::string(actualText) + " kHz";
+  const double chosen = nearestWhole(kReferenceKHz / desiredKHz, kByteLimit);
+  if (chosen != divider) {
+    return "the divider holds " + number(divider) + ", not the " + number(chosen) + " that " + number(desiredKHz) +
+           " kHz asks for";
+  }
+  if (chosen == kByteLimit) return cannot(desiredKHz, "kHz", "the divider's largest value gives " + actual);
+  if (chosen == 0) return cannot(desiredKHz, "kHz", "the undivided clock gives " + actual);
+  return cannot(desiredKHz, "kHz", "the nearest whole divider, " + number(chosen) + ", gives " + actual);
+}
+
+std::string sclkReachNote(double desiredKHz, std::string_view actualText, double divider) {
+  if (!(desiredKHz > 0) || closeEnough(desiredKHz, actualText)) return {};
+  const std::string actual = std::string(actualText) + " kHz";
+  const double r = kReferenceKHz / desiredKHz;
+  const double chosen = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
+  if (chosen != divider) {
+    return "the divider holds " + number(divider) + ", not the " + number(chosen) + " that " + number(desiredKHz) +
+           " kHz asks for";
+  }
+  if (chosen == kTwelveBitLimit) return cannot(desiredKHz, "kHz", "the divider's largest value gives " + actual);
+  if (chosen == 0) return cannot(desiredKHz, "kHz", "the divider's smallest value gives " + actual);
+  return cannot(desiredKHz, "kHz", "the nearest whole divider, " + number(chosen) + ", gives " + actual);
+}
+
+std::string stvReachNote(double desiredHz, std::string_view actualText, double sclkKHz, double count) {
+  if (!(desiredHz > 0) || closeEnough(desiredHz, actualText)) return {};
+  const std::string actual = std::string(actualText) + " Hz";
+  const double chosen = nearestWhole(sclkKHz / desiredHz * 1000.0, kTwelveBitLimit);
+  if (chosen != count) {
+    return "the STV count holds " + number(count) + ", not the " + number(chosen) + " that " + number(desiredHz) +
+           " Hz asks for at this SCLK/STV clock";
+  }
+  if (chosen == kTwelveBitLimit) return cannot(desiredHz, "Hz", "the count's largest value gives " + actual);
+  if (chosen == 0) {
+    return cannot(desiredHz, "Hz", "the SCLK/STV clock, " + number(sclkKHz) + " kHz, is too slow for it");
+  }
+  return cannot(desiredHz, "Hz", "the nearest whole count, " + number(chosen) + ", gives " + actual);
+}
+
+}  // namespace glim::timing
