@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/app_fixture.h"
+#include "support/temp_dir.h"
 
 using glim::forms::FileDialogKind;
 using glim::testing::AppFixture;
@@ -83,9 +84,8 @@ class ConfigMenuTest : public QObject {
   }
 
   void savedThenLoadedThroughTheMenu() {
-    const auto dir = std::filesystem::temp_directory_path() / "glimmora-config-menu-test";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "setup.txt").string();
+    const glim::testing::TempDir dir;
+    const std::string path = dir.file("setup.txt");
 
     f->sim.ui.answers.push_back(path);
     press(Qt::Key_S);
@@ -107,7 +107,6 @@ class ConfigMenuTest : public QObject {
     QCOMPARE(f->sim.written(1).size(), std::size_t{1});
     QCOMPARE(f->sim.written(3).size(), std::size_t{1});
     QCOMPARE(f->sim.written(2).size(), std::size_t{1});
-    std::filesystem::remove_all(dir);
   }
 };
 

@@ -264,6 +264,13 @@ class SimBoardWindowTest : public QObject {
     click(part<QRadioButton>(indexed("showBoard", 1)));
     QCOMPARE(board->shownBoard(), 1);
     QVERIFY(part<QLabel>(indexed("timingByte", 0))->text() != QStringLiteral("--"));
+
+    // The board shown unplugged: the first board left is shown, not the newest.
+    click(part<QPushButton>("plug"));
+    QCOMPARE(board->shownBoard(), 3);
+    click(part<QPushButton>(indexed("unplug", 3)));
+    QTRY_VERIFY(board->findChild<QPushButton*>(indexed("unplug", 3)) == nullptr);
+    QCOMPARE(board->shownBoard(), 1);
   }
 
   // Cleared, the trace starts again; beyond the layer's limit it keeps the
@@ -330,6 +337,11 @@ class SimBoardWindowTest : public QObject {
     QTest::newRow("MHz") << simtext::frequency(50e6) << "50 MHz";
     QTest::newRow("kHz") << simtext::frequency(390625) << "390.625 kHz";
     QTest::newRow("zero Hz") << simtext::frequency(0) << "0 Hz";
+    // A value right at a unit takes that unit.
+    QTest::newRow("1 kHz") << simtext::frequency(1e3) << "1 kHz";
+    QTest::newRow("1 MHz") << simtext::frequency(1e6) << "1 MHz";
+    QTest::newRow("1 µs") << simtext::duration(1e3) << QString::fromUtf8("1 µs");
+    QTest::newRow("1 s") << simtext::duration(1e9) << "1 s";
     QTest::newRow("endless") << simtext::frequency(std::numeric_limits<double>::infinity()) << "none";
     QTest::newRow("ns") << simtext::duration(40) << "40 ns";
     QTest::newRow("µs") << simtext::duration(2560) << QString::fromUtf8("2.56 µs");

@@ -13,6 +13,7 @@
 #include "app/app_fixture.h"
 #include "app/startup_file.h"
 #include "config/config_commands.h"
+#include "support/temp_dir.h"
 
 using glim::testing::AppFixture;
 using glim::testing::SimProgram;
@@ -22,7 +23,7 @@ class StartupFileTest : public QObject {
 
  private:
   std::unique_ptr<AppFixture> f;
-  std::filesystem::path dir;
+  std::unique_ptr<glim::testing::TempDir> dir;
 
   // The window is shown and the load asked for at once, as main() does; the
   // board was plugged in before the driver started.
@@ -34,13 +35,12 @@ class StartupFileTest : public QObject {
 
  private slots:
   void init() {
-    dir = std::filesystem::temp_directory_path() / "glimmora-startup-file-test";
-    std::filesystem::create_directories(dir);
+    dir = std::make_unique<glim::testing::TempDir>();
     f = std::make_unique<AppFixture>();
   }
   void cleanup() {
     f.reset();
-    std::filesystem::remove_all(dir);
+    dir.reset();
   }
 
   void commandLine_data() {
@@ -60,7 +60,7 @@ class StartupFileTest : public QObject {
 
   void savedFileProgramsTheBoardPluggedInAtStart() {
     // A set-up saved by another run, with one cell changed from the defaults.
-    const std::string path = (dir / "setup.txt").string();
+    const std::string path = dir->file("setup.txt");
     {
       SimProgram other(false);
       other.main().timing.tbCPLDdata[20].enterText("12");
@@ -83,7 +83,7 @@ class StartupFileTest : public QObject {
   }
 
   void otherFileIsRefusedAndChangesNothing() {
-    const std::string path = (dir / "notes.txt").string();
+    const std::string path = dir->file("notes.txt");
     std::ofstream(path) << "//Glimmora Config File\r\n0\r\n5\r\n";  // cut short
     startWith(path);
     using Box = glim::testing::RecordingUi::Box;

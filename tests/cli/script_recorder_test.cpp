@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "script/script_line.h"
+#include "support/temp_dir.h"
 
 namespace glim::script {
 namespace {
@@ -108,7 +109,8 @@ std::vector<std::string> linesOf(const std::filesystem::path& path) {
 }
 
 TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
-  const auto path = std::filesystem::temp_directory_path() / "glimmora_recorder_test.gls";
+  const testing::TempDir dir;
+  const std::filesystem::path path = dir.file("recording.gls");
   ScriptRecorder recorder;
   ScriptRecorder::Setup setup;
   setup.simulated = true;
@@ -129,7 +131,6 @@ TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
   EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board attach", "board nopipes", "answer /srv/glimmora/setup.txt",
                                                      "click mFileSaveConfig", "board attach", "board detach 1",
                                                      "board detach 2", "activate"}));
-  std::filesystem::remove(path);
   EXPECT_TRUE(recorder.start((path / "no such directory" / "x.gls").string(), setup).has_value());
 }
 

@@ -10,38 +10,9 @@
 
 #include "config/config_commands.h"
 #include "support/sim_program.h"
+#include "support/temp_dir.h"
 
 namespace glim::testing {
-
-// A directory of its own for each test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() / ("glimmora-config-" + std::to_string(seed()) +
-                                                     std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-  // Names of everything in the directory.
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -4,10 +4,13 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "config_fixture.h"
@@ -47,14 +50,22 @@ TEST(FileIo, ReplacingKeepsTheOldFilesPermissionsAndLinks) {
 }
 
 // What the script tests cannot reach: a device, whose name without a dot gets
-// the dialog's default extension, is neither read nor replaced (as root the
-// save would otherwise replace /dev/null).
+// the dialog's default extension, is neither read nor replaced. The device is
+// a node of the null device made in the test's own folder, so that a broken
+// refusal replaces nothing of the system's (the suite runs as root).
 TEST(FileIo, ADeviceIsRefusedAtOnce) {
+  TempDir dir;
+  const std::string path = dir.file("null");
+  if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+    GTEST_SKIP() << "cannot make a device node in " << dir.path() << " (" << std::strerror(errno)
+                 << "); making one needs root";
+  }
   FileSource source;
-  EXPECT_FALSE(source.open("/dev/null"));
+  EXPECT_FALSE(source.open(path));
   EXPECT_EQ(source.error(), "Is a device");
-  EXPECT_EQ(replaceFile("/dev/null", "x"), "Is a device");
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(replaceFile(path, "x"), "Is a device");
+  EXPECT_TRUE(fs::is_character_file(path));
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"null"}));
 }
 
 // Nor can they make a socket: it is neither read nor replaced.

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
 #include "support/sim_program.h"
+#include "support/temp_dir.h"
 #include "text/hex_text.h"
+#include "usb/transfer_wait.h"
 
 namespace glim::i2c {
 namespace {
@@ -185,6 +188,125 @@ TEST_F(I2cFaults, ReadAllStatusCountsAndNamesTheFailedRegisters) {
     EXPECT_EQ(win().lblStatus.caption(), c.status);
     EXPECT_EQ(win().lblStatus.problem(), !c.failing.empty());
   }
+}
+
+// The user's Cancel in the wait for the board, given to every transfer that
+// has to be waited for.
+struct CancellingHost final : usb::WaitHost {
+  void waitForBoard(usb::PendingTransfer& pending, const usb::WaitLabel&) override { pending.cancel(); }
+};
+
+// Every action's status line says what became of it and carries the problem
+// mark exactly when something went wrong, whatever the line showed before; a
+// failed or cancelled transfer is the last of its handler's transfers that
+// should not follow it (no read back after a failed write, no answer read
+// after a cancelled request, nothing of a load after its cancelled settings).
+TEST_F(I2cFaults, EveryOutcomeIsMarkedOnItsStatusLineAndStopsWhatShouldNotFollow) {
+  testing::TempDir dir;
+  const std::string setup = dir.file("setup.txt");
+  p.ui.answers.push_back(setup);
+  p.main().mFileSaveConfig.click();  // the defaults, to load back
+  ASSERT_EQ(p.main().lblStatus.caption(), "Save Configuration: saved to setup.txt");
+
+  CancellingHost cancelling;
+  p.main().link.setWaitHost(&cancelling);
+  const auto hang = [](uint32_t pipe) { return [pipe](Faults& f) { f.hangPipes = {{pipe, 0}}; }; };
+  const auto refuse = [](uint32_t pipe) { return [pipe](Faults& f) { f.refusedPipes = {pipe}; }; };
+  const auto register5 = [](std::function<void(Faults&)> fault) {
+    // Right after register 4's write (the 5th transfer) until register 5's.
+    return [fault](std::size_t made, Faults& f) {
+      if (made == 5) fault(f);
+      if (made == 6) f = Faults{};
+    };
+  };
+  forms::StatusLabel& main = p.main().lblStatus;
+  forms::StatusLabel& regs = win().lblStatus;
+  struct Case {
+    const char* name;
+    std::function<void(Faults&)> fault;                               // from the start
+    std::function<void(std::size_t made, Faults&)> during;  // changed after each transfer
+    std::function<void()> act;
+    forms::StatusLabel& status;
+    std::string caption;  // exact, or how it begins when `begins`
+    bool begins;
+    bool problem;
+    std::vector<uint32_t> pipes;  // of the transfers made, in order
+  };
+  const auto click = [](forms::CommandButton& b) { return [&b] { b.click(); }; };
+  const auto verified = [this](int i) {
+    return [this, i] {
+      win().cbVerify.setValue(forms::CheckBox::Checked);
+      win().cbWritei2c[i].click();
+      win().cbVerify.setValue(forms::CheckBox::Unchecked);
+    };
+  };
+  const auto load = [this, &setup] {
+    p.ui.answers.push_back(setup);
+    p.main().mFileLoadConfig.click();
+  };
+  const std::vector<uint32_t> all22(22, 2u);
+  const Case cases[] = {
+      {"write", nullptr, nullptr, click(win().cbWritei2c[10]), regs, "Write 0x0A GD: 4D written", false, false, {2}},
+      {"write refused", refuse(2), nullptr, click(win().cbWritei2c[10]), regs, "Write 0x0A GD: failed: ", true, true,
+       {2}},
+      {"write refused, read back on", refuse(2), nullptr, verified(10), regs, "Write 0x0A GD: failed: ", true, true,
+       {2}},
+      {"write, read back on", nullptr, nullptr, verified(10), regs, "Write 0x0A GD: 4D written, read back equal",
+       false, false, {2, 2, 130}},
+      {"read", nullptr, nullptr, click(win().cbReadi2c[10]), regs, "Read 0x0A GD: 4D", false, false, {2, 130}},
+      {"read timed out", [](Faults& f) { f.timeoutPipes = {130}; }, nullptr, click(win().cbReadi2c[10]), regs,
+       "Read 0x0A GD: failed: ", true, true, {2, 130}},
+      {"read request cancelled", hang(2), nullptr, click(win().cbReadi2c[10]), regs, "Read 0x0A GD: failed: ", true,
+       true, {2}},
+      {"write all", nullptr, nullptr, click(win().cbWriteall), regs, "Write All: 22 written", false, false, all22},
+      {"write all, one refused", nullptr, register5(refuse(2)), click(win().cbWriteall), regs,
+       "Write All: 21 written, 1 failed: 0x05", false, true, all22},
+      {"write all cancelled", nullptr, register5(hang(2)), click(win().cbWriteall), regs,
+       "Write All: cancelled at 0x05 (5 written)", false, true, {2, 2, 2, 2, 2, 2}},
+      {"write settings", nullptr, nullptr, click(p.main().timing.cbWritesettings), main, "Write Settings: sent", false,
+       false, {1, 3}},
+      {"write settings refused", refuse(3), nullptr, click(p.main().timing.cbWritesettings), main,
+       "Write Settings: failed: ", true, true, {1, 3}},
+      {"write settings cancelled", hang(1), nullptr, click(p.main().timing.cbWritesettings), main,
+       "Write Settings: cancelled", false, true, {1}},
+      {"load", nullptr, nullptr, load, main, "Load Configuration: setup.txt loaded and sent", false, false, {1, 3, 2}},
+      {"load, block write refused", [](Faults& f) { f.refusedPipes = {2}; }, nullptr, load, main,
+       "Load Configuration: failed: ", true, true, {1, 3, 2}},
+      {"load of a file not there", nullptr, nullptr,
+       [this, &dir] {
+         p.ui.answers.push_back(dir.file("missing.txt"));
+         p.main().mFileLoadConfig.click();
+       },
+       main, "Load Configuration: failed: ", true, true, {}},
+      {"load cancelled in its settings", hang(3), nullptr, load, main,
+       "Load Configuration: failed: cancelled (the controls were loaded from setup.txt)", false, true, {1, 3}},
+  };
+  p.sim->setChipRegister(10, 0x4D);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool before : {false, true}) {
+      Faults faults;
+      if (c.fault) c.fault(faults);
+      p.sim->setFaults(faults);
+      std::vector<uint32_t> pipes;
+      p.main().link.onTransfer = [&](const usb::TransferRecord& r) {
+        pipes.push_back(r.pipe);
+        if (c.during) {
+          Faults now = p.sim->faults();
+          c.during(pipes.size(), now);
+          p.sim->setFaults(now);
+        }
+      };
+      // The mark shows this outcome, not the one before it.
+      c.status.show("Before", "x", before);
+      p.program->dispatcher.runHandler(c.act);
+      EXPECT_EQ(c.begins ? c.status.caption().substr(0, c.caption.size()) : c.status.caption(), c.caption);
+      EXPECT_EQ(c.status.problem(), c.problem) << "after a status with the mark " << (before ? "on" : "off");
+      EXPECT_EQ(pipes, c.pipes);
+      p.sim->clearFaults();
+    }
+  }
+  p.main().link.setWaitHost(nullptr);
 }
 
 }  // namespace

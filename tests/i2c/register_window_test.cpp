@@ -94,6 +94,28 @@ TEST(RegisterWindow, FormClosedByItsOwnHandlerIsFreedLaterNotDuringIt) {
   EXPECT_EQ(win.retiredCount(), 0u);
 }
 
+// While observers are told that a form closes, it stays, even when one of
+// them brings the window back (which frees closed forms): the observers after
+// it are still handed that form.
+TEST(RegisterWindow, AClosedFormStaysUntilEveryObserverWasTold) {
+  SimProgram p;
+  RegisterWindow& win = p.main().i2cWindow;
+  Trace trace;
+  win.subscribe({nullptr, [&](RegisterForm&) { win.show(); }, nullptr});
+  win.subscribe({nullptr,
+                 [&](RegisterForm& f) {
+                   // Checked before the form is touched: without the guard it is gone.
+                   if (win.retiredCount() != 1) return trace.push_back("freed while told");
+                   trace.push_back(f.tbI2Creg[3].text());
+                 },
+                 nullptr});
+  win.get().tbI2Creg[3].setText("42");
+  win.unload();
+  EXPECT_EQ(trace, Trace{"42"});
+  EXPECT_EQ(win.retiredCount(), 0u);  // freed once everyone was told
+  EXPECT_EQ(win.get().tbI2Creg[3].text(), "B8");  // the window brought back is a new one
+}
+
 // A front end whose message box lets the user close the register window, as a
 // modal box's own event loop does.
 class ClosingUi : public testing::RecordingUi {

@@ -2,12 +2,59 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <libusb.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "libusb/libusb_rig.h"
+
+// While set, libusb reports every arrival of a board twice to the layer's
+// hot-plug callback, as when the enumeration at registration and an arrival
+// event race for a board plugged in at that moment.
+namespace {
+std::atomic<bool> arrivalsTwice{false};
+
+struct Registered {
+  libusb_hotplug_callback_fn callback;
+  void* userData;
+};
+
+int LIBUSB_CALL reportTwice(libusb_context* context, libusb_device* device, libusb_hotplug_event event, void* user) {
+  const auto* registered = static_cast<const Registered*>(user);
+  const int result = registered->callback(context, device, event, registered->userData);
+  if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED && arrivalsTwice) {
+    registered->callback(context, device, event, registered->userData);
+  }
+  return result;
+}
+}  // namespace
+
+// Takes the place of libusb's own in this program (the layer is linked in
+// statically) and hands every registration to it through reportTwice.
+extern "C" int LIBUSB_CALL libusb_hotplug_register_callback(libusb_context* context, int events, int flags,
+                                                            int vendorId, int productId, int deviceClass,
+                                                            libusb_hotplug_callback_fn callback, void* userData,
+                                                            libusb_hotplug_callback_handle* handle) {
+  using Real = int(LIBUSB_CALL*)(libusb_context*, int, int, int, int, int, libusb_hotplug_callback_fn, void*,
+                                 libusb_hotplug_callback_handle*);
+  static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "libusb_hotplug_register_callback"));
+  static std::mutex mutex;
+  static std::vector<std::unique_ptr<Registered>> kept;  // for the program's life: cheap, and never dangling
+  Registered* registered = nullptr;
+  {
+    std::lock_guard lock(mutex);
+    kept.push_back(std::make_unique<Registered>(Registered{callback, userData}));
+    registered = kept.back().get();
+  }
+  return real(context, events, flags, vendorId, productId, deviceClass, &reportTwice, registered, handle);
+}
 
 namespace glim::testing {
 namespace {
@@ -230,6 +277,32 @@ TEST_F(OneBoard, ABoardPluggedInAgainIsOfferedWithANewHandleAndWorks) {
   EXPECT_NE(rig.events[2].handle, handle);
   EXPECT_EQ(rig.write(rig.events[2].handle, 1, {0xFE, 0xF3}), usb::kSuccess);
   EXPECT_THAT(rig.bed.urbs(again), ::testing::ElementsAre(UrbRecord{0x01, {0xFE, 0xF3}, 0}));
+}
+
+// The enumeration at the start and an arrival racing it may both report a
+// board: it is offered once, and so is a board plugged in later.
+TEST(LibusbDriver, ABoardReportedTwiceIsOfferedOnce) {
+  struct Twice {
+    Twice() { arrivalsTwice = true; }
+    ~Twice() { arrivalsTwice = false; }
+  } twice;
+  DriverRig rig;
+  rig.bed.plug();
+  ASSERT_EQ(rig.open(), usb::kSuccess);
+  ASSERT_TRUE(rig.waitForEvents(1));
+  const int second = rig.bed.plug();
+  ASSERT_TRUE(rig.waitForEvents(2));
+  EXPECT_FALSE(settleUntil(rig.dispatcher, [&] { return rig.events.size() > 2; }, 300ms));
+  ASSERT_EQ(rig.events.size(), 2u);
+  EXPECT_TRUE(rig.events[0].attach && rig.events[1].attach);
+  EXPECT_NE(rig.events[0].handle, rig.events[1].handle);
+  EXPECT_EQ(rig.bed.claims(1), 1);
+  EXPECT_EQ(rig.bed.claims(second), 1);
+  EXPECT_EQ(rig.write(rig.events[0].handle, 1, {0xFE, 0xE3}), usb::kSuccess);
+  rig.bed.unplug(1);
+  ASSERT_TRUE(rig.waitForEvents(3));
+  EXPECT_FALSE(rig.events[2].attach);
+  EXPECT_EQ(rig.events[2].handle, rig.events[0].handle);
 }
 
 TEST(LibusbDriver, ARefusedBoardIsReleasedAndClosedAndNeverReportedGone) {

@@ -400,6 +400,9 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
   };
   const Case cases[] = {
       {"due after its milliseconds", 120, 30000, nullptr, kSuccess, 120ms},
+      // The plain wait (glimmora-cli's) gives up at the deadline plus its 1 s
+      // slack, not after the slack alone.
+      {"due after more than the plain wait's slack", 1300, 30000, nullptr, kSuccess, 1300ms},
       {"at the time-out", 0, 120, nullptr, kTimeout, 120ms},
       {"hang not under the time-out", 20000, 120, nullptr, kTimeout, 120ms},
       {"cancelled", 0, 30000, [](SimDriver&, PendingTransfer& p) { p.cancel(); }, kCancelled, 50ms},
