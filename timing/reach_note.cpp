@@ -35,19 +35,26 @@ std::string cannot(double desired, const char* unit, const std::string& why) {
   return number(desired) + " " + unit + " cannot be reached: " + why;
 }
 
+// Why a divider chosen for `desiredKHz` does not give it: the divider was not
+// set from it, or the nearest whole divider (at its limit, or 0) gives `actual`.
+std::string dividerNote(double desiredKHz, const std::string& actual, double chosen, double divider, double limit,
+                        const char* atZero) {
+  if (chosen != divider) {
+    return "the divider holds " + number(divider) + ", not the " + number(chosen) + " that " + number(desiredKHz) +
+           " kHz asks for";
+  }
+  if (chosen == limit) return cannot(desiredKHz, "kHz", "the divider's largest value gives " + actual);
+  if (chosen == 0) return cannot(desiredKHz, "kHz", atZero + actual);
+  return cannot(desiredKHz, "kHz", "the nearest whole divider, " + number(chosen) + ", gives " + actual);
+}
+
 }  // namespace
 
 std::string clockReachNote(double desiredKHz, std::string_view actualText, double divider) {
   if (!(desiredKHz > 0) || closeEnough(desiredKHz, actualText)) return {};
   const std::string actual = std::string(actualText) + " kHz";
   const double chosen = nearestWhole(kReferenceKHz / desiredKHz, kByteLimit);
-  if (chosen != divider) {
-    return "the divider holds " + number(divider) + ", not the " + number(chosen) + " that " + number(desiredKHz) +
-           " kHz asks for";
-  }
-  if (chosen == kByteLimit) return cannot(desiredKHz, "kHz", "the divider's largest value gives " + actual);
-  if (chosen == 0) return cannot(desiredKHz, "kHz", "the undivided clock gives " + actual);
-  return cannot(desiredKHz, "kHz", "the nearest whole divider, " + number(chosen) + ", gives " + actual);
+  return dividerNote(desiredKHz, actual, chosen, divider, kByteLimit, "the undivided clock gives ");
 }
 
 std::string sclkReachNote(double desiredKHz, std::string_view actualText, double divider) {
@@ -55,13 +62,7 @@ std::string sclkReachNote(double desiredKHz, std::string_view actualText, double
   const std::string actual = std::string(actualText) + " kHz";
   const double r = kReferenceKHz / desiredKHz;
   const double chosen = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
-  if (chosen != divider) {
-    return "the divider holds " + number(divider) + ", not the " + number(chosen) + " that " + number(desiredKHz) +
-           " kHz asks for";
-  }
-  if (chosen == kTwelveBitLimit) return cannot(desiredKHz, "kHz", "the divider's largest value gives " + actual);
-  if (chosen == 0) return cannot(desiredKHz, "kHz", "the divider's smallest value gives " + actual);
-  return cannot(desiredKHz, "kHz", "the nearest whole divider, " + number(chosen) + ", gives " + actual);
+  return dividerNote(desiredKHz, actual, chosen, divider, kTwelveBitLimit, "the divider's smallest value gives ");
 }
 
 std::string stvReachNote(double desiredHz, std::string_view actualText, double sclkKHz, double count) {

@@ -90,22 +90,16 @@ void TimingPanel::wireHandlers() {
       updateReachNotes();
     };
   }
-  tbSICclkfreqdes.onChange = [this] {
-    tbSICclkfreqdes_Change();
-    updateReachNotes();
+  const auto thenNotes = [this](void (TimingPanel::*handler)()) {
+    return [this, handler] {
+      (this->*handler)();
+      updateReachNotes();
+    };
   };
-  tbPWMIclkfreqdes.onChange = [this] {
-    tbPWMIclkfreqdes_Change();
-    updateReachNotes();
-  };
-  tbSTVfreqdes.onChange = [this] {
-    tbSTVfreqdes_Change();
-    updateReachNotes();
-  };
-  tbSCLKfreqdes.onChange = [this] {
-    tbSCLKfreqdes_Change();
-    updateReachNotes();
-  };
+  tbSICclkfreqdes.onChange = thenNotes(&TimingPanel::tbSICclkfreqdes_Change);
+  tbPWMIclkfreqdes.onChange = thenNotes(&TimingPanel::tbPWMIclkfreqdes_Change);
+  tbSTVfreqdes.onChange = thenNotes(&TimingPanel::tbSTVfreqdes_Change);
+  tbSCLKfreqdes.onChange = thenNotes(&TimingPanel::tbSCLKfreqdes_Change);
   // tbSTVtc and tbSCLKdiv accept typing but have no handler: the program
   // rewrites them from the cells before it next reads them.
 

@@ -1,5 +1,7 @@
 #pragma once
+#include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QTest>
@@ -30,6 +32,19 @@ class AppFixture {
   template <typename W = QWidget>
   W* find(const char* name) const {
     return window->findChild<W*>(QString::fromLatin1(name));
+  }
+
+  // Ends the program as a person does: "Quit", "Exit" (the menu), "Ctrl+X"
+  // (with a button focused) or "close box". False when the close box refused.
+  bool endProgram(const QString& way) {
+    if (way == QLatin1String("Quit")) QTest::mouseClick(find<QPushButton>("cbQuit"), Qt::LeftButton);
+    if (way == QLatin1String("Exit")) find<QAction>("nMenuFileExit")->trigger();
+    if (way == QLatin1String("Ctrl+X")) {
+      auto* button = find<QPushButton>("cbWritesettings");
+      button->setFocus();
+      QTest::keyClick(button, Qt::Key_X, Qt::ControlModifier);
+    }
+    return way != QLatin1String("close box") || window->close();
   }
 
   // Every line edit shows exactly its control's text.

@@ -112,14 +112,7 @@ class LastSessionTest : public QObject {
     QVERIFY(QFileInfo::exists(saved));
     QVERIFY(!QFileInfo::exists(session()));
 
-    if (way == "Quit") QTest::mouseClick(f->find<QPushButton>("cbQuit"), Qt::LeftButton);
-    if (way == "Exit") f->find<QAction>("nMenuFileExit")->trigger();
-    if (way == "Ctrl+X") {
-      auto* button = f->find<QPushButton>("cbWritesettings");
-      button->setFocus();
-      QTest::keyClick(button, Qt::Key_X, Qt::ControlModifier);
-    }
-    if (way == "close box") QVERIFY(f->window->close());
+    QVERIFY(f->endProgram(way));
     QCOMPARE(ended.count(), 1);
 
     const std::string kept = readAll(session());

@@ -313,14 +313,7 @@ class MainWindowTest : public QObject {
     f->window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f->window.get()));
 
-    if (way == "Quit") QTest::mouseClick(f->find<QPushButton>("cbQuit"), Qt::LeftButton);
-    if (way == "Exit") f->find<QAction>("nMenuFileExit")->trigger();
-    if (way == "Ctrl+X") {
-      auto* button = f->find<QPushButton>("cbWritesettings");
-      button->setFocus();
-      QTest::keyClick(button, Qt::Key_X, Qt::ControlModifier);
-    }
-    if (way == "close box") QVERIFY(f->window->close());
+    QVERIFY(f->endProgram(way));
 
     QCOMPARE(ended.count(), 1);
     QVERIFY(f->main().unloaded());
