@@ -13,11 +13,12 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=O
 # tree, a fifth of the objects and near a third of their bytes, never runs
 # here): the test
 # programs of ThreadsTest, Dispatcher and SimDriverTest, the libusb tests with
-# the emulated bus and the command-line program they drive, and every Qt test.
+# the emulated bus and the command-line program they drive, every Qt test, and
+# the window program that the app tests start.
 # A program this configuration does not make (no umockdev, no Qt) is left out.
 available="$(cmake --build "$BUILD_DIR" --target help)"
 targets=""
-for t in shell_tests forms_tests usb_tests libusb_tests usb_bus_host glimmora-cli $(ls tests/app/*_test.cpp | sed 's|.*/||; s|\.cpp$||'); do
+for t in shell_tests forms_tests usb_tests libusb_tests usb_bus_host glimmora-cli glimmora $(ls tests/app/*_test.cpp | sed 's|.*/||; s|\.cpp$||'); do
   if printf '%s\n' "$available" | grep -Eq "^(\.\.\. )?$t(:.*)?\$"; then targets="$targets $t"; fi
 done
 # shellcheck disable=SC2086
