@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "script/script_line.h"
+#include "usb/sim/sim_driver.h"
 
 namespace glim::script {
 namespace {

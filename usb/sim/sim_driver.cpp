@@ -222,7 +222,7 @@ void SimDriver::setChipRegister(int reg, uint8_t value) {
   releaseAndPost(lock, core);
 }
 
-SimBoard SimDriver::boardState(int board) const {
+BoardState SimDriver::boardState(int board) const {
   const CorePtr& core = impl_->core;
   std::lock_guard lock(core->mutex);
   const Slot* slot = core->byNumber(board);
