@@ -19,7 +19,6 @@
 #include "forms/ui_host.h"
 #include "script/session_state.h"
 #include "shell/program.h"
-#include "usb/sim/sim_driver.h"
 
 namespace glim::app {
 

@@ -8,7 +8,6 @@
 #include "app/qt_ui_host.h"
 #include "script/script_line.h"
 #include "shell/program.h"
-#include "usb/sim/sim_driver.h"
 
 namespace glim::app {
 
@@ -57,9 +56,8 @@ bool ScriptPlayer::start(QStringList lines, std::ostream* echo, std::ostream* ec
   name_ = path.isEmpty() ? QString() : QFileInfo(path).fileName();
   stopAsked_ = false;
   output_ = std::make_unique<Output>(logPane_, echo, echoErrors);
-  // `board` lines reach the simulated layer only; on real boards they are errors.
-  auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program_.driver());
-  runner_ = std::make_unique<script::LineRunner>(program_, sim, *output_);
+  // `board` lines reach the program's bench only; on real boards they are errors.
+  runner_ = std::make_unique<script::LineRunner>(program_, *output_);
   if (!path.isEmpty()) runner_->setScriptFolder((QFileInfo(path).absolutePath() + QLatin1Char('/')).toStdString());
   if (ui_ != nullptr) ui_->setScript(runner_.get());
   emit runningChanged(true);

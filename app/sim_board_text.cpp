@@ -59,7 +59,7 @@ QString shutbText(usb::sim::LineState state) {
   return QStringLiteral("floating");
 }
 
-QString traceLine(const usb::sim::PacketTraceEntry& entry) {
+QString traceLine(const usb::PacketTraceEntry& entry) {
   const double seconds = static_cast<double>(entry.microsSinceStart) / 1e6;
   QString line = QStringLiteral("%1 s  board %2  %3 pipe %4:")
                      .arg(seconds, 10, 'f', 6)

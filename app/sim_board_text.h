@@ -26,7 +26,7 @@ QString shutbText(usb::sim::LineState state);
 
 // One line of the packet trace: seconds since the layer started, board,
 // direction and pipe, the bytes, and the status when the transfer failed.
-QString traceLine(const usb::sim::PacketTraceEntry& entry);
+QString traceLine(const usb::PacketTraceEntry& entry);
 
 // One line of the decoded timing bytes: `key` names its widget.
 struct DecodedRow {

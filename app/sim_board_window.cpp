@@ -32,7 +32,7 @@ constexpr int kFontPixels = 11;
 constexpr int kMinimumWidth = 300;
 }  // namespace
 
-SimBoardWindow::SimBoardWindow(usb::sim::SimDriver& sim) : QWidget(nullptr, Qt::Window), sim_(sim) {
+SimBoardWindow::SimBoardWindow(usb::Bench& sim) : QWidget(nullptr, Qt::Window), sim_(sim) {
   setObjectName(QStringLiteral("SimBoard"));
   setWindowTitle(QStringLiteral("Simulated board"));
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
@@ -117,9 +117,9 @@ void SimBoardWindow::setVisible(bool visible) {
 }
 
 std::unique_ptr<SimBoardWindow> SimBoardWindow::forProgram(shell::Program& program) {
-  auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program.driver());
-  if (sim == nullptr) return nullptr;
-  return std::make_unique<SimBoardWindow>(*sim);
+  usb::Bench* bench = program.bench();
+  if (bench == nullptr) return nullptr;
+  return std::make_unique<SimBoardWindow>(*bench);
 }
 
 int SimBoardWindow::shownBoard() const { return boards_ != nullptr ? boards_->shownBoard() : 0; }
@@ -187,7 +187,7 @@ void SimBoardWindow::resync() {
 // seen (the program itself changes neither).
 void SimBoardWindow::personActed() {
   const std::vector<int> boards = sim_.pluggedBoards();
-  const usb::sim::Faults faults = sim_.faults();
+  const usb::Faults faults = sim_.faults();
   if (recorder_ != nullptr) {
     for (int board : knownBoards_) {
       if (std::find(boards.begin(), boards.end(), board) == boards.end()) recorder_->boardUnplugged(board);
@@ -210,9 +210,9 @@ void SimBoardWindow::refresh() {
 
 void SimBoardWindow::readAll() {
   boards_->refresh();
-  std::optional<usb::sim::SimBoard> board;
+  std::optional<usb::BoardState> board;
   if (boards_->shownBoard() != 0) board = sim_.boardState(boards_->shownBoard());
-  const usb::sim::SimBoard* shown = board ? &*board : nullptr;
+  const usb::BoardState* shown = board ? &*board : nullptr;
   lines_->refresh(shown);
   timing_->refresh(shown);
   registers_->refresh(shown);

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "usb/sim/sim_driver.h"
+#include "usb/bench.h"
 
 namespace glim::shell {
 class Program;
@@ -34,7 +34,7 @@ class SimTraceView;
 // hides it.
 class SimBoardWindow : public QWidget {
  public:
-  explicit SimBoardWindow(usb::sim::SimDriver& sim);
+  explicit SimBoardWindow(usb::Bench& sim);
   ~SimBoardWindow() override;
 
   // The window for the program's layer, or null when the layer is not the
@@ -72,13 +72,13 @@ class SimBoardWindow : public QWidget {
   // The layer as last seen, to tell the person's changes from the rest.
   void resync();
 
-  usb::sim::SimDriver& sim_;
+  usb::Bench& sim_;
   bool built_ = false;
   QSize wholeSize_;
   QSize registerWindowSize_;
   script::ScriptRecorder* recorder_ = nullptr;
   std::vector<int> knownBoards_;
-  usb::sim::Faults knownFaults_;
+  usb::Faults knownFaults_;
 
   SimBoardsPanel* boards_ = nullptr;
   SimLinesPanel* lines_ = nullptr;

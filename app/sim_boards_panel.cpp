@@ -14,7 +14,7 @@
 
 namespace glim::app {
 
-SimBoardsPanel::SimBoardsPanel(usb::sim::SimDriver& sim, std::function<void()> changed)
+SimBoardsPanel::SimBoardsPanel(usb::Bench& sim, std::function<void()> changed)
     : QGroupBox(QStringLiteral("Boards plugged in")), sim_(sim), changed_(std::move(changed)) {
   setObjectName(QStringLiteral("boards"));
   auto* layout = new QVBoxLayout(this);

@@ -3,7 +3,7 @@
 #include <functional>
 #include <map>
 
-#include "usb/sim/sim_driver.h"
+#include "usb/bench.h"
 
 class QButtonGroup;
 class QLabel;
@@ -18,7 +18,7 @@ class SimBoardsPanel : public QGroupBox {
  public:
   // `changed` is told after the panel plugged or unplugged a board or
   // picked another one to show.
-  SimBoardsPanel(usb::sim::SimDriver& sim, std::function<void()> changed);
+  SimBoardsPanel(usb::Bench& sim, std::function<void()> changed);
 
   // The board whose state is shown (0: none plugged in).
   int shownBoard() const { return shownBoard_; }
@@ -28,7 +28,7 @@ class SimBoardsPanel : public QGroupBox {
  private:
   void addRow(int board);
 
-  usb::sim::SimDriver& sim_;
+  usb::Bench& sim_;
   std::function<void()> changed_;
   int shownBoard_ = 0;
   QVBoxLayout* boardRows_ = nullptr;

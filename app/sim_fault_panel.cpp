@@ -45,17 +45,17 @@ struct SimFaultPanel::PipeSwitches {
   QCheckBox* hang = nullptr;
 };
 
-SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> changed)
+SimFaultPanel::SimFaultPanel(usb::Bench& sim, std::function<void()> changed)
     : QGroupBox(QStringLiteral("Faults")), sim_(sim), changed_(std::move(changed)) {
   setObjectName(QStringLiteral("faults"));
   auto* grid = new QGridLayout(this);
   grid->setVerticalSpacing(2);
   deviceInfoRefused_ = check(QStringLiteral("Refuse device information"), QStringLiteral("faultDeviceInfo"));
   connect(deviceInfoRefused_, &QCheckBox::clicked, this,
-          [this](bool on) { change([on](usb::sim::Faults& f) { f.deviceInfoRefused = on; }); });
+          [this](bool on) { change([on](usb::Faults& f) { f.deviceInfoRefused = on; }); });
   noPipes_ = check(QStringLiteral("No pipes"), QStringLiteral("faultNoPipes"));
   connect(noPipes_, &QCheckBox::clicked, this,
-          [this](bool on) { change([on](usb::sim::Faults& f) { f.noPipes = on; }); });
+          [this](bool on) { change([on](usb::Faults& f) { f.noPipes = on; }); });
   grid->addWidget(deviceInfoRefused_, 0, 0, 1, 2);
   grid->addWidget(noPipes_, 0, 2, 1, 3);
   const char* headings[] = {"Refuse", "Time out", "Short after", "", "Hang"};
@@ -80,11 +80,11 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
     s.hang->setToolTip(QStringLiteral("Transfers wait until their time-out, a cancel or an unplug"));
 
     connect(s.refused, &QCheckBox::clicked, this,
-            [this, pipe](bool on) { change([=](usb::sim::Faults& f) { setMember(f.refusedPipes, pipe, on); }); });
+            [this, pipe](bool on) { change([=](usb::Faults& f) { setMember(f.refusedPipes, pipe, on); }); });
     connect(s.timeout, &QCheckBox::clicked, this,
-            [this, pipe](bool on) { change([=](usb::sim::Faults& f) { setMember(f.timeoutPipes, pipe, on); }); });
+            [this, pipe](bool on) { change([=](usb::Faults& f) { setMember(f.timeoutPipes, pipe, on); }); });
     connect(s.hang, &QCheckBox::clicked, this, [this, pipe](bool on) {
-      change([=](usb::sim::Faults& f) {
+      change([=](usb::Faults& f) {
         if (on) {
           f.hangPipes[pipe] = 0;
         } else {
@@ -95,7 +95,7 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
     QSpinBox* bytes = s.shortBytes;
     connect(s.shortOn, &QCheckBox::clicked, this, [this, pipe, bytes](bool on) {
       const auto n = static_cast<uint32_t>(bytes->value());
-      change([=](usb::sim::Faults& f) {
+      change([=](usb::Faults& f) {
         if (on) {
           f.shortPipes[pipe] = n;
         } else {
@@ -106,7 +106,7 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
     QCheckBox* shortOn = s.shortOn;
     connect(s.shortBytes, &QSpinBox::valueChanged, this, [this, pipe, shortOn](int n) {
       if (!shortOn->isChecked()) return;
-      change([=](usb::sim::Faults& f) { f.shortPipes[pipe] = static_cast<uint32_t>(n); });
+      change([=](usb::Faults& f) { f.shortPipes[pipe] = static_cast<uint32_t>(n); });
     });
 
     const int row = static_cast<int>(i) + 2;
@@ -121,7 +121,7 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
 
   auto* clear = new QPushButton(QStringLiteral("Clear all faults"));
   clear->setObjectName(QStringLiteral("faultsClear"));
-  connect(clear, &QPushButton::clicked, this, [this] { change([](usb::sim::Faults& f) { f = {}; }); });
+  connect(clear, &QPushButton::clicked, this, [this] { change([](usb::Faults& f) { f = {}; }); });
   grid->addWidget(clear, static_cast<int>(kPipes.size()) + 2, 0, 1, 2, Qt::AlignLeft);
   grid->setColumnStretch(4, 1);
 }
@@ -129,7 +129,7 @@ SimFaultPanel::SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> cha
 SimFaultPanel::~SimFaultPanel() = default;
 
 void SimFaultPanel::refresh() {
-  const usb::sim::Faults faults = sim_.faults();
+  const usb::Faults faults = sim_.faults();
   deviceInfoRefused_->setChecked(faults.deviceInfoRefused);
   noPipes_->setChecked(faults.noPipes);
   for (PipeSwitches& s : pipes_) {
@@ -145,8 +145,8 @@ void SimFaultPanel::refresh() {
   }
 }
 
-void SimFaultPanel::change(const std::function<void(usb::sim::Faults&)>& edit) {
-  usb::sim::Faults faults = sim_.faults();
+void SimFaultPanel::change(const std::function<void(usb::Faults&)>& edit) {
+  usb::Faults faults = sim_.faults();
   edit(faults);
   sim_.setFaults(faults);
   refresh();

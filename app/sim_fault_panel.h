@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "usb/sim/sim_driver.h"
+#include "usb/bench.h"
 
 class QCheckBox;
 class QSpinBox;
@@ -18,7 +18,7 @@ namespace glim::app {
 class SimFaultPanel : public QGroupBox {
  public:
   // `changed` is told after the panel changed the layer's faults.
-  SimFaultPanel(usb::sim::SimDriver& sim, std::function<void()> changed);
+  SimFaultPanel(usb::Bench& sim, std::function<void()> changed);
   ~SimFaultPanel() override;
 
   void refresh();
@@ -26,9 +26,9 @@ class SimFaultPanel : public QGroupBox {
  private:
   struct PipeSwitches;
 
-  void change(const std::function<void(usb::sim::Faults&)>& edit);
+  void change(const std::function<void(usb::Faults&)>& edit);
 
-  usb::sim::SimDriver& sim_;
+  usb::Bench& sim_;
   std::function<void()> changed_;
   QCheckBox* deviceInfoRefused_ = nullptr;
   QCheckBox* noPipes_ = nullptr;

@@ -18,7 +18,7 @@ SimLinesPanel::SimLinesPanel() : QGroupBox(QStringLiteral("Control lines")) {
   form->addRow(QStringLiteral("SHUTb"), shutb_);
 }
 
-void SimLinesPanel::refresh(const usb::sim::SimBoard* board) {
+void SimLinesPanel::refresh(const usb::BoardState* board) {
   if (board == nullptr || !board->pinsWritten) {
     const QString none = board == nullptr ? QStringLiteral("-") : QStringLiteral("not set yet");
     oneDen_->setText(none);

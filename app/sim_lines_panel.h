@@ -12,7 +12,7 @@ class SimLinesPanel : public QGroupBox {
  public:
   SimLinesPanel();
   // `board` is the shown board's state, or null when none is plugged in.
-  void refresh(const usb::sim::SimBoard* board);
+  void refresh(const usb::BoardState* board);
 
  private:
   QLabel* oneDen_ = nullptr;

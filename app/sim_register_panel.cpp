@@ -15,7 +15,7 @@ namespace glim::app {
 
 using usb::sim::kChipRegisters;
 
-SimRegisterPanel::SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void()> changed)
+SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> changed)
     : QGroupBox(QStringLiteral("Chip registers (edit a value and press Enter)")),
       sim_(sim),
       changed_(std::move(changed)) {
@@ -36,7 +36,7 @@ SimRegisterPanel::SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void(
     auto* ignore = new QCheckBox(QStringLiteral("ignore writes"));
     ignore->setObjectName(indexedName("chipRegIgnore", i));
     connect(ignore, &QCheckBox::clicked, this, [this, i](bool on) {
-      usb::sim::Faults faults = sim_.faults();
+      usb::Faults faults = sim_.faults();
       if (on) {
         faults.ignoredRegisters.insert(i);
       } else {
@@ -58,8 +58,8 @@ SimRegisterPanel::SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void(
   grid->setColumnStretch(3, 1);
 }
 
-void SimRegisterPanel::refresh(const usb::sim::SimBoard* board) {
-  const usb::sim::Faults faults = sim_.faults();
+void SimRegisterPanel::refresh(const usb::BoardState* board) {
+  const usb::Faults faults = sim_.faults();
   for (std::size_t i = 0; i < values_.size(); ++i) {
     ignore_[i]->setChecked(faults.ignoredRegisters.contains(static_cast<int>(i)));
     QLineEdit* value = values_[i];

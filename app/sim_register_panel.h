@@ -3,8 +3,8 @@
 #include <array>
 #include <functional>
 
+#include "usb/bench.h"
 #include "usb/sim/sim_board.h"
-#include "usb/sim/sim_driver.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,9 +18,9 @@ namespace glim::app {
 class SimRegisterPanel : public QGroupBox {
  public:
   // `changed` is told after the panel changed a register.
-  SimRegisterPanel(usb::sim::SimDriver& sim, std::function<void()> changed);
+  SimRegisterPanel(usb::Bench& sim, std::function<void()> changed);
   // `board` is the shown board's state, or null when none is plugged in.
-  void refresh(const usb::sim::SimBoard* board);
+  void refresh(const usb::BoardState* board);
 
   // Told when the person set a register, before `changed`.
   std::function<void(int reg, uint8_t value)> onEdited;
@@ -28,7 +28,7 @@ class SimRegisterPanel : public QGroupBox {
  private:
   void edit(int reg);
 
-  usb::sim::SimDriver& sim_;
+  usb::Bench& sim_;
   std::function<void()> changed_;
   std::array<QLabel*, usb::sim::kChipRegisters> names_{};
   std::array<QLineEdit*, usb::sim::kChipRegisters> values_{};

@@ -57,7 +57,7 @@ SimTimingPanel::SimTimingPanel() : QGroupBox(QStringLiteral("Timing generator (4
   layout->addLayout(grid);
 }
 
-void SimTimingPanel::refresh(const usb::sim::SimBoard* board) {
+void SimTimingPanel::refresh(const usb::BoardState* board) {
   const bool written = board != nullptr && board->timingWritten;
   const std::array<uint8_t, kTimingBytes> none{};
   const auto now = simtext::decodedRows(usb::sim::decodeTiming(written ? board->timing : none));

@@ -16,7 +16,7 @@ class SimTimingPanel : public QGroupBox {
  public:
   SimTimingPanel();
   // `board` is the shown board's state, or null when none is plugged in.
-  void refresh(const usb::sim::SimBoard* board);
+  void refresh(const usb::BoardState* board);
 
  private:
   std::vector<QLabel*> decoded_;

@@ -16,21 +16,21 @@ namespace {
 
 constexpr int kFontPixels = 11;
 
-bool sameEntry(const usb::sim::PacketTraceEntry& a, const usb::sim::PacketTraceEntry& b) {
+bool sameEntry(const usb::PacketTraceEntry& a, const usb::PacketTraceEntry& b) {
   return a.microsSinceStart == b.microsSinceStart && a.board == b.board && a.pipe == b.pipe && a.in == b.in &&
          a.status == b.status && a.bytes == b.bytes;
 }
 
 }  // namespace
 
-SimTraceView::SimTraceView(usb::sim::SimDriver& sim) : QGroupBox(QStringLiteral("Packet trace")), sim_(sim) {
+SimTraceView::SimTraceView(usb::Bench& sim) : QGroupBox(QStringLiteral("Packet trace")), sim_(sim) {
   setObjectName(QStringLiteral("traceBox"));
   auto* layout = new QVBoxLayout(this);
   pane_ = new QPlainTextEdit;
   pane_->setObjectName(QStringLiteral("trace"));
   pane_->setReadOnly(true);
   pane_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  pane_->setMaximumBlockCount(static_cast<int>(usb::sim::SimDriver::kTraceLimit));
+  pane_->setMaximumBlockCount(static_cast<int>(usb::Bench::kTraceLimit));
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fixed.setPixelSize(kFontPixels);
   pane_->setFont(fixed);
@@ -43,7 +43,7 @@ SimTraceView::SimTraceView(usb::sim::SimDriver& sim) : QGroupBox(QStringLiteral(
 }
 
 void SimTraceView::refresh() {
-  const std::vector<usb::sim::PacketTraceEntry> trace = sim_.trace();
+  const std::vector<usb::PacketTraceEntry> trace = sim_.trace();
   // The new entries follow the last one shown, which moves towards the front
   // as the layer drops its oldest entries; when it is gone, show all anew.
   std::size_t from = 0;

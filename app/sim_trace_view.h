@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "usb/sim/sim_driver.h"
+#include "usb/bench.h"
 
 class QPlainTextEdit;
 
@@ -13,16 +13,16 @@ namespace glim::app {
 // clears it. Appends only what is new; keeps as many lines as the layer keeps.
 class SimTraceView : public QGroupBox {
  public:
-  explicit SimTraceView(usb::sim::SimDriver& sim);
+  explicit SimTraceView(usb::Bench& sim);
 
   void refresh();
   void clear();
 
  private:
-  usb::sim::SimDriver& sim_;
+  usb::Bench& sim_;
   QPlainTextEdit* pane_ = nullptr;
   // The last entry shown and how many there were then.
-  std::optional<usb::sim::PacketTraceEntry> last_;
+  std::optional<usb::PacketTraceEntry> last_;
   std::size_t shown_ = 0;
 };
 

@@ -15,9 +15,9 @@ constexpr bool kRealBoards = false;
 OpenedBoards openBoards(BoardChoice choice, uint16_t vendorId) {
   OpenedBoards opened;
   if (choice == BoardChoice::Sim) {
-    auto sim = std::make_unique<usb::sim::SimDriver>(vendorId);
-    opened.sim = sim.get();
-    opened.driver = std::move(sim);
+    usb::DriverAndBench sim = usb::createDriver(usb::DriverChoice::SimEmpty, vendorId);
+    opened.driver = std::move(sim.driver);
+    opened.bench = sim.bench;
     return opened;
   }
   if (!kRealBoards) {
@@ -25,7 +25,7 @@ OpenedBoards openBoards(BoardChoice choice, uint16_t vendorId) {
     return opened;
   }
   // The command line has chosen: GLIMMORA_USB plays no part here.
-  opened.driver = usb::createDriver(usb::DriverChoice::RealBoards, vendorId);
+  opened.driver = usb::createDriver(usb::DriverChoice::RealBoards, vendorId).driver;
   return opened;
 }
 

@@ -2,8 +2,8 @@
 #include <memory>
 #include <string>
 
+#include "usb/bench.h"
 #include "usb/driver.h"
-#include "usb/sim/sim_driver.h"
 
 namespace glim::cli {
 
@@ -11,7 +11,7 @@ enum class BoardChoice { Sim, Usb };
 
 struct OpenedBoards {
   std::unique_ptr<usb::Driver> driver;  // null when the choice cannot be served
-  usb::sim::SimDriver* sim = nullptr;   // set for the simulated layer only
+  usb::Bench* bench = nullptr;          // set for the simulated layer only
   std::string error;                    // why there is no driver
 };
 

@@ -82,7 +82,7 @@ int run(const std::vector<std::string>& argv) {
       std::cerr << "glimmora-cli: " << boards.error << '\n';
       return kExitScriptError;
     }
-    ScriptRunner runner(std::move(boards.driver), boards.sim, std::cout, std::cerr);
+    ScriptRunner runner(std::move(boards.driver), boards.bench, std::cout, std::cerr);
     runner.program().main.link.useVendorId(vendor.vendorId);
     if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));
     return runner.run(*script);

@@ -9,6 +9,7 @@
 #include "forms/form.h"
 #include "forms/signal.h"
 #include "forms/status_label.h"
+#include "i2c/register_window.h"
 #include "usb/protocol.h"
 
 namespace glim::i2c {
@@ -16,7 +17,6 @@ namespace glim::i2c {
 inline constexpr int kRegisterCount = usb::protocol::kRegisterCount;
 
 class I2cOperations;
-class RegisterWindow;
 
 // The name of chip register `address` (0..21) as its row shows it
 // ("0x00 PWM Brightness"); empty for an address the chip lacks.
@@ -76,51 +76,6 @@ class RegisterForm {
   I2cOperations& ops_;
   RegisterWindow& window_;
   int running_ = 0;
-};
-
-// The single instance of the register window, reached by name: created on
-// first use with its defaults (not shown), shown on request, destroyed on close.
-class RegisterWindow {
- public:
-  enum class State { NotLoaded, Hidden, Shown };
-  struct Observer {
-    std::function<void(RegisterForm&)> created;
-    std::function<void(RegisterForm&)> destroying;  // before the form goes away
-    std::function<void(bool shown)> shownChanged;
-  };
-
-  explicit RegisterWindow(I2cOperations& ops) : ops_(ops) {}
-  ~RegisterWindow();
-  RegisterWindow(const RegisterWindow&) = delete;
-  RegisterWindow& operator=(const RegisterWindow&) = delete;
-
-  RegisterForm& get();             // creates it when needed
-  RegisterForm* existing() const { return form_.get(); }
-  void show();                     // creates it when needed
-  void hide();
-  // Closes the window: everything typed into it is lost. Observers are told
-  // (shownChanged(false) if it was shown, then destroying) and must let go of
-  // the form. Safe to call from one of its own handlers: a form whose handler
-  // still runs is kept aside and freed by a later get(), show(), hide() or
-  // unload(), or with the window object.
-  void unload();
-  State state() const;
-
-  // An observer unsubscribed while observers are told is not told again.
-  int subscribe(Observer observer) { return observers_.connect(std::move(observer)); }
-  void unsubscribe(int id) { observers_.disconnect(id); }
-
-  // Closed forms not freed yet (for tests).
-  std::size_t retiredCount() const { return retired_.size(); }
-
- private:
-  void freeRetired();
-
-  I2cOperations& ops_;
-  std::unique_ptr<RegisterForm> form_;
-  std::vector<std::unique_ptr<RegisterForm>> retired_;
-  bool shown_ = false;
-  forms::Signal<Observer> observers_;
 };
 
 }  // namespace glim::i2c

@@ -1,3 +1,5 @@
+#include "i2c/register_window.h"
+
 #include <algorithm>
 
 #include "i2c/register_form.h"

@@ -58,8 +58,8 @@ std::string folderOf(std::string_view scriptPath) {
   return cut == std::string_view::npos ? std::string() : std::string(scriptPath.substr(0, cut + 1));
 }
 
-LineRunner::LineRunner(shell::Program& program, usb::sim::SimDriver* sim, ScriptOutput& output)
-    : program_(program), sim_(sim), output_(output), previousOnTransfer_(std::move(program.main.link.onTransfer)) {
+LineRunner::LineRunner(shell::Program& program, ScriptOutput& output)
+    : program_(program), output_(output), previousOnTransfer_(std::move(program.main.link.onTransfer)) {
   program_.main.link.onTransfer = [this](const usb::TransferRecord& record) {
     if (previousOnTransfer_) previousOnTransfer_(record);
     printTransfer(record);
@@ -219,20 +219,21 @@ std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
 }
 
 std::string LineRunner::boardVerb(const BoardCommand& board) {
-  if (sim_ == nullptr) return "board commands need the simulated board (--board sim)";
-  usb::sim::Faults faults = sim_->faults();
+  usb::Bench* bench = program_.bench();
+  if (bench == nullptr) return "board commands need the simulated board (--board sim)";
+  usb::Faults faults = bench->faults();
   switch (board.action) {
     case BoardAction::Attach:
-      sim_->plug();
+      bench->plug();
       return {};
     case BoardAction::Detach:
-      if (!sim_->unplug(board.board)) return "board " + std::to_string(board.board) + " is not plugged in";
+      if (!bench->unplug(board.board)) return "board " + std::to_string(board.board) + " is not plugged in";
       return {};
     case BoardAction::Ok:
-      sim_->clearFaults();
+      bench->clearFaults();
       return {};
     case BoardAction::Reg:
-      sim_->setChipRegister(board.reg, board.value);
+      bench->setChipRegister(board.reg, board.value);
       return {};
     case BoardAction::FailDeviceInfo:
       faults.deviceInfoRefused = true;
@@ -256,7 +257,7 @@ std::string LineRunner::boardVerb(const BoardCommand& board) {
       faults.ignoredRegisters.insert(board.reg);
       break;
   }
-  sim_->setFaults(faults);
+  bench->setFaults(faults);
   return {};
 }
 

@@ -9,7 +9,6 @@
 #include "script/script_output.h"
 #include "shell/program.h"
 #include "usb/board_link.h"
-#include "usb/sim/sim_driver.h"
 
 namespace glim::script {
 
@@ -21,8 +20,9 @@ class LineRunner {
  public:
   enum class Outcome { Skipped, Ran, Error };
 
-  // `sim` is the simulated layer behind the program, or null for real boards.
-  LineRunner(shell::Program& program, usb::sim::SimDriver* sim, ScriptOutput& output);
+  // `board` lines reach the program's bench; with none (real boards) they are
+  // script errors.
+  LineRunner(shell::Program& program, ScriptOutput& output);
   ~LineRunner();
   LineRunner(const LineRunner&) = delete;
   LineRunner& operator=(const LineRunner&) = delete;
@@ -59,7 +59,6 @@ class LineRunner {
   void printTransfer(const usb::TransferRecord& record);
 
   shell::Program& program_;
-  usb::sim::SimDriver* sim_;
   ScriptOutput& output_;
   std::function<void(const usb::TransferRecord&)> previousOnTransfer_;
   // For the next file dialog: a path, or nothing for cancel.

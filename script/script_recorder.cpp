@@ -90,13 +90,13 @@ std::string answerLine(const std::optional<std::string>& path) {
   return "answer " + *path;
 }
 
-std::vector<std::string> faultLines(const usb::sim::Faults& before, const usb::sim::Faults& after) {
+std::vector<std::string> faultLines(const usb::Faults& before, const usb::Faults& after) {
   const bool cleared = (before.deviceInfoRefused && !after.deviceInfoRefused) || (before.noPipes && !after.noPipes) ||
                        lost(before.refusedPipes, after.refusedPipes) || lost(before.timeoutPipes, after.timeoutPipes) ||
                        lost(before.shortPipes, after.shortPipes) || lost(before.hangPipes, after.hangPipes) ||
                        lost(before.ignoredRegisters, after.ignoredRegisters);
-  const usb::sim::Faults none;
-  const usb::sim::Faults& base = cleared ? none : before;
+  const usb::Faults none;
+  const usb::Faults& base = cleared ? none : before;
   std::vector<std::string> lines;
   if (cleared) lines.emplace_back("board ok");
   if (after.deviceInfoRefused && !base.deviceInfoRefused) lines.emplace_back("board fail deviceinfo");
@@ -207,7 +207,7 @@ void ScriptRecorder::boardUnplugged(int board) {
   boardNumbers_.erase(number);
 }
 
-void ScriptRecorder::faultsChanged(const usb::sim::Faults& before, const usb::sim::Faults& after) {
+void ScriptRecorder::faultsChanged(const usb::Faults& before, const usb::Faults& after) {
   for (std::string& line : faultLines(before, after)) put(std::move(line));
 }
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "usb/sim/sim_driver.h"
+#include "usb/bench.h"
 
 namespace glim::script {
 
@@ -36,7 +36,7 @@ std::string answerLine(const std::optional<std::string>& path);
 // The `board` lines that take the simulated board's faults from `before` to
 // `after`. The script language can only add faults or clear them all, so a
 // fault switched off is `board ok` and then every fault still on.
-std::vector<std::string> faultLines(const usb::sim::Faults& before, const usb::sim::Faults& after);
+std::vector<std::string> faultLines(const usb::Faults& before, const usb::Faults& after);
 
 // Writes what a person does in the program's windows as script lines, each as
 // it happens, so that replaying the file runs the same handlers in the same
@@ -48,7 +48,7 @@ class ScriptRecorder {
     bool simulated = false;
     std::string date;              // for the header
     std::vector<int> boards;       // simulated boards plugged in already, the held one first
-    usb::sim::Faults faults;       // and their faults
+    usb::Faults faults;       // and their faults
     // Chip registers of the held board that differ from their power-on values.
     std::vector<std::pair<int, uint8_t>> registers;
     // The lines that bring a new program to the windows' state (stateLines).
@@ -87,7 +87,7 @@ class ScriptRecorder {
   // recording, in the order a replay plugs them.
   void boardPlugged(int board);
   void boardUnplugged(int board);
-  void faultsChanged(const usb::sim::Faults& before, const usb::sim::Faults& after);
+  void faultsChanged(const usb::Faults& before, const usb::Faults& after);
   void registerSet(int reg, uint8_t value);
 
   // Told once, when a line could not be written; the recording is over then.

@@ -2,13 +2,13 @@
 
 namespace glim::script {
 
-ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::sim::SimDriver* sim, std::ostream& out,
+ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, std::ostream& out,
                            std::ostream& err)
     : out_(out),
       err_(err),
       output_(out, err),
-      program_(std::make_unique<shell::Program>(std::move(driver), *this)),
-      lines_(*program_, sim, output_) {}
+      program_(std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), bench}, *this)),
+      lines_(*program_, output_) {}
 
 ScriptRunner::~ScriptRunner() = default;
 

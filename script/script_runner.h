@@ -9,7 +9,7 @@
 #include "script/line_runner.h"
 #include "script/script_output.h"
 #include "shell/program.h"
-#include "usb/sim/sim_driver.h"
+#include "usb/bench.h"
 
 namespace glim::script {
 
@@ -21,8 +21,8 @@ enum ExitStatus : int { kExitOk = 0, kExitExpectFailed = 1, kExitScriptError = 2
 // a line; script errors and the end-of-run note to `err`.
 class ScriptRunner final : public forms::UiHost {
  public:
-  // `sim` is the simulated layer behind `driver`, or null for real boards.
-  ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::sim::SimDriver* sim, std::ostream& out, std::ostream& err);
+  // `bench` is the simulated layer behind `driver`, or null for real boards.
+  ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, std::ostream& out, std::ostream& err);
   ~ScriptRunner() override;
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;

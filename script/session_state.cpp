@@ -5,7 +5,7 @@
 #include "script/line_runner.h"
 #include "script/script_recorder.h"
 #include "shell/program.h"
-#include "usb/sim/sim_driver.h"
+#include "usb/empty_driver.h"
 
 namespace glim::script {
 namespace {
@@ -26,7 +26,7 @@ class NoOutput final : public ScriptOutput {
 // A program as a replay starts it, on which the chosen lines are tried.
 class FreshProgram {
  public:
-  FreshProgram() : program_(std::make_unique<usb::sim::SimDriver>(), ui_), runner_(program_, nullptr, out_) {
+  FreshProgram() : program_(std::make_unique<usb::EmptyDriver>(), ui_), runner_(program_, out_) {
     runner_.userAction([this] { program_.main.Form_Activate(); });
   }
   shell::MainForm& main() { return program_.main; }
@@ -158,22 +158,22 @@ std::vector<std::string> stateLines(shell::MainForm& main) {
 
 ScriptRecorder::Setup recordingSetup(shell::Program& program) {
   ScriptRecorder::Setup setup;
-  if (auto* sim = dynamic_cast<usb::sim::SimDriver*>(&program.driver())) {
+  if (usb::Bench* bench = program.bench()) {
     setup.simulated = true;
     const usb::DeviceHandle held = program.main.link.DeviceContext.DeviceHandle;
-    for (const int board : sim->pluggedBoards()) {
-      if (held == 0 || sim->handleOf(board) != held) {
+    for (const int board : bench->pluggedBoards()) {
+      if (held == 0 || bench->handleOf(board) != held) {
         setup.boards.push_back(board);
         continue;
       }
       setup.boards.insert(setup.boards.begin(), board);
-      const usb::sim::SimBoard state = sim->boardState(board);
-      for (int r = 0; r < usb::sim::kChipRegisters; ++r) {
+      const usb::BoardState state = bench->boardState(board);
+      for (int r = 0; r < usb::protocol::kRegisterCount; ++r) {
         const auto at = static_cast<std::size_t>(r);
-        if (state.registers[at] != usb::sim::kPowerOnRegisters[at]) setup.registers.emplace_back(r, state.registers[at]);
+        if (state.registers[at] != usb::kPowerOnRegisters[at]) setup.registers.emplace_back(r, state.registers[at]);
       }
     }
-    setup.faults = sim->faults();
+    setup.faults = bench->faults();
   }
   setup.state = stateLines(program.main);
   return setup;

@@ -11,6 +11,7 @@
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
+#include "i2c/register_window.h"
 #include "timing/timing_panel.h"
 #include "usb/board_link.h"
 #include "usb/driver.h"

@@ -1,10 +1,32 @@
 #include "timing/timing_panel.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <string_view>
+
+#include "text/number_format.h"
+#include "text/text_value.h"
+#include "timing/calculators.h"
+#include "timing/display_text.h"
+#include "timing/reach_note.h"
 
 namespace glim::timing {
 namespace {
+using namespace calc;
+namespace cell = usb::protocol::cell;
+namespace protocol = usb::protocol;
+
+// Enable boxes for each "1D EN" choice, in index order STV, PWMI, SIC, Serial.
+using Preset = std::array<bool, protocol::kEnableBitCount>;
+constexpr Preset kPresetLow = {false, true, false, false};
+constexpr Preset kPresetFloating = {true, false, false, true};
+constexpr Preset kPresetHigh = {true, true, true, false};
+
+// These cells hold bits 11..8 of a 12-bit value.
+bool isHighNibble(int index) { return index == cell::kStvCountHigh || index == cell::kSclkDividerHigh; }
+
 
 // Texts of the register cells when the window opens.
 constexpr std::array<std::string_view, kCellCount> kCellDefaults = {
@@ -110,6 +132,224 @@ void TimingPanel::wireHandlers() {
   cbCopysic.onClick = [this] { cbCopysic_Click(); };
   cbCopyser.onClick = [this] { cbCopyser_Click(); };
   cbWritesettings.onClick = [this] { cbWritesettings_Click(); };
+}
+
+// The register image: the range check every cell runs on each change, and the
+// recomputation group each cell belongs to.
+
+double TimingPanel::cellValue(int index) const { return text::GetTextValue(tbCPLDdata[index].text()); }
+
+void TimingPanel::rangeCheck(int index) {
+  const double v = cellValue(index);
+  const bool nibble = isHighNibble(index);
+  // Out-of-range values, infinities included, become the nearest bound. The
+  // corrected text runs this cell's handler again, nested; text that is in
+  // range, whatever it looks like, stays as typed.
+  if (v < 0) {
+    tbCPLDdata[index].setText("0");
+  } else if (v > (nibble ? 15.0 : 255.0)) {
+    tbCPLDdata[index].setText(nibble ? "15" : "255");
+  }
+}
+
+void TimingPanel::tbCPLDdata_Change(int Index) {
+  if (Index < 0 || Index >= kCellCount) return;
+  rangeCheck(Index);
+  switch (Index) {
+    case cell::kSicDivider:
+      sicGroup();
+      break;
+    case cell::kPwmiDivider:
+    case cell::kPwmiWidth:
+      pwmiGroup();
+      break;
+    case cell::kStvWidth:
+    case cell::kStvCountHigh:
+    case cell::kStvCountLow:
+    case cell::kSclkDividerHigh:
+    case cell::kSclkDividerLow:
+      sclkStvGroup();
+      break;
+    default:
+      break;  // stored and sent only
+  }
+}
+
+// "Copy" and "Copy SIC": duplicate cell texts character for character. Each
+// write runs the destination's range check before the next one.
+
+void TimingPanel::cbCopyser_Click() {
+  tbCPLDdata[cell::kSerialRepeat0 + 1].setText(tbCPLDdata[cell::kSerialRepeat0].text());
+  tbCPLDdata[cell::kSerialRepeat0 + 2].setText(tbCPLDdata[cell::kSerialRepeat0].text());
+  for (int i = cell::kChannel0; i < cell::kChannel0 + cell::kChannelsPerBlock; ++i) {
+    tbCPLDdata[i + cell::kChannelsPerBlock].setText(tbCPLDdata[i].text());
+    tbCPLDdata[i + 2 * cell::kChannelsPerBlock].setText(tbCPLDdata[i].text());
+  }
+}
+
+void TimingPanel::cbCopysic_Click() {
+  tbCPLDdata[cell::kSicRepeat1].setText(tbCPLDdata[cell::kSicRepeat0].text());
+  tbCPLDdata[cell::kSicRepeat2].setText(tbCPLDdata[cell::kSicRepeat0].text());
+  tbCPLDdata[cell::kSicWidth1].setText(tbCPLDdata[cell::kSicWidth0].text());
+  tbCPLDdata[cell::kSicWidth2].setText(tbCPLDdata[cell::kSicWidth0].text());
+}
+
+// The enable check boxes (cell 37) and the two control lines of the board,
+// "1D EN" and "SHUTb", sent in the two-byte control-pin packet on pipe 1.
+
+void TimingPanel::updateCtrlByte() {
+  int sum = 0;
+  for (int i = 0; i < cbCtrl.size(); ++i) {
+    if (cbCtrl[i].value() == forms::CheckBox::Checked) sum += 1 << i;
+  }
+  tbCPLDdata[protocol::cell::kEnableBits].setText(text::integerText(sum));
+}
+
+std::optional<std::string> TimingPanel::writeCtrlPins() {
+  if (!link_.requireDevice()) return "no board connected";
+
+  protocol::OneDen oneDen = protocol::OneDen::Floating;
+  const Preset* preset = &kPresetFloating;
+  if (ob1Den[0].value()) {
+    oneDen = protocol::OneDen::Low;
+    preset = &kPresetLow;
+  } else if (ob1Den[2].value()) {
+    oneDen = protocol::OneDen::High;
+    preset = &kPresetHigh;
+  }
+  // Boxes whose state changes run their click handling, as a user's click would.
+  for (int i = 0; i < cbCtrl.size(); ++i) {
+    cbCtrl[i].setValue((*preset)[static_cast<std::size_t>(i)] ? forms::CheckBox::Checked
+                                                               : forms::CheckBox::Unchecked);
+  }
+  const usb::TransferOutcome sent = link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
+
+  updateCtrlByte();
+  if (!sent.ok()) return sent.reason();
+  return std::nullopt;
+}
+
+void TimingPanel::cbCtrl_Click(int) { updateCtrlByte(); }
+
+void TimingPanel::obShutb_Click(int) { report("SHUTb", writeCtrlPins()); }
+
+// Write Settings: the control-pin packet, then the settings packet (a lead
+// byte and the 43 register cells) on the timing pipe.
+
+std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
+  std::array<uint8_t, kCellCount> bytes{};
+  for (int k = 0; k < kCellCount; ++k) bytes[static_cast<std::size_t>(k)] = sentByte(k);
+  return bytes;
+}
+
+void TimingPanel::report(const std::string& action, const std::optional<std::string>& failure) {
+  if (link_.cancelledInHandler()) {
+    status_.show(action, "cancelled", true);
+  } else if (failure) {
+    status_.failed(action, *failure);
+  } else {
+    status_.succeeded(action, "sent");
+  }
+}
+
+std::optional<std::string> TimingPanel::writeSettings() {
+  if (!link_.requireDevice()) return "no board connected";
+  const usb::BoardLink::Activity doing(link_, "Write Settings");
+  // A failed pin packet does not stop the settings: the board may still take them.
+  const auto pins = writeCtrlPins();
+  const auto bytes = imageBytes();
+  const usb::TransferOutcome settings =
+      link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));
+  if (pins) return pins;
+  if (!settings.ok()) return settings.reason();
+  return std::nullopt;
+}
+
+void TimingPanel::cbWritesettings_Click() { report("Write Settings", writeSettings()); }
+
+// The chosen option reaches the board because Write Settings reads the group.
+void TimingPanel::ob1Den_Click(int) { report("1D EN", writeSettings()); }
+
+// Clock and frequency calculators: the recomputation groups that turn cells
+// into displays, and the desired-value handlers that turn a wanted frequency
+// into divider and count cells.
+
+void TimingPanel::sicGroup() { tbSICclkfreqact.setText(fixedText(dividedClockKHz(sentByte(cell::kSicDivider)), 1)); }
+
+void TimingPanel::pwmiGroup() {
+  const double clockKHz = dividedClockKHz(sentByte(cell::kPwmiDivider));
+  tbPWMIclkfreqact.setText(fixedText(clockKHz, 1));
+  if (!std::isfinite(clockKHz)) {
+    // A divider too close to zero has no finite clock, so no period either.
+    tbPWMIpw.setText(std::string(kUndefinedText));
+    return;
+  }
+  // The pulse width uses the clock as displayed, rounded to 0.1 kHz.
+  const double shownKHz = text::GetTextValue(tbPWMIclkfreqact.text());
+  tbPWMIpw.setText(generalText((1 / shownKHz) * sentByte(cell::kPwmiWidth) * kMicro));
+}
+
+void TimingPanel::sclkStvGroup() {
+  // The 12-bit values the board takes from the bytes it is sent.
+  const auto twelveBits = [this](int high) {
+    return static_cast<double>(usb::protocol::twelveBits(sentByte(high), sentByte(high + 1)));
+  };
+  tbSTVtc.setText(generalText(twelveBits(cell::kStvCountHigh)));
+  tbSCLKdiv.setText(generalText(twelveBits(cell::kSclkDividerHigh)));
+  const double s = text::GetTextValue(tbSCLKdiv.text());
+  const double sclkHz = kReferenceHz / ((s + 1) * 2);  // stays unrounded below
+  tbSCLKfreqact.setText(fixedText(sclkHz / kKilo, 3));
+  const double count = text::GetTextValue(tbSTVtc.text());
+  // A zero count gives an infinite quotient, which shows as such.
+  tbSTVfreqact.setText(fixedText(1 / ((1 / sclkHz) * count), 3));
+  tbSTVpw.setText(fixedText(sentByte(cell::kStvWidth) * (1 / sclkHz) * kMicro, 3));
+}
+
+void TimingPanel::updateReachNotes() {
+  const auto value = [](const forms::TextBox& box) { return text::GetTextValue(box.text()); };
+  tbSICclkfreqact.setNote(
+      clockReachNote(value(tbSICclkfreqdes), tbSICclkfreqact.text(), sentByte(cell::kSicDivider)));
+  tbPWMIclkfreqact.setNote(
+      clockReachNote(value(tbPWMIclkfreqdes), tbPWMIclkfreqact.text(), sentByte(cell::kPwmiDivider)));
+  tbSCLKfreqact.setNote(sclkReachNote(value(tbSCLKfreqdes), tbSCLKfreqact.text(), value(tbSCLKdiv)));
+  tbSTVfreqact.setNote(
+      stvReachNote(value(tbSTVfreqdes), tbSTVfreqact.text(), value(tbSCLKfreqact), value(tbSTVtc)));
+}
+
+void TimingPanel::writeSplit(int high, double value) {
+  const double h = std::floor(value / kByteSplit);
+  const double l = value - kByteSplit * h;
+  tbCPLDdata[high].setText(wholeText(h));
+  tbCPLDdata[high + 1].setText(wholeText(l));
+}
+
+void TimingPanel::tbSICclkfreqdes_Change() {
+  const double x = text::GetTextValue(tbSICclkfreqdes.text());
+  if (!(x > 0)) return;
+  tbCPLDdata[cell::kSicDivider].setText(wholeText(byteDivider(x)));
+}
+
+void TimingPanel::tbPWMIclkfreqdes_Change() {
+  const double x = text::GetTextValue(tbPWMIclkfreqdes.text());
+  if (!(x > 0)) return;
+  tbCPLDdata[cell::kPwmiDivider].setText(wholeText(byteDivider(x)));
+}
+
+void TimingPanel::tbSCLKfreqdes_Change() {
+  const double x = text::GetTextValue(tbSCLKfreqdes.text());
+  if (!(x > 0)) return;
+  const double r = kReferenceHz / (x * kKilo);
+  // The divider whose SCLK, reference / ((D + 1) * 2), comes closest.
+  const double d = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
+  writeSplit(cell::kSclkDividerHigh, d);
+}
+
+void TimingPanel::tbSTVfreqdes_Change() {
+  const double x = text::GetTextValue(tbSTVfreqdes.text());
+  if (!(x > 0)) return;
+  // SCLK periods per STV period, from the SCLK as displayed.
+  const double r = text::GetTextValue(tbSCLKfreqact.text()) / x * kKilo;
+  writeSplit(cell::kStvCountHigh, nearestWhole(r, kTwelveBitLimit));
 }
 
 }  // namespace glim::timing

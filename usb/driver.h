@@ -116,10 +116,18 @@ class Driver {
   virtual Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) = 0;
   virtual Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) = 0;
   // `transferred` receives the bytes moved; a null `buffer` goes with length 0.
-  // Blocks the calling thread until the transfer ends.
+  // Blocks the calling thread until the transfer ends. A layer overrides this
+  // or transferWaiting(), each of which is the other by default: a layer that
+  // can wait otherwise needs only transferWaiting(), and this waits for it on
+  // the calling thread (the options and setup packet mean nothing to them).
   virtual Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
                           uint32_t length, uint32_t& transferred, const uint8_t* setupPacket,
-                          uint32_t timeoutMs) = 0;
+                          uint32_t timeoutMs) {
+    (void)options;
+    (void)setupPacket;
+    PlainWaiter plain;
+    return transferWaiting(device, pipe, direction, buffer, length, transferred, timeoutMs, plain);
+  }
   // As transfer(), but a transfer that does not end at once is handed to
   // `waiter`, on the calling thread, which returns once it ended. A transfer
   // the waiter cancels ends with the status it gave (kCancelled for the

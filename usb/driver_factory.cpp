@@ -1,5 +1,6 @@
 #include "usb/driver_factory.h"
 
+#include "usb/empty_driver.h"
 #include "usb/sim/sim_driver.h"
 #ifdef GLIMMORA_HAVE_LIBUSB
 #include "usb/libusb/libusb_driver.h"
@@ -10,18 +11,17 @@ namespace glim::usb {
 namespace {
 // A layer that cannot reach real boards: every start fails with a status that
 // says so, which the program logs as any failed driver start.
-class UnsupportedDriver final : public Driver {
+class UnsupportedDriver final : public EmptyDriver {
  public:
   Status init(uint32_t&, const MatchEntry&, const DriverEvents&, Poster) override { return kNoRealBoards; }
-  Status setInterface(DeviceHandle, uint32_t, uint32_t) override { return kInvalidHandle; }
-  Status getDeviceInfo(DeviceHandle, DeviceInfo&) override { return kInvalidHandle; }
-  Status transfer(DeviceHandle, uint32_t, uint32_t, uint32_t, uint8_t*, uint32_t, uint32_t& transferred,
-                  const uint8_t*, uint32_t) override {
-    transferred = 0;
-    return kInvalidHandle;
-  }
-  void uninit(uint32_t) override {}
 };
+
+DriverAndBench simulated(uint16_t vendorId, int boards) {
+  auto sim = std::make_unique<sim::SimDriver>(vendorId);
+  for (int i = 0; i < boards; ++i) sim->plug();
+  Bench* bench = sim.get();
+  return {std::move(sim), bench};
+}
 }  // namespace
 
 DriverChoice parseDriverChoice(std::string_view text) {
@@ -30,22 +30,19 @@ DriverChoice parseDriverChoice(std::string_view text) {
   return DriverChoice::RealBoards;
 }
 
-std::unique_ptr<Driver> createDriver(DriverChoice choice, uint16_t vendorId) {
+DriverAndBench createDriver(DriverChoice choice, uint16_t vendorId) {
   switch (choice) {
-    case DriverChoice::Sim: {
-      auto sim = std::make_unique<sim::SimDriver>(vendorId);
-      sim->plug();
-      return sim;
-    }
+    case DriverChoice::Sim:
+      return simulated(vendorId, 1);
     case DriverChoice::SimEmpty:
-      return std::make_unique<sim::SimDriver>(vendorId);
+      return simulated(vendorId, 0);
     case DriverChoice::RealBoards:
       break;
   }
 #ifdef GLIMMORA_HAVE_LIBUSB
-  return std::make_unique<libusb::LibusbDriver>();
+  return {std::make_unique<libusb::LibusbDriver>(), nullptr};
 #else
-  return std::make_unique<UnsupportedDriver>();
+  return {std::make_unique<UnsupportedDriver>(), nullptr};
 #endif
 }
 

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string_view>
 
+#include "usb/bench.h"
 #include "usb/driver.h"
 #include "usb/vendor_id.h"
 
@@ -20,6 +21,7 @@ enum class DriverChoice {
 DriverChoice parseDriverChoice(std::string_view text);
 
 // `vendorId`: the vendor id the run looks for; the simulated boards carry it.
-std::unique_ptr<Driver> createDriver(DriverChoice choice, uint16_t vendorId = kBoardVendorId);
+// The simulated layer comes with its bench; real boards have none.
+DriverAndBench createDriver(DriverChoice choice, uint16_t vendorId = kBoardVendorId);
 
 }  // namespace glim::usb

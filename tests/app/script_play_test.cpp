@@ -23,7 +23,9 @@ namespace {
 // board plugged in (as glimmora-cli starts).
 struct Window {
   Window() {
-    program = std::make_unique<glim::shell::Program>(std::make_unique<glim::usb::sim::SimDriver>(), ui);
+    auto driver = std::make_unique<glim::usb::sim::SimDriver>();
+    glim::usb::Bench* bench = driver.get();
+    program = std::make_unique<glim::shell::Program>(glim::usb::DriverAndBench{std::move(driver), bench}, ui);
     window = std::make_unique<glim::app::MainWindow>(*program, &ui);
     window->show();
   }

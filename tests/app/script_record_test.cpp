@@ -77,7 +77,7 @@ class ScriptRecordTest : public QObject {
     glim::app::QtUiHost ui;
     auto driver = std::make_unique<SimDriver>();
     SimDriver& sim = *driver;
-    glim::shell::Program program(std::move(driver), ui);
+    glim::shell::Program program(glim::usb::DriverAndBench{std::move(driver), &sim}, ui);
     glim::app::MainWindow window(program, &ui);
     glim::app::SimBoardWindow board(sim);
     board.setRecorder(&window.recorder());

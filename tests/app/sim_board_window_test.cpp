@@ -97,7 +97,7 @@ class SimBoardWindowTest : public QObject {
     QCOMPARE(part<QLabel>(indexed("timingByte", 0))->text(), QStringLiteral("--"));
 
     clickMain("cbWritesettings");
-    const glim::usb::sim::SimBoard state = sim().boardState(1);
+    const glim::usb::BoardState state = sim().boardState(1);
     QVERIFY(state.timingWritten);
     const auto expected = simtext::decodedRows(glim::usb::sim::decodeTiming(state.timing));
     QTRY_COMPARE(part<QLabel>("decode.sclk")->text(), expected[2].value);

@@ -65,8 +65,8 @@ class Session final : public forms::UiHost {
   Session() {
     auto driver = std::make_unique<usb::sim::SimDriver>();
     sim_ = driver.get();
-    program_ = std::make_unique<shell::Program>(std::move(driver), *this);
-    lines_ = std::make_unique<LineRunner>(*program_, sim_, packets);
+    program_ = std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), sim_}, *this);
+    lines_ = std::make_unique<LineRunner>(*program_, packets);
     lines_->userAction([this] { program_->main.Form_Activate(); });
   }
 

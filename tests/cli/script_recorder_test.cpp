@@ -10,6 +10,7 @@
 
 #include "script/script_line.h"
 #include "support/temp_dir.h"
+#include "usb/sim/sim_driver.h"
 
 namespace glim::script {
 namespace {

@@ -22,6 +22,7 @@
 
 #include "script/script_runner.h"
 #include "config/config_file.h"
+#include "usb/sim/sim_driver.h"
 
 namespace glim {
 namespace {

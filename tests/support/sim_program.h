@@ -17,7 +17,7 @@ class SimProgram {
   explicit SimProgram(bool activate = true) {
     auto driver = std::make_unique<usb::sim::SimDriver>();
     sim = driver.get();
-    program = std::make_unique<shell::Program>(std::move(driver), ui);
+    program = std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), sim}, ui);
     program->main.link.onTransfer = [this](const usb::TransferRecord& r) { transfers.push_back(r); };
     if (activate) {
       program->main.Form_Activate();

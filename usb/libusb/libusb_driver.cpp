@@ -65,12 +65,6 @@ Status LibusbDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
   return session ? session->getDeviceInfo(device, info) : kNotOpen;
 }
 
-Status LibusbDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t, uint8_t* buffer,
-                              uint32_t length, uint32_t& transferred, const uint8_t*, uint32_t timeoutMs) {
-  PlainWaiter plain;
-  return transferWaiting(device, pipe, direction, buffer, length, transferred, timeoutMs, plain);
-}
-
 Status LibusbDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
                                      uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
                                      TransferWaiter& waiter) {

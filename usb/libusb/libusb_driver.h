@@ -36,8 +36,6 @@ class LibusbDriver final : public Driver {
   Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) override;
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
   Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
-  Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
-                  uint32_t length, uint32_t& transferred, const uint8_t* setupPacket, uint32_t timeoutMs) override;
   Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
                          uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
   void uninit(uint32_t driverHandle) override;

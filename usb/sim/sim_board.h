@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "usb/bench.h"
 #include "usb/protocol.h"
 
 namespace glim::usb::sim {
@@ -24,10 +25,7 @@ inline constexpr uint8_t kI2cWrite = protocol::kI2cWrite;
 inline constexpr uint8_t kI2cReadOne = protocol::kI2cRead;
 inline constexpr uint8_t kI2cBlockRead = protocol::kI2cBlockRead;
 
-// Power-on values of the chip's registers (the register window's defaults).
-inline constexpr std::array<uint8_t, kChipRegisters> kPowerOnRegisters = {
-    0xFF, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4D,
-    0xB3, 0x00, 0x00, 0x00, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+using usb::kPowerOnRegisters;
 
 // Board status byte (byte 0 of every answer on the answer pipe).
 inline constexpr uint8_t kStatusOk = protocol::kAnswerOk;
@@ -49,7 +47,7 @@ inline constexpr uint8_t kStatusBadCommand = protocol::kAnswerBadCommand;
 // read it is not acknowledged. A slave address other than 0x5A (write) or
 // 0x5B (read) is not acknowledged: nothing is written, a read answers
 // kStatusNack and 0xFF for every value byte.
-class SimBoard {
+class SimBoard : public BoardState {
  public:
   // A packet written to an OUT pipe. Returns false for a pipe the board lacks
   // (the packet then gets the error answer too).
@@ -58,21 +56,6 @@ class SimBoard {
   // dropped, as a short read does); empty when none is pending.
   std::vector<uint8_t> answer(std::size_t maxLength);
   bool answerPending() const { return answer_.has_value(); }
-
-  // Control lines as last written on pipe 1.
-  bool pinsWritten = false;
-  uint8_t pinLevel = 0;
-  uint8_t pinDrive = 0;
-  // Timing generator bytes as last written on pipe 3 (after the lead byte).
-  bool timingWritten = false;
-  std::array<uint8_t, kTimingBytes> timing{};
-  std::array<uint8_t, kTimingBytes> previousTiming{};  // before the last pipe 3 write
-  // The chip.
-  std::array<uint8_t, kChipRegisters> registers = kPowerOnRegisters;
-  // Registers whose value the last write command (pipe 2) changed.
-  std::array<bool, kChipRegisters> changedByLastWrite{};
-  // Registers whose writes the chip ignores (read-only or stuck).
-  std::array<bool, kChipRegisters> ignoreWrites{};
 
  private:
   void i2cCommand(std::span<const uint8_t> bytes);

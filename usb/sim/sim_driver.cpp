@@ -88,13 +88,6 @@ Status SimDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
   return kSuccess;
 }
 
-Status SimDriver::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t /*options*/,
-                           uint8_t* buffer, uint32_t length, uint32_t& transferred, const uint8_t* /*setupPacket*/,
-                           uint32_t timeoutMs) {
-  PlainWaiter plain;
-  return transferWaiting(device, pipe, direction, buffer, length, transferred, timeoutMs, plain);
-}
-
 Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
                                   uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
                                   TransferWaiter& waiter) {
@@ -229,7 +222,7 @@ void SimDriver::setChipRegister(int reg, uint8_t value) {
   releaseAndPost(lock, core);
 }
 
-SimBoard SimDriver::boardState(int board) const {
+BoardState SimDriver::boardState(int board) const {
   const CorePtr& core = impl_->core;
   std::lock_guard lock(core->mutex);
   const Slot* slot = core->byNumber(board);
