@@ -28,12 +28,12 @@ std::string TransferOutcome::reason() const {
 }
 
 BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatcher, forms::UiHost& ui)
-    : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui), vendorId_(kBoardVendorId) {}
+    : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui) {}
 
 BoardLink::~BoardLink() { stopDriver(); }
 
 void BoardLink::initialize() {
-  DeviceVendorId = vendorId_;
+  DeviceVendorId = kBoardVendorId;
   DeviceProductId = kBoardProductId;
   DeviceContext.InterfaceNumber = 0;
   DeviceContext.AlternateSetting = kBoardAlternateSetting;
@@ -67,10 +67,7 @@ void BoardLink::startDriver() {
                 std::string(kCrLf) + "(" + statusText(DriverStatus) + ")");
 }
 
-void BoardLink::useVendorId(uint16_t vendorId) {
-  vendorId_ = vendorId;
-  DeviceVendorId = vendorId;
-}
+void BoardLink::useVendorId(uint16_t vendorId) { DeviceVendorId = vendorId; }
 
 void BoardLink::BoardNoticed(const BoardNotice& notice) {
   const std::string vendor = hex16(notice.vendorId);

@@ -145,7 +145,6 @@ class BoardLink {
   forms::Dispatcher& dispatcher_;
   forms::UiHost& ui_;
   bool driverOpen_ = false;
-  uint16_t vendorId_;
 
   struct HostWaiter final : TransferWaiter {
     explicit HostWaiter(BoardLink& l) : link(l) {}
