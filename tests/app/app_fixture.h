@@ -66,4 +66,24 @@ class AppFixture {
 // Without any font Qt draws boxes and says nothing.
 inline bool fontsAvailable() { return !QFontInfo(QApplication::font()).family().isEmpty(); }
 
+// The head the window tests share: each test function gets a program of its
+// own (`f`), its main window shown and active, gone after the function. A
+// test class with more to set up or tear down declares its own init() or
+// cleanup(), which Qt Test then calls instead of these.
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ protected:
+  std::unique_ptr<AppFixture> f;
+
+  // A fresh program, its main window shown and active (false if it never
+  // became active).
+  [[nodiscard]] bool start();
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+};
+
 }  // namespace glim::testing

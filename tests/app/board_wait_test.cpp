@@ -9,28 +9,22 @@
 #include "app/register_window_view.h"
 #include "app/wait_probe.h"
 
-using glim::testing::AppFixture;
 using glim::testing::during;
 using glim::testing::hangPipe;
 using glim::testing::PaintCounter;
 
-class BoardWaitTest : public QObject {
+class BoardWaitTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
-
   glim::app::BoardWaitHost& host() { return f->window->waitHost(); }
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
   void init() {
-    f = std::make_unique<AppFixture>();
-    QVERIFY(f->showActive());
+    QVERIFY(start());
     f->sim.plug();
     QVERIFY(f->main().link.DeviceConnected != 0);
     f->main().link.transferTimeoutMs = 8000;
   }
-  void cleanup() { f.reset(); }
 
   void readAllCancelledFromTheDialogStopsTheBatch() {
     QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton);

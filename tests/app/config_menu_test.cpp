@@ -14,7 +14,6 @@
 #include "support/temp_dir.h"
 
 using glim::forms::FileDialogKind;
-using glim::testing::AppFixture;
 
 namespace {
 
@@ -37,12 +36,10 @@ std::map<std::string, std::string> snapshot(glim::shell::MainForm& main) {
 
 }  // namespace
 
-class ConfigMenuTest : public QObject {
+class ConfigMenuTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
-
   // The shortcut as a user presses it, with the focus on a button (a text box
   // keeps some keys for itself).
   void press(Qt::Key key) {
@@ -52,13 +49,10 @@ class ConfigMenuTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
   void init() {
-    f = std::make_unique<AppFixture>();
-    QVERIFY(f->showActive());
+    QVERIFY(start());
     f->sim.plug();
   }
-  void cleanup() { f.reset(); }
 
   void shortcutsOpenTheirDialogsAndCancelChangesNothing() {
     // Some state of the user's own, so that a reset to defaults would show.

@@ -42,23 +42,21 @@ void type(QLineEdit* box, const QString& text) {
 
 }  // namespace
 
-class LastSessionTest : public QObject {
+class LastSessionTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
   std::unique_ptr<QTemporaryDir> dir;
-  std::unique_ptr<AppFixture> f;
   QString session() const { return dir->filePath(QStringLiteral("state/glimmora/last-session.txt")); }
 
   // A fresh program that keeps its session in the test's folder.
-  void start() {
+  void startKeepingSession() {
     f = std::make_unique<AppFixture>();
     f->window->keepLastSessionIn(session());
     QVERIFY(f->showActive());
   }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
   void init() { dir = std::make_unique<QTemporaryDir>(); }
   void cleanup() {
     f.reset();
@@ -94,7 +92,7 @@ class LastSessionTest : public QObject {
   }
   void everyEndingKeepsTheSession() {
     QFETCH(QString, way);
-    start();
+    startKeepingSession();
     QSignalSpy ended(f->window.get(), &glim::app::MainWindow::ended);
     type(f->find<QLineEdit>("tbCPLDdata(20)"), QStringLiteral("7"));
     QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton);
@@ -127,7 +125,7 @@ class LastSessionTest : public QObject {
     QFile blocker(dir->filePath(QStringLiteral("state")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
     blocker.close();
-    start();
+    startKeepingSession();
     QSignalSpy ended(f->window.get(), &glim::app::MainWindow::ended);
     QTest::mouseClick(f->find<QPushButton>("cbQuit"), Qt::LeftButton);
     QCOMPARE(ended.count(), 1);
@@ -138,7 +136,7 @@ class LastSessionTest : public QObject {
   // Disabled while there is none; then it loads the file as "Load
   // Configuration" would and sends it to the board.
   void loadLastSessionBringsItBack() {
-    start();
+    startKeepingSession();
     auto* load = f->find<QAction>("actionLoadLastSession");
     QVERIFY(load != nullptr);
     QCOMPARE(load->text(), QStringLiteral("Load Last Session"));
@@ -147,7 +145,7 @@ class LastSessionTest : public QObject {
     f->main().cbQuit.click();
     QVERIFY(QFileInfo::exists(session()));
 
-    start();
+    startKeepingSession();
     f->sim.plug();
     QCOMPARE(f->find<QLineEdit>("tbCPLDdata(20)")->text(), QStringLiteral("255"));
     // The menu looks again each time it opens.

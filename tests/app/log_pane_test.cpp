@@ -15,13 +15,11 @@
 #include "app/bindings.h"
 
 using glim::app::LineEndConverter;
-using glim::testing::AppFixture;
 
-class LogPaneTest : public QObject {
+class LogPaneTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
   QPlainTextEdit* pane() const { return f->find<QPlainTextEdit>("txtLog"); }
   glim::forms::Log& log() { return f->main().log; }
   bool caretAtEnd() const {
@@ -30,12 +28,6 @@ class LogPaneTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
-  void init() {
-    f = std::make_unique<AppFixture>();
-    QVERIFY(f->showActive());
-  }
-  void cleanup() { f.reset(); }
 
   void lineEnds_data() {
     QTest::addColumn<QStringList>("chunks");

@@ -26,11 +26,10 @@
 
 using glim::testing::AppFixture;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
 
   // Where a control's widget lies in the window's client area.
   QRect placeOf(const QWidget* w) const { return QRect(w->mapTo(f->window->content(), QPoint(0, 0)), w->size()); }
@@ -41,9 +40,8 @@ class MainWindowTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
+  // Not shown yet: some cases look at the window before its first showing.
   void init() { f = std::make_unique<AppFixture>(); }
-  void cleanup() { f.reset(); }
 
   void captionIconAndInitialSize() {
     QCOMPARE(f->window->windowTitle(), QStringLiteral("Glimmora QXB40218 USB Interface"));

@@ -12,7 +12,6 @@
 #include "app/register_window_view.h"
 
 using glim::i2c::RegisterWindow;
-using glim::testing::AppFixture;
 
 namespace {
 const char* const kLabels[22] = {"0x00 PWM Brightness",
@@ -43,12 +42,10 @@ const char* const kDefaults[22] = {"FF", "00", "00", "B8", "00", "00", "00", "00
 QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 }  // namespace
 
-class RegisterWindowTest : public QObject {
+class RegisterWindowTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
-
   glim::app::RegisterWindowView* view() const { return f->window->registerView(); }
   template <typename W = QWidget>
   W* part(const QString& name) const {
@@ -63,12 +60,6 @@ class RegisterWindowTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
-  void init() {
-    f = std::make_unique<AppFixture>();
-    QVERIFY(f->showActive());
-  }
-  void cleanup() { f.reset(); }
 
   void captionAndRowsInAddressOrder() {
     QVERIFY(view() == nullptr);

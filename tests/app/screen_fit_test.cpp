@@ -35,17 +35,16 @@ QRect onScreen(const QWidget* w) { return {w->mapToGlobal(QPoint(0, 0)), w->size
 
 }  // namespace
 
-class ScreenFitTest : public QObject {
+class ScreenFitTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
   std::unique_ptr<SimBoardWindow> board;
   QRect room() const { return f->window->screen()->availableGeometry(); }
   glim::app::RegisterWindowView* registers() const { return f->window->registerView(); }
 
   // As the program starts: the main window, then the Simulated board beside it.
-  void start() {
+  void startBesideBoard() {
     f = std::make_unique<AppFixture>();
     board = std::make_unique<SimBoardWindow>(*f->sim.sim);
     f->window->addBoardWindow(board.get());
@@ -64,7 +63,7 @@ class ScreenFitTest : public QObject {
     QCOMPARE(QApplication::primaryScreen()->geometry().size(),
              QSize(qRound(asked.width() / scale), qRound(asked.height() / scale)));
   }
-  void init() { start(); }
+  void init() { startBesideBoard(); }
   void cleanup() {
     board.reset();
     f.reset();

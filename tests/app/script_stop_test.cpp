@@ -47,11 +47,10 @@ int answersRead(const AppFixture& f) {
 
 }  // namespace
 
-class ScriptStopTest : public QObject {
+class ScriptStopTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
   QTemporaryDir dir;
   std::ostringstream out, err;
 
@@ -70,14 +69,11 @@ class ScriptStopTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
   void init() {
-    f = std::make_unique<AppFixture>();
-    QVERIFY(f->showActive());
+    QVERIFY(start());
     out.str({});
     err.str({});
   }
-  void cleanup() { f.reset(); }
 
   // The stop comes while the line waits: the wait ends, well before the
   // board would have answered, and no later line runs.

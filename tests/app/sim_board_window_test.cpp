@@ -31,11 +31,10 @@ QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(Q
 QString hex(uint8_t b) { return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper(); }
 }  // namespace
 
-class SimBoardWindowTest : public QObject {
+class SimBoardWindowTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
   std::unique_ptr<SimBoardWindow> board;
 
   glim::usb::sim::SimDriver& sim() { return *f->sim.sim; }
@@ -69,7 +68,6 @@ class SimBoardWindowTest : public QObject {
   QStringList traceLines() const { return part<QPlainTextEdit>("trace")->toPlainText().split(QLatin1Char('\n')); }
 
  private slots:
-  void initTestCase() { QVERIFY(glim::testing::fontsAvailable()); }
   void init() {
     f = std::make_unique<AppFixture>();
     // Before the main window opens the driver: the layer takes its listener then.

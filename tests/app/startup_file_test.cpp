@@ -18,11 +18,10 @@
 using glim::testing::AppFixture;
 using glim::testing::SimProgram;
 
-class StartupFileTest : public QObject {
+class StartupFileTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<AppFixture> f;
   std::unique_ptr<glim::testing::TempDir> dir;
 
   // The window is shown and the load asked for at once, as main() does; the
