@@ -1,5 +1,6 @@
 #include "timing/calculators.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "text/number_format.h"
@@ -15,6 +16,13 @@ double nearestWhole(double ratio, double limit) {
 }
 
 double byteDivider(double desiredKHz) { return nearestWhole(kReferenceHz / (desiredKHz * kKilo), kByteLimit); }
+
+double sclkDivider(double desiredKHz) {
+  const double r = kReferenceHz / (desiredKHz * kKilo);
+  return !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
+}
+
+double stvCount(double sclkKHz, double desiredHz) { return nearestWhole(sclkKHz / desiredHz * kKilo, kTwelveBitLimit); }
 
 std::string wholeText(double value) { return text::integerText(static_cast<long long>(value)); }
 

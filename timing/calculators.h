@@ -22,6 +22,11 @@ double dividedClockKHz(double divider);
 double nearestWhole(double ratio, double limit);
 // SIC and PWMI divider for a desired clock in kHz.
 double byteDivider(double desiredKHz);
+// The SCLK divider D whose clock, reference / ((D + 1) * 2), comes closest to
+// a desired one in kHz.
+double sclkDivider(double desiredKHz);
+// SCLK periods per STV period for a desired STV rate in Hz at an SCLK in kHz.
+double stvCount(double sclkKHz, double desiredHz);
 // A whole value as the cells show it.
 std::string wholeText(double value);
 

@@ -1,26 +1,16 @@
 #include "timing/reach_note.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "text/text_value.h"
+#include "timing/calculators.h"
 #include "timing/display_text.h"
-#include "usb/protocol.h"
 
 namespace glim::timing {
 namespace {
 
-constexpr double kReferenceKHz = 50000.0;
-constexpr double kLowestRatio = 1.5;
-constexpr double kByteLimit = 255.0;
-constexpr double kTwelveBitLimit = usb::protocol::kTwelveBitMax;
-
-// The whole divider or count the calculators choose for a ratio.
-double nearestWhole(double ratio, double limit) {
-  if (!(ratio >= kLowestRatio)) return 0;
-  if (ratio > limit) return limit;
-  return std::floor(ratio + 0.5);
-}
+using calc::kByteLimit;
+using calc::kTwelveBitLimit;
 
 // Whether the actual value shown is within the tolerance of the desired one.
 bool closeEnough(double desired, std::string_view actualText) {
@@ -53,22 +43,21 @@ std::string dividerNote(double desiredKHz, const std::string& actual, double cho
 std::string clockReachNote(double desiredKHz, std::string_view actualText, double divider) {
   if (!(desiredKHz > 0) || closeEnough(desiredKHz, actualText)) return {};
   const std::string actual = std::string(actualText) + " kHz";
-  const double chosen = nearestWhole(kReferenceKHz / desiredKHz, kByteLimit);
+  const double chosen = calc::byteDivider(desiredKHz);
   return dividerNote(desiredKHz, actual, chosen, divider, kByteLimit, "the undivided clock gives ");
 }
 
 std::string sclkReachNote(double desiredKHz, std::string_view actualText, double divider) {
   if (!(desiredKHz > 0) || closeEnough(desiredKHz, actualText)) return {};
   const std::string actual = std::string(actualText) + " kHz";
-  const double r = kReferenceKHz / desiredKHz;
-  const double chosen = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
+  const double chosen = calc::sclkDivider(desiredKHz);
   return dividerNote(desiredKHz, actual, chosen, divider, kTwelveBitLimit, "the divider's smallest value gives ");
 }
 
 std::string stvReachNote(double desiredHz, std::string_view actualText, double sclkKHz, double count) {
   if (!(desiredHz > 0) || closeEnough(desiredHz, actualText)) return {};
   const std::string actual = std::string(actualText) + " Hz";
-  const double chosen = nearestWhole(sclkKHz / desiredHz * 1000.0, kTwelveBitLimit);
+  const double chosen = calc::stvCount(sclkKHz, desiredHz);
   if (chosen != count) {
     return "the STV count holds " + number(count) + ", not the " + number(chosen) + " that " + number(desiredHz) +
            " Hz asks for at this SCLK/STV clock";

@@ -1,6 +1,5 @@
 #include "timing/timing_panel.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -338,18 +337,14 @@ void TimingPanel::tbPWMIclkfreqdes_Change() {
 void TimingPanel::tbSCLKfreqdes_Change() {
   const double x = text::GetTextValue(tbSCLKfreqdes.text());
   if (!(x > 0)) return;
-  const double r = kReferenceHz / (x * kKilo);
-  // The divider whose SCLK, reference / ((D + 1) * 2), comes closest.
-  const double d = !(r >= kLowestRatio) ? 0 : std::min(std::floor(r / 2 + 0.5) - 1, kTwelveBitLimit);
-  writeSplit(cell::kSclkDividerHigh, d);
+  writeSplit(cell::kSclkDividerHigh, sclkDivider(x));
 }
 
 void TimingPanel::tbSTVfreqdes_Change() {
   const double x = text::GetTextValue(tbSTVfreqdes.text());
   if (!(x > 0)) return;
-  // SCLK periods per STV period, from the SCLK as displayed.
-  const double r = text::GetTextValue(tbSCLKfreqact.text()) / x * kKilo;
-  writeSplit(cell::kStvCountHigh, nearestWhole(r, kTwelveBitLimit));
+  // From the SCLK as displayed.
+  writeSplit(cell::kStvCountHigh, stvCount(text::GetTextValue(tbSCLKfreqact.text()), x));
 }
 
 }  // namespace glim::timing
