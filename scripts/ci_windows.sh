@@ -61,6 +61,13 @@ trap cleanup EXIT
 "$WINE" "$cli" --help >/dev/null 2>&1
 
 failed=""
+retry_silent_starts=""
+run_one() {  # PROGRAM-LIST SCRIPT WORK-DIR LOG EXTRA-CMAKE-ARGS...
+  program=$1 script=$2 work=$3 log=$4
+  shift 4
+  cmake -DCLI="$program" -DSCRIPT="$root/$script" -DWORK_DIR="$work" \
+    -DPLATFORM=win "$@" -P tests/cli/run_script.cmake >"$log" 2>&1
+}
 run_scripts() {  # LABEL PROGRAM-LIST EXTRA-CMAKE-ARGS... ; the scripts come from $scripts
   label=$1
   program=$2
@@ -70,9 +77,21 @@ run_scripts() {  # LABEL PROGRAM-LIST EXTRA-CMAKE-ARGS... ; the scripts come fro
     name=$(basename "$script" .gls)
     log="$build/$label/$name.log"
     mkdir -p "$build/$label"
-    if cmake -DCLI="$program" -DSCRIPT="$root/$script" -DWORK_DIR="$build/$label/$name" \
-         -DPLATFORM=win "$@" -P tests/cli/run_script.cmake >"$log" 2>&1; then
+    if run_one "$program" "$script" "$build/$label/$name" "$log" "$@"; then
       passed=$((passed + 1))
+    elif [ -n "$retry_silent_starts" ] && grep -q '^-' "$log" && ! grep -q '^+[^+]' "$log" &&
+         grep -q '^exit status [1-9]' "$log"; then
+      # It printed nothing at all and failed: the program did not start (a
+      # rare fault of Wine's under load). Shown, and tried once more.
+      echo "--- $name ($label, under Wine) did not start; tried again. First try:"
+      cat "$log"
+      if run_one "$program" "$script" "$build/$label/$name" "$log" "$@"; then
+        passed=$((passed + 1))
+      else
+        echo "--- $name ($label, under Wine) failed again:"
+        cat "$log"
+        failed="$failed $label/$name"
+      fi
     else
       echo "--- $name ($label, under Wine) failed:"
       cat "$log"
@@ -95,7 +114,13 @@ sleep 1
 # a person's choice, not played unattended.
 scripts=$(grep -L '^answer ' tests/cli/scripts/*.gls)
 export GLIMMORA_USB=sim-empty  # as glimmora-cli starts: no board plugged in
+# Only standard output is compared here: Wine's own errors go to standard
+# error, where a failure's log shows them.
+retry_silent_starts=yes
+export WINEDEBUG=err+all,fixme-all
 run_scripts window "$WINE;$gui;--exit;--run" -DOUT_ONLY=ON
+export WINEDEBUG=-all
+retry_silent_starts=""
 unset GLIMMORA_USB
 
 # Real boards, with none plugged in (Wine reaches no USB device): the program
