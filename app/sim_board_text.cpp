@@ -10,10 +10,12 @@ namespace glim::app::simtext {
 namespace {
 
 // A value in the largest unit it reaches, with up to six significant digits.
+// The unit is chosen for the value as rounded: 999,999.9999 Hz is "1 MHz".
 QString scaled(double value, std::initializer_list<std::pair<double, const char*>> units) {
+  const double shown = QString::number(value, 'g', 6).toDouble();
   const auto* unit = units.begin();
   for (const auto* u = units.begin(); u != units.end(); ++u) {
-    if (std::fabs(value) >= u->first) unit = u;
+    if (std::fabs(shown) >= u->first) unit = u;
   }
   return QString::number(value / unit->first, 'g', 6) + QLatin1Char(' ') + QString::fromUtf8(unit->second);
 }

@@ -338,6 +338,9 @@ class SimBoardWindowTest : public glim::testing::WindowTest {
     // A value right at a unit takes that unit.
     QTest::newRow("1 kHz") << simtext::frequency(1e3) << "1 kHz";
     QTest::newRow("1 MHz") << simtext::frequency(1e6) << "1 MHz";
+    QTest::newRow("rounds up to 1 MHz") << simtext::frequency(999999.9999) << "1 MHz";
+    QTest::newRow("rounds up to 1 ms") << simtext::duration(999999.9999) << "1 ms";
+    QTest::newRow("stays below 1 kHz") << simtext::frequency(999.999) << "999.999 Hz";
     QTest::newRow("1 µs") << simtext::duration(1e3) << QString::fromUtf8("1 µs");
     QTest::newRow("1 s") << simtext::duration(1e9) << "1 s";
     QTest::newRow("endless") << simtext::frequency(std::numeric_limits<double>::infinity()) << "none";
