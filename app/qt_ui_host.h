@@ -37,7 +37,7 @@ class QtUiHost : public forms::UiHost {
   void setUnattended(bool unattended) { unattended_ = unattended; }
 
   void messageBox(const std::string& text, const std::string& caption) override;
-  std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
+  forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
 
  private:
   script::LineRunner* script_ = nullptr;

@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdio>
-#include <optional>
 #include <streambuf>
 #include <string>
 #include <string_view>
 
 #include "config/config_file.h"
+#include "text/outcome.h"
 
 namespace glim::config {
 
@@ -40,12 +40,12 @@ class FileSource : public std::streambuf {
 // written: the bytes go to a new file beside it, which is flushed to the disk
 // and then put in the old one's place, with the old one's permissions. On any
 // failure the old file is left as it was, the new one is removed, and the
-// reason is returned.
+// outcome says why.
 // - A symbolic link stays: the file it points at is written (or created).
 // - Anything but a regular file or a new name (a folder, a named pipe, a
 //   device) is refused and left alone.
 // - When the folder takes no new file but the file may be written, the file
 //   is written over in place instead.
-std::optional<std::string> replaceFile(const std::string& path, std::string_view content);
+text::Outcome replaceFile(const std::string& path, std::string_view content);
 
 }  // namespace glim::config
