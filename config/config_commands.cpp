@@ -41,9 +41,9 @@ void ConfigCommands::mFileSaveConfig_Click() {
   if (choice.isCancelled()) return;
   const std::string& path = choice.path();
   registers_.show();
-  const auto values = collect();
-  if (!values) return;
-  if (const text::Outcome saved = replaceFile(path, formatConfig(*values)); !saved.ok()) {
+  ConfigValues values;
+  if (!collect(values, true).ok()) return;
+  if (const text::Outcome saved = replaceFile(path, formatConfig(values)); !saved.ok()) {
     fail(std::string(kSave), "Could not save the configuration to " + path + ": " + saved.reason(), saved.reason());
     return;
   }
@@ -51,40 +51,35 @@ void ConfigCommands::mFileSaveConfig_Click() {
 }
 
 text::Outcome ConfigCommands::saveSession(const std::string& path) {
-  std::string unsavable;
-  const auto values = collect(&unsavable);
-  if (!values) return text::Failure(unsavable);
-  return replaceFile(path, formatConfig(*values));
+  ConfigValues values;
+  if (auto collected = collect(values, false); !collected.ok()) return collected;
+  return replaceFile(path, formatConfig(values));
 }
 
-std::optional<ConfigValues> ConfigCommands::collect(std::string* unsavable) {
-  ConfigValues values;
+text::Outcome ConfigCommands::collect(ConfigValues& values, bool tell) {
   i2c::RegisterForm& regs = registers_.get();
-  auto take = [this, unsavable](const forms::TextBox& box, std::string& into) {
-    if (const auto reason = unsavableReason(box.text())) {
-      if (unsavable != nullptr) {
-        *unsavable = "the text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason);
-        return false;
-      }
+  auto take = [this, tell](const forms::TextBox& box, std::string& into) -> text::Outcome {
+    if (const text::Outcome savable = checkSavable(box.text()); !savable.ok()) {
+      const std::string what = "the text of " + box.qualifiedName() + " cannot be saved";
+      if (!tell) return text::Failure(what + ": " + savable.reason());
       fail(std::string(kSave),
-           "The text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason) +
-               ". Nothing was written.",
-           "the text of " + box.qualifiedName() + " cannot be saved");
-      return false;
+           "The text of " + box.qualifiedName() + " cannot be saved: " + savable.reason() + ". Nothing was written.",
+           what);
+      return text::Failure(what);
     }
     into = box.text();
-    return true;
+    return {};
   };
   for (int i = 0; i < kCells; ++i) {
-    if (!take(timing_.tbCPLDdata[i], values.cells[static_cast<std::size_t>(i)])) return std::nullopt;
+    if (auto taken = take(timing_.tbCPLDdata[i], values.cells[static_cast<std::size_t>(i)]); !taken.ok()) return taken;
   }
   values.shutb = timing_.obShutb[1].value() ? 1 : 0;
   values.oneDen = timing_.ob1Den[0].value() ? 0 : timing_.ob1Den[2].value() ? 2 : 1;
-  if (!take(regs.tbI2Caddr, values.slaveAddress)) return std::nullopt;
+  if (auto taken = take(regs.tbI2Caddr, values.slaveAddress); !taken.ok()) return taken;
   for (int r = 0; r < kRegisters; ++r) {
-    if (!take(regs.tbI2Creg[r], values.registers[static_cast<std::size_t>(r)])) return std::nullopt;
+    if (auto taken = take(regs.tbI2Creg[r], values.registers[static_cast<std::size_t>(r)]); !taken.ok()) return taken;
   }
-  return values;
+  return {};
 }
 
 void ConfigCommands::mFileLoadConfig_Click() {

@@ -49,9 +49,10 @@ class ConfigCommands {
 
  private:
   forms::FileChoice askFileName(forms::FileDialogKind kind);
-  // The values to save; nothing (and the user told) when a text cannot be saved.
-  // With `unsavable`, a text that cannot be saved is put there instead.
-  std::optional<ConfigValues> collect(std::string* unsavable = nullptr);
+  // The values to save, into `values`; fails when a text cannot be saved,
+  // after telling the user when `tell` ("the text of NAME cannot be saved"),
+  // else with why ("...: it holds a line break").
+  text::Outcome collect(ConfigValues& values, bool tell);
   // loadConfig's work, reported under `action`; `named`: the status names the file.
   void load(const std::string& path, const std::string& action, bool named);
   // Puts the values into the controls and sends them; why sending failed, if it did.
