@@ -105,14 +105,11 @@ text::Outcome writeAndReplace(const fs::path& path, std::string_view content) {
 
 bool FileSource::open(const std::string& path) {
   close();
-  error_.clear();
   setg(nullptr, nullptr, nullptr);
   try {
-    if (auto opened = platform::openRegular(platform::toPath(path), false, file_); !opened.ok()) {
-      error_ = opened.reason();
-    }
+    outcome_ = platform::openRegular(platform::toPath(path), false, file_);
   } catch (const std::exception& e) {  // a name the system cannot take
-    error_ = e.what();
+    outcome_ = text::Failure(e.what());
   }
   return file_ != nullptr;
 }
@@ -121,7 +118,7 @@ FileSource::int_type FileSource::underflow() {
   if (file_ == nullptr || failed()) return traits_type::eof();
   const int c = std::getc(file_);
   if (c == EOF) {
-    if (std::ferror(file_)) error_ = platform::lastError();
+    if (std::ferror(file_)) outcome_ = text::Failure(platform::lastError());
     return traits_type::eof();
   }
   byte_ = traits_type::to_char_type(c);

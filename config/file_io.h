@@ -24,8 +24,8 @@ class FileSource : public std::streambuf {
   bool open(const std::string& path);
   void close();
   // Set once a read failed (the source then reads as ended).
-  bool failed() const { return !error_.empty(); }
-  const std::string& error() const { return error_; }
+  bool failed() const { return !outcome_.ok(); }
+  const std::string& error() const { return outcome_.reason(); }
 
  protected:
   int_type underflow() override;
@@ -33,7 +33,7 @@ class FileSource : public std::streambuf {
  private:
   std::FILE* file_ = nullptr;
   char byte_ = 0;
-  std::string error_;
+  text::Outcome outcome_;
 };
 
 // Replaces the file at `path` with `content` without ever leaving it half
