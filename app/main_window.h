@@ -1,6 +1,5 @@
 #pragma once
 #include <QMainWindow>
-#include <optional>
 #include <string>
 #include <QString>
 #include <memory>

@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 #include <QStringList>
-#include <optional>
 #include <string>
 
 #include "forms/ui_host.h"

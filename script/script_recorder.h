@@ -3,7 +3,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>

@@ -1,7 +1,6 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "forms/control.h"
