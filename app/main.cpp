@@ -72,8 +72,8 @@ int main(int argc, char* argv[]) {
     board->onAnchorMoved = [&window] { window.placeRegisterWindowAgain(); };
   }
   if (!recordFile.isEmpty()) {
-    if (const auto error = window.startRecording(recordFile)) {
-      std::cerr << "glimmora: " << *error << '\n';
+    if (const glim::text::Outcome started = window.startRecording(recordFile); !started.ok()) {
+      std::cerr << "glimmora: " << started.reason() << '\n';
       return 2;
     }
   }

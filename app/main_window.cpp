@@ -217,13 +217,13 @@ void MainWindow::updateLastSessionAction() {
 void MainWindow::saveLastSession() {
   if (lastSession_.isEmpty()) return;
   const QString folder = QFileInfo(lastSession_).absolutePath();
-  std::optional<std::string> error;
-  if (!QDir().mkpath(folder)) {
-    error = "cannot create the folder " + folder.toStdString();
-  } else {
-    error = program_.main.config.saveSession(lastSession_.toStdString());
+  const text::Outcome saved = QDir().mkpath(folder)
+                                  ? program_.main.config.saveSession(lastSession_.toStdString())
+                                  : text::Failure("cannot create the folder " + folder.toStdString());
+  if (!saved.ok()) {
+    std::cerr << "glimmora: the session was not kept in " << lastSession_.toStdString() << ": " << saved.reason()
+              << '\n';
   }
-  if (error) std::cerr << "glimmora: the session was not kept in " << lastSession_.toStdString() << ": " << *error << '\n';
 }
 
 // As "Load Configuration" with the last session's file chosen; a recording
@@ -233,7 +233,7 @@ void MainWindow::loadLastSession() {
   if (lastSession_.isEmpty() || !loadLastSession_->isEnabled()) return;
   const std::string path = lastSession_.toStdString();
   binder_.runRecorded(script::clickLine(program_.main.mFileLoadConfig.qualifiedName()), [this, &path] {
-    recorder_.fileDialogAnswered(path);
+    recorder_.fileDialogAnswered(forms::FileChoice::chosen(path));
     program_.main.config.loadSession(path, "Load Last Session");
   });
 }
@@ -316,8 +316,8 @@ void MainWindow::addScriptActions(QMenu* file) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("gls"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    if (const auto error = startRecording(dialog.selectedFiles().constFirst())) {
-      QMessageBox::warning(this, QStringLiteral("Record Script"), QString::fromStdString(*error));
+    if (const text::Outcome started = startRecording(dialog.selectedFiles().constFirst()); !started.ok()) {
+      QMessageBox::warning(this, QStringLiteral("Record Script"), QString::fromStdString(started.reason()));
     }
   });
   // A recording that can no longer be written ends; the person is told.
@@ -381,19 +381,19 @@ void MainWindow::saveLogAs(const QString& chosen) {
   // names do, whatever the dialog did.
   const std::string path = forms::withDefaultExtension(chosen.toStdString(), "txt");
   const std::string action = "Save Log";
-  if (const auto error = saveLog(QString::fromStdString(path))) {
-    program_.main.lblStatus.failed(action, *error);
+  if (const text::Outcome saved = saveLog(QString::fromStdString(path)); !saved.ok()) {
+    program_.main.lblStatus.failed(action, saved.reason());
   } else {
     program_.main.lblStatus.succeeded(action, "saved to " + QFileInfo(QString::fromStdString(path)).fileName().toStdString());
   }
 }
 
-std::optional<std::string> MainWindow::startRecording(const QString& path) {
+text::Outcome MainWindow::startRecording(const QString& path) {
   // The recording starts from the windows and the board as they are now.
   const script::ScriptRecorder::Setup setup = script::recordingSetup(program_);
-  auto error = recorder_.start(QFile::encodeName(path).toStdString(), setup);
+  text::Outcome started = recorder_.start(QFile::encodeName(path).toStdString(), setup);
   recordingChanged();
-  return error;
+  return started;
 }
 
 void MainWindow::stopRecording() {
@@ -436,7 +436,7 @@ bool MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream
   return player_->start(std::move(lines), echo, echoErrors, path);
 }
 
-std::optional<std::string> MainWindow::saveLog(const QString& path) const {
+text::Outcome MainWindow::saveLog(const QString& path) const {
   const auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
   const std::string text = pane != nullptr ? pane->toPlainText().toStdString() : std::string();
   return config::replaceFile(path.toStdString(), text);

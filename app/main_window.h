@@ -1,6 +1,5 @@
 #pragma once
 #include <QMainWindow>
-#include <optional>
 #include <string>
 #include <QString>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "app/board_wait_host.h"
 #include "app/dispatcher_pump.h"
 #include "script/script_recorder.h"
+#include "text/outcome.h"
 
 namespace glim::shell {
 class Program;
@@ -61,14 +61,14 @@ class MainWindow : public QMainWindow {
   bool runScript(const QString& path, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr);
   ScriptPlayer* scriptPlayer() const { return player_; }
   // Records what the person does in the program's windows into `path`, as
-  // script lines, until stopRecording(); the reason when the file cannot be
+  // script lines, until stopRecording(); fails when the file cannot be
   // written.
-  std::optional<std::string> startRecording(const QString& path);
+  text::Outcome startRecording(const QString& path);
   void stopRecording();
   // Where the views report the person's actions (the simulated board's window too).
   script::ScriptRecorder& recorder() { return recorder_; }
-  // Writes the log pane's text as shown; the reason when it could not.
-  std::optional<std::string> saveLog(const QString& path) const;
+  // Writes the log pane's text as shown.
+  text::Outcome saveLog(const QString& path) const;
   // "Save Log..." once its dialog chose `chosen`: ".txt" added to a name
   // without an extension, the outcome on the status line.
   void saveLogAs(const QString& chosen);

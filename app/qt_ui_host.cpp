@@ -47,7 +47,7 @@ void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
   box.exec();
 }
 
-std::optional<std::string> QtUiHost::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
+forms::FileChoice QtUiHost::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
   if (script_ != nullptr) {
     if (auto answer = script_->fileDialogShown(kind, setup)) return *answer;
   }
@@ -59,12 +59,12 @@ std::optional<std::string> QtUiHost::fileDialog(forms::FileDialogKind kind, cons
   const QStringList filters = nameFiltersFrom(setup.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   if (!setup.fileName.empty()) dialog.selectFile(QString::fromStdString(setup.fileName));
-  std::optional<std::string> chosen;
+  forms::FileChoice choice = forms::FileChoice::cancelled();
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-    chosen = dialog.selectedFiles().constFirst().toStdString();
+    choice = forms::FileChoice::chosen(dialog.selectedFiles().constFirst().toStdString());
   }
-  if (recorder_ != nullptr) recorder_->fileDialogAnswered(chosen);
-  return chosen;
+  if (recorder_ != nullptr) recorder_->fileDialogAnswered(choice);
+  return choice;
 }
 
 }  // namespace glim::app

@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 #include <QStringList>
-#include <optional>
 #include <string>
 
 #include "forms/ui_host.h"
@@ -37,7 +36,7 @@ class QtUiHost : public forms::UiHost {
   void setUnattended(bool unattended) { unattended_ = unattended; }
 
   void messageBox(const std::string& text, const std::string& caption) override;
-  std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
+  forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
 
  private:
   script::LineRunner* script_ = nullptr;

@@ -92,8 +92,8 @@ void ScriptPlayer::nextLine() {
     return;
   }
   // Blank lines and comments take no turn of their own.
-  script::LineRunner::Outcome outcome = script::LineRunner::Outcome::Skipped;
-  while (outcome == script::LineRunner::Outcome::Skipped && next_ < lines_.size()) {
+  script::LineRunner::LineResult outcome = script::LineRunner::LineResult::Skipped;
+  while (outcome == script::LineRunner::LineResult::Skipped && next_ < lines_.size()) {
     QString line = lines_[next_++];
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
     const std::string text = line.toStdString();
@@ -108,7 +108,7 @@ void ScriptPlayer::nextLine() {
     return;
   }
   const std::string name = name_.isEmpty() ? std::string("the script") : name_.toStdString();
-  if (outcome == script::LineRunner::Outcome::Error) {
+  if (outcome == script::LineRunner::LineResult::Error) {
     program_.main.lblStatus.failed("Run Script", name + " has an error at line " + std::to_string(lastRun_));
     finish();
     return;

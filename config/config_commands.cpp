@@ -21,12 +21,12 @@ ConfigCommands::ConfigCommands(timing::TimingPanel& timing, i2c::RegisterWindow&
                                forms::UiHost& ui, forms::StatusLabel& status)
     : timing_(timing), registers_(registers), i2c_(i2c), ui_(ui), status_(status) {}
 
-std::optional<std::string> ConfigCommands::askFileName(forms::FileDialogKind kind) {
+forms::FileChoice ConfigCommands::askFileName(forms::FileDialogKind kind) {
   CommonDialog1.defaultExt = kDefaultExt;
   CommonDialog1.filter = kFilter;
-  auto chosen = ui_.fileDialog(kind, CommonDialog1);
-  if (chosen) CommonDialog1.fileName = *chosen;
-  return chosen;
+  forms::FileChoice choice = ui_.fileDialog(kind, CommonDialog1);
+  if (!choice.isCancelled()) CommonDialog1.fileName = choice.path();
+  return choice;
 }
 
 void ConfigCommands::error(const std::string& text) { ui_.messageBox(text, std::string(kErrorCaption)); }
@@ -37,57 +37,54 @@ void ConfigCommands::fail(const std::string& action, const std::string& message,
 }
 
 void ConfigCommands::mFileSaveConfig_Click() {
-  const auto path = askFileName(forms::FileDialogKind::Save);
-  if (!path) return;
+  const forms::FileChoice choice = askFileName(forms::FileDialogKind::Save);
+  if (choice.isCancelled()) return;
+  const std::string& path = choice.path();
   registers_.show();
-  const auto values = collect();
-  if (!values) return;
-  if (const auto reason = replaceFile(*path, formatConfig(*values))) {
-    fail(std::string(kSave), "Could not save the configuration to " + *path + ": " + *reason, *reason);
+  ConfigValues values;
+  if (!collect(values, true).ok()) return;
+  if (const text::Outcome saved = replaceFile(path, formatConfig(values)); !saved.ok()) {
+    fail(std::string(kSave), "Could not save the configuration to " + path + ": " + saved.reason(), saved.reason());
     return;
   }
-  status_.succeeded(std::string(kSave), "saved to " + fileName(*path));
+  status_.succeeded(std::string(kSave), "saved to " + fileName(path));
 }
 
-std::optional<std::string> ConfigCommands::saveSession(const std::string& path) {
-  std::string unsavable;
-  const auto values = collect(&unsavable);
-  if (!values) return unsavable;
-  return replaceFile(path, formatConfig(*values));
-}
-
-std::optional<ConfigValues> ConfigCommands::collect(std::string* unsavable) {
+text::Outcome ConfigCommands::saveSession(const std::string& path) {
   ConfigValues values;
+  if (auto collected = collect(values, false); !collected.ok()) return collected;
+  return replaceFile(path, formatConfig(values));
+}
+
+text::Outcome ConfigCommands::collect(ConfigValues& values, bool tell) {
   i2c::RegisterForm& regs = registers_.get();
-  auto take = [this, unsavable](const forms::TextBox& box, std::string& into) {
-    if (const auto reason = unsavableReason(box.text())) {
-      if (unsavable != nullptr) {
-        *unsavable = "the text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason);
-        return false;
-      }
+  auto take = [this, tell](const forms::TextBox& box, std::string& into) -> text::Outcome {
+    if (const text::Outcome savable = checkSavable(box.text()); !savable.ok()) {
+      const std::string what = "the text of " + box.qualifiedName() + " cannot be saved";
+      if (!tell) return text::Failure(what + ": " + savable.reason());
       fail(std::string(kSave),
-           "The text of " + box.qualifiedName() + " cannot be saved: " + std::string(*reason) +
-               ". Nothing was written.",
-           "the text of " + box.qualifiedName() + " cannot be saved");
-      return false;
+           "The text of " + box.qualifiedName() + " cannot be saved: " + savable.reason() + ". Nothing was written.",
+           what);
+      return text::Failure(what);
     }
     into = box.text();
-    return true;
+    return {};
   };
   for (int i = 0; i < kCells; ++i) {
-    if (!take(timing_.tbCPLDdata[i], values.cells[static_cast<std::size_t>(i)])) return std::nullopt;
+    if (auto taken = take(timing_.tbCPLDdata[i], values.cells[static_cast<std::size_t>(i)]); !taken.ok()) return taken;
   }
   values.shutb = timing_.obShutb[1].value() ? 1 : 0;
   values.oneDen = timing_.ob1Den[0].value() ? 0 : timing_.ob1Den[2].value() ? 2 : 1;
-  if (!take(regs.tbI2Caddr, values.slaveAddress)) return std::nullopt;
+  if (auto taken = take(regs.tbI2Caddr, values.slaveAddress); !taken.ok()) return taken;
   for (int r = 0; r < kRegisters; ++r) {
-    if (!take(regs.tbI2Creg[r], values.registers[static_cast<std::size_t>(r)])) return std::nullopt;
+    if (auto taken = take(regs.tbI2Creg[r], values.registers[static_cast<std::size_t>(r)]); !taken.ok()) return taken;
   }
-  return values;
+  return {};
 }
 
 void ConfigCommands::mFileLoadConfig_Click() {
-  if (const auto path = askFileName(forms::FileDialogKind::Open)) loadConfig(*path);
+  const forms::FileChoice choice = askFileName(forms::FileDialogKind::Open);
+  if (!choice.isCancelled()) loadConfig(choice.path());
 }
 
 void ConfigCommands::loadConfig(const std::string& path) { load(path, std::string(kLoad), true); }
@@ -119,8 +116,8 @@ void ConfigCommands::load(const std::string& path, const std::string& action, bo
   // told after the outcome, so that a typo is not sent unnoticed.
   const std::string zeros = notNumbersText(parsed.notNumbers);
   const std::string note = zeros.empty() ? std::string() : "; " + zeros;
-  if (const auto failure = apply(parsed.values)) {
-    status_.failed(action, *failure +
+  if (const text::Outcome sent = apply(parsed.values); !sent.ok()) {
+    status_.failed(action, sent.reason() +
                                (named ? " (the controls were loaded from " + fileName(path) + ")"
                                       : std::string(" (the controls were loaded)")) +
                                note);
@@ -129,7 +126,7 @@ void ConfigCommands::load(const std::string& path, const std::string& action, bo
   status_.show(action, (named ? fileName(path) + " " : std::string()) + "loaded and sent" + note, !zeros.empty());
 }
 
-std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {
+text::Outcome ConfigCommands::apply(const ConfigValues& values) {
   // Each value goes in as one typed change, so range checks and the
   // calculators run. A selection that changes has the effects of the user's
   // choice; one already made runs nothing, since the Write Settings below sends
@@ -147,7 +144,7 @@ std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {
   // more in this handler; the controls loaded above stay loaded.
   usb::BoardLink& link = i2c_.link();
   const usb::BoardLink::Activity loading(link, "Load Configuration");
-  std::optional<std::string> settings;
+  text::Outcome settings;
   {
     // Write Settings, reporting to this command's status instead.
     const usb::BoardLink::Activity step(link, "", 1, 2);
@@ -155,10 +152,9 @@ std::optional<std::string> ConfigCommands::apply(const ConfigValues& values) {
   }
   const usb::BoardLink::Activity step(link, "block write", 2, 2);
   const i2c::I2cResult registers = i2c_.do_i2c_writeall();
-  if (link.cancelledInHandler()) return "cancelled";
-  if (settings) return settings;
-  if (!registers.ok()) return registers.reason;
-  return std::nullopt;
+  if (link.cancelledInHandler()) return text::Failure("cancelled");
+  if (!settings.ok()) return settings;
+  return registers.result;
 }
 
 }  // namespace glim::config

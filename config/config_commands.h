@@ -1,5 +1,4 @@
 #pragma once
-#include <optional>
 #include <string>
 
 #include "config/config_file.h"
@@ -7,6 +6,7 @@
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
+#include "text/outcome.h"
 #include "timing/timing_panel.h"
 
 namespace glim::config {
@@ -37,8 +37,8 @@ class ConfigCommands {
   // Writes the settings to `path` as "Save Configuration" does (the same
   // lines, the same safe save), without a dialog, a message or a status, and
   // without showing the register window: the record of a session that ends.
-  // Why nothing was written, when it was not.
-  std::optional<std::string> saveSession(const std::string& path);
+  // Failed with why nothing was written, when it was not.
+  text::Outcome saveSession(const std::string& path);
   // Loads `path` as loadConfig does, reported on the status line under
   // `action` and without the file's name ("Load Last Session: loaded and sent").
   void loadSession(const std::string& path, const std::string& action);
@@ -47,14 +47,15 @@ class ConfigCommands {
   forms::FileDialogSetup CommonDialog1;
 
  private:
-  std::optional<std::string> askFileName(forms::FileDialogKind kind);
-  // The values to save; nothing (and the user told) when a text cannot be saved.
-  // With `unsavable`, a text that cannot be saved is put there instead.
-  std::optional<ConfigValues> collect(std::string* unsavable = nullptr);
+  forms::FileChoice askFileName(forms::FileDialogKind kind);
+  // The values to save, into `values`; fails when a text cannot be saved,
+  // after telling the user when `tell` ("the text of NAME cannot be saved"),
+  // else with why ("...: it holds a line break").
+  text::Outcome collect(ConfigValues& values, bool tell);
   // loadConfig's work, reported under `action`; `named`: the status names the file.
   void load(const std::string& path, const std::string& action, bool named);
   // Puts the values into the controls and sends them; why sending failed, if it did.
-  std::optional<std::string> apply(const ConfigValues& values);
+  text::Outcome apply(const ConfigValues& values);
   void error(const std::string& text);
   // Tells the user (a message box) and the status line.
   void fail(const std::string& action, const std::string& message, const std::string& reason);

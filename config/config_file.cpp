@@ -83,13 +83,13 @@ std::optional<int> optionIndex(std::string_view field, int optionCount) {
 
 }  // namespace
 
-std::optional<std::string_view> unsavableReason(std::string_view text) {
-  if (text.find('"') != std::string_view::npos) return "it holds a double quote";
-  if (text.find_first_of(kCrLf) != std::string_view::npos) return "it holds a line break";
-  if (text.find('\0') != std::string_view::npos) return "it holds a NUL character";
+text::Outcome checkSavable(std::string_view text) {
+  if (text.find('"') != std::string_view::npos) return text::Failure("it holds a double quote");
+  if (text.find_first_of(kCrLf) != std::string_view::npos) return text::Failure("it holds a line break");
+  if (text.find('\0') != std::string_view::npos) return text::Failure("it holds a NUL character");
   const std::size_t quotes = needsQuotes(text) ? 2 : 0;
-  if (text.size() + quotes > kMaxLineBytes) return "it is too long";
-  return std::nullopt;
+  if (text.size() + quotes > kMaxLineBytes) return text::Failure("it is too long");
+  return {};
 }
 
 std::string formatConfig(const ConfigValues& values) {

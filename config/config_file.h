@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/outcome.h"
 #include "usb/protocol.h"
 
 // The configuration text file: 69 lines ended by CR LF, one value a line.
@@ -43,14 +44,14 @@ struct ConfigValues {
   bool operator==(const ConfigValues&) const = default;
 };
 
-// Why a control text cannot be written so that it reads back the same (a
-// double quote, a line break, a NUL, or too long for a line); nothing when it
-// can.
-std::optional<std::string_view> unsavableReason(std::string_view text);
+// Done when a control text can be written so that it reads back the same;
+// otherwise failed with why not (a double quote, a line break, a NUL, or too
+// long for a line).
+text::Outcome checkSavable(std::string_view text);
 
 // The file's bytes. A text holding a comma, or with a blank or tab at either
 // end, is written inside double quotes. Every text must have passed
-// unsavableReason.
+// checkSavable.
 std::string formatConfig(const ConfigValues& values);
 
 // Why a file was not taken as a configuration file.

@@ -15,9 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 using platform::lastError;
 
-// A new, empty file beside `target` that no one else has opened. On failure
-// `error` holds errno's value and `reason` its text.
-std::FILE* createBeside(const fs::path& target, fs::path& created, int& error, std::string& reason) {
+// A new, empty file beside `target` that no one else has opened, in `file`.
+// On failure `error` holds errno's value, and the outcome its text.
+text::Outcome createBeside(const fs::path& target, fs::path& created, int& error, std::FILE*& file) {
   std::random_device seed;
   std::mt19937 random(seed());
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -25,36 +25,38 @@ std::FILE* createBeside(const fs::path& target, fs::path& created, int& error, s
     std::snprintf(suffix, sizeof suffix, ".%06x.tmp", static_cast<unsigned>(random() & 0xFFFFFF));
     created = target;
     created += suffix;
-    if (std::FILE* file = platform::createNew(created)) return file;
+    file = platform::createNew(created);
+    if (file != nullptr) return {};
     error = errno;
-    reason = lastError();
-    if (error != EEXIST) return nullptr;
+    if (error != EEXIST) return text::Failure(lastError());
   }
-  return nullptr;
+  return text::Failure(std::generic_category().message(error));
 }
 
 // Writes all of `content` to `file` (from where it stands), and makes it durable.
-std::optional<std::string> writeOut(std::FILE* file, std::string_view content) {
+text::Outcome writeOut(std::FILE* file, std::string_view content) {
   errno = 0;
-  if (std::fwrite(content.data(), 1, content.size(), file) != content.size()) return lastError();
-  if (std::fflush(file) != 0) return lastError();
-  if (!platform::syncToDisk(file)) return lastError();
-  return std::nullopt;
+  if (std::fwrite(content.data(), 1, content.size(), file) != content.size()) return text::Failure(lastError());
+  if (std::fflush(file) != 0) return text::Failure(lastError());
+  if (!platform::syncToDisk(file)) return text::Failure(lastError());
+  return {};
 }
 
 // The folder refuses new files but the file itself may be written: the one
 // way left is to write over it. A failure part way can leave it half new.
-std::optional<std::string> writeInPlace(std::FILE* file, std::string_view content) {
-  auto reason = writeOut(file, content);
-  if (!reason && !platform::truncateTo(file, static_cast<long long>(content.size()))) reason = lastError();
-  if (!reason && !platform::syncToDisk(file)) reason = lastError();
+text::Outcome writeInPlace(std::FILE* file, std::string_view content) {
+  text::Outcome outcome = writeOut(file, content);
+  if (outcome.ok() && !platform::truncateTo(file, static_cast<long long>(content.size()))) {
+    outcome = text::Failure(lastError());
+  }
+  if (outcome.ok() && !platform::syncToDisk(file)) outcome = text::Failure(lastError());
   errno = 0;
-  if (std::fclose(file) != 0 && !reason) reason = lastError();
-  return reason;
+  if (std::fclose(file) != 0 && outcome.ok()) outcome = text::Failure(lastError());
+  return outcome;
 }
 
-std::optional<std::string> writeAndReplace(const fs::path& path, std::string_view content) {
-  if (auto why = platform::notARegularFile(path)) return why;
+text::Outcome writeAndReplace(const fs::path& path, std::string_view content) {
+  if (auto regular = platform::checkRegularOrNew(path); !regular.ok()) return regular;
   // A link stays a link: its target is what gets replaced (or created).
   const fs::path target = platform::finalTarget(path);
 
@@ -64,54 +66,50 @@ std::optional<std::string> writeAndReplace(const fs::path& path, std::string_vie
   if (exists) {
     // Renaming would get round a file the user may not change; ask the system
     // first, without changing the file.
-    std::string reason;
-    old = platform::openRegular(target, true, reason);
-    if (old == nullptr) return reason;
+    if (auto opened = platform::openRegular(target, true, old); !opened.ok()) return opened;
   }
 
   fs::path temporary;
-  std::string reason;
   int error = 0;
-  std::FILE* file = createBeside(target, temporary, error, reason);
-  if (file == nullptr) {
+  std::FILE* file = nullptr;
+  if (auto created = createBeside(target, temporary, error, file); !created.ok()) {
     const bool folderRefused = error == EACCES || error == EPERM;
     if (old != nullptr && folderRefused) return writeInPlace(old, content);
     if (old != nullptr) std::fclose(old);
-    return reason;
+    return created;
   }
   if (old != nullptr) std::fclose(old);
 
-  auto fail = [&](std::string why) -> std::optional<std::string> {
+  auto fail = [&](text::Outcome why) {
     if (file != nullptr) std::fclose(file);
     std::error_code ignored;
     fs::remove(temporary, ignored);
     return why;
   };
 
-  if (auto why = writeOut(file, content)) return fail(*why);
+  if (auto written = writeOut(file, content); !written.ok()) return fail(written);
   errno = 0;
   const int closed = std::fclose(file);
   file = nullptr;
-  if (closed != 0) return fail(lastError());
+  if (closed != 0) return fail(text::Failure(lastError()));
 
   if (exists) {
     const auto status = fs::status(target, ec);
     if (!ec) fs::permissions(temporary, status.permissions(), ec);
   }
-  if (auto why = platform::moveOver(temporary, target)) return fail(*why);
-  return std::nullopt;
+  if (auto moved = platform::moveOver(temporary, target); !moved.ok()) return fail(moved);
+  return {};
 }
 
 }  // namespace
 
 bool FileSource::open(const std::string& path) {
   close();
-  error_.clear();
   setg(nullptr, nullptr, nullptr);
   try {
-    file_ = platform::openRegular(platform::toPath(path), false, error_);
+    outcome_ = platform::openRegular(platform::toPath(path), false, file_);
   } catch (const std::exception& e) {  // a name the system cannot take
-    error_ = e.what();
+    outcome_ = text::Failure(e.what());
   }
   return file_ != nullptr;
 }
@@ -120,7 +118,7 @@ FileSource::int_type FileSource::underflow() {
   if (file_ == nullptr || failed()) return traits_type::eof();
   const int c = std::getc(file_);
   if (c == EOF) {
-    if (std::ferror(file_)) error_ = platform::lastError();
+    if (std::ferror(file_)) outcome_ = text::Failure(platform::lastError());
     return traits_type::eof();
   }
   byte_ = traits_type::to_char_type(c);
@@ -133,11 +131,11 @@ void FileSource::close() {
   file_ = nullptr;
 }
 
-std::optional<std::string> replaceFile(const std::string& path, std::string_view content) {
+text::Outcome replaceFile(const std::string& path, std::string_view content) {
   try {
     return writeAndReplace(platform::toPath(path), content);
   } catch (const std::exception& e) {
-    return std::string(e.what());
+    return text::Failure(e.what());
   }
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdio>
-#include <optional>
 #include <streambuf>
 #include <string>
 #include <string_view>
 
 #include "config/config_file.h"
+#include "text/outcome.h"
 
 namespace glim::config {
 
@@ -24,8 +24,8 @@ class FileSource : public std::streambuf {
   bool open(const std::string& path);
   void close();
   // Set once a read failed (the source then reads as ended).
-  bool failed() const { return !error_.empty(); }
-  const std::string& error() const { return error_; }
+  bool failed() const { return !outcome_.ok(); }
+  const std::string& error() const { return outcome_.reason(); }
 
  protected:
   int_type underflow() override;
@@ -33,19 +33,19 @@ class FileSource : public std::streambuf {
  private:
   std::FILE* file_ = nullptr;
   char byte_ = 0;
-  std::string error_;
+  text::Outcome outcome_;
 };
 
 // Replaces the file at `path` with `content` without ever leaving it half
 // written: the bytes go to a new file beside it, which is flushed to the disk
 // and then put in the old one's place, with the old one's permissions. On any
 // failure the old file is left as it was, the new one is removed, and the
-// reason is returned.
+// outcome says why.
 // - A symbolic link stays: the file it points at is written (or created).
 // - Anything but a regular file or a new name (a folder, a named pipe, a
 //   device) is refused and left alone.
 // - When the folder takes no new file but the file may be written, the file
 //   is written over in place instead.
-std::optional<std::string> replaceFile(const std::string& path, std::string_view content);
+text::Outcome replaceFile(const std::string& path, std::string_view content);
 
 }  // namespace glim::config

@@ -52,11 +52,11 @@ std::string kindText(const Stat& st) {
 
 std::string lastError() { return std::generic_category().message(errno != 0 ? errno : EIO); }
 
-std::optional<std::string> notARegularFile(const fs::path& path) {
+text::Outcome checkRegularOrNew(const fs::path& path) {
   Stat st{};
   if (statOf(path, st)) {
-    if (isRegular(st)) return std::nullopt;
-    return kindText(st);
+    if (isRegular(st)) return {};
+    return text::Failure(kindText(st));
   }
 #if defined(_WIN32)
   // Devices (NUL, COM1) and pipes have no status to look at, yet open; a
@@ -66,38 +66,34 @@ std::optional<std::string> notARegularFile(const fs::path& path) {
   if (handle != INVALID_HANDLE_VALUE) {
     const DWORD type = GetFileType(handle);
     CloseHandle(handle);
-    if (type == FILE_TYPE_CHAR) return std::string("Is a device");
-    if (type == FILE_TYPE_PIPE) return std::string("Is a named pipe");
+    if (type == FILE_TYPE_CHAR) return text::Failure("Is a device");
+    if (type == FILE_TYPE_PIPE) return text::Failure("Is a named pipe");
   }
 #endif
   // A name that cannot be looked at is left to the open that follows, which
   // gives the system's reason.
-  return std::nullopt;
+  return {};
 }
 
 #if defined(_WIN32)
 
 fs::path toPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
-std::FILE* openRegular(const fs::path& path, bool forWriting, std::string& reason) {
-  if (auto why = notARegularFile(path)) {
-    reason = *why;
-    return nullptr;
-  }
+text::Outcome openRegular(const fs::path& path, bool forWriting, std::FILE*& file) {
+  file = nullptr;
+  if (auto regular = checkRegularOrNew(path); !regular.ok()) return regular;
   errno = 0;
-  std::FILE* file = _wfopen(path.c_str(), forWriting ? L"r+b" : L"rb");
-  if (file == nullptr) {
-    reason = lastError();
-    return nullptr;
-  }
+  std::FILE* opened = _wfopen(path.c_str(), forWriting ? L"r+b" : L"rb");
+  if (opened == nullptr) return text::Failure(lastError());
   // The name may have been given to something else since it was looked at.
   Stat st{};
-  if (!statOf(file, st) || !isRegular(st)) {
-    reason = statOf(file, st) ? kindText(st) : lastError();
-    std::fclose(file);
-    return nullptr;
+  if (!statOf(opened, st) || !isRegular(st)) {
+    text::Failure why(statOf(opened, st) ? kindText(st) : lastError());
+    std::fclose(opened);
+    return why;
   }
-  return file;
+  file = opened;
+  return {};
 }
 
 std::FILE* createNew(const fs::path& path) {
@@ -126,45 +122,41 @@ fs::path finalTarget(const fs::path& path) {
   return fs::path(name);
 }
 
-std::optional<std::string> moveOver(const fs::path& from, const fs::path& to) {
+text::Outcome moveOver(const fs::path& from, const fs::path& to) {
   // Write-through: the call returns once the new name is on the disk.
-  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return std::nullopt;
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return {};
   const std::error_code code(static_cast<int>(GetLastError()), std::system_category());
   const std::error_condition portable = code.default_error_condition();
   // The same words as on other systems where the failure has a portable name.
-  if (portable.category() == std::generic_category()) return portable.message();
-  return code.message();
+  if (portable.category() == std::generic_category()) return text::Failure(portable.message());
+  return text::Failure(code.message());
 }
 
 #else
 
 fs::path toPath(const std::string& utf8) { return fs::path(utf8); }
 
-std::FILE* openRegular(const fs::path& path, bool forWriting, std::string& reason) {
+text::Outcome openRegular(const fs::path& path, bool forWriting, std::FILE*& file) {
+  file = nullptr;
   // Looked at before it is opened: opening a device may already do something.
-  if (auto why = notARegularFile(path)) {
-    reason = *why;
-    return nullptr;
-  }
+  if (auto regular = checkRegularOrNew(path); !regular.ok()) return regular;
   // Without waiting, in case the name became a named pipe in the meantime.
   const int fd = ::open(path.c_str(), (forWriting ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    reason = lastError();
-    return nullptr;
-  }
+  if (fd < 0) return text::Failure(lastError());
   Stat st{};
   if (!statOf(fd, st) || !isRegular(st)) {
-    reason = statOf(fd, st) ? kindText(st) : lastError();
+    text::Failure why(statOf(fd, st) ? kindText(st) : lastError());
     ::close(fd);
-    return nullptr;
+    return why;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  std::FILE* file = ::fdopen(fd, forWriting ? "r+b" : "rb");
+  file = ::fdopen(fd, forWriting ? "r+b" : "rb");
   if (file == nullptr) {
-    reason = lastError();
+    text::Failure why(lastError());
     ::close(fd);
+    return why;
   }
-  return file;
+  return {};
 }
 
 std::FILE* createNew(const fs::path& path) {
@@ -198,9 +190,9 @@ fs::path finalTarget(const fs::path& path) {
   return at;
 }
 
-std::optional<std::string> moveOver(const fs::path& from, const fs::path& to) {
+text::Outcome moveOver(const fs::path& from, const fs::path& to) {
   errno = 0;
-  if (std::rename(from.c_str(), to.c_str()) != 0) return lastError();
+  if (std::rename(from.c_str(), to.c_str()) != 0) return text::Failure(lastError());
   // The new name is durable only once the folder that holds it is.
   fs::path folder = to.parent_path();
   if (folder.empty()) folder = ".";
@@ -209,7 +201,7 @@ std::optional<std::string> moveOver(const fs::path& from, const fs::path& to) {
     ::fsync(fd);
     ::close(fd);
   }
-  return std::nullopt;
+  return {};
 }
 
 #endif

@@ -1,8 +1,9 @@
 #pragma once
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
+
+#include "text/outcome.h"
 
 // The few file operations whose safe form differs between POSIX systems and
 // Windows. Paths are UTF-8 in the program and become wide strings only here.
@@ -15,16 +16,16 @@ std::filesystem::path toPath(const std::string& utf8);
 // set none reads as an input/output error).
 std::string lastError();
 
-// Why `path` is not a file to read or replace (a folder, a named pipe, a
-// device...), or nothing when it is a regular file or does not exist. Links
-// are followed.
-std::optional<std::string> notARegularFile(const std::filesystem::path& path);
+// Done when `path` is a regular file or does not exist; otherwise failed with
+// why it is no file to read or replace (a folder, a named pipe, a device...).
+// Links are followed.
+text::Outcome checkRegularOrNew(const std::filesystem::path& path);
 
 // Opens an existing regular file for reading ("rb") or for writing over it
 // without truncating ("r+b"). Anything else is refused without waiting on it:
-// a named pipe with no writer never blocks the caller. Null on failure, with
-// the reason in `reason`.
-std::FILE* openRegular(const std::filesystem::path& path, bool forWriting, std::string& reason);
+// a named pipe with no writer never blocks the caller. The file goes to `file`,
+// which stays null on failure.
+text::Outcome openRegular(const std::filesystem::path& path, bool forWriting, std::FILE*& file);
 
 // Creates `path`, which must not exist yet, for writing. Null on failure;
 // errno then says why (EEXIST when the name is taken, EACCES when the folder
@@ -42,7 +43,7 @@ bool truncateTo(std::FILE* file, long long size);
 std::filesystem::path finalTarget(const std::filesystem::path& path);
 
 // Puts `from` in the place of `to` in one step, so a reader sees either the
-// old file or the new one, and makes the change durable. The reason on failure.
-std::optional<std::string> moveOver(const std::filesystem::path& from, const std::filesystem::path& to);
+// old file or the new one, and makes the change durable.
+text::Outcome moveOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace glim::config::platform

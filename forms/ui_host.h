@@ -1,7 +1,7 @@
 #pragma once
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace glim::forms {
 
@@ -24,6 +24,30 @@ std::string defaultSuffix(std::string_view defaultExt);
 // stay). A path that names no file (empty, or ending in a separator) stays too.
 std::string withDefaultExtension(std::string path, std::string_view defaultExt);
 
+// What a file dialog answered: the file name chosen, or Cancel. Cancel is an
+// answer of its own, not a missing name.
+class FileChoice {
+ public:
+  static FileChoice cancelled() { return FileChoice(); }
+  static FileChoice chosen(std::string path) {
+    FileChoice choice;
+    choice.cancelled_ = false;
+    choice.path_ = std::move(path);
+    return choice;
+  }
+
+  bool isCancelled() const { return cancelled_; }
+  // The file name chosen ("" after Cancel).
+  const std::string& path() const { return path_; }
+
+  bool operator==(const FileChoice&) const = default;
+
+ private:
+  FileChoice() = default;
+  bool cancelled_ = true;
+  std::string path_;
+};
+
 // Message boxes and file dialogs are requests to the front end: the Qt program
 // shows real ones, the script runner prints and answers from the script, tests
 // record.
@@ -33,8 +57,8 @@ class UiHost {
   // A message box with an OK button only; an empty caption means the box has no
   // title of its own (the program's name serves).
   virtual void messageBox(const std::string& text, const std::string& caption) = 0;
-  // The chosen file name, or nothing when the user cancelled.
-  virtual std::optional<std::string> fileDialog(FileDialogKind kind, const FileDialogSetup& setup) = 0;
+  // The chosen file name, or Cancel.
+  virtual FileChoice fileDialog(FileDialogKind kind, const FileDialogSetup& setup) = 0;
 };
 
 }  // namespace glim::forms

@@ -63,10 +63,10 @@ std::size_t fieldsBeforeLastLine(std::string_view text) {
 
 bool savable(const ConfigValues& v) {
   for (const auto& t : v.cells)
-    if (unsavableReason(t)) return false;
+    if (!checkSavable(t).ok()) return false;
   for (const auto& t : v.registers)
-    if (unsavableReason(t)) return false;
-  return !unsavableReason(v.slaveAddress);
+    if (!checkSavable(t).ok()) return false;
+  return checkSavable(v.slaveAddress).ok();
 }
 
 }  // namespace

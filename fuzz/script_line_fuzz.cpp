@@ -121,7 +121,8 @@ void checkRecorded(std::string_view bytes) {
   const bool breaks = text.find_first_of("\r\n") != std::string::npos;
 
   // What the runner prints, put into an `expect`, is the text again.
-  require(unescapeText(escapeText(text)) == text);
+  std::string unescaped;
+  require(unescapeText(escapeText(text), unescaped).ok() && unescaped == text);
   const ParsedLine expected = parseLine("expect mStatus " + escapeText(text));
   require(expected.kind == ParsedLine::Kind::Command && expected.command.text == text);
 
@@ -140,7 +141,7 @@ void checkRecorded(std::string_view bytes) {
 
   // A file dialog's answer (a dialog never answers an empty path).
   if (!text.empty()) {
-    const std::string answer = answerLine(text);
+    const std::string answer = answerLine(glim::forms::FileChoice::chosen(text));
     require(answer.find_first_of("\r\n") == std::string::npos);
     const ParsedLine answered = parseLine(answer);
     if (breaks) {
@@ -151,7 +152,7 @@ void checkRecorded(std::string_view bytes) {
       require(answered.command.answer == (text == "cancel" ? std::string("./cancel") : text));
     }
   }
-  const ParsedLine cancelled = parseLine(answerLine(std::nullopt));
+  const ParsedLine cancelled = parseLine(answerLine(glim::forms::FileChoice::cancelled()));
   require(cancelled.kind == ParsedLine::Kind::Command && !cancelled.command.answer);
 }
 

@@ -30,13 +30,12 @@ void I2cOperations::tellDoesNotFit(const std::string& what, const std::string& t
   ui_.messageBox(what + ": " + quoted(text) + " does not fit in a byte (0 to FF). Nothing was sent.", "");
 }
 
-std::optional<uint8_t> I2cOperations::slaveAddress(RegisterForm& form, bool forRead, std::string& reason) {
+text::Outcome I2cOperations::slaveAddress(RegisterForm& form, bool forRead, uint8_t& address) {
   const std::string& text = form.tbI2Caddr.text();
   const uint32_t value = text::hexTextValue(text);
   if (value > 0xFF) {
     tellDoesNotFit("Slave Address", text);
-    reason = "the slave address does not fit in a byte";
-    return std::nullopt;
+    return text::Failure("the slave address does not fit in a byte");
   }
   // The chip's write address is even; the read address is the one above it.
   // An odd address would send reads to the next device's write address.
@@ -44,11 +43,11 @@ std::optional<uint8_t> I2cOperations::slaveAddress(RegisterForm& form, bool forR
     ui_.messageBox("Slave Address: " + quoted(text) +
                        " is odd. Type the chip's write address; reads use the address + 1. Nothing was sent.",
                    "");
-    reason = "the slave address is odd";
-    return std::nullopt;
+    return text::Failure("the slave address is odd");
   }
-  const auto address = static_cast<uint8_t>(value);
-  return forRead ? protocol::readAddress(address) : address;
+  const auto even = static_cast<uint8_t>(value);
+  address = forRead ? protocol::readAddress(even) : even;
+  return {};
 }
 
 std::optional<uint8_t> I2cOperations::writeValue(RegisterForm& form, int i) {
@@ -61,10 +60,10 @@ std::optional<uint8_t> I2cOperations::writeValue(RegisterForm& form, int i) {
   return static_cast<uint8_t>(value);
 }
 
-I2cResult I2cOperations::refused(I2cOutcome outcome, std::string reason) {
+I2cResult I2cOperations::refused(I2cOutcome outcome, text::Outcome failure) {
   I2cResult result;
   result.outcome = outcome;
-  result.reason = std::move(reason);
+  result.result = std::move(failure);
   return result;
 }
 
@@ -72,43 +71,41 @@ I2cResult I2cOperations::written(const usb::TransferOutcome& transfer) {
   I2cResult result;
   result.outcome = I2cOutcome::Sent;
   result.transfer = transfer;
-  if (!transfer.ok()) result.reason = transfer.reason();
+  result.result = transfer.outcome();
   return result;
 }
 
 I2cResult I2cOperations::do_i2c_write(int16_t Index) {
-  if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, "no such register");
-  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
+  if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, text::Failure("no such register"));
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, text::Failure(std::string(kNoBoard)));
 
   RegisterForm& form = window_->get();
-  std::string reason;
-  const auto address = slaveAddress(form, false, reason);
-  if (!address) return refused(I2cOutcome::NotSent, reason);
+  uint8_t address = 0;
+  if (auto refusal = slaveAddress(form, false, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
   const auto value = writeValue(form, Index);
-  if (!value) return refused(I2cOutcome::NotSent, "the value does not fit in a byte");
+  if (!value) return refused(I2cOutcome::NotSent, text::Failure("the value does not fit in a byte"));
 
   I2cResult result = written(link_.writePipe(
-      protocol::kI2cPipe, protocol::registerWritePacket(*address, static_cast<uint8_t>(Index), *value)));
+      protocol::kI2cPipe, protocol::registerWritePacket(address, static_cast<uint8_t>(Index), *value)));
   result.values = {*value};
   return result;
 }
 
 I2cResult I2cOperations::do_i2c_writeall() {
-  if (window_ == nullptr) return refused(I2cOutcome::NotSent, "no register window");
-  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
+  if (window_ == nullptr) return refused(I2cOutcome::NotSent, text::Failure("no register window"));
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, text::Failure(std::string(kNoBoard)));
 
   RegisterForm& form = window_->get();
-  std::string reason;
-  const auto address = slaveAddress(form, false, reason);
-  if (!address) return refused(I2cOutcome::NotSent, reason);
+  uint8_t address = 0;
+  if (auto refusal = slaveAddress(form, false, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
   // One packet carries every register: one value that does not fit stops all.
   std::array<uint8_t, kRegisterCount> values{};
   for (int i = 0; i < kRegisterCount; ++i) {
     const auto value = writeValue(form, i);
-    if (!value) return refused(I2cOutcome::NotSent, "a value does not fit in a byte");
+    if (!value) return refused(I2cOutcome::NotSent, text::Failure("a value does not fit in a byte"));
     values[static_cast<std::size_t>(i)] = *value;
   }
-  I2cResult result = written(link_.writePipe(protocol::kI2cPipe, protocol::registerBlockWritePacket(*address, values)));
+  I2cResult result = written(link_.writePipe(protocol::kI2cPipe, protocol::registerBlockWritePacket(address, values)));
   result.values.assign(values.begin(), values.end());
   return result;
 }
@@ -127,7 +124,7 @@ I2cResult I2cOperations::requestAndRead(std::span<const uint8_t> request, std::s
   if (!sent.ok() || !read.ok()) {
     // When both failed, the request's failure is the cause.
     if (!sent.ok()) result.transfer = sent;
-    result.reason = result.transfer.reason();
+    result.result = result.transfer.outcome();
     return result;
   }
   // Byte 0 is the board's own status; the values follow.
@@ -136,17 +133,18 @@ I2cResult I2cOperations::requestAndRead(std::span<const uint8_t> request, std::s
 }
 
 I2cResult I2cOperations::do_i2c_read(int16_t Index) {
-  if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, "no such register");
-  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
+  if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, text::Failure("no such register"));
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, text::Failure(std::string(kNoBoard)));
 
-  std::string reason;
-  const auto address = slaveAddress(window_->get(), true, reason);
-  if (!address) return refused(I2cOutcome::NotSent, reason);
+  uint8_t address = 0;
+  if (auto refusal = slaveAddress(window_->get(), true, address); !refusal.ok()) {
+    return refused(I2cOutcome::NotSent, refusal);
+  }
   std::array<uint8_t, protocol::kI2cReadAnswerLength> answer{};
-  I2cResult result = requestAndRead(protocol::registerReadRequest(*address, static_cast<uint8_t>(Index)), answer);
-  if (result.reason.empty() && result.values.empty()) {
-    result.reason = "the board's answer held no value (" + std::to_string(result.transfer.bytes) + " of " +
-                    std::to_string(answer.size()) + " bytes)";
+  I2cResult result = requestAndRead(protocol::registerReadRequest(address, static_cast<uint8_t>(Index)), answer);
+  if (result.result.ok() && result.values.empty()) {
+    result.result = text::Failure("the board's answer held no value (" + std::to_string(result.transfer.bytes) +
+                                  " of " + std::to_string(answer.size()) + " bytes)");
   }
 
   // A register whose byte did not arrive shows nothing rather than a value
@@ -158,15 +156,18 @@ I2cResult I2cOperations::do_i2c_read(int16_t Index) {
 }
 
 I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
-  if (window_ == nullptr || Index < 0 || Index > 0xFF) return refused(I2cOutcome::NotSent, "no such register");
-  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, std::string(kNoBoard));
+  if (window_ == nullptr || Index < 0 || Index > 0xFF) {
+    return refused(I2cOutcome::NotSent, text::Failure("no such register"));
+  }
+  if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, text::Failure(std::string(kNoBoard)));
 
-  std::string reason;
-  const auto address = slaveAddress(window_->get(), true, reason);
-  if (!address) return refused(I2cOutcome::NotSent, reason);
+  uint8_t address = 0;
+  if (auto refusal = slaveAddress(window_->get(), true, address); !refusal.ok()) {
+    return refused(I2cOutcome::NotSent, refusal);
+  }
   std::array<uint8_t, protocol::kI2cBlockAnswerLength> answer{};
   I2cResult result =
-      requestAndRead(protocol::registerBlockReadRequest(*address, static_cast<uint8_t>(Index)), answer);
+      requestAndRead(protocol::registerBlockReadRequest(address, static_cast<uint8_t>(Index)), answer);
 
   RegisterForm& form = window_->get();
   for (int i = 0; i < kRegisterCount; ++i) {

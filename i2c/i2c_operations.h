@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "forms/ui_host.h"
+#include "text/outcome.h"
 #include "usb/board_link.h"
 
 namespace glim::i2c {
@@ -28,10 +29,11 @@ struct I2cResult {
   // A read's value(s), when they arrived: one for a register read, up to 22
   // for a block read.
   std::vector<uint8_t> values;
-  // Why it failed, in a few words, when it did ("" on success).
-  std::string reason;
+  // Done, or why it failed in a few words.
+  text::Outcome result;
 
-  bool ok() const { return outcome == I2cOutcome::Sent && reason.empty(); }
+  bool ok() const { return outcome == I2cOutcome::Sent && result.ok(); }
+  const std::string& reason() const { return result.reason(); }
   bool operator==(I2cOutcome o) const { return outcome == o; }
 };
 
@@ -52,16 +54,16 @@ class I2cOperations {
   I2cResult do_i2c_readall(int16_t Index);
 
  private:
-  // The slave address for a write (address) or a read (address + 1), or
-  // nothing after telling the user it does not fit a byte.
-  std::optional<uint8_t> slaveAddress(RegisterForm& form, bool forRead, std::string& reason);
+  // The slave address for a write (address) or a read (address + 1) in
+  // `address`, or a failure after telling the user it does not fit a byte.
+  text::Outcome slaveAddress(RegisterForm& form, bool forRead, uint8_t& address);
   // Register i's write value, or nothing after telling the user.
   std::optional<uint8_t> writeValue(RegisterForm& form, int i);
   // Sends a read request and reads its answer into `answer`. The result holds
   // the answer's value bytes (after the board's status byte) that arrived.
   I2cResult requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer);
   I2cResult written(const usb::TransferOutcome& transfer);
-  I2cResult refused(I2cOutcome outcome, std::string reason);
+  I2cResult refused(I2cOutcome outcome, text::Outcome failure);
   void tellDoesNotFit(const std::string& what, const std::string& text);
 
   usb::BoardLink& link_;

@@ -145,10 +145,12 @@ void RegisterForm::cbWritei2c_Click(int Index) {
   }();
   if (!live()) return;
   const std::string action = "Write " + label(Index);
-  if (!c.write.ok()) return lblStatus.failed(action, c.write.reason);
+  if (!c.write.ok()) return lblStatus.failed(action, c.write.reason());
   const std::string value = twoDigits(c.write.values[0]);
   if (!c.readBack) return lblStatus.succeeded(action, value + " written");
-  if (!c.readBack->ok()) return lblStatus.show(action, value + " written, read back failed: " + c.readBack->reason, true);
+  if (!c.readBack->ok()) {
+    return lblStatus.show(action, value + " written, read back failed: " + c.readBack->reason(), true);
+  }
   if (c.differs()) {
     return lblStatus.show(action, "wrote " + value + ", read back " + twoDigits(c.readBack->values[0]), true);
   }
@@ -164,7 +166,7 @@ void RegisterForm::cbReadi2c_Click(int Index) {
   }();
   if (!live()) return;
   const std::string action = "Read " + label(Index);
-  if (!r.ok()) return lblStatus.failed(action, r.reason);
+  if (!r.ok()) return lblStatus.failed(action, r.reason());
   lblStatus.succeeded(action, twoDigits(r.values[0]));
 }
 
@@ -200,11 +202,11 @@ void RegisterForm::cbWriteall_Click() {
       break;
     }
     if (c.write.outcome == I2cOutcome::NotSent) {
-      stopped = c.write.reason;
+      stopped = c.write.reason();
       break;
     }
     if (!c.write.ok()) {
-      if (firstReason.empty()) firstReason = c.write.reason;
+      if (firstReason.empty()) firstReason = c.write.reason();
       failed.push_back(address(i));
       continue;
     }
@@ -251,14 +253,14 @@ void RegisterForm::cbReadall_Click() {
       break;
     }
     if (r.outcome == I2cOutcome::NotSent) {
-      stopped = r.reason;
+      stopped = r.reason();
       break;
     }
     if (r.ok()) {
       ++read;
       readOk[static_cast<std::size_t>(i)] = true;
     } else {
-      if (firstReason.empty()) firstReason = r.reason;
+      if (firstReason.empty()) firstReason = r.reason();
       failed.push_back(address(i));
     }
   }

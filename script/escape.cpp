@@ -18,8 +18,8 @@ std::string escapeText(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> unescapeText(std::string_view text, std::string* error) {
-  std::string out;
+text::Outcome unescapeText(std::string_view text, std::string& out) {
+  out.clear();
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -27,10 +27,7 @@ std::optional<std::string> unescapeText(std::string_view text, std::string* erro
       out += c;
       continue;
     }
-    if (i + 1 == text.size()) {
-      if (error != nullptr) *error = "a backslash ends the text (write \\\\ for a backslash)";
-      return std::nullopt;
-    }
+    if (i + 1 == text.size()) return text::Failure("a backslash ends the text (write \\\\ for a backslash)");
     const char next = text[++i];
     switch (next) {
       case 'r': out += '\r'; break;
@@ -39,13 +36,10 @@ std::optional<std::string> unescapeText(std::string_view text, std::string* erro
       case '\\': out += '\\'; break;
       case '"': out += '"'; break;
       default:
-        if (error != nullptr) {
-          *error = std::string("unknown escape \\") + next + " (known: \\r \\n \\t \\\\ \\\")";
-        }
-        return std::nullopt;
+        return text::Failure(std::string("unknown escape \\") + next + " (known: \\r \\n \\t \\\\ \\\")");
     }
   }
-  return out;
+  return {};
 }
 
 }  // namespace glim::script

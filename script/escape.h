@@ -1,7 +1,8 @@
 #pragma once
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "text/outcome.h"
 
 namespace glim::script {
 
@@ -10,9 +11,9 @@ namespace glim::script {
 // stays on one output line.
 std::string escapeText(std::string_view text);
 
-// The reverse, for the TEXT of `expect`. Nothing (and `error` says why) for a
-// backslash that starts no known escape, so that a mistyped expectation is
-// reported instead of silently comparing something else.
-std::optional<std::string> unescapeText(std::string_view text, std::string* error = nullptr);
+// The reverse, for the TEXT of `expect`, into `unescaped`. A backslash that
+// starts no known escape fails (and says why), so that a mistyped expectation
+// is reported instead of silently comparing something else.
+text::Outcome unescapeText(std::string_view text, std::string& unescaped);
 
 }  // namespace glim::script

@@ -74,20 +74,19 @@ void LineRunner::messageBoxShown(const std::string& text, const std::string& cap
   output_.line(OutputKind::Event, line);
 }
 
-std::optional<std::optional<std::string>> LineRunner::fileDialogShown(forms::FileDialogKind kind,
-                                                                       const forms::FileDialogSetup& setup) {
+std::optional<forms::FileChoice> LineRunner::fileDialogShown(forms::FileDialogKind kind,
+                                                            const forms::FileDialogSetup& setup) {
   output_.line(OutputKind::Event, kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save");
   // An answer serves one dialog only; it is typed into the dialog, which adds
   // its default extension as the window's dialog does.
-  std::optional<std::optional<std::string>> answer = std::move(answer_);
+  std::optional<forms::FileChoice> answer = std::move(answer_);
   answer_.reset();
+  if (!answer || answer->isCancelled()) return answer;
+  std::string path = answer->path();
   // A recording keeps the answers in its own folder relative to it, so that a
   // replay from elsewhere reads and writes beside the script it plays.
-  if (answer && *answer && !scriptFolder_.empty() && !config::platform::toPath(**answer).has_root_path()) {
-    **answer = scriptFolder_ + **answer;
-  }
-  if (answer && *answer) *answer = forms::withDefaultExtension(std::move(**answer), setup.defaultExt);
-  return answer;
+  if (!scriptFolder_.empty() && !config::platform::toPath(path).has_root_path()) path = scriptFolder_ + path;
+  return forms::FileChoice::chosen(forms::withDefaultExtension(std::move(path), setup.defaultExt));
 }
 
 void LineRunner::printTransfer(const usb::TransferRecord& record) {
@@ -107,22 +106,23 @@ void LineRunner::userAction(const std::function<void()>& action) {
   program_.dispatcher.drain();
 }
 
-LineRunner::Outcome LineRunner::runLine(std::string_view line, int lineNumber) {
+LineRunner::LineResult LineRunner::runLine(std::string_view line, int lineNumber) {
   const ParsedLine parsed = parseLine(line);
-  if (parsed.kind == ParsedLine::Kind::Skip) return Outcome::Skipped;
-  const std::string error = parsed.kind == ParsedLine::Kind::Error ? parsed.error : execute(parsed.command, lineNumber);
+  if (parsed.kind == ParsedLine::Kind::Skip) return LineResult::Skipped;
+  const text::Outcome outcome = parsed.kind == ParsedLine::Kind::Error ? text::Outcome(text::Failure(parsed.error))
+                                                                        : execute(parsed.command, lineNumber);
   // Boards plugged or unplugged by this line reach the program now, between
   // lines, never inside one.
   program_.dispatcher.drain();
-  if (error.empty()) return Outcome::Ran;
-  output_.line(OutputKind::Error, "error (line " + std::to_string(lineNumber) + "): " + error);
-  return Outcome::Error;
+  if (outcome.ok()) return LineResult::Ran;
+  output_.line(OutputKind::Error, "error (line " + std::to_string(lineNumber) + "): " + outcome.reason());
+  return LineResult::Error;
 }
 
-std::string LineRunner::execute(const Command& command, int lineNumber) {
+text::Outcome LineRunner::execute(const Command& command, int lineNumber) {
   switch (command.verb) {
     case Verb::Answer:
-      answer_ = command.answer;
+      answer_ = command.answer ? forms::FileChoice::chosen(*command.answer) : forms::FileChoice::cancelled();
       return {};
     case Verb::Board:
       return boardVerb(command.board);
@@ -132,12 +132,12 @@ std::string LineRunner::execute(const Command& command, int lineNumber) {
     default:
       break;
   }
-  std::string error;
-  userAction([&] { error = controlVerb(command, lineNumber); });
-  return error;
+  text::Outcome outcome;
+  userAction([&] { outcome = controlVerb(command, lineNumber); });
+  return outcome;
 }
 
-std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
+text::Outcome LineRunner::controlVerb(const Command& command, int lineNumber) {
   shell::MainForm& main = program_.main;
   const std::string& name = command.target;
 
@@ -158,7 +158,7 @@ std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
     shown = {windowState(main.i2cWindow.state()), false};
   } else {
     control = main.resolve(name);
-    if (control == nullptr) return "unknown control \"" + name + "\"";
+    if (control == nullptr) return text::Failure("unknown control \"" + name + "\"");
     shown = shownValue(*control);
   }
 
@@ -179,14 +179,14 @@ std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
   }
 
   // The user's own actions: only on controls a user could reach.
-  if (!control->enabled()) return name + " is disabled";
+  if (!control->enabled()) return text::Failure(name + " is disabled");
   const forms::ControlKind kind = control->kind();
   if (command.verb == Verb::Set || command.verb == Verb::Type) {
     if (kind != forms::ControlKind::TextBox) {
-      return verbName(command.verb) + " needs a text box; " + name + " is " + kindName(kind);
+      return text::Failure(verbName(command.verb) + " needs a text box; " + name + " is " + kindName(kind));
     }
     auto& box = static_cast<forms::TextBox&>(*control);
-    if (box.locked) return name + " is read-only";
+    if (box.locked) return text::Failure(name + " is read-only");
     if (command.verb == Verb::Set) {
       box.setText(command.text);
     } else {
@@ -196,7 +196,9 @@ std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
   }
 
   if (command.verb == Verb::Select) {
-    if (kind != forms::ControlKind::OptionButton) return "select needs an option button; " + name + " is " + kindName(kind);
+    if (kind != forms::ControlKind::OptionButton) {
+      return text::Failure("select needs an option button; " + name + " is " + kindName(kind));
+    }
     static_cast<forms::OptionButton&>(*control).restoreSelected();
     return {};
   }
@@ -214,20 +216,23 @@ std::string LineRunner::controlVerb(const Command& command, int lineNumber) {
       static_cast<forms::OptionButton&>(*control).userClick();
       return {};
     default:
-      return "click needs a button, menu item, check box or option button; " + name + " is " + kindName(kind);
+      return text::Failure("click needs a button, menu item, check box or option button; " + name + " is " +
+                           kindName(kind));
   }
 }
 
-std::string LineRunner::boardVerb(const BoardCommand& board) {
+text::Outcome LineRunner::boardVerb(const BoardCommand& board) {
   usb::Bench* bench = program_.bench();
-  if (bench == nullptr) return "board commands need the simulated board (--board sim)";
+  if (bench == nullptr) return text::Failure("board commands need the simulated board (--board sim)");
   usb::Faults faults = bench->faults();
   switch (board.action) {
     case BoardAction::Attach:
       bench->plug();
       return {};
     case BoardAction::Detach:
-      if (!bench->unplug(board.board)) return "board " + std::to_string(board.board) + " is not plugged in";
+      if (!bench->unplug(board.board)) {
+        return text::Failure("board " + std::to_string(board.board) + " is not plugged in");
+      }
       return {};
     case BoardAction::Ok:
       bench->clearFaults();

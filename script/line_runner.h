@@ -8,6 +8,7 @@
 #include "script/script_line.h"
 #include "script/script_output.h"
 #include "shell/program.h"
+#include "text/outcome.h"
 #include "usb/board_link.h"
 
 namespace glim::script {
@@ -18,7 +19,8 @@ namespace glim::script {
 // While it exists it reports every packet that moved to `output`.
 class LineRunner {
  public:
-  enum class Outcome { Skipped, Ran, Error };
+  // What became of one line (a script error is printed by runLine).
+  enum class LineResult { Skipped, Ran, Error };
 
   // `board` lines reach the program's bench; with none (real boards) they are
   // script errors.
@@ -30,14 +32,13 @@ class LineRunner {
   // One line of a script (without its line feed). A script error is reported
   // as `error (line N): WHAT`. Boards plugged or pulled by the line reach the
   // program before this returns, never inside the line.
-  Outcome runLine(std::string_view line, int lineNumber);
+  LineResult runLine(std::string_view line, int lineNumber);
 
   // The front end's dialogs report here while a script runs. A file dialog
-  // takes the answer waiting for it: a path, or nothing for cancel; no answer
-  // at all when the script gave none.
+  // takes the answer waiting for it (a path, or Cancel); nothing when the
+  // script gave none.
   void messageBoxShown(const std::string& text, const std::string& caption);
-  std::optional<std::optional<std::string>> fileDialogShown(forms::FileDialogKind kind,
-                                                             const forms::FileDialogSetup& setup);
+  std::optional<forms::FileChoice> fileDialogShown(forms::FileDialogKind kind, const forms::FileDialogSetup& setup);
 
   // The folder of the script file, ending in its separator ("" for a script
   // read from standard input, or one named without a folder): a relative
@@ -52,17 +53,17 @@ class LineRunner {
   shell::Program& program() { return program_; }
 
  private:
-  // An empty result when the command ran; otherwise the script error.
-  std::string execute(const Command& command, int lineNumber);
-  std::string controlVerb(const Command& command, int lineNumber);
-  std::string boardVerb(const BoardCommand& board);
+  // Done when the command ran; otherwise failed with the script error.
+  text::Outcome execute(const Command& command, int lineNumber);
+  text::Outcome controlVerb(const Command& command, int lineNumber);
+  text::Outcome boardVerb(const BoardCommand& board);
   void printTransfer(const usb::TransferRecord& record);
 
   shell::Program& program_;
   ScriptOutput& output_;
   std::function<void(const usb::TransferRecord&)> previousOnTransfer_;
-  // For the next file dialog: a path, or nothing for cancel.
-  std::optional<std::optional<std::string>> answer_;
+  // For the next file dialog, once the script gave it.
+  std::optional<forms::FileChoice> answer_;
   bool expectFailed_ = false;
   std::string scriptFolder_;
 };

@@ -207,10 +207,8 @@ ParsedLine parseLine(std::string_view line) {
       c.text = std::string(text);
       break;
     case Verb::Expect: {
-      std::string why;
-      auto expected = unescapeText(text, &why);
-      if (!expected) return error("expect " + c.target + ": " + why);
-      c.text = std::move(*expected);
+      const text::Outcome unescaped = unescapeText(text, c.text);
+      if (!unescaped.ok()) return error("expect " + c.target + ": " + unescaped.reason());
       break;
     }
     case Verb::Close:

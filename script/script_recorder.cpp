@@ -82,12 +82,13 @@ std::string clickLine(std::string_view control) { return "click " + std::string(
 
 std::string closeLine(std::string_view window) { return "close " + std::string(window); }
 
-std::string answerLine(const std::optional<std::string>& path) {
-  if (!path) return "answer cancel";
-  if (breaksLine(*path)) return "# left out: a file dialog's answer, a path with a line break";
+std::string answerLine(const forms::FileChoice& choice) {
+  if (choice.isCancelled()) return "answer cancel";
+  const std::string& path = choice.path();
+  if (breaksLine(path)) return "# left out: a file dialog's answer, a path with a line break";
   // A file really named "cancel" must not read as the cancel button.
-  if (*path == "cancel") return "answer ./cancel";
-  return "answer " + *path;
+  if (path == "cancel") return "answer ./cancel";
+  return "answer " + path;
 }
 
 std::vector<std::string> faultLines(const usb::Faults& before, const usb::Faults& after) {
@@ -115,10 +116,10 @@ std::vector<std::string> faultLines(const usb::Faults& before, const usb::Faults
   return lines;
 }
 
-std::optional<std::string> ScriptRecorder::start(const std::string& path, const Setup& setup) {
+text::Outcome ScriptRecorder::start(const std::string& path, const Setup& setup) {
   stop();
   file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (!file_.is_open()) return "Cannot write " + path + ": " + std::strerror(errno);
+  if (!file_.is_open()) return text::Failure("Cannot write " + path + ": " + std::strerror(errno));
   path_ = path;
   frames_.clear();
   boardNumbers_.clear();
@@ -135,7 +136,7 @@ std::optional<std::string> ScriptRecorder::start(const std::string& path, const 
     for (const auto& [reg, value] : setup.registers) registerSet(reg, value);
   }
   for (const std::string& line : setup.state) put(line);
-  return std::nullopt;
+  return {};
 }
 
 void ScriptRecorder::stop() {
@@ -166,9 +167,10 @@ void ScriptRecorder::endAction() {
   write(lines);
 }
 
-void ScriptRecorder::fileDialogAnswered(const std::optional<std::string>& path) {
+void ScriptRecorder::fileDialogAnswered(const forms::FileChoice& choice) {
   if (!recording() || frames_.empty()) return;
-  frames_.back().answers.push_back(answerLine(path ? std::optional(relativeAnswer(*path, path_)) : path));
+  frames_.back().answers.push_back(answerLine(
+      choice.isCancelled() ? choice : forms::FileChoice::chosen(relativeAnswer(choice.path(), path_))));
 }
 
 std::string relativeAnswer(const std::string& answer, const std::string& recording) {

@@ -3,12 +3,13 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "forms/ui_host.h"
+#include "text/outcome.h"
 #include "usb/bench.h"
 
 namespace glim::script {
@@ -30,8 +31,8 @@ std::string closeLine(std::string_view window);
 // the recording's folder when it lies in it (or below), else as it was.
 std::string relativeAnswer(const std::string& answer, const std::string& recording);
 
-// `answer PATH`, or `answer cancel` for nothing.
-std::string answerLine(const std::optional<std::string>& path);
+// `answer PATH`, or `answer cancel`.
+std::string answerLine(const forms::FileChoice& choice);
 
 // The `board` lines that take the simulated board's faults from `before` to
 // `after`. The script language can only add faults or clear them all, so a
@@ -60,11 +61,11 @@ class ScriptRecorder {
   ScriptRecorder(const ScriptRecorder&) = delete;
   ScriptRecorder& operator=(const ScriptRecorder&) = delete;
 
-  // Opens `path` (replacing it) and writes the header; the reason when the
-  // file cannot be written. Boards already plugged in, faults already on and
+  // Opens `path` (replacing it) and writes the header; fails when the file
+  // cannot be written. Boards already plugged in, faults already on and
   // chip registers already set are written as `board` lines first, then the
   // lines of the windows' state, so that the replay starts alike.
-  std::optional<std::string> start(const std::string& path, const Setup& setup);
+  text::Outcome start(const std::string& path, const Setup& setup);
   // Writes what is still held back and closes the file.
   void stop();
   bool recording() const { return file_.is_open(); }
@@ -77,9 +78,9 @@ class ScriptRecorder {
   // opened, which a replay must have waiting before the action.
   void beginAction(std::string line);
   void endAction();
-  // A file dialog was answered by the person: a path, or nothing (cancel).
-  // Outside a user action (a playing script's dialog) it is no line of its own.
-  void fileDialogAnswered(const std::optional<std::string>& path);
+  // A file dialog was answered by the person: a path, or Cancel. Outside a
+  // user action (a playing script's dialog) it is no line of its own.
+  void fileDialogAnswered(const forms::FileChoice& choice);
   // The main window became the active window again.
   void activated();
 

@@ -16,9 +16,9 @@ void ScriptRunner::messageBox(const std::string& text, const std::string& captio
   lines_.messageBoxShown(text, caption);
 }
 
-std::optional<std::string> ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
+forms::FileChoice ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
   // A dialog with no answer waiting is cancelled.
-  return lines_.fileDialogShown(kind, setup).value_or(std::nullopt);
+  return lines_.fileDialogShown(kind, setup).value_or(forms::FileChoice::cancelled());
 }
 
 int ScriptRunner::run(std::istream& script) {
@@ -36,9 +36,9 @@ int ScriptRunner::run(std::istream& script) {
       if (parseLine(line).kind != ParsedLine::Kind::Skip) ++notRun;
       continue;
     }
-    const LineRunner::Outcome outcome = lines_.runLine(line, lineNumber);
+    const LineRunner::LineResult outcome = lines_.runLine(line, lineNumber);
     out_.flush();
-    if (outcome == LineRunner::Outcome::Error) {
+    if (outcome == LineRunner::LineResult::Error) {
       status = kExitScriptError;
       break;
     }

@@ -1,7 +1,6 @@
 #pragma once
 #include <istream>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -34,7 +33,7 @@ class ScriptRunner final : public forms::UiHost {
   void setScriptFolder(std::string folder) { lines_.setScriptFolder(std::move(folder)); }
 
   void messageBox(const std::string& text, const std::string& caption) override;
-  std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
+  forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
 
   shell::Program& program() { return *program_; }
 

@@ -13,8 +13,8 @@ namespace {
 class QuietUi final : public forms::UiHost {
  public:
   void messageBox(const std::string&, const std::string&) override {}
-  std::optional<std::string> fileDialog(forms::FileDialogKind, const forms::FileDialogSetup&) override {
-    return std::nullopt;
+  forms::FileChoice fileDialog(forms::FileDialogKind, const forms::FileDialogSetup&) override {
+    return forms::FileChoice::cancelled();
   }
 };
 

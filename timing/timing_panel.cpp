@@ -204,8 +204,8 @@ void TimingPanel::updateCtrlByte() {
   tbCPLDdata[protocol::cell::kEnableBits].setText(text::integerText(sum));
 }
 
-std::optional<std::string> TimingPanel::writeCtrlPins() {
-  if (!link_.requireDevice()) return "no board connected";
+text::Outcome TimingPanel::writeCtrlPins() {
+  if (!link_.requireDevice()) return text::Failure("no board connected");
 
   protocol::OneDen oneDen = protocol::OneDen::Floating;
   const Preset* preset = &kPresetFloating;
@@ -224,8 +224,7 @@ std::optional<std::string> TimingPanel::writeCtrlPins() {
   const usb::TransferOutcome sent = link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
 
   updateCtrlByte();
-  if (!sent.ok()) return sent.reason();
-  return std::nullopt;
+  return sent.outcome();
 }
 
 void TimingPanel::cbCtrl_Click(int) { updateCtrlByte(); }
@@ -241,27 +240,26 @@ std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
   return bytes;
 }
 
-void TimingPanel::report(const std::string& action, const std::optional<std::string>& failure) {
+void TimingPanel::report(const std::string& action, const text::Outcome& outcome) {
   if (link_.cancelledInHandler()) {
     status_.show(action, "cancelled", true);
-  } else if (failure) {
-    status_.failed(action, *failure);
+  } else if (!outcome.ok()) {
+    status_.failed(action, outcome.reason());
   } else {
     status_.succeeded(action, "sent");
   }
 }
 
-std::optional<std::string> TimingPanel::writeSettings() {
-  if (!link_.requireDevice()) return "no board connected";
+text::Outcome TimingPanel::writeSettings() {
+  if (!link_.requireDevice()) return text::Failure("no board connected");
   const usb::BoardLink::Activity doing(link_, "Write Settings");
   // A failed pin packet does not stop the settings: the board may still take them.
   const auto pins = writeCtrlPins();
   const auto bytes = imageBytes();
   const usb::TransferOutcome settings =
       link_.writePipe(usb::protocol::kTimingPipe, usb::protocol::settingsPacket(bytes));
-  if (pins) return pins;
-  if (!settings.ok()) return settings.reason();
-  return std::nullopt;
+  if (!pins.ok()) return pins;
+  return settings.outcome();
 }
 
 void TimingPanel::cbWritesettings_Click() { report("Write Settings", writeSettings()); }

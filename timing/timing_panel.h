@@ -1,7 +1,6 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "forms/control.h"
@@ -9,6 +8,7 @@
 #include "forms/form.h"
 #include "forms/status_label.h"
 #include "forms/ui_host.h"
+#include "text/outcome.h"
 #include "usb/board_link.h"
 
 namespace glim::timing {
@@ -74,9 +74,9 @@ class TimingPanel {
 
   void updateCtrlByte();
   // The pin packet for the lines as chosen; why it failed, if it did.
-  std::optional<std::string> writeCtrlPins();
+  text::Outcome writeCtrlPins();
   // The pin packet, then the settings packet; the first failure, if any.
-  std::optional<std::string> writeSettings();
+  text::Outcome writeSettings();
 
   // The 43 bytes Write Settings sends for the cells as they stand.
   std::array<uint8_t, kCellCount> imageBytes() const;
@@ -102,7 +102,7 @@ class TimingPanel {
   // part into cell `high + 1`.
   void writeSplit(int high, double value);
 
-  void report(const std::string& action, const std::optional<std::string>& failure);
+  void report(const std::string& action, const text::Outcome& outcome);
 
   usb::BoardLink& link_;
   forms::StatusLabel& status_;

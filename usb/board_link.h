@@ -8,6 +8,7 @@
 #include "forms/dispatcher.h"
 #include "forms/log.h"
 #include "forms/ui_host.h"
+#include "text/outcome.h"
 #include "usb/driver.h"
 #include "usb/protocol.h"
 #include "usb/transfer_wait.h"
@@ -53,6 +54,8 @@ struct TransferOutcome {
   bool ok() const { return stage == Stage::Transfer && status == kSuccess && !shortWrite(); }
   // Why it failed, in words for a status line ("" when it did not fail).
   std::string reason() const;
+  // The same for the layers above, which care only whether it was done and why not.
+  text::Outcome outcome() const { return ok() ? text::Outcome() : text::Outcome(text::Failure(reason())); }
 };
 
 // The main window's link to the board: driver start and stop, attach and

@@ -103,9 +103,9 @@ class ScriptPlayTest : public QObject {
              qPrintable(shown));
 
     const QString log = tmp.filePath(QStringLiteral("log.txt"));
-    QCOMPARE(w.window->saveLog(log), std::nullopt);
+    QCOMPARE(w.window->saveLog(log), glim::text::Outcome());
     QCOMPARE(readAll(log), shown);
-    QVERIFY(w.window->saveLog(tmp.filePath(QStringLiteral("no/such/dir/log.txt"))).has_value());
+    QVERIFY(!w.window->saveLog(tmp.filePath(QStringLiteral("no/such/dir/log.txt"))).ok());
   }
 
   void aScriptStopsBetweenTwoLines() {

@@ -85,7 +85,7 @@ class ScriptRecordTest : public QObject {
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(window.startRecording(script), std::nullopt);
+    QCOMPARE(window.startRecording(script), glim::text::Outcome());
     Person person;
     const auto main = [&](const char* name) { return window.findChild<QWidget*>(QLatin1String(name)); };
     const auto log = [&] { return QString::fromStdString(program.main.txtLog.text()); };

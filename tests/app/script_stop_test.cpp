@@ -213,7 +213,7 @@ class ScriptStopTest : public glim::testing::WindowTest {
     // Started mid-session, the recording begins with the window's state.
     f->sim.plug();
     f->main().timing.tbSCLKfreqdes.setText("100");
-    QCOMPARE(f->window->startRecording(path), std::nullopt);
+    QCOMPARE(f->window->startRecording(path), glim::text::Outcome());
     QVERIFY(indicator->isVisible());
     QVERIFY2(indicator->text().endsWith(QStringLiteral("</span> Recording to session.gls")),
              qPrintable(indicator->text()));

@@ -73,8 +73,8 @@ class Session final : public forms::UiHost {
   void messageBox(const std::string& text, const std::string& caption) override {
     lines_->messageBoxShown(text, caption);
   }
-  std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override {
-    auto answer = lines_->fileDialogShown(kind, setup).value_or(std::nullopt);
+  forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override {
+    auto answer = lines_->fileDialogShown(kind, setup).value_or(forms::FileChoice::cancelled());
     recorder.fileDialogAnswered(answer);
     return answer;
   }
@@ -85,18 +85,18 @@ class Session final : public forms::UiHost {
     const ParsedLine parsed = parseLine(line);
     if (parsed.kind != ParsedLine::Kind::Command) return false;
     for (std::size_t i = 0; i + 1 < action.size(); ++i) {
-      if (lines_->runLine(action[i], ++number_) == LineRunner::Outcome::Error) return false;
+      if (lines_->runLine(action[i], ++number_) == LineRunner::LineResult::Error) return false;
     }
     if (parsed.command.verb != Verb::Board) {
       recorder.beginAction(line);
-      const bool ok = lines_->runLine(line, ++number_) != LineRunner::Outcome::Error;
+      const bool ok = lines_->runLine(line, ++number_) != LineRunner::LineResult::Error;
       recorder.endAction();
       return ok;
     }
     // The Simulated board window reports what the person does there.
     const BoardCommand& board = parsed.command.board;
     const usb::sim::Faults before = sim_->faults();
-    if (lines_->runLine(line, ++number_) == LineRunner::Outcome::Error) return false;
+    if (lines_->runLine(line, ++number_) == LineRunner::LineResult::Error) return false;
     switch (board.action) {
       case BoardAction::Attach:
         recorder.boardPlugged(sim_->pluggedBoards().back());
@@ -230,13 +230,15 @@ TEST_F(RecordingReplay, ARecordingStartedMidSessionReplaysToTheSamePacketsAndCon
     };
     for (int i = 0; i < kActions; ++i) {
       if (i == midpoint) {
-        ASSERT_EQ(startRecording(), std::nullopt);
+        const text::Outcome started = startRecording();
+        ASSERT_TRUE(started.ok()) << started.reason();
       }
       const std::vector<std::string> action = person.next(session);
       ASSERT_TRUE(session.act(action)) << action.back();
     }
     if (midpoint == kActions) {
-      ASSERT_EQ(startRecording(), std::nullopt);
+      const text::Outcome started = startRecording();
+      ASSERT_TRUE(started.ok()) << started.reason();
     }
     session.recorder.stop();
     std::vector<std::string> sent(session.packets.lines.begin() + static_cast<std::ptrdiff_t>(packetsBefore),

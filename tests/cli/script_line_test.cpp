@@ -13,14 +13,17 @@ TEST(Escape, EveryEscapedCharacterRoundTrips) {
   const std::string raw = "a\"b\\c\r\n\td \xC3\xA9";
   const std::string shown = escapeText(raw);
   EXPECT_EQ(shown, "a\\\"b\\\\c\\r\\n\\td \xC3\xA9");
-  EXPECT_EQ(unescapeText(shown), raw);
+  std::string unescaped;
+  EXPECT_TRUE(unescapeText(shown, unescaped).ok());
+  EXPECT_EQ(unescaped, raw);
 }
 
 TEST(Escape, UnknownOrDanglingEscapeIsRefused) {
   for (const char* bad : {"C:\\dir", "end\\", "\\0", "\\x41"}) {
-    std::string why;
-    EXPECT_FALSE(unescapeText(bad, &why)) << bad;
-    EXPECT_FALSE(why.empty()) << bad;
+    std::string unescaped;
+    const text::Outcome outcome = unescapeText(bad, unescaped);
+    EXPECT_FALSE(outcome.ok()) << bad;
+    EXPECT_FALSE(outcome.reason().empty()) << bad;
   }
 }
 

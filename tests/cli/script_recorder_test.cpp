@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <utility>
 
 #include "script/script_line.h"
@@ -45,16 +46,16 @@ TEST(ScriptRecorder, TextChangesReadBackAsTheSameChange) {
 }
 
 TEST(ScriptRecorder, AnswersReadBackAsTheSameAnswer) {
-  EXPECT_EQ(parseLine(answerLine(std::nullopt)).command.answer, std::nullopt);
+  EXPECT_EQ(parseLine(answerLine(forms::FileChoice::cancelled())).command.answer, std::nullopt);
   // A file named "cancel" must not read as the cancel button.
   const std::pair<std::string, std::string> paths[] = {{"/tmp/with blank .txt", "/tmp/with blank .txt"},
                                                        {"cancel", "./cancel"}};
   for (const auto& [path, readBack] : paths) {
-    const ParsedLine parsed = parseLine(answerLine(path));
+    const ParsedLine parsed = parseLine(answerLine(forms::FileChoice::chosen(path)));
     ASSERT_EQ(parsed.kind, ParsedLine::Kind::Command);
     EXPECT_EQ(parsed.command.answer, readBack);
   }
-  EXPECT_EQ(parseLine(answerLine("/tmp/a\nb")).kind, ParsedLine::Kind::Skip);
+  EXPECT_EQ(parseLine(answerLine(forms::FileChoice::chosen("/tmp/a\nb"))).kind, ParsedLine::Kind::Skip);
 }
 
 // Answers in the recording's folder or below it are kept relative to it, so
@@ -73,7 +74,8 @@ TEST(ScriptRecorder, AnswersInTheRecordingsFolderAreRelativeToIt) {
   };
   for (const auto& [answer, kept] : cases) EXPECT_EQ(relativeAnswer(answer, recording), kept) << answer;
   // A file named "cancel" beside the recording still reads as a file.
-  EXPECT_EQ(parseLine(answerLine(relativeAnswer("/work/lab/cancel", recording))).command.answer, "./cancel");
+  const forms::FileChoice besideIt = forms::FileChoice::chosen(relativeAnswer("/work/lab/cancel", recording));
+  EXPECT_EQ(parseLine(answerLine(besideIt)).command.answer, "./cancel");
   // A recording named without a folder is in the current one.
   EXPECT_EQ(relativeAnswer((std::filesystem::current_path() / "x.txt").string(), "s.gls"), "x.txt");
 }
@@ -117,12 +119,14 @@ TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
   setup.simulated = true;
   setup.boards = {2};
   setup.faults.noPipes = true;
-  ASSERT_EQ(recorder.start(path.string(), setup), std::nullopt);
+  const text::Outcome started = recorder.start(path.string(), setup);
+  ASSERT_TRUE(started.ok()) << started.reason();
   recorder.beginAction(clickLine("mFileSaveConfig"));
-  recorder.fileDialogAnswered(std::string("/srv/glimmora/setup.txt"));  // outside the recording's folder
+  // Outside the recording's folder:
+  recorder.fileDialogAnswered(forms::FileChoice::chosen("/srv/glimmora/setup.txt"));
   recorder.boardPlugged(5);  // while the handler waited for the board
   recorder.endAction();
-  recorder.fileDialogAnswered(std::nullopt);  // a playing script's dialog: no line
+  recorder.fileDialogAnswered(forms::FileChoice::cancelled());  // a playing script's dialog: no line
   recorder.boardUnplugged(2);
   recorder.boardUnplugged(5);
   recorder.activated();
@@ -132,7 +136,7 @@ TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
   EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board attach", "board nopipes", "answer /srv/glimmora/setup.txt",
                                                      "click mFileSaveConfig", "board attach", "board detach 1",
                                                      "board detach 2", "activate"}));
-  EXPECT_TRUE(recorder.start((path / "no such directory" / "x.gls").string(), setup).has_value());
+  EXPECT_FALSE(recorder.start((path / "no such directory" / "x.gls").string(), setup).ok());
 }
 
 }  // namespace

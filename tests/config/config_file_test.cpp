@@ -140,17 +140,20 @@ TEST(ConfigFile, WhatIsFormattedReadsBackTheSame) {
   values.cells[5] = std::string(kMaxLineBytes - 2, ',');
   values.slaveAddress = "5a";
   values.registers.fill("A,B");
-  for (const auto& text : values.cells) EXPECT_FALSE(unsavableReason(text));
+  for (const auto& text : values.cells) EXPECT_TRUE(checkSavable(text).ok());
 
   const std::string bytes = formatConfig(values);
   const std::string start = std::string(kHeader) + "\r\n\"1,5\"\r\n\" 7\"\r\n\"8\t\"\r\n\r\n";
   EXPECT_EQ(bytes.substr(0, start.size()), start);
   EXPECT_EQ(parse(bytes).values, values);
 
-  EXPECT_EQ(unsavableReason("say \"hi\""), "it holds a double quote");
-  for (const char* broken : {"a\r\nb", "a\rb", "a\nb"}) EXPECT_EQ(unsavableReason(broken), "it holds a line break");
-  EXPECT_EQ(unsavableReason(std::string("a\0b", 3)), "it holds a NUL character");
-  EXPECT_EQ(unsavableReason(std::string(kMaxLineBytes - 1, ',')), "it is too long");  // 4097 with its quotes
+  const auto failure = [](const char* why) { return text::Outcome(text::Failure(why)); };
+  EXPECT_EQ(checkSavable("say \"hi\""), failure("it holds a double quote"));
+  for (const char* broken : {"a\r\nb", "a\rb", "a\nb"}) {
+    EXPECT_EQ(checkSavable(broken), failure("it holds a line break"));
+  }
+  EXPECT_EQ(checkSavable(std::string("a\0b", 3)), failure("it holds a NUL character"));
+  EXPECT_EQ(checkSavable(std::string(kMaxLineBytes - 1, ',')), failure("it is too long"));  // 4097 with its quotes
 }
 
 }  // namespace

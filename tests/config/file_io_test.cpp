@@ -28,14 +28,14 @@ TEST(FileIo, ReplacingKeepsTheOldFilesPermissionsAndLinks) {
   const std::string path = dir.file("setup.txt");
   writeFile(path, "old");
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(replaceFile(path, "new\r\n"), std::nullopt);
+  EXPECT_EQ(replaceFile(path, "new\r\n"), text::Outcome());
   EXPECT_EQ(readFile(path), "new\r\n");
   EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
   // Saving through a link writes the file it points at; the link stays.
   const std::string link = dir.file("link.txt");
   fs::create_symlink(path, link);
-  EXPECT_EQ(replaceFile(link, "via link"), std::nullopt);
+  EXPECT_EQ(replaceFile(link, "via link"), text::Outcome());
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(readFile(path), "via link");
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"link.txt", "setup.txt"}));
@@ -44,7 +44,7 @@ TEST(FileIo, ReplacingKeepsTheOldFilesPermissionsAndLinks) {
   fs::create_symlink("dangling.txt", dir.file("chain.txt"));
   fs::create_symlink("sub/made.txt", dir.file("dangling.txt"));
   fs::create_directory(dir.file("sub"));
-  EXPECT_EQ(replaceFile(dir.file("chain.txt"), "made"), std::nullopt);
+  EXPECT_EQ(replaceFile(dir.file("chain.txt"), "made"), text::Outcome());
   EXPECT_TRUE(fs::is_symlink(dir.file("chain.txt")) && fs::is_symlink(dir.file("dangling.txt")));
   EXPECT_EQ(readFile(dir.file("sub/made.txt")), "made");
 }
@@ -63,7 +63,7 @@ TEST(FileIo, ADeviceIsRefusedAtOnce) {
   FileSource source;
   EXPECT_FALSE(source.open(path));
   EXPECT_EQ(source.error(), "Is a device");
-  EXPECT_EQ(replaceFile(path, "x"), "Is a device");
+  EXPECT_EQ(replaceFile(path, "x"), text::Outcome(text::Failure("Is a device")));
   EXPECT_TRUE(fs::is_character_file(path));
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"null"}));
 }
@@ -82,7 +82,7 @@ TEST(FileIo, ASocketIsRefusedAtOnce) {
   FileSource source;
   EXPECT_FALSE(source.open(path));
   EXPECT_EQ(source.error(), "Is a socket");
-  EXPECT_EQ(replaceFile(path, "x"), "Is a socket");
+  EXPECT_EQ(replaceFile(path, "x"), text::Outcome(text::Failure("Is a socket")));
   EXPECT_TRUE(fs::is_socket(path));
   close(fd);
 }
@@ -103,7 +103,7 @@ TEST(FileIo, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
-    _exit(replaceFile(path, "new") ? 1 : 0);
+    _exit(replaceFile(path, "new").ok() ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);

@@ -39,5 +39,15 @@ TEST(FileDialog, DefaultExtensionGoesOnlyOnANameWithoutOne) {
   }
 }
 
+// Cancel is told apart by itself, not by an empty name: a dialog may hand
+// back "" (a name typed as nothing), which is still no Cancel.
+TEST(FileDialog, CancelIsNoChoiceOfAnyName) {
+  const FileChoice cancelled = FileChoice::cancelled();
+  EXPECT_TRUE(cancelled.isCancelled());
+  EXPECT_FALSE(FileChoice::chosen("").isCancelled());
+  EXPECT_NE(FileChoice::chosen(""), cancelled);
+  EXPECT_EQ(FileChoice::chosen("a.txt").path(), "a.txt");
+}
+
 }  // namespace
 }  // namespace glim::forms

@@ -111,6 +111,11 @@ TEST_F(PipesTest, FailuresAreLoggedAndChangeNothingElse) {
       EXPECT_EQ(outcome.stage, c.stage);
       EXPECT_EQ(outcome.status, c.status);
       EXPECT_FALSE(outcome.ok());
+      // The layers above see the same failure, in the same words.
+      const text::Outcome above = outcome.outcome();
+      EXPECT_FALSE(above.ok());
+      EXPECT_EQ(above.reason(), outcome.reason());
+      EXPECT_FALSE(above.reason().empty());
       EXPECT_EQ(answer, (std::array<uint8_t, 2>{0xAA, 0xBB}));
       EXPECT_EQ(link().DeviceConnected, -1);
       EXPECT_EQ(link().DeviceContext.DeviceHandle, context.DeviceHandle);
@@ -136,7 +141,7 @@ TEST_F(PipesTest, SuccessfulTransfersLogNothingAndUseTheFixedTimeOut) {
   const auto request = link().writePipe(2, std::array<uint8_t, 3>{0x01, 0x5B, 0x0A});
   const auto read = call(true);
   EXPECT_EQ(log(), kStartLines + attachLines(0x1000) + kAccepted);
-  for (const auto& o : {pins, request, read}) EXPECT_TRUE(o.ok());
+  for (const auto& o : {pins, request, read}) EXPECT_TRUE(o.ok() && o.outcome().ok());
   EXPECT_EQ(pins.bytes, 2u);
   EXPECT_EQ(request.bytes, 3u);
   EXPECT_EQ(read.bytes, 2u);

@@ -26,12 +26,12 @@ class RecordingUi : public forms::UiHost {
   void messageBox(const std::string& text, const std::string& caption) override {
     boxes.push_back({text, caption});
   }
-  std::optional<std::string> fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override {
+  forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override {
     dialogs.push_back({kind, setup});
-    if (answers.empty()) return std::nullopt;
+    if (answers.empty()) return forms::FileChoice::cancelled();
     auto answer = answers.front();
     answers.pop_front();
-    return answer;
+    return answer ? forms::FileChoice::chosen(*answer) : forms::FileChoice::cancelled();
   }
 
   int countBoxes(const std::string& text) const {
