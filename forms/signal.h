@@ -104,9 +104,15 @@ class Signal final : private detail::Disconnect {
   }
 
   // Not "emit": views include this header beside Qt, whose emit is a macro.
+  // Each slot gets the same arguments (never moved from).
   template <typename... Args>
-  void notify(const Args&... args) {
+  void notify(Args&&... args) {
     forEach([&](const Slot& slot) { slot(args...); });
+  }
+
+  // No observer connected.
+  bool empty() const {
+    return std::none_of(entries_.begin(), entries_.end(), [](const auto& e) { return e->id != 0; });
   }
 
   // True while a notification runs.

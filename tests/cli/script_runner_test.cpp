@@ -172,7 +172,7 @@ TEST(ScriptRunner, AnAnswerIsTypedIntoTheDialogWhichAddsItsDefaultExtension) {
 
 TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
   Harness h;
-  auto& onTransfer = h.main().link.onTransfer;
+  const auto onTransfer = [&h](const usb::TransferRecord& record) { h.main().link.onTransfer.notify(record); };
   onTransfer({3, usb::kWrite, usb::kSuccess, {0x00, 0x0A, 0xFF}});
   onTransfer({3, usb::kWrite, usb::kSuccess, {}});
   onTransfer({1, usb::kWrite, usb::kStall, {0x01}});

@@ -466,7 +466,7 @@ TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
 
 TEST_F(SimDriverTest, ChangesAreToldOnceThroughThePoster) {
   int told = 0;
-  sim.onChanged = [&] { ++told; };
+  const forms::Connection counting = sim.subscribeChanges([&] { ++told; });
   sim.plug();  // before init: nobody to tell
   ASSERT_EQ(open(), kSuccess);
   run();
