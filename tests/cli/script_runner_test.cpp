@@ -5,6 +5,9 @@
 #include <sstream>
 #include <string>
 
+#include "forms/signal.h"
+#include "script/line_runner.h"
+#include "script/script_output.h"
 #include "usb/sim/sim_driver.h"
 
 namespace glim::script {
@@ -168,6 +171,32 @@ TEST(ScriptRunner, AnAnswerIsTypedIntoTheDialogWhichAddsItsDefaultExtension) {
   };
   EXPECT_EQ(h.run("answer my setup\nclick cbShowi2c\nanswer my.setup\nclick cbShowi2c\n"), kExitOk);
   EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"my setup.txt", "my.setup"}));
+}
+
+// Every packet reaches each of those listening, whichever goes first: a line
+// runner that goes before one made after it silences neither that one nor
+// the listener that was there before both.
+TEST(LineRunner, RunnersAndOtherListenersOfPacketsComeAndGoInAnyOrder) {
+  Harness h;
+  auto& link = h.main().link;
+  int traced = 0;
+  const forms::Connection trace = link.onTransfer.connectScoped([&](const usb::TransferRecord&) { ++traced; });
+  std::ostringstream firstOut;
+  std::ostringstream secondOut;
+  std::ostringstream errors;
+  StreamOutput firstOutput(firstOut, errors);
+  StreamOutput secondOutput(secondOut, errors);
+  auto first = std::make_unique<LineRunner>(h.runner->program(), firstOutput);
+  auto second = std::make_unique<LineRunner>(h.runner->program(), secondOutput);
+  const usb::TransferRecord packet{3, usb::kWrite, usb::kSuccess, {0x01}};
+  link.onTransfer.notify(packet);
+  first.reset();
+  link.onTransfer.notify(packet);
+  second.reset();
+  link.onTransfer.notify(packet);
+  EXPECT_EQ(firstOut.str(), "out 3: 01\n");
+  EXPECT_EQ(secondOut.str(), "out 3: 01\nout 3: 01\n");
+  EXPECT_EQ(traced, 3);
 }
 
 TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
