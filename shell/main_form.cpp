@@ -24,12 +24,12 @@ MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::Ui
                                                   : "No board");
   });
 
-  cmdClearLog.onClick = [this] { cmdClearLog_Click(); };
-  cbQuit.onClick = [this] { cbQuit_Click(); };
-  cbShowi2c.onClick = [this] { cbShowi2c_Click(); };
-  nMenuFileExit.onClick = [this] { nMenuFileExit_Click(); };
-  mFileSaveConfig.onClick = [this] { config.mFileSaveConfig_Click(); };
-  mFileLoadConfig.onClick = [this] { config.mFileLoadConfig_Click(); };
+  cmdClearLog.setClickHandler([this] { cmdClearLog_Click(); });
+  cbQuit.setClickHandler([this] { cbQuit_Click(); });
+  cbShowi2c.setClickHandler([this] { cbShowi2c_Click(); });
+  nMenuFileExit.setClickHandler([this] { nMenuFileExit_Click(); });
+  mFileSaveConfig.setClickHandler([this] { config.mFileSaveConfig_Click(); });
+  mFileLoadConfig.setClickHandler([this] { config.mFileLoadConfig_Click(); });
 
   Form_Initialize();
 }

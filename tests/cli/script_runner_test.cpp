@@ -123,7 +123,7 @@ TEST(ScriptRunner, SetIsOneChangeTypeIsOnePerCharacter) {
   Harness h;
   auto& box = h.main().timing.tbSCLKdiv;
   std::vector<std::string> seen;
-  box.onChange = [&] { seen.push_back(box.text()); };
+  box.setChangeHandler([&] { seen.push_back(box.text()); });
   EXPECT_EQ(h.run("set tbSCLKdiv 12\n"
                   "set tbSCLKdiv 12\n"
                   "type tbSCLKdiv 12\n"
@@ -137,12 +137,12 @@ TEST(ScriptRunner, SetIsOneChangeTypeIsOnePerCharacter) {
 TEST(ScriptRunner, MessageBoxesAndDialogsAreShownAndAnswered) {
   Harness h;
   std::vector<std::optional<std::string>> answers;
-  h.main().cbShowi2c.onClick = [&] {
+  h.main().cbShowi2c.setClickHandler([&] {
     h.runner->messageBox("two\r\nlines", "");
     h.runner->messageBox("text", "Caption \"x\"");
     answers.push_back(h.runner->fileDialog(forms::FileDialogKind::Save, {}));
     answers.push_back(h.runner->fileDialog(forms::FileDialogKind::Open, {}));
-  };
+  });
   EXPECT_EQ(h.run("click cbShowi2c\n"
                   "answer first.cfg\n"
                   "answer my second.cfg\n"
@@ -166,9 +166,9 @@ TEST(ScriptRunner, MessageBoxesAndDialogsAreShownAndAnswered) {
 TEST(ScriptRunner, AnAnswerIsTypedIntoTheDialogWhichAddsItsDefaultExtension) {
   Harness h;
   std::vector<std::optional<std::string>> answers;
-  h.main().cbShowi2c.onClick = [&] {
+  h.main().cbShowi2c.setClickHandler([&] {
     answers.push_back(h.runner->fileDialog(forms::FileDialogKind::Save, {".txt", "", ""}));
-  };
+  });
   EXPECT_EQ(h.run("answer my setup\nclick cbShowi2c\nanswer my.setup\nclick cbShowi2c\n"), kExitOk);
   EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"my setup.txt", "my.setup"}));
 }
@@ -218,10 +218,10 @@ TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
 TEST(ScriptRunner, BoardsReachTheProgramBetweenLinesNeverInsideOne) {
   Harness h;
   std::vector<int16_t> connectedInside;
-  h.main().cbShowi2c.onClick = [&] {
+  h.main().cbShowi2c.setClickHandler([&] {
     h.sim->plug();
     connectedInside.push_back(h.main().link.DeviceConnected);
-  };
+  });
   EXPECT_EQ(h.run("click cbShowi2c\n"
                   "click cbQuit\n"),
             kExitOk);
