@@ -197,7 +197,7 @@ bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
   if (escape && ownWindow) {
     event->accept();
     cancelWait();
-    if (onEscape) onEscape();
+    onEscape.notify();
     return true;
   }
   if (!passes(watched)) return true;  // held back

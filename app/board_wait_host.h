@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "forms/signal.h"
 #include "usb/transfer_wait.h"
 
 class QAction;
@@ -57,7 +58,7 @@ class BoardWaitHost : public QObject, public usb::WaitHost {
   void cancelWait();
   // Esc pressed in the program's windows while a wait runs: the wait is
   // cancelled first, then this is told (a playing script stops).
-  std::function<void()> onEscape;
+  forms::Signal<std::function<void()>> onEscape;
 
   // The dialog while it is shown, else null (for tests).
   BoardWaitDialog* dialog() const { return dialog_; }

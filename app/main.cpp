@@ -13,6 +13,7 @@
 #include "app/sim_board_window.h"
 #include "app/startup_file.h"
 #include "app/windows_console.h"
+#include "forms/signal.h"
 #include "shell/program.h"
 #include "usb/driver_factory.h"
 #include "usb/vendor_choice.h"
@@ -67,9 +68,10 @@ int main(int argc, char* argv[]) {
   const auto board = glim::app::SimBoardWindow::forProgram(program);
   if (board) window.waitHost().letThrough(board.get());  // usable while the program waits
   if (board) board->setRecorder(&window.recorder());
+  glim::forms::Connection placesRegisterWindow;
   if (board) {
     window.addBoardWindow(board.get());
-    board->onAnchorMoved = [&window] { window.placeRegisterWindowAgain(); };
+    placesRegisterWindow = board->onAnchorMoved.connectScoped([&window] { window.placeRegisterWindowAgain(); });
   }
   if (!recordFile.isEmpty()) {
     if (const glim::text::Outcome started = window.startRecording(recordFile); !started.ok()) {

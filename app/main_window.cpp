@@ -102,14 +102,15 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   buildMenu();
   buildStatusLine();
   registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher, &recorder_);
-  registerWindow_->placeNew = [this](RegisterWindowView& view) { placeRegisterWindow(view); };
+  placesRegisterWindow_ =
+      registerWindow_->placeNew.connectScoped([this](RegisterWindowView& view) { placeRegisterWindow(view); });
 
   auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
-  main.onRepaintLog = [pane = QPointer<QPlainTextEdit>(pane)] {
+  repaintsLog_ = main.onRepaintLog.connectScoped([pane = QPointer<QPlainTextEdit>(pane)] {
     if (pane) pane->viewport()->repaint();
-  };
-  main.onUnloaded = [this] { programEnded(); };
-  main.onEnding = [this] { saveLastSession(); };
+  });
+  endsWithProgram_ = main.onUnloaded.connectScoped([this] { programEnded(); });
+  savesOnEnding_ = main.onEnding.connectScoped([this] { saveLastSession(); });
   main.link.setWaitHost(&waitHost_);
   if (ui_ != nullptr) ui_->setRecorder(&recorder_);
 
@@ -121,13 +122,13 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
 }
 
 MainWindow::~MainWindow() {
-  recorder_.onFailed = nullptr;
+  reportsRecordingFailure_.disconnect();
   recorder_.stop();
   if (ui_ != nullptr) ui_->setRecorder(nullptr);
-  program_.main.onUnloaded = nullptr;
-  program_.main.onEnding = nullptr;
+  endsWithProgram_.disconnect();
+  savesOnEnding_.disconnect();
   program_.main.link.setWaitHost(nullptr);
-  program_.main.onRepaintLog = nullptr;
+  repaintsLog_.disconnect();
   registerWindow_.reset();
   binder_.release();
 }
@@ -321,10 +322,10 @@ void MainWindow::addScriptActions(QMenu* file) {
     }
   });
   // A recording that can no longer be written ends; the person is told.
-  recorder_.onFailed = [this](const std::string& why) {
+  reportsRecordingFailure_ = recorder_.onFailed.connectScoped([this](const std::string& why) {
     showInLog(QString::fromStdString(why));
     QMetaObject::invokeMethod(this, [this] { recordingChanged(); }, Qt::QueuedConnection);
-  };
+  });
   recordingChanged();
 
   auto* run = file->addAction(QStringLiteral("&Run Script..."));
@@ -342,12 +343,12 @@ void MainWindow::addScriptActions(QMenu* file) {
   // A script spends most of its time in lines that wait for the board: the
   // File menu and its "Stop Script" stay usable then, and Esc cancels the
   // wait and stops the script.
-  player_->cancelWait = [this] { waitHost_.cancelWait(); };
+  cancelsWaitOnStop_ = player_->cancelWait.connectScoped([this] { waitHost_.cancelWait(); });
   waitHost_.letMenusThrough(menuBar());
   waitHost_.allowDuringWait(stop);
-  waitHost_.onEscape = [player = QPointer<ScriptPlayer>(player_)] {
+  stopsScriptOnEscape_ = waitHost_.onEscape.connectScoped([player = QPointer<ScriptPlayer>(player_)] {
     if (player) player->stop();
-  };
+  });
 
   // Esc stops a running script between two lines; an open dialog takes Esc
   // itself, so it never reaches this.

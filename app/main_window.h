@@ -8,6 +8,7 @@
 #include "app/bindings.h"
 #include "app/board_wait_host.h"
 #include "app/dispatcher_pump.h"
+#include "forms/signal.h"
 #include "script/script_recorder.h"
 #include "text/outcome.h"
 
@@ -117,6 +118,15 @@ class MainWindow : public QMainWindow {
   QAction* loadLastSession_ = nullptr;
   QString lastSession_;
   QSize registerWindowSize_;
+  // What this window hears of the program and the recorder; let go first
+  // thing in the destructor.
+  forms::Connection repaintsLog_;
+  forms::Connection endsWithProgram_;
+  forms::Connection savesOnEnding_;
+  forms::Connection reportsRecordingFailure_;
+  forms::Connection placesRegisterWindow_;
+  forms::Connection cancelsWaitOnStop_;
+  forms::Connection stopsScriptOnEscape_;
 };
 
 }  // namespace glim::app

@@ -199,7 +199,7 @@ void RegisterWindowFollower::showView(bool shown) {
     return;
   }
   // The same place however the window came (a button, a script, a file loaded).
-  if (!placed_ && placeNew) placeNew(*view);
+  if (!placed_) placeNew.notify(*view);
   placed_ = true;
   view->show();
   view->raise();

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/bindings.h"
+#include "forms/signal.h"
 
 namespace glim::i2c {
 class RegisterForm;
@@ -50,8 +51,8 @@ class RegisterWindowFollower {
   RegisterWindowFollower& operator=(const RegisterWindowFollower&) = delete;
 
   RegisterWindowView* view() const { return view_; }
-  // Places a new view before it is first shown (each view once).
-  std::function<void(RegisterWindowView&)> placeNew;
+  // Told to place a new view before it is first shown (each view once).
+  forms::Signal<std::function<void(RegisterWindowView&)>> placeNew;
 
  private:
   RegisterWindowView* ensureView(i2c::RegisterForm* form);

@@ -69,7 +69,7 @@ void ScriptPlayer::stop() {
   if (!runner_ || stopAsked_) return;
   stopAsked_ = true;
   // A line waiting for the board would hold the stop until its time-out.
-  if (cancelWait) cancelWait();
+  cancelWait.notify();
 }
 
 int ScriptPlayer::linesToRunFrom(int index) const {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "forms/signal.h"
 #include "script/line_runner.h"
 #include "script/script_output.h"
 
@@ -38,14 +39,14 @@ class ScriptPlayer : public QObject {
   bool start(QStringList lines, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr,
              const QString& path = QString());
   // Stops the script: a line waiting for the board has its wait cancelled
-  // (through `cancelWait`), and no later line runs. The error stream and the
+  // (by those told through `cancelWait`), and no later line runs. The error stream and the
   // log pane get "glimmora: script stopped at line N; M lines not run", the
   // status line "Run Script: stopped at line N".
   void stop();
   bool running() const { return static_cast<bool>(runner_); }
 
-  // Cancels the wait for the board now running, if any.
-  std::function<void()> cancelWait;
+  // Told by stop(): the wait for the board now running, if any, must end.
+  forms::Signal<std::function<void()>> cancelWait;
 
  signals:
   void runningChanged(bool running);

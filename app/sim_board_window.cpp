@@ -40,15 +40,15 @@ SimBoardWindow::SimBoardWindow(usb::Bench& sim) : QWidget(nullptr, Qt::Window), 
   setAttribute(Qt::WA_QuitOnClose, false);
   // Told on the forms thread through the program's dispatcher; a notice that
   // outlives the window finds it gone.
-  sim_.onChanged = [self = QPointer<SimBoardWindow>(this)] {
+  followsBench_ = sim_.subscribeChanges([self = QPointer<SimBoardWindow>(this)] {
     if (!self) return;
     self->resync();
     self->refresh();
-  };
+  });
   resync();
 }
 
-SimBoardWindow::~SimBoardWindow() { sim_.onChanged = nullptr; }
+SimBoardWindow::~SimBoardWindow() = default;
 
 // The widgets come when the window is first shown, after the main window has
 // appeared: building them loads a second font.
@@ -73,10 +73,9 @@ void SimBoardWindow::build() {
   left->addWidget(boards_);
   lines_ = new SimLinesPanel;
   left->addWidget(lines_);
-  registers_ = new SimRegisterPanel(sim_, changed);
-  registers_->onEdited = [this](int reg, uint8_t value) {
+  registers_ = new SimRegisterPanel(sim_, changed, [this](int reg, uint8_t value) {
     if (recorder_ != nullptr) recorder_->registerSet(reg, value);
-  };
+  });
   left->addWidget(registers_);
   left->addStretch(1);
   auto* right = new QVBoxLayout;
@@ -169,7 +168,7 @@ void SimBoardWindow::placeBeside(QWidget& anchor) {
   if (width >= minimum && !fitsAsPlaced) {
     a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);
     anchor.move(a.topLeft());
-    if (onAnchorMoved) onAnchorMoved();
+    onAnchorMoved.notify();
   }
   const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers,
                                        minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame, room,

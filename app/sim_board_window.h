@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "forms/signal.h"
 #include "usb/bench.h"
 
 namespace glim::shell {
@@ -48,7 +49,7 @@ class SimBoardWindow : public QWidget {
   // `registers` size (client area), does not, and shrinks to fit the screen.
   void showBeside(QWidget& anchor, QSize registers = {});
   // Told when showBeside moved the anchor to make room for the three windows.
-  std::function<void()> onAnchorMoved;
+  forms::Signal<std::function<void()>> onAnchorMoved;
 
   // The size (client area) that shows every panel whole; known once shown.
   QSize wholeSize() const { return wholeSize_; }
@@ -73,6 +74,7 @@ class SimBoardWindow : public QWidget {
   void resync();
 
   usb::Bench& sim_;
+  forms::Connection followsBench_;
   bool built_ = false;
   QSize wholeSize_;
   QSize registerWindowSize_;

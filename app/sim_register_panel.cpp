@@ -15,10 +15,12 @@ namespace glim::app {
 
 using usb::sim::kChipRegisters;
 
-SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> changed)
+SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> changed,
+                                   std::function<void(int reg, uint8_t value)> edited)
     : QGroupBox(QStringLiteral("Chip registers (edit a value and press Enter)")),
       sim_(sim),
-      changed_(std::move(changed)) {
+      changed_(std::move(changed)),
+      edited_(std::move(edited)) {
   setObjectName(QStringLiteral("registers"));
   auto* grid = new QGridLayout(this);
   grid->setVerticalSpacing(2);
@@ -81,7 +83,7 @@ void SimRegisterPanel::edit(int reg) {
   const uint v = value->text().toUInt(&ok, 16);
   if (ok && v <= 0xFF) {
     sim_.setChipRegister(reg, static_cast<uint8_t>(v));
-    if (onEdited) onEdited(reg, static_cast<uint8_t>(v));
+    if (edited_) edited_(reg, static_cast<uint8_t>(v));
   }
   changed_();
 }

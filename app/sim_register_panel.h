@@ -17,19 +17,19 @@ namespace glim::app {
 // that makes the chip ignore writes to it (`board ignore`).
 class SimRegisterPanel : public QGroupBox {
  public:
-  // `changed` is told after the panel changed a register.
-  SimRegisterPanel(usb::Bench& sim, std::function<void()> changed);
+  // `changed` is told after the panel changed a register; `edited`, when the
+  // person set a register's value, before `changed`.
+  SimRegisterPanel(usb::Bench& sim, std::function<void()> changed,
+                   std::function<void(int reg, uint8_t value)> edited = {});
   // `board` is the shown board's state, or null when none is plugged in.
   void refresh(const usb::BoardState* board);
-
-  // Told when the person set a register, before `changed`.
-  std::function<void(int reg, uint8_t value)> onEdited;
 
  private:
   void edit(int reg);
 
   usb::Bench& sim_;
   std::function<void()> changed_;
+  std::function<void(int reg, uint8_t value)> edited_;
   std::array<QLabel*, usb::sim::kChipRegisters> names_{};
   std::array<QLineEdit*, usb::sim::kChipRegisters> values_{};
   std::array<QCheckBox*, usb::sim::kChipRegisters> ignore_{};

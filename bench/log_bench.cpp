@@ -66,7 +66,7 @@ void textAppendEntries(benchmark::State& state) {
   for (auto _ : state) {
     TextBox box("tbAny");
     std::size_t changes = 0;
-    box.onChange = [&] { ++changes; };
+    box.setChangeHandler([&] { ++changes; });
     for (int64_t i = 0; i < entries; ++i) glim::forms::textAppend(box, kEntry, glim::forms::kCrLf);
     benchmark::DoNotOptimize(changes);
   }

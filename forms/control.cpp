@@ -43,7 +43,7 @@ void TextBox::changed() {
   selLength_ = 0;
   appendedFrom_ = text_.size();
   notify(ControlEvent::Text);
-  if (onChange) onChange();
+  if (onChange_) onChange_();
 }
 
 void TextBox::appendText(std::string_view text) {
@@ -52,7 +52,7 @@ void TextBox::appendText(std::string_view text) {
   selStart_ = text_.size();
   selLength_ = 0;
   notify(ControlEvent::Appended);
-  if (onChange && !text.empty()) onChange();
+  if (onChange_ && !text.empty()) onChange_();
 }
 
 std::string_view TextBox::lastAppended() const {
@@ -72,7 +72,7 @@ void CheckBox::setValue(int value) {
   if (value == value_) return;
   value_ = value;
   notify(ControlEvent::Value);
-  if (onClick) onClick();
+  if (onClick_) onClick_();
 }
 
 void CheckBox::userClick() { setValue(value_ == Unchecked ? Checked : Unchecked); }
@@ -108,12 +108,12 @@ void OptionButton::setValue(bool selected) {
     return;
   }
   select();
-  if (onClick) onClick();
+  if (onClick_) onClick_();
 }
 
 void OptionButton::userClick() {
   if (!value_) select();
-  if (onClick) onClick();
+  if (onClick_) onClick_();
 }
 
 void OptionButton::restoreSelected() {
@@ -121,7 +121,7 @@ void OptionButton::restoreSelected() {
 }
 
 void CommandButton::click() {
-  if (onClick) onClick();
+  if (onClick_) onClick_();
 }
 
 }  // namespace glim::forms

@@ -92,10 +92,14 @@ class TextBox : public Control {
 
   bool multiLine = false;
   bool locked = false;  // a display field the user cannot edit
-  std::function<void()> onChange;
+  // The box's one change handler, set by the form that owns it (observers
+  // subscribe instead).
+  void setChangeHandler(std::function<void()> handler) { onChange_ = std::move(handler); }
+  bool hasChangeHandler() const { return static_cast<bool>(onChange_); }
 
  private:
   void changed();
+  std::function<void()> onChange_;
   std::string text_;
   std::size_t selStart_ = 0;
   std::size_t selLength_ = 0;
@@ -115,9 +119,11 @@ class CheckBox : public Control {
   // The user's click: unchecked <-> checked (a greyed box becomes unchecked).
   void userClick();
 
-  std::function<void()> onClick;
+  // The one click handler, set by the form that owns the box.
+  void setClickHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
 
  private:
+  std::function<void()> onClick_;
   int value_ = Unchecked;
 };
 
@@ -149,10 +155,12 @@ class OptionButton : public Control {
   // state it was in, not a choice made now.
   void restoreSelected();
 
-  std::function<void()> onClick;
+  // The one click handler, set by the form that owns the button.
+  void setClickHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
 
  private:
   void select();
+  std::function<void()> onClick_;
   OptionGroup& group_;
   bool value_ = false;
 };
@@ -162,7 +170,11 @@ class CommandButton : public Control {
   using Control::Control;
   ControlKind kind() const override { return ControlKind::CommandButton; }
   void click();
-  std::function<void()> onClick;
+  // The one click handler, set by the form that owns the button.
+  void setClickHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
+
+ private:
+  std::function<void()> onClick_;
 };
 
 class MenuItem : public CommandButton {

@@ -6,18 +6,67 @@
 
 namespace glim::forms {
 
+namespace detail {
+// What a connection needs of its signal, whatever the slot type.
+class Disconnect {
+ public:
+  virtual void disconnect(int id) = 0;
+
+ protected:
+  ~Disconnect() = default;
+};
+}  // namespace detail
+
+// One observer's place in a signal, given up when the connection goes (or is
+// disconnected, or assigned another). Move-only. A connection may outlive its
+// signal: it then has nothing to give up. Use it on the signal's thread only.
+class [[nodiscard]] Connection {
+ public:
+  Connection() = default;
+  Connection(std::weak_ptr<detail::Disconnect> signal, int id) : signal_(std::move(signal)), id_(id) {}
+  Connection(Connection&& other) noexcept : signal_(std::move(other.signal_)), id_(std::exchange(other.id_, 0)) {}
+  Connection& operator=(Connection&& other) noexcept {
+    if (this != &other) {
+      disconnect();
+      signal_ = std::move(other.signal_);
+      id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() { disconnect(); }
+
+  void disconnect() {
+    if (const auto signal = signal_.lock(); signal && id_ != 0) signal->disconnect(id_);
+    signal_.reset();
+    id_ = 0;
+  }
+  // Still in a signal that is still there.
+  bool connected() const { return id_ != 0 && !signal_.expired(); }
+
+ private:
+  std::weak_ptr<detail::Disconnect> signal_;
+  int id_ = 0;
+};
+
 // A list of observers (callables, or structs of them) told in the order they
 // connected. Observers may connect and disconnect while being told:
 // - one disconnected during a notification is not told afterwards, not even
 //   by the notification under way;
 // - one connected during a notification is first told by the next one.
 // The signal itself must outlive every notification it runs.
+//
+// An observer holds its place either by id (connect/disconnect, for an owner
+// that keeps its own table) or by a Connection (connectScoped), which lets go
+// when the observer goes, in whatever order observers and signal go.
 template <typename Slot>
-class Signal {
+class Signal final : private detail::Disconnect {
  public:
   Signal() = default;
   Signal(const Signal&) = delete;
   Signal& operator=(const Signal&) = delete;
+  ~Signal() = default;
 
   // The id to disconnect with; never 0, never given twice.
   int connect(Slot slot) {
@@ -25,7 +74,10 @@ class Signal {
     return nextId_++;
   }
 
-  void disconnect(int id) {
+  // Connected until the connection goes.
+  Connection connectScoped(Slot slot) { return Connection(alive_, connect(std::move(slot))); }
+
+  void disconnect(int id) override {
     const auto it = std::find_if(entries_.begin(), entries_.end(), [id](const auto& e) { return e->id == id; });
     if (it == entries_.end()) return;
     if (depth_ > 0) {
@@ -52,9 +104,15 @@ class Signal {
   }
 
   // Not "emit": views include this header beside Qt, whose emit is a macro.
+  // Each slot gets the same arguments (never moved from).
   template <typename... Args>
-  void notify(const Args&... args) {
+  void notify(Args&&... args) {
     forEach([&](const Slot& slot) { slot(args...); });
+  }
+
+  // No observer connected.
+  bool empty() const {
+    return std::none_of(entries_.begin(), entries_.end(), [](const auto& e) { return e->id != 0; });
   }
 
   // True while a notification runs.
@@ -78,6 +136,8 @@ class Signal {
     Signal& signal;
   };
   std::vector<std::unique_ptr<Entry>> entries_;
+  // Owns nothing: its connections see it expire when the signal goes.
+  std::shared_ptr<detail::Disconnect> alive_{static_cast<detail::Disconnect*>(this), [](detail::Disconnect*) {}};
   int nextId_ = 1;
   int depth_ = 0;
   bool stale_ = false;

@@ -86,9 +86,9 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
     cbWritei2c[i].setCaption("Write");
     cbReadi2c[i].setCaption("Read");
     cbCopyi2c[i].setCaption("Copy");
-    cbWritei2c[i].onClick = [this, i] { cbWritei2c_Click(i); };
-    cbReadi2c[i].onClick = [this, i] { cbReadi2c_Click(i); };
-    cbCopyi2c[i].onClick = [this, i] { cbCopyi2c_Click(i); };
+    cbWritei2c[i].setClickHandler([this, i] { cbWritei2c_Click(i); });
+    cbReadi2c[i].setClickHandler([this, i] { cbReadi2c_Click(i); });
+    cbCopyi2c[i].setClickHandler([this, i] { cbCopyi2c_Click(i); });
   }
   Label1[kRegisterCount].setCaption("Slave Address");
   tbI2Caddr.setText("5A");
@@ -96,10 +96,10 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   cbWriteall.setCaption("Write All");
   cbReadall.setCaption("Read All");
   cbCopyall.setCaption("Copy All");
-  cbClose.onClick = [this] { cbClose_Click(); };
-  cbWriteall.onClick = [this] { cbWriteall_Click(); };
-  cbReadall.onClick = [this] { cbReadall_Click(); };
-  cbCopyall.onClick = [this] { cbCopyall_Click(); };
+  cbClose.setClickHandler([this] { cbClose_Click(); });
+  cbWriteall.setClickHandler([this] { cbWriteall_Click(); });
+  cbReadall.setClickHandler([this] { cbReadall_Click(); });
+  cbCopyall.setClickHandler([this] { cbCopyall_Click(); });
 
   // Top to bottom: the address line, then row by row, then the bottom line.
   form.add(Label1[kRegisterCount]);

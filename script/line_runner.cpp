@@ -59,14 +59,10 @@ std::string folderOf(std::string_view scriptPath) {
 }
 
 LineRunner::LineRunner(shell::Program& program, ScriptOutput& output)
-    : program_(program), output_(output), previousOnTransfer_(std::move(program.main.link.onTransfer)) {
-  program_.main.link.onTransfer = [this](const usb::TransferRecord& record) {
-    if (previousOnTransfer_) previousOnTransfer_(record);
-    printTransfer(record);
-  };
-}
-
-LineRunner::~LineRunner() { program_.main.link.onTransfer = std::move(previousOnTransfer_); }
+    : program_(program),
+      output_(output),
+      printsTransfers_(program.main.link.onTransfer.connectScoped(
+          [this](const usb::TransferRecord& record) { printTransfer(record); })) {}
 
 void LineRunner::messageBoxShown(const std::string& text, const std::string& caption) {
   std::string line = "msgbox \"" + escapeText(text) + '"';

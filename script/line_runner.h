@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "forms/signal.h"
 #include "forms/ui_host.h"
 #include "script/script_line.h"
 #include "script/script_output.h"
@@ -25,7 +26,6 @@ class LineRunner {
   // `board` lines reach the program's bench; with none (real boards) they are
   // script errors.
   LineRunner(shell::Program& program, ScriptOutput& output);
-  ~LineRunner();
   LineRunner(const LineRunner&) = delete;
   LineRunner& operator=(const LineRunner&) = delete;
 
@@ -61,7 +61,7 @@ class LineRunner {
 
   shell::Program& program_;
   ScriptOutput& output_;
-  std::function<void(const usb::TransferRecord&)> previousOnTransfer_;
+  forms::Connection printsTransfers_;
   // For the next file dialog, once the script gave it.
   std::optional<forms::FileChoice> answer_;
   bool expectFailed_ = false;

@@ -240,7 +240,7 @@ void ScriptRecorder::write(const std::vector<std::string>& lines) {
   const int error = errno;
   file_.close();
   frames_.clear();
-  if (onFailed) onFailed("Cannot write " + path_ + ": " + std::strerror(error) + "; the recording has stopped");
+  onFailed.notify("Cannot write " + path_ + ": " + std::strerror(error) + "; the recording has stopped");
 }
 
 }  // namespace glim::script

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "forms/signal.h"
 #include "forms/ui_host.h"
 #include "text/outcome.h"
 #include "usb/bench.h"
@@ -92,7 +93,7 @@ class ScriptRecorder {
   void registerSet(int reg, uint8_t value);
 
   // Told once, when a line could not be written; the recording is over then.
-  std::function<void(const std::string& why)> onFailed;
+  forms::Signal<std::function<void(const std::string& why)>> onFailed;
 
  private:
   struct Frame {

@@ -19,17 +19,17 @@ MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::Ui
   cbShowi2c.setCaption("Show i2c");
   form.addAll(txtLog, lblLog, cmdClearLog, cbQuit, cbShowi2c, mFileSaveConfig, mFileLoadConfig, nMenuFileExit,
               lblStatus, lblBoard);
-  link.onConnectionChanged = [this] {
+  showsBoard_ = link.onConnectionChanged.connectScoped([this] {
     lblBoard.setCaption(link.DeviceConnected != 0 ? "Board &H" + text::hex32(link.DeviceContext.DeviceHandle)
                                                   : "No board");
-  };
+  });
 
-  cmdClearLog.onClick = [this] { cmdClearLog_Click(); };
-  cbQuit.onClick = [this] { cbQuit_Click(); };
-  cbShowi2c.onClick = [this] { cbShowi2c_Click(); };
-  nMenuFileExit.onClick = [this] { nMenuFileExit_Click(); };
-  mFileSaveConfig.onClick = [this] { config.mFileSaveConfig_Click(); };
-  mFileLoadConfig.onClick = [this] { config.mFileLoadConfig_Click(); };
+  cmdClearLog.setClickHandler([this] { cmdClearLog_Click(); });
+  cbQuit.setClickHandler([this] { cbQuit_Click(); });
+  cbShowi2c.setClickHandler([this] { cbShowi2c_Click(); });
+  nMenuFileExit.setClickHandler([this] { nMenuFileExit_Click(); });
+  mFileSaveConfig.setClickHandler([this] { config.mFileSaveConfig_Click(); });
+  mFileLoadConfig.setClickHandler([this] { config.mFileLoadConfig_Click(); });
 
   Form_Initialize();
 }
@@ -51,11 +51,11 @@ void MainForm::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
   link.stopDriver();
-  if (onUnloaded) onUnloaded();
+  onUnloaded.notify();
 }
 
 void MainForm::cbQuit_Click() {
-  if (!unloaded_ && onEnding) onEnding();
+  if (!unloaded_) onEnding.notify();
   i2cWindow.unload();
   Form_Unload();
 }
@@ -66,7 +66,7 @@ void MainForm::closeBox() { cbQuit_Click(); }
 
 void MainForm::cmdClearLog_Click() {
   txtLog.setText("");
-  if (onRepaintLog) onRepaintLog();
+  onRepaintLog.notify();
 }
 
 void MainForm::cbShowi2c_Click() { i2cWindow.show(); }

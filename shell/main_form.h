@@ -8,6 +8,7 @@
 #include "forms/form.h"
 #include "forms/status_label.h"
 #include "forms/log.h"
+#include "forms/signal.h"
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
@@ -62,12 +63,12 @@ class MainForm {
 
   bool unloaded() const { return unloaded_; }
   // Told once when the main window has been unloaded (the program ends).
-  std::function<void()> onUnloaded;
+  forms::Signal<std::function<void()>> onUnloaded;
   // Told when the program is about to end by "Quit", "E&xit" or the close
   // box, while both windows still hold what the person set.
-  std::function<void()> onEnding;
+  forms::Signal<std::function<void()>> onEnding;
   // Told when the log pane should repaint at once ("Clear Log").
-  std::function<void()> onRepaintLog;
+  forms::Signal<std::function<void()>> onRepaintLog;
 
   // A control by the name a script uses: "NAME", "NAME(i)",
   // "Glimmora_interface.NAME" or "Glimmora_i2c.NAME" (the last creates the
@@ -77,6 +78,7 @@ class MainForm {
  private:
   bool activated_ = false;
   bool unloaded_ = false;
+  forms::Connection showsBoard_;  // lblBoard follows link's connection
 };
 
 }  // namespace glim::shell

@@ -106,10 +106,10 @@ void TimingPanel::wireHandlers() {
   // After each change, nested ones included, the actual fields say whether
   // they are what was asked for.
   for (int i = 0; i < kCellCount; ++i) {
-    tbCPLDdata[i].onChange = [this, i] {
+    tbCPLDdata[i].setChangeHandler([this, i] {
       tbCPLDdata_Change(i);
       updateReachNotes();
-    };
+    });
   }
   const auto thenNotes = [this](void (TimingPanel::*handler)()) {
     return [this, handler] {
@@ -117,20 +117,20 @@ void TimingPanel::wireHandlers() {
       updateReachNotes();
     };
   };
-  tbSICclkfreqdes.onChange = thenNotes(&TimingPanel::tbSICclkfreqdes_Change);
-  tbPWMIclkfreqdes.onChange = thenNotes(&TimingPanel::tbPWMIclkfreqdes_Change);
-  tbSTVfreqdes.onChange = thenNotes(&TimingPanel::tbSTVfreqdes_Change);
-  tbSCLKfreqdes.onChange = thenNotes(&TimingPanel::tbSCLKfreqdes_Change);
+  tbSICclkfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbSICclkfreqdes_Change));
+  tbPWMIclkfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbPWMIclkfreqdes_Change));
+  tbSTVfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbSTVfreqdes_Change));
+  tbSCLKfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbSCLKfreqdes_Change));
   // tbSTVtc and tbSCLKdiv accept typing but have no handler: the program
   // rewrites them from the cells before it next reads them.
 
-  for (int i = 0; i < cbCtrl.size(); ++i) cbCtrl[i].onClick = [this, i] { cbCtrl_Click(i); };
-  for (int i = 0; i < ob1Den.size(); ++i) ob1Den[i].onClick = [this, i] { ob1Den_Click(i); };
-  for (int i = 0; i < obShutb.size(); ++i) obShutb[i].onClick = [this, i] { obShutb_Click(i); };
+  for (int i = 0; i < cbCtrl.size(); ++i) cbCtrl[i].setClickHandler([this, i] { cbCtrl_Click(i); });
+  for (int i = 0; i < ob1Den.size(); ++i) ob1Den[i].setClickHandler([this, i] { ob1Den_Click(i); });
+  for (int i = 0; i < obShutb.size(); ++i) obShutb[i].setClickHandler([this, i] { obShutb_Click(i); });
 
-  cbCopysic.onClick = [this] { cbCopysic_Click(); };
-  cbCopyser.onClick = [this] { cbCopyser_Click(); };
-  cbWritesettings.onClick = [this] { cbWritesettings_Click(); };
+  cbCopysic.setClickHandler([this] { cbCopysic_Click(); });
+  cbCopyser.setClickHandler([this] { cbCopyser_Click(); });
+  cbWritesettings.setClickHandler([this] { cbWritesettings_Click(); });
 }
 
 // The register image: the range check every cell runs on each change, and the

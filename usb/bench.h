@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "forms/signal.h"
 #include "usb/driver.h"
 #include "usb/protocol.h"
 #include "usb/status.h"
@@ -98,11 +99,11 @@ class Bench {
   virtual void clearTrace() = 0;
   static constexpr std::size_t kTraceLimit = 10000;
 
-  // Told (through the driver's Poster, on the forms thread, while the driver
-  // is open) after anything changed: plugging, packets, faults, registers;
-  // several changes before it runs are told once. Set before the driver's
-  // init().
-  std::function<void()> onChanged;
+  // `observer` is told (through the driver's Poster, on the forms thread,
+  // while the driver is open) after anything changed: plugging, packets,
+  // faults, registers; several changes before it runs are told once. Told
+  // until the connection goes; connect and let go on the forms thread.
+  virtual forms::Connection subscribeChanges(std::function<void()> observer) = 0;
 };
 
 // The USB layer a run uses: its driver and, on the simulated layer, the bench

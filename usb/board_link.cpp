@@ -125,7 +125,7 @@ bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, Devi
     DeviceConnected = -1;
     log_.logMessage("DeviceAttach: Accepting control of the device");
     log_.logText("", kCrLf);
-    if (onConnectionChanged) onConnectionChanged();
+    onConnectionChanged.notify();
     return true;
   }
   log_.logError("DeviceAttach: Rejecting control of the device");
@@ -136,7 +136,7 @@ void BoardLink::DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context
   log_.logMessage("DeviceDetach: Received detach for device handle &H" + hex32(deviceHandle));
   context.DeviceHandle = 0;
   DeviceConnected = 0;
-  if (onConnectionChanged) onConnectionChanged();
+  onConnectionChanged.notify();
 }
 
 bool BoardLink::requireDevice() {
@@ -228,13 +228,13 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
     cancelledIn_ = dispatcher_.handlerSerial();
   }
   outcome.bytes = moved < length ? moved : length;
-  if (onTransfer) {
+  if (!onTransfer.empty()) {
     TransferRecord record;
     record.pipe = pipe;
     record.direction = direction;
     record.status = outcome.status;
     record.bytes.assign(bytes.begin(), bytes.begin() + outcome.bytes);
-    onTransfer(record);
+    onTransfer.notify(record);
   }
   if (outcome.status == kSuccess) return outcome;
   log_.logError(std::string(who) + "WDU_Transfer() failed: error &H" + hex32(outcome.status) + " (" +

@@ -7,6 +7,7 @@
 
 #include "forms/dispatcher.h"
 #include "forms/log.h"
+#include "forms/signal.h"
 #include "forms/ui_host.h"
 #include "text/outcome.h"
 #include "usb/driver.h"
@@ -116,12 +117,12 @@ class BoardLink {
   bool requireDevice();
 
   // Told after a board was accepted or let go (DeviceConnected changed).
-  std::function<void()> onConnectionChanged;
+  forms::Signal<std::function<void()>> onConnectionChanged;
   // Every transfer's time-out (shorter in tests).
   uint32_t transferTimeoutMs = protocol::kTransferTimeoutMs;
 
-  // Called after every transfer the transport made (for traces and tests).
-  std::function<void(const TransferRecord&)> onTransfer;
+  // Told after every transfer the transport made (for traces and tests).
+  forms::Signal<std::function<void(const TransferRecord&)>> onTransfer;
 
   // The vendor id the next start of the driver looks for (the built-in one
   // unless the run chose another); set before the main window's activation.

@@ -40,6 +40,7 @@ class ScreenFitTest : public glim::testing::WindowTest {
 
  private:
   std::unique_ptr<SimBoardWindow> board;
+  glim::forms::Connection placesRegisters;
   QRect room() const { return f->window->screen()->availableGeometry(); }
   glim::app::RegisterWindowView* registers() const { return f->window->registerView(); }
 
@@ -48,7 +49,7 @@ class ScreenFitTest : public glim::testing::WindowTest {
     f = std::make_unique<AppFixture>();
     board = std::make_unique<SimBoardWindow>(*f->sim.sim);
     f->window->addBoardWindow(board.get());
-    board->onAnchorMoved = [this] { f->window->placeRegisterWindowAgain(); };
+    placesRegisters = board->onAnchorMoved.connectScoped([this] { f->window->placeRegisterWindowAgain(); });
     board->showBeside(*f->window, f->window->registerWindowSize());
     QVERIFY(f->showActive());
     QTRY_VERIFY(board->isVisible());
@@ -135,7 +136,7 @@ class ScreenFitTest : public glim::testing::WindowTest {
     cleanup();
     f = std::make_unique<AppFixture>();
     board = std::make_unique<SimBoardWindow>(*f->sim.sim);
-    board->onAnchorMoved = [this] { f->window->placeRegisterWindowAgain(); };
+    placesRegisters = board->onAnchorMoved.connectScoped([this] { f->window->placeRegisterWindowAgain(); });
     board->showBeside(*f->window, f->window->registerWindowSize());
     f->main().i2cWindow.show();
     QVERIFY(f->showActive());

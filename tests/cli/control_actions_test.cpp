@@ -13,7 +13,7 @@ struct WatchedBox {
   forms::TextBox box{"tbWatched"};
   std::vector<std::string> seen;
   WatchedBox() {
-    box.onChange = [this] { seen.push_back(box.text()); };
+    box.setChangeHandler([this] { seen.push_back(box.text()); });
   }
 };
 
@@ -46,10 +46,10 @@ TEST(TypeInto, FurtherCharactersGoAtTheEndOfTheTextAHandlerLeft) {
   // A handler that keeps at most two characters, as a field with a limit does.
   forms::TextBox box{"tbLimited"};
   std::vector<std::string> seen;
-  box.onChange = [&] {
+  box.setChangeHandler([&] {
     seen.push_back(box.text());
     if (box.text().size() > 2) box.setText(box.text().substr(1));
-  };
+  });
   typeInto(box, "abcd");
   EXPECT_EQ(seen, (std::vector<std::string>{"a", "ab", "abc", "bc", "bcd", "cd"}));
   EXPECT_EQ(box.text(), "cd");

@@ -6,6 +6,9 @@
 #include <sstream>
 #include <string>
 
+#include "forms/signal.h"
+#include "script/line_runner.h"
+#include "script/script_output.h"
 #include "usb/sim/sim_driver.h"
 
 namespace glim::script {
@@ -121,7 +124,7 @@ TEST(ScriptRunner, SetIsOneChangeTypeIsOnePerCharacter) {
   Harness h;
   auto& box = h.main().timing.tbSCLKdiv;
   std::vector<std::string> seen;
-  box.onChange = [&] { seen.push_back(box.text()); };
+  box.setChangeHandler([&] { seen.push_back(box.text()); });
   EXPECT_EQ(h.run("set tbSCLKdiv 12\n"
                   "set tbSCLKdiv 12\n"
                   "type tbSCLKdiv 12\n"
@@ -141,12 +144,12 @@ std::optional<std::string> written(const forms::FileChoice& choice) {
 TEST(ScriptRunner, MessageBoxesAndDialogsAreShownAndAnswered) {
   Harness h;
   std::vector<std::optional<std::string>> answers;
-  h.main().cbShowi2c.onClick = [&] {
+  h.main().cbShowi2c.setClickHandler([&] {
     h.runner->messageBox("two\r\nlines", "");
     h.runner->messageBox("text", "Caption \"x\"");
     answers.push_back(written(h.runner->fileDialog(forms::FileDialogKind::Save, {})));
     answers.push_back(written(h.runner->fileDialog(forms::FileDialogKind::Open, {})));
-  };
+  });
   EXPECT_EQ(h.run("click cbShowi2c\n"
                   "answer first.cfg\n"
                   "answer my second.cfg\n"
@@ -170,16 +173,42 @@ TEST(ScriptRunner, MessageBoxesAndDialogsAreShownAndAnswered) {
 TEST(ScriptRunner, AnAnswerIsTypedIntoTheDialogWhichAddsItsDefaultExtension) {
   Harness h;
   std::vector<std::optional<std::string>> answers;
-  h.main().cbShowi2c.onClick = [&] {
+  h.main().cbShowi2c.setClickHandler([&] {
     answers.push_back(written(h.runner->fileDialog(forms::FileDialogKind::Save, {".txt", "", ""})));
-  };
+  });
   EXPECT_EQ(h.run("answer my setup\nclick cbShowi2c\nanswer my.setup\nclick cbShowi2c\n"), kExitOk);
   EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{"my setup.txt", "my.setup"}));
 }
 
+// Every packet reaches each of those listening, whichever goes first: a line
+// runner that goes before one made after it silences neither that one nor
+// the listener that was there before both.
+TEST(LineRunner, RunnersAndOtherListenersOfPacketsComeAndGoInAnyOrder) {
+  Harness h;
+  auto& link = h.main().link;
+  int traced = 0;
+  const forms::Connection trace = link.onTransfer.connectScoped([&](const usb::TransferRecord&) { ++traced; });
+  std::ostringstream firstOut;
+  std::ostringstream secondOut;
+  std::ostringstream errors;
+  StreamOutput firstOutput(firstOut, errors);
+  StreamOutput secondOutput(secondOut, errors);
+  auto first = std::make_unique<LineRunner>(h.runner->program(), firstOutput);
+  auto second = std::make_unique<LineRunner>(h.runner->program(), secondOutput);
+  const usb::TransferRecord packet{3, usb::kWrite, usb::kSuccess, {0x01}};
+  link.onTransfer.notify(packet);
+  first.reset();
+  link.onTransfer.notify(packet);
+  second.reset();
+  link.onTransfer.notify(packet);
+  EXPECT_EQ(firstOut.str(), "out 3: 01\n");
+  EXPECT_EQ(secondOut.str(), "out 3: 01\nout 3: 01\n");
+  EXPECT_EQ(traced, 3);
+}
+
 TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
   Harness h;
-  auto& onTransfer = h.main().link.onTransfer;
+  const auto onTransfer = [&h](const usb::TransferRecord& record) { h.main().link.onTransfer.notify(record); };
   onTransfer({3, usb::kWrite, usb::kSuccess, {0x00, 0x0A, 0xFF}});
   onTransfer({3, usb::kWrite, usb::kSuccess, {}});
   onTransfer({1, usb::kWrite, usb::kStall, {0x01}});
@@ -196,10 +225,10 @@ TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
 TEST(ScriptRunner, BoardsReachTheProgramBetweenLinesNeverInsideOne) {
   Harness h;
   std::vector<int16_t> connectedInside;
-  h.main().cbShowi2c.onClick = [&] {
+  h.main().cbShowi2c.setClickHandler([&] {
     h.sim->plug();
     connectedInside.push_back(h.main().link.DeviceConnected);
-  };
+  });
   EXPECT_EQ(h.run("click cbShowi2c\n"
                   "click cbQuit\n"),
             kExitOk);

@@ -14,12 +14,12 @@ TEST(TextBox, ChangeHandlerRunsNestedBeforeTheSetterContinues) {
   TextBox a("tbA");
   TextBox b("tbB");
   Trace trace;
-  a.onChange = [&] {
+  a.setChangeHandler([&] {
     trace.push_back("a sees " + a.text());
     b.setText(a.text() + "0");
     trace.push_back("a ends, b is " + b.text());
-  };
-  b.onChange = [&] { trace.push_back("b sees " + b.text()); };
+  });
+  b.setChangeHandler([&] { trace.push_back("b sees " + b.text()); });
 
   a.setText("1");
   trace.push_back("setter returned");
@@ -29,10 +29,10 @@ TEST(TextBox, ChangeHandlerRunsNestedBeforeTheSetterContinues) {
 TEST(TextBox, HandlerThatCorrectsItsOwnTextRunsAgainOnce) {
   TextBox cell("tbCPLDdata", 9);
   Trace trace;
-  cell.onChange = [&] {
+  cell.setChangeHandler([&] {
     trace.push_back(cell.text());
     if (cell.text() == "300") cell.setText("255");
-  };
+  });
   cell.setText("300");
   EXPECT_EQ(cell.text(), "255");
   EXPECT_EQ(trace, (Trace{"300", "255"}));
@@ -42,7 +42,7 @@ TEST(TextBox, SameTextIsNoChangeButEnteredTextAlwaysIs) {
   TextBox box("tbX");
   int changes = 0;
   int viewEvents = 0;
-  box.onChange = [&] { ++changes; };
+  box.setChangeHandler([&] { ++changes; });
   box.subscribe([&](ControlEvent) { ++viewEvents; });
 
   box.setText("5");
@@ -59,7 +59,7 @@ TEST(TextBox, ViewsAreToldBeforeTheHandlerRuns) {
   box.subscribe([&](ControlEvent e) {
     if (e == ControlEvent::Text) trace.push_back("view " + box.text());
   });
-  box.onChange = [&] { trace.push_back("handler " + box.text()); };
+  box.setChangeHandler([&] { trace.push_back("handler " + box.text()); });
   box.setText("7");
   EXPECT_EQ(trace, (Trace{"view 7", "handler 7"}));
 }
@@ -67,7 +67,7 @@ TEST(TextBox, ViewsAreToldBeforeTheHandlerRuns) {
 TEST(TextBox, AppendPutsTheCaretAtTheEndEvenOverASelection) {
   TextBox box("txtLog");
   int changes = 0;
-  box.onChange = [&] { ++changes; };
+  box.setChangeHandler([&] { ++changes; });
   box.setText("hello");
   box.setSelection(1, 3);
   ASSERT_EQ(box.selStart(), 1u);
@@ -102,7 +102,7 @@ TEST(TextBox, SelectionIsKeptInsideTheText) {
 TEST(CheckBox, ProgramChangeAndUserClickRunTheClickHandler) {
   CheckBox box("cbCtrl", 0);
   std::vector<int> seen;
-  box.onClick = [&] { seen.push_back(box.value()); };
+  box.setClickHandler([&] { seen.push_back(box.value()); });
 
   box.setValue(CheckBox::Checked);
   box.setValue(CheckBox::Checked);  // unchanged: no click
@@ -127,9 +127,9 @@ TEST(OptionButton, SelectingClearsTheGroupAndClicksOnlyWhenNew) {
       trace.push_back(name + " " + state);
     };
   };
-  a.onClick = record(a);
-  b.onClick = record(b);
-  c.onClick = record(c);
+  a.setClickHandler(record(a));
+  b.setClickHandler(record(b));
+  c.setClickHandler(record(c));
 
   a.setValue(true);
   b.setValue(true);   // the handler already sees a cleared
@@ -145,7 +145,7 @@ TEST(OptionButton, SelectingClearsTheGroupAndClicksOnlyWhenNew) {
 TEST(CommandButton, ClickRunsTheHandlerAndMenuItemsKeepTheirShortcut) {
   MenuItem exit("nMenuFileExit", "E&xit", "Ctrl+X");
   int clicks = 0;
-  exit.onClick = [&] { ++clicks; };
+  exit.setClickHandler([&] { ++clicks; });
   exit.click();
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(exit.caption(), "E&xit");

@@ -74,7 +74,7 @@ TEST(TextAppend, WorksOnAnyTextBoxAsAReplacementOfItsText) {
   TextBox box("tbAny");
   std::vector<std::string> seen;
   std::vector<std::string> appended;
-  box.onChange = [&] { seen.push_back(box.text()); };
+  box.setChangeHandler([&] { seen.push_back(box.text()); });
   box.subscribe([&](ControlEvent e) {
     if (e == ControlEvent::Appended) appended.emplace_back(box.lastAppended());
   });

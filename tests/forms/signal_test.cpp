@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,51 @@ TEST(Signal, IdsAreNeverReusedSoAStaleIdRemovesNothing) {
   signal.disconnect(first);
   signal.notify(0);
   EXPECT_EQ(trace, Trace{"second"});
+}
+
+// Scoped connections, and a signal that goes before its connections.
+TEST(Signal, AConnectionHoldsItsPlaceUntilItGoesInWhateverOrder) {
+  Trace trace;
+  auto told = [&trace](const char* who) { return [&trace, who](int) { trace.push_back(who); }; };
+  auto signal = std::make_unique<IntSignal>();
+  Connection first = signal->connectScoped(told("first"));
+  {
+    const Connection inner = signal->connectScoped(told("inner"));
+    signal->notify(0);
+  }
+  EXPECT_EQ(trace, (Trace{"first", "inner"}));
+
+  // Moved: the place goes with it, once; the one moved from lets go of nothing.
+  Connection moved = std::move(first);
+  EXPECT_FALSE(first.connected());  // NOLINT(bugprone-use-after-move): moved-from state is defined
+  first.disconnect();
+  EXPECT_TRUE(moved.connected());
+  // Assigned another: the one it held is given up.
+  Connection other = signal->connectScoped(told("other"));
+  moved = std::move(other);
+  trace.clear();
+  signal->notify(0);
+  EXPECT_EQ(trace, Trace{"other"});
+
+  // Disconnecting itself while told: not told again, and the others are.
+  Connection last;
+  Connection self;
+  self = signal->connectScoped([&](int) {
+    trace.push_back("self");
+    self.disconnect();
+  });
+  last = signal->connectScoped(told("last"));
+  trace.clear();
+  signal->notify(0);
+  signal->notify(0);
+  EXPECT_EQ(trace, (Trace{"other", "self", "last", "other", "last"}));
+
+  // The signal goes first: its connections are left with nothing to give up.
+  signal.reset();
+  EXPECT_FALSE(moved.connected());
+  EXPECT_FALSE(last.connected());
+  last.disconnect();
+  Connection afterwards = std::move(moved);
 }
 
 }  // namespace

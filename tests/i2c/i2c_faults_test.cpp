@@ -177,13 +177,13 @@ TEST_F(I2cFaults, ReadAllStatusCountsAndNamesTheFailedRegisters) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
     // The answer pipe times out while a failing register's request is pending.
-    p.main().link.onTransfer = [&](const usb::TransferRecord& r) {
+    const forms::Connection failing = p.main().link.onTransfer.connectScoped([&](const usb::TransferRecord& r) {
       if (r.pipe != 2 || r.bytes.size() != 3) return;
       const bool fail = std::find(c.failing.begin(), c.failing.end(), r.bytes[2]) != c.failing.end();
       Faults f;
       if (fail) f.timeoutPipes = {130};
       p.sim->setFaults(f);
-    };
+    });
     win().cbReadall.click();
     EXPECT_EQ(win().lblStatus.caption(), c.status);
     EXPECT_EQ(win().lblStatus.problem(), !c.failing.empty());
@@ -289,14 +289,14 @@ TEST_F(I2cFaults, EveryOutcomeIsMarkedOnItsStatusLineAndStopsWhatShouldNotFollow
       if (c.fault) c.fault(faults);
       p.sim->setFaults(faults);
       std::vector<uint32_t> pipes;
-      p.main().link.onTransfer = [&](const usb::TransferRecord& r) {
+      const forms::Connection counting = p.main().link.onTransfer.connectScoped([&](const usb::TransferRecord& r) {
         pipes.push_back(r.pipe);
         if (c.during) {
           Faults now = p.sim->faults();
           c.during(pipes.size(), now);
           p.sim->setFaults(now);
         }
-      };
+      });
       // The mark shows this outcome, not the one before it.
       c.status.show("Before", "x", before);
       p.program->dispatcher.runHandler(c.act);

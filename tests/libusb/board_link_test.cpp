@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 struct LinkRig {
   LinkRig() {
     link.initialize();
-    link.onTransfer = [this](const usb::TransferRecord& r) { transfers.push_back(r); };
+    recording = link.onTransfer.connectScoped([this](const usb::TransferRecord& r) { transfers.push_back(r); });
   }
   ~LinkRig() { link.stopDriver(); }
 
@@ -49,6 +49,7 @@ struct LinkRig {
   usb::libusb::LibusbDriver driver;
   usb::BoardLink link{driver, logWriter, dispatcher, ui};
   std::vector<usb::TransferRecord> transfers;
+  forms::Connection recording;
 };
 
 std::string attachLines(uint32_t handle) {

@@ -92,9 +92,9 @@ class EndingTest : public ShellTest, public ::testing::WithParamInterface<Ending
 
 TEST_P(EndingTest, ClosesBothWindowsAndTheDriverOnce) {
   int uninits = 0;
-  driver->onUninit = [&] { ++uninits; };
+  const forms::Connection countsUninits = driver->onUninit.connectScoped([&] { ++uninits; });
   int unloadedTold = 0;
-  main().onUnloaded = [&] { ++unloadedTold; };
+  const forms::Connection countsUnloads = main().onUnloaded.connectScoped([&] { ++unloadedTold; });
   activate();
   plug();
   main().cbShowi2c_Click();
@@ -127,7 +127,7 @@ TEST_F(ShellTest, AWindowNeverActivatedClosesNoDriver) {
 
 TEST_F(ShellTest, AProgramThatEndsWithoutUnloadStillClosesTheDriver) {
   int uninits = 0;
-  driver->onUninit = [&] { ++uninits; };
+  const forms::Connection countsUninits = driver->onUninit.connectScoped([&] { ++uninits; });
   activate();
   program.reset();
   EXPECT_EQ(uninits, 1);

@@ -186,7 +186,8 @@ TEST_F(PipesTest, AShortReadSaysHowManyBytesCameAndIsNotReported) {
 
 TEST_F(PipesTest, TransfersAreReportedToTheTraceHook) {
   std::vector<usb::TransferRecord> records;
-  link().onTransfer = [&](const usb::TransferRecord& r) { records.push_back(r); };
+  const forms::Connection recording =
+      link().onTransfer.connectScoped([&](const usb::TransferRecord& r) { records.push_back(r); });
   call(false);
   Faults f;
   f.timeoutPipes = {130};

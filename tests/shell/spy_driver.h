@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "forms/signal.h"
 #include "usb/driver.h"
 #include "usb/sim/sim_driver.h"
 
@@ -49,7 +50,7 @@ class SpyDriver final : public usb::Driver {
   }
   void uninit(uint32_t driverHandle) override {
     ++uninits;
-    if (onUninit) onUninit();
+    onUninit.notify();
     sim.uninit(driverHandle);
   }
 
@@ -64,7 +65,7 @@ class SpyDriver final : public usb::Driver {
   std::optional<usb::Status> failTransfer;
   int inits = 0;
   int uninits = 0;
-  std::function<void()> onUninit;  // outlives the driver's own counters when set by a test
+  forms::Signal<std::function<void()>> onUninit;  // a test's counters outlive the driver's own
   usb::MatchEntry lastMatch;
   std::vector<InterfaceCall> interfaceCalls;
   std::vector<usb::DeviceHandle> deviceInfoHandles;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/signal.h"
 #include "shell/program.h"
 #include "support/recording_ui.h"
 #include "usb/sim/sim_driver.h"
@@ -18,7 +19,8 @@ class SimProgram {
     auto driver = std::make_unique<usb::sim::SimDriver>();
     sim = driver.get();
     program = std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), sim}, ui);
-    program->main.link.onTransfer = [this](const usb::TransferRecord& r) { transfers.push_back(r); };
+    recording_ = program->main.link.onTransfer.connectScoped(
+        [this](const usb::TransferRecord& r) { transfers.push_back(r); });
     if (activate) {
       program->main.Form_Activate();
       settle();
@@ -54,6 +56,9 @@ class SimProgram {
   usb::sim::SimDriver* sim = nullptr;
   std::unique_ptr<shell::Program> program;
   std::vector<usb::TransferRecord> transfers;
+
+ private:
+  forms::Connection recording_;
 };
 
 }  // namespace glim::testing

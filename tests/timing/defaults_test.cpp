@@ -47,8 +47,8 @@ TEST_F(TimingTest, CompanionFieldsStartWithTheirDefaultsAndOnlyDisplaysAreLocked
     EXPECT_TRUE(box->enabled()) << f.name;
   }
   // Typing into the two joined-value boxes runs nothing.
-  EXPECT_FALSE(t.tbSTVtc.onChange);
-  EXPECT_FALSE(t.tbSCLKdiv.onChange);
+  EXPECT_FALSE(t.tbSTVtc.hasChangeHandler());
+  EXPECT_FALSE(t.tbSCLKdiv.hasChangeHandler());
   t.tbSCLKdiv.setText("7");
   EXPECT_EQ(cellText(9), "63");
   EXPECT_EQ(t.tbSCLKfreqact.text(), "390.625");

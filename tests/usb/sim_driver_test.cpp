@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "forms/signal.h"
 #include "usb/vendor_id.h"
 
 namespace glim::usb::sim {
@@ -466,7 +467,7 @@ TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
 
 TEST_F(SimDriverTest, ChangesAreToldOnceThroughThePoster) {
   int told = 0;
-  sim.onChanged = [&] { ++told; };
+  const forms::Connection counting = sim.subscribeChanges([&] { ++told; });
   sim.plug();  // before init: nobody to tell
   ASSERT_EQ(open(), kSuccess);
   run();
@@ -482,6 +483,33 @@ TEST_F(SimDriverTest, ChangesAreToldOnceThroughThePoster) {
   sim.plug();
   run();
   EXPECT_EQ(told, afterOpen + 1);
+}
+
+// Observers may come after the driver opened and go in any order; one that
+// outlives the driver has nothing left to let go of.
+TEST_F(SimDriverTest, ChangeObserversComeAndGoInAnyOrder) {
+  ASSERT_EQ(open(), kSuccess);
+  int first = 0;
+  int second = 0;
+  sim.plug();
+  run();
+  forms::Connection firstTold = sim.subscribeChanges([&] { ++first; });
+  sim.plug();
+  run();
+  EXPECT_EQ(first, 1);
+  const forms::Connection secondTold = sim.subscribeChanges([&] { ++second; });
+  firstTold.disconnect();
+  sim.setChipRegister(1, 2);
+  run();
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 1);
+  sim.uninit(driverHandle);
+
+  auto other = std::make_unique<SimDriver>();
+  forms::Connection outlives = other->subscribeChanges([&] { ++first; });
+  other.reset();
+  EXPECT_FALSE(outlives.connected());
+  outlives.disconnect();
 }
 
 TEST_F(SimDriverTest, SetChipRegisterIgnoresRegistersPastTheLast) {

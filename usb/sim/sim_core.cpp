@@ -30,11 +30,14 @@ std::function<void()> changeTask(CorePtr core, uint64_t session) {
   return [core, session] {
     std::unique_lock lock(core->mutex);
     if (core->session == session) core->changePosted = false;
-    if (!core->live(session) || !core->onChanged) return;
-    auto notify = core->onChanged;
+    if (!core->live(session)) return;
+    if (core->changed.empty()) {
+      core->observed = false;
+      return;
+    }
     core->enterCallback();
     lock.unlock();
-    notify();
+    core->changed.notify();
     lock.lock();
     core->leaveCallback();
   };

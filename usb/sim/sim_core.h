@@ -57,7 +57,11 @@ struct Core {
   MatchEntry match;
   DriverEvents events;
   Poster post;
-  std::function<void()> onChanged;
+  // The bench's change observers: connected, told and let go on the forms
+  // thread only. `observed` (under the mutex) says whether a change notice is
+  // worth posting; the notice clears it when it finds nobody left.
+  forms::Signal<std::function<void()>> changed;
+  bool observed = false;
   bool changePosted = false;
   int callbacksRunning = 0;
   std::thread::id callbackThread;
@@ -91,7 +95,7 @@ struct Core {
 
   // Under the lock: whether a change notice must be posted now.
   bool noteChange() {
-    if (!open || !onChanged || changePosted) return false;
+    if (!open || !observed || changePosted) return false;
     changePosted = true;
     return true;
   }

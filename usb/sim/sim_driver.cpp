@@ -38,7 +38,6 @@ Status SimDriver::init(uint32_t& driverHandle, const MatchEntry& match, const Dr
     core->match = match;
     core->events = events;
     core->post = std::move(post);
-    core->onChanged = onChanged;
     core->changePosted = false;
     for (const auto& [number, slot] : core->slots) {
       if (slot->plugged && matches(match, *slot)) tasks.push_back(attachTask(core, core->session, number));
@@ -59,7 +58,6 @@ void SimDriver::uninit(uint32_t driverHandle) {
   ++core->session;
   core->events = {};
   core->post = {};
-  core->onChanged = {};
   core->held.release([](const HeldTransfers::Hold&) { return true; }, kCancelled);
   // A later init offers the boards still plugged in afresh.
   for (auto& [number, slot] : core->slots) slot->offer = Offer::Pending;
@@ -245,6 +243,15 @@ void SimDriver::clearTrace() {
   const CorePtr& core = impl_->core;
   std::lock_guard lock(core->mutex);
   core->trace.clear();
+}
+
+forms::Connection SimDriver::subscribeChanges(std::function<void()> observer) {
+  const CorePtr& core = impl_->core;
+  {
+    std::lock_guard lock(core->mutex);
+    core->observed = true;
+  }
+  return core->changed.connectScoped(std::move(observer));
 }
 
 }  // namespace glim::usb::sim

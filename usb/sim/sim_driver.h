@@ -64,6 +64,7 @@ class SimDriver final : public Driver, public Bench {
   BoardState boardState(int board) const override;
   std::vector<PacketTraceEntry> trace() const override;
   void clearTrace() override;
+  forms::Connection subscribeChanges(std::function<void()> observer) override;
 
   // Boards the layer keeps: those plugged in, and unplugged ones whose attach
   // callback is still running. Any other unplugged board is forgotten.
