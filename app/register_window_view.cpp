@@ -140,7 +140,6 @@ void RegisterWindowView::build() {
   resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent), whole.height());
 }
 
-QWidget* RegisterWindowView::page() const { return findChild<QWidget*>(QStringLiteral("registerPage")); }
 
 void RegisterWindowView::detach() {
   binder_.release();

@@ -23,8 +23,6 @@ class RegisterWindowView : public QWidget {
                      script::ScriptRecorder* recorder = nullptr);
   ~RegisterWindowView() override;
 
-  // The scrolled page that holds every control.
-  QWidget* page() const;
   // Null once the form is going away.
   i2c::RegisterForm* form() const { return form_; }
   // Cuts every tie to the form (it is about to be destroyed).

@@ -1,6 +1,5 @@
 #include "app/sim_board_placement.h"
 
-#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <vector>
@@ -76,15 +75,8 @@ QPoint positionBeside(const QRect& anchor, const QSize& size, const QRect& room,
       x = rightIsWider ? room.right() + 1 - size.width() : room.left();
     }
   }
-  const int y = std::clamp(anchor.top(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height()));
+  const int y = levelTop(anchor, size.height(), room);
   return {std::max(x, room.left()), y};
-}
-
-void placeBeside(QWidget& window, const QWidget& anchor) {
-  const QRect a = anchor.frameGeometry();
-  const QScreen* screen = anchor.screen();
-  const QRect room = screen != nullptr ? screen->availableGeometry() : a;
-  window.move(positionBeside(a, window.frameGeometry().size(), room, kWindowGap));
 }
 
 void keepInFront(QWidget& anchor) {

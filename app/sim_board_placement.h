@@ -34,9 +34,6 @@ inline constexpr int kWindowGap = 8;
 // size from `like` (a window already on screen).
 void putFrameAt(QWidget& window, const QRect& place, const QWidget& like);
 
-// Moves `window` beside `anchor` on the anchor's screen; `window` keeps its size.
-void placeBeside(QWidget& window, const QWidget& anchor);
-
 // The user works in the main window: where the screen is too narrow for both
 // side by side, the other window goes behind it, not over it.
 void keepInFront(QWidget& anchor);

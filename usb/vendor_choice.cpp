@@ -1,5 +1,6 @@
 #include "usb/vendor_choice.h"
 
+#include "text/hex_text.h"
 #include "usb/vendor_id.h"
 
 namespace glim::usb {
@@ -12,17 +13,9 @@ std::optional<uint16_t> parseVendorId(std::string_view text) {
   if (text.empty() || text.size() > 4) return std::nullopt;
   unsigned value = 0;
   for (const char c : text) {
-    unsigned digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value * 16 + digit;
+    const int digit = text::hexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
   }
   if (value == 0) return std::nullopt;
   return static_cast<uint16_t>(value);

@@ -9,6 +9,7 @@
 #include "forms/signal.h"
 #include "script/line_runner.h"
 #include "script/script_output.h"
+#include "usb/empty_driver.h"
 #include "usb/sim/sim_driver.h"
 
 namespace glim::script {
@@ -237,26 +238,10 @@ TEST(ScriptRunner, BoardsReachTheProgramBetweenLinesNeverInsideOne) {
 }
 
 // A layer for real boards that has none: board verbs must not reach it.
-class NoBoards final : public usb::Driver {
- public:
-  usb::Status init(uint32_t& handle, const usb::MatchEntry&, const usb::DriverEvents&, usb::Poster) override {
-    handle = 1;
-    return usb::kSuccess;
-  }
-  usb::Status setInterface(usb::DeviceHandle, uint32_t, uint32_t) override { return usb::kInvalidHandle; }
-  usb::Status getDeviceInfo(usb::DeviceHandle, usb::DeviceInfo&) override { return usb::kInvalidHandle; }
-  usb::Status transfer(usb::DeviceHandle, uint32_t, uint32_t, uint32_t, uint8_t*, uint32_t, uint32_t& transferred,
-                       const uint8_t*, uint32_t) override {
-    transferred = 0;
-    return usb::kInvalidHandle;
-  }
-  void uninit(uint32_t) override {}
-};
-
 TEST(ScriptRunner, BoardVerbsNeedTheSimulatedLayer) {
   std::ostringstream out;
   std::ostringstream err;
-  ScriptRunner runner(std::make_unique<NoBoards>(), nullptr, out, err);
+  ScriptRunner runner(std::make_unique<usb::EmptyDriver>(), nullptr, out, err);
   std::istringstream script("print cbQuit\nboard ok\n");
   EXPECT_EQ(runner.run(script), kExitScriptError);
   EXPECT_EQ(err.str(), "error (line 2): board commands need the simulated board (--board sim)\n");

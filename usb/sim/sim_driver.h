@@ -1,10 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <set>
-#include <string>
 #include <vector>
 
 #include "usb/bench.h"
@@ -48,8 +45,6 @@ class SimDriver final : public Driver, public Bench {
   Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
                          uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
   void uninit(uint32_t driverHandle) override;
-
-  uint16_t boardVendorId() const { return boardVendorId_; }
 
   // The bench (see usb::Bench): device handles are 0x1000, 0x1001, ... in
   // plugging order, never reused.
