@@ -132,10 +132,10 @@ bool BoardWaitHost::menuInput(QMenu* menu, QEvent* event) const {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
       return allowed(menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint()));
+    case QEvent::Shortcut:
+      return false;
     case QEvent::KeyPress:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut: {
-      if (event->type() == QEvent::Shortcut) return false;
+    case QEvent::ShortcutOverride: {
       switch (static_cast<QKeyEvent*>(event)->key()) {
         case Qt::Key_Up:
         case Qt::Key_Down:
@@ -189,7 +189,8 @@ bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
   // Esc in any of the program's own windows, the dialog too, ends the wait:
   // the key may go to a window that does not have the focus the dialog lacks,
   // and a shortcut on Esc must not swallow it.
-  bool ownWindow = !passes(watched);
+  const bool through = passes(watched);
+  bool ownWindow = !through;
   if (!ownWindow && dialog_) {
     auto* widget = qobject_cast<QWidget*>(watched);
     ownWindow = widget != nullptr && widget->window() == dialog_.data();
@@ -200,7 +201,7 @@ bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
     onEscape.notify();
     return true;
   }
-  if (!passes(watched)) return true;  // held back
+  if (!through) return true;  // held back
   return QObject::eventFilter(watched, event);
 }
 

@@ -89,7 +89,7 @@ int main(int argc, char* argv[]) {
   glim::app::FirstPaintProbe::exitAfterPaintIfAsked(&window, sinceStart);
 
   window.show();
-  if (board) board->showBeside(window, window.registerWindowSize());
+  if (board) board->showBeside(window, [&window] { return window.registerWindowSize(); });
   if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
   if (!runFile.isEmpty()) {
     ui.setUnattended(exitAfterRun);

@@ -96,12 +96,11 @@ void ScriptPlayer::nextLine() {
   while (outcome == script::LineRunner::LineResult::Skipped && next_ < lines_.size()) {
     QString line = lines_[next_++];
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    const std::string text = line.toStdString();
-    if (script::parseLine(text).kind != script::ParsedLine::Kind::Skip) {
+    outcome = runner_->runLine(line.toStdString(), next_);
+    if (outcome != script::LineRunner::LineResult::Skipped) {
       lastRun_ = next_;
       ++linesRun_;
     }
-    outcome = runner_->runLine(text, next_);
   }
   if (program_.main.unloaded()) {
     finish();

@@ -123,8 +123,8 @@ std::unique_ptr<SimBoardWindow> SimBoardWindow::forProgram(shell::Program& progr
 
 int SimBoardWindow::shownBoard() const { return boards_ != nullptr ? boards_->shownBoard() : 0; }
 
-void SimBoardWindow::showBeside(QWidget& anchor, QSize registers) {
-  registerWindowSize_ = registers;
+void SimBoardWindow::showBeside(QWidget& anchor, std::function<QSize()> registers) {
+  registerWindowSize_ = std::move(registers);
   const QWindow* shown = anchor.windowHandle();
   if (shown != nullptr && shown->isExposed()) {
     placeBeside(anchor);
@@ -155,7 +155,7 @@ void SimBoardWindow::placeBeside(QWidget& anchor) {
   QRect a = anchor.frameGeometry();
   const QRect room = screen != nullptr ? screen->availableGeometry() : a;
   const QSize frame = a.size() - anchor.size();
-  const QSize registers = registerWindowSize_.isValid() ? registerWindowSize_ + frame : QSize(0, 0);
+  const QSize registers = registerWindowSize_ ? registerWindowSize_() + frame : QSize(0, 0);
   // Room for all three side by side, but not around the centred main window:
   // the three are centred together, this window on the left (as wide as the
   // room allows), the register window's place on the right.

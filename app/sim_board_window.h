@@ -45,9 +45,11 @@ class SimBoardWindow : public QWidget {
   // Shows the window next to `anchor` (right, else left, else where it fits
   // best on the anchor's screen), without moving the anchor; when the anchor
   // is not on screen yet, once it has been painted.
-  // The window takes a side of the anchor that the register window, of
-  // `registers` size (client area), does not, and shrinks to fit the screen.
-  void showBeside(QWidget& anchor, QSize registers = {});
+  // The window takes a side of the anchor that the register window, whose
+  // client area `registers` measures, does not, and shrinks to fit the
+  // screen. It is measured when the window is placed, after the anchor's
+  // first paint: measuring builds a register window.
+  void showBeside(QWidget& anchor, std::function<QSize()> registers = {});
   // Told when showBeside moved the anchor to make room for the three windows.
   forms::Signal<std::function<void()>> onAnchorMoved;
 
@@ -77,7 +79,7 @@ class SimBoardWindow : public QWidget {
   forms::Connection followsBench_;
   bool built_ = false;
   QSize wholeSize_;
-  QSize registerWindowSize_;
+  std::function<QSize()> registerWindowSize_;
   script::ScriptRecorder* recorder_ = nullptr;
   std::vector<int> knownBoards_;
   usb::Faults knownFaults_;

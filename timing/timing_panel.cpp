@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <string_view>
 
 #include "text/number_format.h"
@@ -103,33 +105,32 @@ void TimingPanel::setDefaults() {
 }
 
 void TimingPanel::wireHandlers() {
-  // After each change, nested ones included, the actual fields say whether
-  // they are what was asked for.
-  for (int i = 0; i < kCellCount; ++i) {
-    tbCPLDdata[i].setChangeHandler([this, i] {
-      tbCPLDdata_Change(i);
-      updateReachNotes();
-    });
-  }
-  const auto thenNotes = [this](void (TimingPanel::*handler)()) {
-    return [this, handler] {
-      (this->*handler)();
-      updateReachNotes();
+  // When a handler is over, the actual fields say whether they are what was
+  // asked for. Once, when the outermost handler ends: the changes it makes to
+  // other cells run their handlers inside it.
+  const auto thenNotes = [this](std::function<void()> handler) {
+    return [this, handler = std::move(handler)] {
+      ++handlersRunning_;
+      handler();
+      if (--handlersRunning_ == 0) updateReachNotes();
     };
   };
-  tbSICclkfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbSICclkfreqdes_Change));
-  tbPWMIclkfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbPWMIclkfreqdes_Change));
-  tbSTVfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbSTVfreqdes_Change));
-  tbSCLKfreqdes.setChangeHandler(thenNotes(&TimingPanel::tbSCLKfreqdes_Change));
+  for (int i = 0; i < kCellCount; ++i) tbCPLDdata[i].setChangeHandler(thenNotes([this, i] { tbCPLDdata_Change(i); }));
+  tbSICclkfreqdes.setChangeHandler(thenNotes([this] { tbSICclkfreqdes_Change(); }));
+  tbPWMIclkfreqdes.setChangeHandler(thenNotes([this] { tbPWMIclkfreqdes_Change(); }));
+  tbSTVfreqdes.setChangeHandler(thenNotes([this] { tbSTVfreqdes_Change(); }));
+  tbSCLKfreqdes.setChangeHandler(thenNotes([this] { tbSCLKfreqdes_Change(); }));
   // tbSTVtc and tbSCLKdiv accept typing but have no handler: the program
   // rewrites them from the cells before it next reads them.
 
+  // The copy buttons set many cells; the buttons that send packets are left
+  // as they are, so that nothing waits on the board with notes held back.
   for (int i = 0; i < cbCtrl.size(); ++i) cbCtrl[i].setClickHandler([this, i] { cbCtrl_Click(i); });
   for (int i = 0; i < ob1Den.size(); ++i) ob1Den[i].setClickHandler([this, i] { ob1Den_Click(i); });
   for (int i = 0; i < obShutb.size(); ++i) obShutb[i].setClickHandler([this, i] { obShutb_Click(i); });
 
-  cbCopysic.setClickHandler([this] { cbCopysic_Click(); });
-  cbCopyser.setClickHandler([this] { cbCopyser_Click(); });
+  cbCopysic.setClickHandler(thenNotes([this] { cbCopysic_Click(); }));
+  cbCopyser.setClickHandler(thenNotes([this] { cbCopyser_Click(); }));
   cbWritesettings.setClickHandler([this] { cbWritesettings_Click(); });
 }
 

@@ -98,6 +98,8 @@ class TimingPanel {
   void sclkStvGroup();
   // Notes on the actual fields that are not what their desired field asks for.
   void updateReachNotes();
+  // Handlers under way (one may set a box whose handler then runs inside it).
+  int handlersRunning_ = 0;
   // Writes a 12-bit value as its high part into cell `high` and then its low
   // part into cell `high + 1`.
   void writeSplit(int high, double value);

@@ -17,6 +17,7 @@
 
 #include "app/app_fixture.h"
 #include "app/register_window_view.h"
+#include "app/sim_board_placement.h"
 #include "app/sim_board_window.h"
 
 using glim::app::SimBoardWindow;
@@ -50,7 +51,7 @@ class ScreenFitTest : public glim::testing::WindowTest {
     board = std::make_unique<SimBoardWindow>(*f->sim.sim);
     f->window->addBoardWindow(board.get());
     placesRegisters = board->onAnchorMoved.connectScoped([this] { f->window->placeRegisterWindowAgain(); });
-    board->showBeside(*f->window, f->window->registerWindowSize());
+    board->showBeside(*f->window, [this] { return f->window->registerWindowSize(); });
     QVERIFY(f->showActive());
     QTRY_VERIFY(board->isVisible());
   }
@@ -88,7 +89,7 @@ class ScreenFitTest : public glim::testing::WindowTest {
     QVERIFY(!mainFrame.intersects(boardFrame));
     QVERIFY(!regFrame.intersects(onScreen(f->find("cbWritesettings"))));
     QVERIFY(!regFrame.intersects(onScreen(f->find("cbQuit"))));
-    const int gap = 8;
+    const int gap = glim::app::kWindowGap;
     const QSize wholeRegisters = f->window->registerWindowSize();
     if (room().width() >= mainFrame.width() + wholeRegisters.width() + board->minimumSizeHint().width() + 4 * gap &&
         room().width() / 2 - mainFrame.width() / 2 >= wholeRegisters.width() + gap) {
@@ -137,7 +138,7 @@ class ScreenFitTest : public glim::testing::WindowTest {
     f = std::make_unique<AppFixture>();
     board = std::make_unique<SimBoardWindow>(*f->sim.sim);
     placesRegisters = board->onAnchorMoved.connectScoped([this] { f->window->placeRegisterWindowAgain(); });
-    board->showBeside(*f->window, f->window->registerWindowSize());
+    board->showBeside(*f->window, [this] { return f->window->registerWindowSize(); });
     f->main().i2cWindow.show();
     QVERIFY(f->showActive());
     QTRY_VERIFY(board->isVisible());
