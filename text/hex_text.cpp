@@ -14,23 +14,21 @@ int hexDigitValue(char c) {
   return -1;
 }
 
-uint32_t hexTextValue(std::string_view text) {
+uint32_t hexTextValue(std::string_view text) { return static_cast<uint32_t>(readHexText(text).value); }
+
+TextReading readHexText(std::string_view text) {
   uint64_t value = 0;
-  for (const char c : text) {
+  bool digit = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     if (c == ' ') continue;
     const int d = hexDigitValue(c);
-    if (d < 0) break;
+    if (d < 0) return {static_cast<double>(value), digit, i};
+    digit = true;
     value = value * 16 + static_cast<uint64_t>(d);
     if (value > UINT32_MAX) value = UINT32_MAX;
   }
-  return static_cast<uint32_t>(value);
-}
-
-bool hasLeadingHexDigit(std::string_view text) {
-  for (const char c : text) {
-    if (c != ' ') return hexDigitValue(c) >= 0;
-  }
-  return false;
+  return {static_cast<double>(value), digit, TextReading::kAll};
 }
 
 void appendHex(std::string& out, uint32_t value, int minDigits) {

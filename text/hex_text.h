@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_value.h"
+
 namespace glim::text {
 
 // Value of one hexadecimal digit (either case), or -1 for any other character.
@@ -14,9 +16,14 @@ int hexDigitValue(char c);
 // reads as 0. The value saturates at UINT32_MAX, so callers can tell a text that
 // does not fit a byte from one that does.
 uint32_t hexTextValue(std::string_view text);
+
+// The rule above, telling where it stopped (TextReading's `value` is the
+// saturated 32-bit value).
+TextReading readHexText(std::string_view text);
+
 // Whether `text` has a hexadecimal digit before anything else but blanks; a
 // text without one reads as 0 by the rule above.
-bool hasLeadingHexDigit(std::string_view text);
+inline bool hasLeadingHexDigit(std::string_view text) { return readHexText(text).number; }
 
 // The one hexadecimal formatter: appends `value` in upper case with at least
 // `minDigits` digits, zeros in front where it is shorter (minDigits 1: no

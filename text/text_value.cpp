@@ -24,6 +24,8 @@ class Reader {
     ++pos_;
     skip();
   }
+  // Where reading stands: the first character not read yet, or kAll.
+  std::size_t stop() const { return done() ? TextReading::kAll : pos_; }
 
  private:
   void skip() {
@@ -48,29 +50,19 @@ double readHex(Reader& r) {
 
 }  // namespace
 
-bool hasLeadingNumber(std::string_view text) {
-  Reader r(text);
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (r.peek() == '&') {
-    r.next();
-    if (r.peek() != 'H' && r.peek() != 'h') return false;
-    r.next();
-    return hexDigitValue(r.peek()) >= 0;
-  }
-  if (r.peek() == '+' || r.peek() == '-') r.next();
-  if (r.peek() == '.') r.next();
-  return digit(r.peek());
-}
+double GetTextValue(std::string_view text) { return readTextValue(text).value; }
 
-double GetTextValue(std::string_view text) {
+TextReading readTextValue(std::string_view text) {
   Reader r(text);
+  // A text with no number stops where its first character stands.
+  const TextReading none{0.0, false, r.stop()};
   if (r.peek() == '&') {
     r.next();
-    if (r.peek() == 'H' || r.peek() == 'h') {
-      r.next();
-      return readHex(r);
-    }
-    return 0.0;
+    if (r.peek() != 'H' && r.peek() != 'h') return none;
+    r.next();
+    if (hexDigitValue(r.peek()) < 0) return none;
+    const double value = readHex(r);
+    return {value, true, r.stop()};
   }
 
   // Collect the accepted characters into a compact form for from_chars,
@@ -98,7 +90,7 @@ double GetTextValue(std::string_view text) {
     }
     r.next();
   }
-  if (!sawDigit) return 0.0;
+  if (!sawDigit) return none;
 
   long long exponent = 0;
   bool expNegative = false;
@@ -116,8 +108,9 @@ double GetTextValue(std::string_view text) {
       r.next();
     }
   }
+  const std::size_t stop = r.stop();
   // Zero is always +0, whatever the sign or exponent said.
-  if (!nonZero) return 0.0;
+  if (!nonZero) return {0.0, true, stop};
 
   std::string number = mantissa;
   number += 'e';
@@ -140,8 +133,8 @@ double GetTextValue(std::string_view text) {
     const long long total = magnitude + (expNegative ? -exponent : exponent);
     value = total > 0 ? HUGE_VAL : 0.0;
   }
-  if (value == 0.0) return 0.0;  // underflow
-  return negative ? -value : value;
+  if (value == 0.0) return {0.0, true, stop};  // underflow
+  return {negative ? -value : value, true, stop};
 }
 
 }  // namespace glim::text

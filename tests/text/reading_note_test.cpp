@@ -1,0 +1,67 @@
+#include "text/reading_note.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "text/hex_text.h"
+#include "text/text_value.h"
+
+namespace glim::text {
+namespace {
+
+struct NoteCase {
+  std::string text;
+  std::string note;  // "" when the text reads whole
+};
+
+// The note agrees with the value each rule gives: the rules themselves stay.
+TEST(ReadingNote, HexadecimalBoxesSayWhatTheyReadAs) {
+  const std::vector<NoteCase> cases = {
+      {"0x4C", "\"0x4C\" reads as 00: reading stops at \"x\""},
+      {"G1", "\"G1\" reads as 00: reading stops at \"G\""},
+      {"-1", "\"-1\" reads as 00: reading stops at \"-\""},
+      {"", "\"\" reads as 00"},
+      {"   ", "\"   \" reads as 00"},
+      {"12xyz", "\"12xyz\" reads as 12: reading stops at \"x\""},
+      {"5 Z", "\"5 Z\" reads as 05: reading stops at \"Z\""},
+      // Read whole: blanks are skipped, case does not matter, a value too
+      // large for a byte is refused when sent, not misread.
+      {"4c", ""}, {" 4 C ", ""}, {"1FF", ""}, {"0", ""}, {"12abc", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("text \"" + c.text + "\"");
+    EXPECT_EQ(hexReadingNote(c.text).note, c.note);
+    EXPECT_EQ(readHexText(c.text).whole(), c.note.empty());
+  }
+  EXPECT_EQ(hexReadingNote("0x4C").brief, "\"0x4C\" reads as 00");
+  EXPECT_EQ(hexReadingNote(std::string(60, 'z')).brief, "\"" + std::string(40, 'z') + "...\" reads as 00");
+}
+
+TEST(ReadingNote, DecimalFieldsSayWhatTheyReadAs) {
+  const std::vector<NoteCase> cases = {
+      {"0x10", "\"0x10\" reads as 0: reading stops at \"x\""},
+      {"abc", "\"abc\" reads as 0: reading stops at \"a\""},
+      {"12abc", "\"12abc\" reads as 12: reading stops at \"a\""},
+      {"", "\"\" reads as 0"},
+      {"-", "\"-\" reads as 0: reading stops at \"-\""},
+      {"&H", "\"&H\" reads as 0: reading stops at \"&\""},
+      {"&H12345", "\"&H12345\" reads as 4660: reading stops at \"5\""},
+      {"1.2.3", "\"1.2.3\" reads as 1.2: reading stops at \".\""},
+      {"12,5", "\"12,5\" reads as 12: reading stops at \",\""},
+      // Whole: blanks anywhere, an exponent, "&H", a fraction.
+      {" 1 2 ", ""}, {"1e3", ""}, {"1e", ""}, {"&H1F", ""}, {"12.6", ""}, {"-0", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("text \"" + c.text + "\"");
+    EXPECT_EQ(decimalReadingNote(c.text).note, c.note);
+    const TextReading r = readTextValue(c.text);
+    EXPECT_EQ(r.whole(), c.note.empty());
+    EXPECT_EQ(r.value, GetTextValue(c.text));
+    EXPECT_EQ(r.number, hasLeadingNumber(c.text));
+  }
+}
+
+}  // namespace
+}  // namespace glim::text
