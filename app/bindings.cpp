@@ -175,9 +175,11 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& ma
     edit->installEventFilter(new CutKeyGuard(edit));
   }
   const QString markStyle = marked.isEmpty() ? QStringLiteral("QLineEdit { color: #8a8a8a; }") : marked;
-  const auto showNote = [edit = QPointer<QLineEdit>(edit), &box, markStyle] {
+  // The note while there is one, else what the box holds.
+  const QString hint = QString::fromStdString(box.hint());
+  const auto showNote = [edit = QPointer<QLineEdit>(edit), &box, markStyle, hint] {
     if (!edit) return;
-    edit->setToolTip(QString::fromStdString(box.note()));
+    edit->setToolTip(box.note().empty() ? hint : QString::fromStdString(box.note()));
     edit->setStyleSheet(box.note().empty() ? QString() : markStyle);
   };
   showNote();
@@ -280,6 +282,7 @@ void Binder::bindButton(QPushButton* button, forms::CommandButton& control) {
 void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
   check->setObjectName(QString::fromStdString(control.qualifiedName()));
   check->setText(QString::fromStdString(control.caption()));
+  check->setToolTip(QString::fromStdString(control.hint()));
   check->setEnabled(control.enabled());
   showCheck(check, control);
   watch(check, control, [check = QPointer<QCheckBox>(check), &control](ControlEvent event) {
@@ -299,6 +302,7 @@ void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
 void Binder::bindOption(QRadioButton* radio, forms::OptionButton& control) {
   radio->setObjectName(QString::fromStdString(control.qualifiedName()));
   radio->setText(QString::fromStdString(control.caption()));
+  radio->setToolTip(QString::fromStdString(control.hint()));
   radio->setEnabled(control.enabled());
   radio->setAutoExclusive(false);
   showOption(radio, control);

@@ -51,9 +51,14 @@ class Binder {
   Binder(const Binder&) = delete;
   Binder& operator=(const Binder&) = delete;
 
+  // The mark of a box whose value is not what it shows or asks for: a warm
+  // background (its note says why).
+  static QString warmMark() { return QStringLiteral("QLineEdit { background: #ffe0a3; }"); }
+
   // A single-line box: one user edit is one change of the control. While the
   // control has a note, the box shows it as its tooltip and takes `marked`
-  // as its style sheet (greyed text when none is given).
+  // as its style sheet (greyed text when none is given); otherwise its
+  // tooltip is the control's hint.
   void bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& marked = QString());
   // The log pane: read-only for the user, appends insert only what was added.
   void bindLog(QPlainTextEdit* pane, forms::TextBox& box);

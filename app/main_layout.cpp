@@ -50,10 +50,12 @@ class Placer {
     label->setAlignment(align | Qt::AlignVCenter);
     return label;
   }
-  QLineEdit* box(forms::TextBox& control, int x, int y, int w, const QString& marked = QString()) {
+  // Every box of the main panel is marked warm when its note speaks: an actual
+  // field that is not what was asked for, a typed text read as another value.
+  QLineEdit* box(forms::TextBox& control, int x, int y, int w) {
     auto* edit = new QLineEdit(parent_);
     edit->setGeometry(x, y, w, kRowHeight);
-    binder_.bindTextBox(edit, control, marked);
+    binder_.bindTextBox(edit, control, Binder::warmMark());
     return edit;
   }
   QPushButton* button(forms::CommandButton& control, const char* tip, int x, int y, int w, int h = kButtonHeight) {
@@ -96,7 +98,7 @@ void frequencyRow(Placer& at, const char* caption, int y, forms::TextBox& desire
   at.box(desired, kDesiredX, y, kDesiredW);
   at.text("(Actual)", kActualLabelX, y, kActualLabelW);
   // Not what was asked for: a warm background, and the reason as the tooltip.
-  at.box(actual, kActualX, y, kActualW, QStringLiteral("QLineEdit { background: #ffe0a3; }"));
+  at.box(actual, kActualX, y, kActualW);
 }
 
 // A register box with its label on the left and an actual field on the right.

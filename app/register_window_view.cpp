@@ -65,10 +65,12 @@ void RegisterWindowView::build() {
     binder_.bindLabel(l, control);
     return l;
   };
-  auto box = [this](forms::TextBox& control) {
+  // Typed boxes are marked warm when their text reads as another value; read
+  // boxes grey while they hold nothing the chip gave.
+  auto box = [this](forms::TextBox& control, bool typed) {
     auto* edit = new QLineEdit(this);
     edit->setFixedWidth(kValueBoxWidth);
-    binder_.bindTextBox(edit, control);
+    binder_.bindTextBox(edit, control, typed ? Binder::warmMark() : QString());
     return edit;
   };
   auto button = [this](forms::CommandButton& control, const QString& tip) {
@@ -82,7 +84,7 @@ void RegisterWindowView::build() {
   // Created row by row, so that Tab follows the rows.
   const int registers = f.tbI2Creg.size();
   grid->addWidget(label(f.Label1[registers]), 0, 0);
-  grid->addWidget(box(f.tbI2Caddr), 0, 1);
+  grid->addWidget(box(f.tbI2Caddr, true), 0, 1);
   // Headings over the value columns, under the slave address.
   for (const auto& [caption, name, column] : {std::tuple{"Write", "headingWrite", 1}, {"Read", "headingRead", 3}}) {
     auto* heading = new QLabel(QString::fromLatin1(caption), this);
@@ -95,14 +97,14 @@ void RegisterWindowView::build() {
   for (int i = 0; i < registers; ++i) {
     const int row = i + 2;
     grid->addWidget(label(f.Label1[i]), row, 0);
-    QLineEdit* value = box(f.tbI2Creg[i]);
+    QLineEdit* value = box(f.tbI2Creg[i], true);
     grid->addWidget(value, row, 1);
     const QString reg = QString::fromStdString(f.Label1[i].caption()).section(QLatin1Char(' '), 0, 0);
     QPushButton* write = button(f.cbWritei2c[i], QStringLiteral("Writes the value on its left to register %1").arg(reg));
     grid->addWidget(write, row, 2);
     // Enter in the box writes it, as its Write button does.
     connect(value, &QLineEdit::returnPressed, write, &QPushButton::click);
-    grid->addWidget(box(f.tbI2Cregread[i]), row, 3);
+    grid->addWidget(box(f.tbI2Cregread[i], false), row, 3);
     grid->addWidget(button(f.cbReadi2c[i], QStringLiteral("Reads register %1 into the box on its left").arg(reg)), row, 4);
     grid->addWidget(button(f.cbCopyi2c[i], QStringLiteral("Copies the value read into the write box")), row, 5);
     // Marked when the register read back something else than was written.

@@ -42,6 +42,10 @@ class Control {
   void setEnabled(bool on);
   const std::string& caption() const { return caption_; }
   void setCaption(std::string caption);
+  // What the control holds, its unit and its range or rule, for a tooltip
+  // ("SCLK divider, bits 11 to 8: 0 to 15"). Set once, when the form is built.
+  const std::string& hint() const { return hint_; }
+  void setHint(std::string hint) { hint_ = std::move(hint); }
   // What the person should know about the control's value (a value that is
   // old, or not the one asked for); views show it as a tooltip and mark the
   // control while there is one. Empty: nothing to say. Told only to those
@@ -63,6 +67,7 @@ class Control {
   int index_;
   bool enabled_ = true;
   std::string caption_;
+  std::string hint_;
   std::string note_;
   Signal<Observer> observers_;
   Signal<Observer> noteObservers_;

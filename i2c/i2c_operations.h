@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/log.h"
 #include "forms/ui_host.h"
 #include "text/outcome.h"
 #include "usb/board_link.h"
@@ -42,9 +43,10 @@ struct I2cResult {
 // its defaults when it does not exist.
 class I2cOperations {
  public:
-  I2cOperations(usb::BoardLink& link, forms::UiHost& ui) : link_(link), ui_(ui) {}
+  I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log& log) : link_(link), ui_(ui), log_(log) {}
   void setWindow(RegisterWindow& window) { window_ = &window; }
   usb::BoardLink& link() { return link_; }
+  forms::Log& log() { return log_; }
 
   I2cResult do_i2c_write(int16_t Index);
   I2cResult do_i2c_writeall();
@@ -68,6 +70,7 @@ class I2cOperations {
 
   usb::BoardLink& link_;
   forms::UiHost& ui_;
+  forms::Log& log_;
   RegisterWindow* window_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 
 #include "i2c/i2c_operations.h"
 #include "text/hex_text.h"
+#include "text/reading_note.h"
 
 namespace glim::i2c {
 
@@ -83,6 +84,17 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
     Label1[i].setCaption(std::string(row.name));
     tbI2Creg[i].setText(std::string(row.value));
     tbI2Cregread[i].setText("0");
+    tbI2Cregread[i].setNote(std::string(kNotReadYetNote));
+    // A value put into the box (typed, or a recording's state) is the
+    // person's: no longer the "0" nobody read.
+    tbI2Cregread[i].setChangeHandler([this, i] {
+      if (tbI2Cregread[i].note() == kNotReadYetNote) tbI2Cregread[i].setNote("");
+    });
+    const std::string reg(row.name.substr(0, 4));
+    tbI2Creg[i].setHint("Value to write to register " + reg + ", hexadecimal 00 to FF");
+    tbI2Cregread[i].setHint("Value last read from register " + reg + ", hexadecimal");
+    // The box says when the hexadecimal rule reads its text as something else.
+    tbI2Creg[i].setChangeHandler([this, i] { tbI2Creg[i].setNote(text::hexReadingNote(tbI2Creg[i].text()).note); });
     cbWritei2c[i].setCaption("Write");
     cbReadi2c[i].setCaption("Read");
     cbCopyi2c[i].setCaption("Copy");
@@ -92,6 +104,8 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   }
   Label1[kRegisterCount].setCaption("Slave Address");
   tbI2Caddr.setText("5A");
+  tbI2Caddr.setHint("The chip's I2C write address, hexadecimal 00 to FE, even; reads use the address + 1");
+  tbI2Caddr.setChangeHandler([this] { tbI2Caddr.setNote(text::hexReadingNote(tbI2Caddr.text()).note); });
   cbClose.setCaption("Close");
   cbWriteall.setCaption("Write All");
   cbReadall.setCaption("Read All");
@@ -108,12 +122,29 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
     form.addAll(Label1[i], tbI2Creg[i], cbWritei2c[i], tbI2Cregread[i], cbReadi2c[i], cbCopyi2c[i]);
   }
   cbVerify.setCaption("Read back after write");
+  cbVerify.setHint("Reads each register back after writing it, and marks one that reads back another value");
   form.addAll(cbClose, cbWriteall, cbReadall, cbCopyall, cbVerify);
   form.addArray(lblReadback);
   form.add(lblStatus);
 }
 
 bool RegisterForm::live() const { return window_.existing() == this; }
+
+std::string RegisterForm::misreadNote(int index) const {
+  std::vector<std::string> notes;
+  if (const auto value = text::hexReadingNote(tbI2Creg[index].text()); !value.empty()) notes.push_back(value.brief);
+  if (const auto addr = text::hexReadingNote(tbI2Caddr.text()); !addr.empty()) {
+    notes.push_back("slave address " + addr.brief);
+  }
+  if (notes.empty()) return {};
+  std::string out = " (" + notes[0];
+  if (notes.size() > 1) out += "; " + notes[1];
+  return out + ")";
+}
+
+bool RegisterForm::holdsRead(int index) const {
+  return !tbI2Cregread[index].text().empty() && tbI2Cregread[index].note() != kNotReadYetNote;
+}
 
 namespace {
 // "Reading 0x05": what a wait for the board is for.
@@ -147,14 +178,19 @@ void RegisterForm::cbWritei2c_Click(int Index) {
   const std::string action = "Write " + label(Index);
   if (!c.write.ok()) return lblStatus.failed(action, c.write.reason());
   const std::string value = twoDigits(c.write.values[0]);
-  if (!c.readBack) return lblStatus.succeeded(action, value + " written");
+  // Sent as the rule reads the box, which is not what the box shows.
+  const std::string misread = misreadNote(Index);
+  const bool warn = !misread.empty();
+  if (!c.readBack) return lblStatus.show(action, value + " written" + misread, warn);
   if (!c.readBack->ok()) {
-    return lblStatus.show(action, value + " written, read back failed: " + c.readBack->reason(), true);
+    return lblStatus.show(action, value + " written, read back failed: " + c.readBack->reason() + misread, true);
   }
   if (c.differs()) {
-    return lblStatus.show(action, "wrote " + value + ", read back " + twoDigits(c.readBack->values[0]), true);
+    const std::string outcome = "wrote " + value + ", read back " + twoDigits(c.readBack->values[0]);
+    ops_.log().logMessage(action + ": " + outcome);
+    return lblStatus.show(action, outcome + misread, true);
   }
-  lblStatus.succeeded(action, value + " written, read back equal");
+  lblStatus.show(action, value + " written, read back equal" + misread, warn);
 }
 
 void RegisterForm::cbReadi2c_Click(int Index) {
@@ -176,6 +212,7 @@ void RegisterForm::cbCopyi2c_Click(int Index) {
   // of 00.
   const std::string action = "Copy " + label(Index);
   const std::string read = tbI2Cregread[Index].text();
+  if (!read.empty() && !holdsRead(Index)) return lblStatus.show(action, "not read yet, nothing copied", true);
   if (read.empty()) return lblStatus.show(action, "nothing read, nothing copied", true);
   tbI2Creg[Index].setText(read);
   lblStatus.succeeded(action, read + " copied");
@@ -191,12 +228,13 @@ void RegisterForm::cbWriteall_Click() {
   Running running(*this);
   int written = 0;
   int equal = 0;
-  std::vector<std::string> failed, differs, readBackFailed;
+  std::vector<std::string> failed, differs, readBackFailed, misreadRows;
   std::string firstReason, stopped;
   usb::BoardLink& link = ops_.link();
   for (int i = 0; i < kRegisterCount && live(); ++i) {
     const usb::BoardLink::Activity step(link, registerActivity("Writing", i), i + 1, kRegisterCount);
     const WriteCheck c = writeChecked(i);
+    if (c.write.ok() && !text::hexReadingNote(tbI2Creg[i].text()).empty()) misreadRows.push_back(address(i));
     if (cancelled(c.write) || (c.readBack && cancelled(*c.readBack))) {
       stopped = "cancelled at " + address(i) + " (" + std::to_string(written) + " written)";
       break;
@@ -216,6 +254,8 @@ void RegisterForm::cbWriteall_Click() {
       readBackFailed.push_back(label(i));
     } else if (c.differs()) {
       differs.push_back(label(i));
+      ops_.log().logMessage("Write " + label(i) + ": wrote " + twoDigits(c.write.values[0]) + ", read back " +
+                            twoDigits(c.readBack->values[0]));
     } else {
       ++equal;
     }
@@ -235,7 +275,12 @@ void RegisterForm::cbWriteall_Click() {
       outcome += ", " + std::to_string(readBackFailed.size()) + " read back failed: " + listed(readBackFailed);
     }
   }
-  lblStatus.show(action, outcome, !failed.empty() || !stopped.empty() || !differs.empty() || !readBackFailed.empty());
+  if (!misreadRows.empty()) {
+    outcome += "; " + std::to_string(misreadRows.size()) + " read as other values (" + listed(misreadRows) + ")";
+  }
+  lblStatus.show(action, outcome,
+                 !failed.empty() || !stopped.empty() || !differs.empty() || !readBackFailed.empty() ||
+                     !misreadRows.empty());
 }
 
 void RegisterForm::cbReadall_Click() {
@@ -269,7 +314,10 @@ void RegisterForm::cbReadall_Click() {
   // until each is read again.
   if (read < kRegisterCount) {
     for (int i = 0; i < kRegisterCount; ++i) {
-      if (!readOk[static_cast<std::size_t>(i)]) tbI2Cregread[i].setNote(std::string(kNotReadNote));
+      // A box never read keeps saying so: it holds no old value either.
+      if (!readOk[static_cast<std::size_t>(i)] && tbI2Cregread[i].note() != kNotReadYetNote) {
+        tbI2Cregread[i].setNote(std::string(kNotReadNote));
+      }
     }
   }
   const std::string action = "Read All";
@@ -283,16 +331,22 @@ void RegisterForm::cbReadall_Click() {
 
 void RegisterForm::cbCopyall_Click() {
   std::vector<std::string> skipped;
+  int copied = 0;
+  int notYet = 0;
   for (int i = 0; i < kRegisterCount; ++i) {
     if (tbI2Cregread[i].text().empty()) {
       skipped.push_back(address(i));
+    } else if (!holdsRead(i)) {
+      ++notYet;
     } else {
       tbI2Creg[i].setText(tbI2Cregread[i].text());
+      ++copied;
     }
   }
-  std::string outcome = std::to_string(kRegisterCount - static_cast<int>(skipped.size())) + " copied";
+  std::string outcome = std::to_string(copied) + " copied";
+  if (notYet > 0) outcome += ", " + std::to_string(notYet) + " not read yet";
   if (!skipped.empty()) outcome += ", " + std::to_string(skipped.size()) + " not read: " + listed(skipped);
-  lblStatus.show("Copy All", outcome, !skipped.empty());
+  lblStatus.show("Copy All", outcome, !skipped.empty() || notYet > 0);
 }
 
 void RegisterForm::cbClose_Click() {

@@ -51,6 +51,9 @@ class RegisterForm {
   forms::StatusLabel lblStatus{"lblStatus"};
   // The note on a read box that a failed or cancelled "Read All" did not read.
   static constexpr std::string_view kNotReadNote = "not read by the last Read All";
+  // The note on a read box never read (nor typed into) since the window was
+  // made: its "0" is no value of the chip's.
+  static constexpr std::string_view kNotReadYetNote = "not read yet";
 
   void cbWritei2c_Click(int Index);
   void cbReadi2c_Click(int Index);
@@ -72,6 +75,12 @@ class RegisterForm {
   // One register written, and read back when cbVerify is checked.
   WriteCheck writeChecked(int index);
   std::string label(int index) const { return Label1[index].caption(); }
+  // " (\"0x4C\" reads as 00)" after a write whose value or slave address
+  // text the hexadecimal rule reads only in part; empty otherwise.
+  std::string misreadNote(int index) const;
+  bool misread(int index) const { return !tbI2Creg[index].note().empty(); }
+  // A register read box that holds a value the chip gave.
+  bool holdsRead(int index) const;
 
   I2cOperations& ops_;
   RegisterWindow& window_;

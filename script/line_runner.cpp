@@ -152,6 +152,14 @@ text::Outcome LineRunner::controlVerb(const Command& command, int lineNumber) {
   if (name == "Glimmora_i2c" && (command.verb == Verb::Print || command.verb == Verb::Expect)) {
     // Asking for the window's state must not create it.
     shown = {windowState(main.i2cWindow.state()), false};
+  } else if (constexpr std::string_view kNote = ".note";
+             name.ends_with(kNote) && (command.verb == Verb::Print || command.verb == Verb::Expect)) {
+    // What the control's mark says (a text read as another value, a box not
+    // read yet): the tooltip a marked box shows, empty when unmarked.
+    const std::string base = name.substr(0, name.size() - kNote.size());
+    control = main.resolve(base);
+    if (control == nullptr) return text::Failure("unknown control \"" + base + "\"");
+    shown = {control->note(), true};
   } else {
     control = main.resolve(name);
     if (control == nullptr) return text::Failure("unknown control \"" + name + "\"");

@@ -9,7 +9,7 @@ namespace glim::shell {
 MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::UiHost& ui)
     : link(driver, log, dispatcher, ui),
       timing(form, link, lblStatus),
-      i2c(link, ui),
+      i2c(link, ui, log),
       i2cWindow(i2c),
       config(timing, i2cWindow, i2c, ui, lblStatus) {
   i2c.setWindow(i2cWindow);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "text/number_format.h"
+#include "text/reading_note.h"
 #include "text/text_value.h"
 #include "timing/calculators.h"
 #include "timing/display_text.h"
@@ -44,7 +45,49 @@ struct CtrlDefault {
 constexpr std::array<CtrlDefault, 4> kCtrlDefaults = {
     {{"STV Enable", true}, {"PWMI Enable", false}, {"SIC Enable", false}, {"Serial Enable", true}}};
 
+constexpr std::array<std::string_view, 4> kCtrlHints = {
+    "Enables the STV output: bit 0 of the enable byte (tbCPLDdata(37))",
+    "Enables the PWMI output: bit 1 of the enable byte (tbCPLDdata(37))",
+    "Enables the SIC output: bit 2 of the enable byte (tbCPLDdata(37))",
+    "Enables the serial blocks: bit 3 of the enable byte (tbCPLDdata(37))"};
+
+// What each register cell holds, for its tooltip.
+std::string cellHint(int index) {
+  const auto byte = [](std::string what) { return what + ": 0 to 255"; };
+  const auto n = [](int i) { return std::to_string(i); };
+  if (index >= cell::kChannel0 && index < cell::kChannel0 + cell::kSerialBlocks * cell::kChannelsPerBlock) {
+    const int k = index - cell::kChannel0;
+    return byte("Serial block " + n(k / cell::kChannelsPerBlock) + ", channel byte CH" +
+                n(k % cell::kChannelsPerBlock + 1));
+  }
+  if (index >= cell::kSerialRepeat0 && index < cell::kSerialRepeat0 + cell::kSerialBlocks) {
+    return byte("Serial block " + n(index - cell::kSerialRepeat0) + ", repeat count");
+  }
+  switch (index) {
+    case cell::kSicDivider: return byte("SIC clock divider (0: undivided)");
+    case cell::kSicWidth0: return byte("SIC pulse width 0, in SIC clocks");
+    case cell::kSicWidth1: return byte("SIC pulse width 1, in SIC clocks");
+    case cell::kSicWidth2: return byte("SIC pulse width 2, in SIC clocks");
+    case cell::kSicRepeat0: return byte("SIC pulse 0, repeat count");
+    case cell::kSicRepeat1: return byte("SIC pulse 1, repeat count");
+    case cell::kSicRepeat2: return byte("SIC pulse 2, repeat count");
+    case cell::kPwmiDivider: return byte("PWMI clock divider (0: undivided)");
+    case cell::kPwmiWidth: return byte("PWMI pulse width, in PWMI clocks");
+    case cell::kStvDivider: return byte("STV clock divider");
+    case cell::kStvWidth: return byte("STV pulse width, in SCLK periods");
+    case cell::kStvCountHigh: return "STV count, bits 11 to 8: 0 to 15";
+    case cell::kStvCountLow: return byte("STV count, bits 7 to 0");
+    case cell::kSclkDividerHigh: return "SCLK divider, bits 11 to 8: 0 to 15";
+    case cell::kSclkDividerLow: return byte("SCLK divider, bits 7 to 0");
+    case cell::kEnableBits: return byte("Enable bits, set by the check boxes: 1 STV, 2 PWMI, 4 SIC, 8 serial");
+    default: return byte("Timing byte " + n(index));
+  }
+}
+
 constexpr std::array<std::string_view, 3> kOneDenCaptions = {"0", "Z", "1"};
+constexpr std::array<std::string_view, 3> kOneDenHints = {"1D EN driven low", "1D EN not driven (floating)",
+                                                          "1D EN driven high"};
+constexpr std::array<std::string_view, 2> kShutbHints = {"SHUTb driven low", "SHUTb driven high"};
 constexpr std::array<std::string_view, 2> kShutbCaptions = {"0", "1"};
 
 }  // namespace
@@ -67,7 +110,9 @@ TimingPanel::TimingPanel(forms::Form& form, usb::BoardLink& link, forms::StatusL
 void TimingPanel::setDefaults() {
   for (int i = 0; i < kCellCount; ++i) {
     tbCPLDdata[i].setText(std::string(kCellDefaults[static_cast<std::size_t>(i)]));
+    tbCPLDdata[i].setHint(cellHint(i));
   }
+  setHints();
 
   tbSICclkfreqdes.setText("50000");
   tbSICclkfreqact.setText("50000.0");
@@ -86,15 +131,18 @@ void TimingPanel::setDefaults() {
     box->locked = true;
 
   for (int i = 0; i < cbCtrl.size(); ++i) {
+    cbCtrl[i].setHint(std::string(kCtrlHints[static_cast<std::size_t>(i)]));
     const CtrlDefault& d = kCtrlDefaults[static_cast<std::size_t>(i)];
     cbCtrl[i].setCaption(std::string(d.caption));
     cbCtrl[i].setValue(d.checked ? forms::CheckBox::Checked : forms::CheckBox::Unchecked);
   }
   for (int i = 0; i < ob1Den.size(); ++i) {
     ob1Den[i].setCaption(std::string(kOneDenCaptions[static_cast<std::size_t>(i)]));
+    ob1Den[i].setHint(std::string(kOneDenHints[static_cast<std::size_t>(i)]));
   }
   for (int i = 0; i < obShutb.size(); ++i) {
     obShutb[i].setCaption(std::string(kShutbCaptions[static_cast<std::size_t>(i)]));
+    obShutb[i].setHint(std::string(kShutbHints[static_cast<std::size_t>(i)]));
   }
   ob1Den[1].setValue(true);   // "Z"
   obShutb[1].setValue(true);  // "1"
@@ -102,6 +150,21 @@ void TimingPanel::setDefaults() {
   cbCopysic.setCaption("Copy SIC");
   cbCopyser.setCaption("Copy");
   cbWritesettings.setCaption("Write Settings");
+}
+
+void TimingPanel::setHints() {
+  tbSICclkfreqdes.setHint("Desired SIC clock, kHz: sets the SIC clock divider (50000 kHz divided by it)");
+  tbSICclkfreqact.setHint("SIC clock the divider gives, kHz");
+  tbPWMIclkfreqdes.setHint("Desired PWMI clock, kHz: sets the PWMI clock divider (50000 kHz divided by it)");
+  tbPWMIclkfreqact.setHint("PWMI clock the divider gives, kHz");
+  tbPWMIpw.setHint("PWMI pulse width the cells give, ns");
+  tbSTVpw.setHint("STV pulse width the cells give, us");
+  tbSTVtc.setHint("STV count from its two cells, in SCLK periods: 0 to 4095");
+  tbSCLKdiv.setHint("SCLK divider from its two cells: 0 to 4095");
+  tbSTVfreqdes.setHint("Desired STV frequency, Hz: sets the STV count");
+  tbSTVfreqact.setHint("STV frequency the count and the SCLK divider give, Hz");
+  tbSCLKfreqdes.setHint("Desired SCLK frequency, kHz: sets the SCLK divider");
+  tbSCLKfreqact.setHint("SCLK frequency the divider gives, kHz");
 }
 
 void TimingPanel::wireHandlers() {
@@ -115,11 +178,21 @@ void TimingPanel::wireHandlers() {
       if (--handlersRunning_ == 0) updateReachNotes();
     };
   };
-  for (int i = 0; i < kCellCount; ++i) tbCPLDdata[i].setChangeHandler(thenNotes([this, i] { tbCPLDdata_Change(i); }));
-  tbSICclkfreqdes.setChangeHandler(thenNotes([this] { tbSICclkfreqdes_Change(); }));
-  tbPWMIclkfreqdes.setChangeHandler(thenNotes([this] { tbPWMIclkfreqdes_Change(); }));
-  tbSTVfreqdes.setChangeHandler(thenNotes([this] { tbSTVfreqdes_Change(); }));
-  tbSCLKfreqdes.setChangeHandler(thenNotes([this] { tbSCLKfreqdes_Change(); }));
+  // A typed or loaded text that GetTextValue reads only in part says so on
+  // its box; the value used stays what the rule gives.
+  const auto noting = [](forms::TextBox& box, std::function<void()> handler) {
+    return [&box, handler = std::move(handler)] {
+      handler();
+      box.setNote(text::decimalReadingNote(box.text()).note);
+    };
+  };
+  for (int i = 0; i < kCellCount; ++i) {
+    tbCPLDdata[i].setChangeHandler(thenNotes(noting(tbCPLDdata[i], [this, i] { tbCPLDdata_Change(i); })));
+  }
+  tbSICclkfreqdes.setChangeHandler(thenNotes(noting(tbSICclkfreqdes, [this] { tbSICclkfreqdes_Change(); })));
+  tbPWMIclkfreqdes.setChangeHandler(thenNotes(noting(tbPWMIclkfreqdes, [this] { tbPWMIclkfreqdes_Change(); })));
+  tbSTVfreqdes.setChangeHandler(thenNotes(noting(tbSTVfreqdes, [this] { tbSTVfreqdes_Change(); })));
+  tbSCLKfreqdes.setChangeHandler(thenNotes(noting(tbSCLKfreqdes, [this] { tbSCLKfreqdes_Change(); })));
   // tbSTVtc and tbSCLKdiv accept typing but have no handler: the program
   // rewrites them from the cells before it next reads them.
 
@@ -230,7 +303,7 @@ text::Outcome TimingPanel::writeCtrlPins() {
 
 void TimingPanel::cbCtrl_Click(int) { updateCtrlByte(); }
 
-void TimingPanel::obShutb_Click(int) { report("SHUTb", writeCtrlPins()); }
+void TimingPanel::obShutb_Click(int) { report("SHUTb", writeCtrlPins(), false); }
 
 // Write Settings: the control-pin packet, then the settings packet (a lead
 // byte and the 43 register cells) on the timing pipe.
@@ -241,14 +314,33 @@ std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
   return bytes;
 }
 
-void TimingPanel::report(const std::string& action, const text::Outcome& outcome) {
+void TimingPanel::report(const std::string& action, const text::Outcome& outcome, bool cellsSent) {
   if (link_.cancelledInHandler()) {
     status_.show(action, "cancelled", true);
   } else if (!outcome.ok()) {
     status_.failed(action, outcome.reason());
+  } else if (const std::string misread = cellsSent ? firstMisreadField() : std::string(); !misread.empty()) {
+    // Sent as the rule reads it, but not what the box shows.
+    status_.show(action, "sent (" + misread + ")", true);
   } else {
     status_.succeeded(action, "sent");
   }
+}
+
+std::string TimingPanel::firstMisreadField() const {
+  const auto misread = [](const forms::TextBox& box) {
+    const text::ReadingNote r = text::decimalReadingNote(box.text());
+    return r.empty() ? std::string() : box.qualifiedName() + ": " + r.brief;
+  };
+  for (int i = 0; i < kCellCount; ++i) {
+    if (std::string m = misread(tbCPLDdata[i]); !m.empty()) return m;
+  }
+  // The desired fields are not sent, but the cells they set were worked out
+  // from what they read as.
+  for (const forms::TextBox* box : {&tbSICclkfreqdes, &tbPWMIclkfreqdes, &tbSTVfreqdes, &tbSCLKfreqdes}) {
+    if (std::string m = misread(*box); !m.empty()) return m;
+  }
+  return {};
 }
 
 text::Outcome TimingPanel::writeSettings() {
@@ -263,10 +355,10 @@ text::Outcome TimingPanel::writeSettings() {
   return settings.outcome();
 }
 
-void TimingPanel::cbWritesettings_Click() { report("Write Settings", writeSettings()); }
+void TimingPanel::cbWritesettings_Click() { report("Write Settings", writeSettings(), true); }
 
 // The chosen option reaches the board because Write Settings reads the group.
-void TimingPanel::ob1Den_Click(int) { report("1D EN", writeSettings()); }
+void TimingPanel::ob1Den_Click(int) { report("1D EN", writeSettings(), true); }
 
 // Clock and frequency calculators: the recomputation groups that turn cells
 // into displays, and the desired-value handlers that turn a wanted frequency

@@ -83,7 +83,11 @@ class TimingPanel {
 
  private:
   void setDefaults();
+  void setHints();
   void wireHandlers();
+  // "tbCPLDdata(3): \"0x10\" reads as 0" for the first cell (then desired
+  // field) whose text the rule reads only in part; empty when all read whole.
+  std::string firstMisreadField() const;
 
   // GetTextValue of a register cell's text, read at the moment of use.
   double cellValue(int index) const;
@@ -104,7 +108,8 @@ class TimingPanel {
   // part into cell `high + 1`.
   void writeSplit(int high, double value);
 
-  void report(const std::string& action, const text::Outcome& outcome);
+  // `cellsSent`: the settings packet went too, so a misread cell is named.
+  void report(const std::string& action, const text::Outcome& outcome, bool cellsSent);
 
   usb::BoardLink& link_;
   forms::StatusLabel& status_;

@@ -228,12 +228,13 @@ class MainWindowTest : public glim::testing::WindowTest {
     // A desired value the board cannot reach marks its actual field, with the reason.
     auto* actual = f->find<QLineEdit>("tbSICclkfreqact");
     const QString plain = actual->styleSheet();
-    QCOMPARE(actual->toolTip(), QString());
+    const QString hint = QStringLiteral("SIC clock the divider gives, kHz");
+    QCOMPARE(actual->toolTip(), hint);
     f->main().timing.tbSICclkfreqdes.enterText("20");
     QCOMPARE(actual->toolTip(), QStringLiteral("20 kHz cannot be reached: the divider's largest value gives 196.1 kHz"));
     QVERIFY(actual->styleSheet() != plain);
     f->main().timing.tbSICclkfreqdes.enterText("196");
-    QCOMPARE(actual->toolTip(), QString());
+    QCOMPARE(actual->toolTip(), hint);
     QCOMPARE(actual->styleSheet(), plain);
   }
 

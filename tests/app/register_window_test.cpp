@@ -1,10 +1,12 @@
 // The register window's view: it appears, hides and goes with the core's
 // form, shows the 22 register rows, and leaves the main window usable.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <memory>
 
@@ -205,9 +207,18 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QTRY_VERIFY(f->main().link.DeviceConnected != 0);
     showI2c();
     const QString note = QStringLiteral("not read by the last Read All");
+    // A new window's read boxes hold a "0" the chip never gave: greyed too.
+    const QString notYet = QStringLiteral("not read yet");
+    const QString greyed = part(indexed("tbI2Cregread", 0))->styleSheet();
+    QVERIFY(!greyed.isEmpty());
+    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), notYet);
+    const auto hint = [](int i) {
+      return QStringLiteral("Value last read from register %1, hexadecimal").arg(QString::fromLatin1(kLabels[i]).left(4));
+    };
     click(QStringLiteral("cbReadall"));
-    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), QString());
+    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), hint(i));
     const QString plain = part(indexed("tbI2Cregread", 0))->styleSheet();
+    QVERIFY(plain != greyed);
 
     glim::usb::sim::Faults faults;
     faults.refusedPipes = {130};
@@ -220,11 +231,69 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     }
     f->sim.sim->clearFaults();
     click(indexed("cbReadi2c", 4));
-    QCOMPARE(part(indexed("tbI2Cregread", 4))->toolTip(), QString());
+    QCOMPARE(part(indexed("tbI2Cregread", 4))->toolTip(), hint(4));
     QCOMPARE(part(indexed("tbI2Cregread", 4))->styleSheet(), plain);
     QCOMPARE(part(indexed("tbI2Cregread", 5))->toolTip(), note);
     click(QStringLiteral("cbReadall"));
-    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), QString());
+    for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), hint(i));
+  }
+
+  // A text its rule reads only in part is marked warm as soon as it is typed,
+  // with what it reads as; typed whole again, the box is plain with its hint.
+  void typedTextsThatReadAsAnotherValueAreMarked_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<QString>("whole");
+    QTest::newRow("write box, 0x") << "tbI2Creg(10)" << "0x4C" << "\"0x4C\" reads as 00: reading stops at \"x\"" << "4C";
+    QTest::newRow("write box, empty") << "tbI2Creg(10)" << "" << "\"\" reads as 00" << "4d";
+    QTest::newRow("write box, sign") << "tbI2Creg(0)" << "-1" << "\"-1\" reads as 00: reading stops at \"-\"" << "1";
+    QTest::newRow("slave address") << "tbI2Caddr" << "5A!" << "\"5A!\" reads as 5A: reading stops at \"!\"" << "5A";
+    QTest::newRow("cell, letters") << "tbCPLDdata(3)" << "12abc" << "\"12abc\" reads as 12: reading stops at \"a\"" << "12";
+    QTest::newRow("cell, 0x") << "tbCPLDdata(37)" << "0x10" << "\"0x10\" reads as 0: reading stops at \"x\"" << "3";
+    QTest::newRow("desired field") << "tbSTVfreqdes" << "abc" << "\"abc\" reads as 0: reading stops at \"a\"" << "300";
+  }
+  void typedTextsThatReadAsAnotherValueAreMarked() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, tip);
+    QFETCH(QString, whole);
+    showI2c();
+    auto* edit = part<QLineEdit>(box);
+    if (edit == nullptr) edit = f->window->findChild<QLineEdit*>(box);
+    QVERIFY(edit != nullptr);
+    const QString hint = edit->toolTip();
+    QVERIFY(!hint.isEmpty());
+    QCOMPARE(edit->styleSheet(), QString());
+    retype(edit, typed);
+    if (typed.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), typed);
+    QCOMPARE(edit->toolTip(), tip);
+    QVERIFY(edit->styleSheet().contains(QStringLiteral("#ffe0a3")));
+    retype(edit, whole);
+    QCOMPARE(edit->toolTip(), hint);
+    QCOMPARE(edit->styleSheet(), QString());
+  }
+
+  // Every field of both windows says what it holds, its unit and its range.
+  void everyFieldHasATooltip() {
+    showI2c();
+    QList<QWidget*> fields;
+    for (QWidget* root : {static_cast<QWidget*>(view()), f->window->content()}) {
+      for (QWidget* w : root->findChildren<QLineEdit*>()) fields << w;
+      for (QWidget* w : root->findChildren<QCheckBox*>()) fields << w;
+      for (QWidget* w : root->findChildren<QRadioButton*>()) fields << w;
+    }
+    // 43 cells, 12 companion fields, 4 enable boxes, 5 options; address,
+    // 44 register boxes and "Read back after write".
+    QCOMPARE(fields.size(), 43 + 12 + 4 + 5 + 1 + 44 + 1);
+    for (QWidget* w : fields) QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+    QCOMPARE(f->find("tbCPLDdata(8)")->toolTip(), QStringLiteral("SCLK divider, bits 11 to 8: 0 to 15"));
+    QCOMPARE(f->find("tbCPLDdata(37)")->toolTip(),
+             QStringLiteral("Enable bits, set by the check boxes: 1 STV, 2 PWMI, 4 SIC, 8 serial: 0 to 255"));
+    QCOMPARE(f->find("tbCPLDdata(28)")->toolTip(), QStringLiteral("Serial block 1, channel byte CH8: 0 to 255"));
+    QCOMPARE(part(indexed("tbI2Creg", 10))->toolTip(), QStringLiteral("Value to write to register 0x0A, hexadecimal 00 to FF"));
+    QCOMPARE(f->find("ob1Den(1)")->toolTip(), QStringLiteral("1D EN not driven (floating)"));
   }
 
   // Every button says what it does.
@@ -263,7 +332,9 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QCOMPARE(part<QLineEdit>(indexed("tbI2Cregread", 5))->text(), QStringLiteral("3C"));
     click(QStringLiteral("cbCopyall"));
     QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", 5))->text(), QStringLiteral("3C"));
-    QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", 0))->text(), QStringLiteral("0"));
+    // Register 0 was never read: its "0" is not the chip's, and is not copied.
+    QCOMPARE(part<QLineEdit>(indexed("tbI2Creg", 0))->text(), QStringLiteral("FF"));
+    QCOMPARE(f->main().i2cWindow.get().lblStatus.caption(), "Copy All: 1 copied, 21 not read yet");
     QVERIFY(f->sim.ui.boxes.empty());
   }
 };
