@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QPalette>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -162,7 +163,9 @@ void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Obs
   });
 }
 
-void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& marked) {
+QColor Binder::markColor(Mark mark) { return mark == Mark::Warm ? QColor(0xff, 0xe0, 0xa3) : QColor(0x8a, 0x8a, 0x8a); }
+
+void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, Mark mark) {
   edit->setObjectName(QString::fromStdString(box.qualifiedName()));
   edit->setText(QString::fromStdString(box.text()));
   edit->setCursorPosition(0);
@@ -174,13 +177,18 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& ma
     edit->setFocusPolicy(Qt::ClickFocus);
     edit->installEventFilter(new CutKeyGuard(edit));
   }
-  const QString markStyle = marked.isEmpty() ? QStringLiteral("QLineEdit { color: #8a8a8a; }") : marked;
   // The note while there is one, else what the box holds.
   const QString hint = QString::fromStdString(box.hint());
-  const auto showNote = [edit = QPointer<QLineEdit>(edit), &box, markStyle, hint] {
+  const auto showNote = [edit = QPointer<QLineEdit>(edit), &box, mark, hint] {
     if (!edit) return;
     edit->setToolTip(box.note().empty() ? hint : QString::fromStdString(box.note()));
-    edit->setStyleSheet(box.note().empty() ? QString() : markStyle);
+    if (box.note().empty()) {
+      edit->setPalette(QPalette());  // inherited again
+      return;
+    }
+    QPalette marked;
+    marked.setColor(mark == Mark::Warm ? QPalette::Base : QPalette::Text, markColor(mark));
+    edit->setPalette(marked);
   };
   showNote();
   const int noteId = box.subscribeNotes([showNote](ControlEvent) { showNote(); });

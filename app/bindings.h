@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -51,15 +52,17 @@ class Binder {
   Binder(const Binder&) = delete;
   Binder& operator=(const Binder&) = delete;
 
-  // The mark of a box whose value is not what it shows or asks for: a warm
-  // background (its note says why).
-  static QString warmMark() { return QStringLiteral("QLineEdit { background: #ffe0a3; }"); }
+  // How a box with a note looks: greyed text (a value that is old or none),
+  // or a warm ground (a value that is not what it shows or asks for).
+  enum class Mark { Grey, Warm };
+  static QColor markColor(Mark mark);
 
   // A single-line box: one user edit is one change of the control. While the
-  // control has a note, the box shows it as its tooltip and takes `marked`
-  // as its style sheet (greyed text when none is given); otherwise its
-  // tooltip is the control's hint.
-  void bindTextBox(QLineEdit* edit, forms::TextBox& box, const QString& marked = QString());
+  // control has a note, the box shows it as its tooltip and is marked;
+  // otherwise its tooltip is the control's hint. The mark is a palette colour,
+  // not a style sheet: a note may come and go with every keystroke, and a
+  // style sheet re-polishes the widget each time.
+  void bindTextBox(QLineEdit* edit, forms::TextBox& box, Mark mark = Mark::Grey);
   // The log pane: read-only for the user, appends insert only what was added.
   void bindLog(QPlainTextEdit* pane, forms::TextBox& box);
   void bindButton(QPushButton* button, forms::CommandButton& control);

@@ -55,7 +55,7 @@ class Placer {
   QLineEdit* box(forms::TextBox& control, int x, int y, int w) {
     auto* edit = new QLineEdit(parent_);
     edit->setGeometry(x, y, w, kRowHeight);
-    binder_.bindTextBox(edit, control, Binder::warmMark());
+    binder_.bindTextBox(edit, control, Binder::Mark::Warm);
     return edit;
   }
   QPushButton* button(forms::CommandButton& control, const char* tip, int x, int y, int w, int h = kButtonHeight) {

@@ -70,7 +70,7 @@ void RegisterWindowView::build() {
   auto box = [this](forms::TextBox& control, bool typed) {
     auto* edit = new QLineEdit(this);
     edit->setFixedWidth(kValueBoxWidth);
-    binder_.bindTextBox(edit, control, typed ? Binder::warmMark() : QString());
+    binder_.bindTextBox(edit, control, typed ? Binder::Mark::Warm : Binder::Mark::Grey);
     return edit;
   };
   auto button = [this](forms::CommandButton& control, const QString& tip) {
