@@ -130,11 +130,15 @@ Binder::Binder(forms::Dispatcher& dispatcher) : dispatcher_(dispatcher), context
 Binder::~Binder() { release(); }
 
 void Binder::release() {
-  for (const auto& [control, id] : subscriptions_) control->unsubscribe(id);
-  subscriptions_.clear();
-  for (const auto& [control, id] : noteSubscriptions_) control->unsubscribeNotes(id);
-  noteSubscriptions_.clear();
+  connections_.clear();
   context_ = std::make_unique<QObject>();
+}
+
+void Binder::keepWhile(QObject* widget, forms::Connection connection) {
+  const int key = nextKey_++;
+  connections_.emplace(key, std::move(connection));
+  // A widget that goes before the binder stops listening at once.
+  QObject::connect(widget, &QObject::destroyed, context(), [this, key] { connections_.erase(key); });
 }
 
 void Binder::recordInto(script::ScriptRecorder* recorder, std::string window) {
@@ -154,13 +158,7 @@ void Binder::runRecorded(std::string line, const std::function<void()>& action) 
 }
 
 void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Observer observer) {
-  const int id = control.subscribe(std::move(observer));
-  subscriptions_.emplace_back(&control, id);
-  // A widget that goes before the binder stops listening at once.
-  QObject::connect(widget, &QObject::destroyed, context(), [this, control = &control, id] {
-    control->unsubscribe(id);
-    std::erase(subscriptions_, std::pair<forms::Control*, int>(control, id));
-  });
+  keepWhile(widget, control.subscribe(std::move(observer)));
 }
 
 QColor Binder::markColor(Mark mark) { return mark == Mark::Warm ? QColor(0xff, 0xe0, 0xa3) : QColor(0x8a, 0x8a, 0x8a); }
@@ -191,12 +189,7 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, Mark mark) {
     edit->setPalette(marked);
   };
   showNote();
-  const int noteId = box.subscribeNotes([showNote](ControlEvent) { showNote(); });
-  noteSubscriptions_.emplace_back(&box, noteId);
-  QObject::connect(edit, &QObject::destroyed, context(), [this, control = &box, noteId] {
-    control->unsubscribeNotes(noteId);
-    std::erase(noteSubscriptions_, std::pair<forms::Control*, int>(control, noteId));
-  });
+  keepWhile(edit, box.subscribeNotes([showNote](ControlEvent) { showNote(); }));
 
   watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
     if (!edit) return;

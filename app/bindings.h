@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -97,8 +98,11 @@ class Binder {
   forms::Dispatcher& dispatcher_;
   script::ScriptRecorder* recorder_ = nullptr;
   std::string window_;
-  std::vector<std::pair<forms::Control*, int>> subscriptions_;
-  std::vector<std::pair<forms::Control*, int>> noteSubscriptions_;
+  // Keeps `connection` until the binder is released or `widget` goes.
+  void keepWhile(QObject* widget, forms::Connection connection);
+  // The controls' observers of every bound widget, by a key of the binder's.
+  std::map<int, forms::Connection> connections_;
+  int nextKey_ = 0;
   // Context of every signal connection: deleting it disconnects them all.
   std::unique_ptr<QObject> context_;
 };

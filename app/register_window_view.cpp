@@ -179,7 +179,7 @@ RegisterWindowFollower::RegisterWindowFollower(i2c::RegisterWindow& window, form
 }
 
 RegisterWindowFollower::~RegisterWindowFollower() {
-  window_.unsubscribe(observer_);
+  observer_.disconnect();
   delete view_.data();
 }
 

@@ -62,7 +62,7 @@ class RegisterWindowFollower {
   script::ScriptRecorder* recorder_;
   QPointer<RegisterWindowView> view_;
   bool placed_ = false;
-  int observer_ = 0;
+  forms::Connection observer_;
 };
 
 }  // namespace glim::app

@@ -41,7 +41,7 @@ void logEntries(benchmark::State& state) {
     TextBox txtLog("txtLog");
     txtLog.multiLine = true;
     std::size_t shown = 0;
-    txtLog.subscribe([&](ControlEvent e) {
+    const auto view = txtLog.subscribe([&](ControlEvent e) {
       if (e == ControlEvent::Appended) shown += txtLog.lastAppended().size();
     });
     Log log(txtLog);

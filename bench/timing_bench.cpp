@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "support/sim_program.h"
 
@@ -18,10 +19,11 @@ void sclkKeystroke(benchmark::State& state, bool withObservers) {
   SimProgram p;
   auto& t = p.main().timing;
   long changes = 0;
+  std::vector<glim::forms::Connection> views;
   if (withObservers) {
     // One observer per control, standing in for the views that repaint them.
     for (auto* control : p.main().form.controls()) {
-      control->subscribe([&changes](glim::forms::ControlEvent) { ++changes; });
+      views.push_back(control->subscribe([&changes](glim::forms::ControlEvent) { ++changes; }));
     }
   }
   const std::string texts[2] = {"20", "10"};

@@ -52,12 +52,11 @@ class Control {
   // who subscribed to notes (ControlEvent::Note), not to every observer.
   const std::string& note() const { return note_; }
   void setNote(std::string note);
-  int subscribeNotes(Observer observer) { return noteObservers_.connect(std::move(observer)); }
-  void unsubscribeNotes(int id) { noteObservers_.disconnect(id); }
+  Connection subscribeNotes(Observer observer) { return noteObservers_.connectScoped(std::move(observer)); }
 
-  // An observer unsubscribed while observers are told is not told again.
-  int subscribe(Observer observer) { return observers_.connect(std::move(observer)); }
-  void unsubscribe(int id) { observers_.disconnect(id); }
+  // Told until the connection goes; one that goes while observers are told is
+  // not told again.
+  Connection subscribe(Observer observer) { return observers_.connectScoped(std::move(observer)); }
 
  protected:
   void notify(ControlEvent event) { observers_.notify(event); }

@@ -39,9 +39,9 @@ class RegisterWindow {
   void unload();
   State state() const;
 
-  // An observer unsubscribed while observers are told is not told again.
-  int subscribe(Observer observer) { return observers_.connect(std::move(observer)); }
-  void unsubscribe(int id) { observers_.disconnect(id); }
+  // Told until the connection goes; one that goes while observers are told is
+  // not told again.
+  forms::Connection subscribe(Observer observer) { return observers_.connectScoped(std::move(observer)); }
 
   // Closed forms not freed yet (for tests).
   std::size_t retiredCount() const { return retired_.size(); }

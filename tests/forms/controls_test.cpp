@@ -43,7 +43,7 @@ TEST(TextBox, SameTextIsNoChangeButEnteredTextAlwaysIs) {
   int changes = 0;
   int viewEvents = 0;
   box.setChangeHandler([&] { ++changes; });
-  box.subscribe([&](ControlEvent) { ++viewEvents; });
+  const auto view = box.subscribe([&](ControlEvent) { ++viewEvents; });
 
   box.setText("5");
   box.setText("5");
@@ -56,7 +56,7 @@ TEST(TextBox, SameTextIsNoChangeButEnteredTextAlwaysIs) {
 TEST(TextBox, ViewsAreToldBeforeTheHandlerRuns) {
   TextBox box("tbX");
   Trace trace;
-  box.subscribe([&](ControlEvent e) {
+  const auto view = box.subscribe([&](ControlEvent e) {
     if (e == ControlEvent::Text) trace.push_back("view " + box.text());
   });
   box.setChangeHandler([&] { trace.push_back("handler " + box.text()); });
@@ -157,12 +157,12 @@ TEST(CommandButton, ClickRunsTheHandlerAndMenuItemsKeepTheirShortcut) {
 TEST(Control, EnabledAndCaptionChangesAreToldOnce) {
   Label label("lblLog", -1, "Log:");
   std::vector<ControlEvent> events;
-  const int id = label.subscribe([&](ControlEvent e) { events.push_back(e); });
+  auto view = label.subscribe([&](ControlEvent e) { events.push_back(e); });
   label.setCaption("Log:");
   label.setCaption("Log");
   label.setEnabled(true);
   label.setEnabled(false);
-  label.unsubscribe(id);
+  view.disconnect();
   label.setEnabled(true);
   EXPECT_EQ(events, (std::vector<ControlEvent>{ControlEvent::Caption, ControlEvent::Enabled}));
 }

@@ -75,7 +75,7 @@ TEST(TextAppend, WorksOnAnyTextBoxAsAReplacementOfItsText) {
   std::vector<std::string> seen;
   std::vector<std::string> appended;
   box.setChangeHandler([&] { seen.push_back(box.text()); });
-  box.subscribe([&](ControlEvent e) {
+  const auto view = box.subscribe([&](ControlEvent e) {
     if (e == ControlEvent::Appended) appended.emplace_back(box.lastAppended());
   });
   box.setText("a");

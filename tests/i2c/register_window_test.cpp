@@ -64,7 +64,7 @@ TEST(RegisterWindow, ObserversFollowTheWindowThroughItsLife) {
   RegisterWindow& win = p.main().i2cWindow;
   Trace trace;
   const RegisterForm* told = nullptr;
-  win.subscribe({[&](RegisterForm& f) {
+  const auto watching = win.subscribe({[&](RegisterForm& f) {
                    told = &f;
                    trace.push_back("created");
                  },
@@ -101,8 +101,8 @@ TEST(RegisterWindow, AClosedFormStaysUntilEveryObserverWasTold) {
   SimProgram p;
   RegisterWindow& win = p.main().i2cWindow;
   Trace trace;
-  win.subscribe({nullptr, [&](RegisterForm&) { win.show(); }, nullptr});
-  win.subscribe({nullptr,
+  const auto showing = win.subscribe({nullptr, [&](RegisterForm&) { win.show(); }, nullptr});
+  const auto watching = win.subscribe({nullptr,
                  [&](RegisterForm& f) {
                    // Checked before the form is touched: without the guard it is gone.
                    if (win.retiredCount() != 1) return trace.push_back("freed while told");

@@ -20,7 +20,7 @@ class ThreadsTest : public ShellTest {
  protected:
   void SetUp() override {
     formsThread = std::this_thread::get_id();
-    main().txtLog.subscribe([this](forms::ControlEvent) {
+    watchingLog = main().txtLog.subscribe([this](forms::ControlEvent) {
       if (std::this_thread::get_id() != formsThread) ++offThread;
       const std::string_view added = main().txtLog.lastAppended();
       if (added.starts_with("DeviceAttach") || added.starts_with("DeviceDetach")) {
@@ -32,6 +32,7 @@ class ThreadsTest : public ShellTest {
   }
 
   std::thread::id formsThread;
+  forms::Connection watchingLog;
   std::atomic<bool> inHandler{false};
   std::atomic<bool> callbackWrote{false};
   std::atomic<int> duringHandler{0};

@@ -140,7 +140,10 @@ TEST_F(BoardTest, ShutbClickReturnsHandMadeBoxesToThePreset) {
   t.cbCtrl[2].userClick();
   EXPECT_EQ(cellText(37), "15");
   std::vector<int> clicked;
-  for (int i = 0; i < 4; ++i) t.cbCtrl[i].subscribe([&clicked, i](forms::ControlEvent) { clicked.push_back(i); });
+  std::vector<forms::Connection> watching;
+  for (int i = 0; i < 4; ++i) {
+    watching.push_back(t.cbCtrl[i].subscribe([&clicked, i](forms::ControlEvent) { clicked.push_back(i); }));
+  }
   t.obShutb[0].userClick();
   EXPECT_EQ(p.written(1).back(), (Bytes{0xDE, 0xE3}));
   EXPECT_EQ(cellText(37), "9");

@@ -13,9 +13,11 @@ TEST_F(TimingTest, CopySicCopiesPulseZeroIntoPulsesOneAndTwo) {
   cell(40).setText("abc");
   cell(1).setText("7.5");
   std::vector<std::string> order;
-  for (int i : {38, 39, 41, 42}) cell(i).subscribe([&order, this, i](forms::ControlEvent) {
-    order.push_back(std::to_string(i) + "=" + cellText(i));
-  });
+  std::vector<forms::Connection> watching;
+  for (int i : {38, 39, 41, 42}) {
+    watching.push_back(cell(i).subscribe(
+        [&order, this, i](forms::ControlEvent) { order.push_back(std::to_string(i) + "=" + cellText(i)); }));
+  }
   t.cbCopysic.click();
   EXPECT_EQ(order, (std::vector<std::string>{"41=abc", "42=abc", "38=7.5", "39=7.5"}));
 }
@@ -30,7 +32,10 @@ TEST_F(TimingTest, CopyCopiesSerialBlockZeroIntoBlocksOneAndTwo) {
   cell(16).setText("7.5");
 
   std::vector<int> written;
-  for (int i = 11; i <= 36; ++i) cell(i).subscribe([&written, i](forms::ControlEvent) { written.push_back(i); });
+  std::vector<forms::Connection> watching;
+  for (int i = 11; i <= 36; ++i) {
+    watching.push_back(cell(i).subscribe([&written, i](forms::ControlEvent) { written.push_back(i); }));
+  }
   t.cbCopyser.click();
 
   EXPECT_EQ(cellText(11), "3");
@@ -80,7 +85,7 @@ TEST_F(TimingTest, TypingAStvFrequencyDigitByDigitFollowsEachDigit) {
 
 TEST_F(TimingTest, DesiredSclkRunsTheGroupOncePerCellWithTheOldLowPartFirst) {
   std::vector<std::string> dividers;
-  t.tbSCLKdiv.subscribe([&](forms::ControlEvent) { dividers.push_back(t.tbSCLKdiv.text()); });
+  const auto watching = t.tbSCLKdiv.subscribe([&](forms::ControlEvent) { dividers.push_back(t.tbSCLKdiv.text()); });
   typeInto(t.tbSCLKfreqdes, "20");
   // "2" kHz: divider 12499 is beyond 4095, so 4095 (15, 255); then "20" kHz:
   // 1249 (4, 225), its high part arriving while the low part is still 255.

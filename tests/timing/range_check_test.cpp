@@ -32,7 +32,7 @@ TEST_F(TimingTest, RangeCheckCorrectsOnlyValuesOutsideTheBounds) {
 
 TEST_F(TimingTest, TypingIsRangeTestedDigitByDigit) {
   std::vector<std::string> seen;
-  cell(9).subscribe([&](forms::ControlEvent) { seen.push_back(cellText(9)); });
+  const auto watching = cell(9).subscribe([&](forms::ControlEvent) { seen.push_back(cellText(9)); });
   typeInto(cell(9), "300");
   EXPECT_EQ(seen, (std::vector<std::string>{"3", "30", "300", "255"}));
   EXPECT_EQ(t.tbSCLKdiv.text(), "255");
@@ -41,9 +41,10 @@ TEST_F(TimingTest, TypingIsRangeTestedDigitByDigit) {
 
 TEST_F(TimingTest, CorrectedCellRunsItsGroupAgainAndNoDisplaySeesTheOutOfRangeValue) {
   std::vector<std::string> dividers;
-  t.tbSCLKdiv.subscribe([&](forms::ControlEvent) { dividers.push_back(t.tbSCLKdiv.text()); });
+  const auto watchingDivider =
+      t.tbSCLKdiv.subscribe([&](forms::ControlEvent) { dividers.push_back(t.tbSCLKdiv.text()); });
   int sclkWrites = 0;
-  t.tbSCLKfreqact.subscribe([&](forms::ControlEvent) { ++sclkWrites; });
+  const auto watchingSclk = t.tbSCLKfreqact.subscribe([&](forms::ControlEvent) { ++sclkWrites; });
   cell(8).setText("40");
   // The nested run computes from "15"; the outer run recomputes the same.
   EXPECT_EQ(cellText(8), "15");
@@ -54,9 +55,10 @@ TEST_F(TimingTest, CorrectedCellRunsItsGroupAgainAndNoDisplaySeesTheOutOfRangeVa
 
 TEST_F(TimingTest, CellsOutsideTheGroupsChangeNoDisplay) {
   std::vector<std::string> changed;
+  std::vector<forms::Connection> watching;
   for (auto* d : {&t.tbSICclkfreqact, &t.tbPWMIclkfreqact, &t.tbPWMIpw, &t.tbSTVpw, &t.tbSTVtc, &t.tbSCLKdiv,
                   &t.tbSTVfreqact, &t.tbSCLKfreqact}) {
-    d->subscribe([&changed, d](forms::ControlEvent) { changed.push_back(d->name()); });
+    watching.push_back(d->subscribe([&changed, d](forms::ControlEvent) { changed.push_back(d->name()); }));
   }
   for (int i : {1, 4, 10, 13, 20, 36, 37, 38, 39, 40, 41, 42}) cell(i).setText("17");
   EXPECT_TRUE(changed.empty());
@@ -82,7 +84,7 @@ TEST_F(TimingTest, ZeroCountPassedOnTheWayIsHarmless) {
   cell(6).setText("2");
   cell(7).setText("0");  // count 512
   std::vector<std::string> shown;
-  t.tbSTVfreqact.subscribe([&](forms::ControlEvent) { shown.push_back(t.tbSTVfreqact.text()); });
+  const auto watching = t.tbSTVfreqact.subscribe([&](forms::ControlEvent) { shown.push_back(t.tbSTVfreqact.text()); });
   t.tbSTVfreqdes.setText("78125");  // count 5: high part 0 first, low part 0 still
   EXPECT_EQ(shown, (std::vector<std::string>{"infinite", "78125.000"}));
   EXPECT_EQ(cellText(7), "5");
