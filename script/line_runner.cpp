@@ -1,5 +1,7 @@
 #include "script/line_runner.h"
 
+#include <algorithm>
+
 #include "config/platform_file.h"
 #include "script/control_actions.h"
 #include "script/escape.h"
@@ -50,12 +52,10 @@ std::string verbName(Verb verb) {
 }  // namespace
 
 std::string folderOf(std::string_view scriptPath) {
-#ifdef _WIN32
-  const std::size_t cut = scriptPath.find_last_of("/\\:");
-#else
-  const std::size_t cut = scriptPath.rfind('/');
-#endif
-  return cut == std::string_view::npos ? std::string() : std::string(scriptPath.substr(0, cut + 1));
+  // All but the file's own name, as the system splits the path (on Windows
+  // "\\" and "C:" end a folder too); the name's length is counted in UTF-8.
+  const std::size_t name = config::platform::toPath(std::string(scriptPath)).filename().u8string().size();
+  return std::string(scriptPath.substr(0, scriptPath.size() - std::min(name, scriptPath.size())));
 }
 
 LineRunner::LineRunner(shell::Program& program, ScriptOutput& output)

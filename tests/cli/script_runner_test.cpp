@@ -5,6 +5,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "forms/signal.h"
 #include "script/line_runner.h"
@@ -34,6 +36,19 @@ struct Harness {
   usb::sim::SimDriver* sim = nullptr;
   std::unique_ptr<ScriptRunner> runner;
 };
+
+// Relative names in a script are taken from its folder: the path up to the
+// file's name, with the separator.
+TEST(FolderOf, IsThePathUpToTheScriptsName) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"dir/s.gls", "dir/"}, {"s.gls", ""}, {"/a/b/c.gls", "/a/b/"}, {"dir/", "dir/"},
+      {"", ""},              {"a/\xC3\xBC.gls", "a/"}, {"./s", "./"},
+#ifdef _WIN32
+      {"C:s.gls", "C:"},     {"a\\b.gls", "a\\"},  {"C:\\x\\y.gls", "C:\\x\\"},
+#endif
+  };
+  for (const auto& [path, folder] : cases) EXPECT_EQ(folderOf(path), folder) << path;
+}
 
 TEST(ScriptRunner, StartsWithTheDriverOpenAndEndsAsQuitDoes) {
   Harness h;
