@@ -17,6 +17,7 @@
 #include "config/config_commands.h"
 #include "config/config_file.h"
 #include "support/sim_program.h"
+#include "support/control_states.h"
 
 namespace {
 
@@ -36,18 +37,7 @@ const std::string& filePath() {
 }
 
 std::map<std::string, std::string> state(glim::shell::MainForm& main) {
-  std::map<std::string, std::string> s;
-  auto add = [&s](const std::string& prefix, const glim::forms::Form& form) {
-    for (const glim::forms::Control* c : form.controls()) {
-      if (auto* box = dynamic_cast<const glim::forms::TextBox*>(c)) s[prefix + c->qualifiedName()] = box->text();
-      if (auto* check = dynamic_cast<const glim::forms::CheckBox*>(c))
-        s[prefix + c->qualifiedName()] = std::to_string(check->value());
-      if (auto* option = dynamic_cast<const glim::forms::OptionButton*>(c))
-        s[prefix + c->qualifiedName()] = option->value() ? "1" : "0";
-    }
-  };
-  add("", main.form);
-  if (auto* regs = main.i2cWindow.existing()) add("Glimmora_i2c.", regs->form);
+  std::map<std::string, std::string> s = glim::testing::controlStates(main);
   s["window"] = std::to_string(static_cast<int>(main.i2cWindow.state()));
   return s;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/app_fixture.h"
+#include "support/control_states.h"
 #include "support/temp_dir.h"
 
 using glim::forms::FileDialogKind;
@@ -18,21 +19,7 @@ using glim::forms::FileDialogKind;
 namespace {
 
 // Every control's visible state, to show that nothing moved.
-std::map<std::string, std::string> snapshot(glim::shell::MainForm& main) {
-  std::map<std::string, std::string> state;
-  auto take = [&state](glim::forms::Form& form) {
-    for (glim::forms::Control* c : form.controls()) {
-      std::string value;
-      if (auto* box = dynamic_cast<glim::forms::TextBox*>(c)) value = box->text();
-      if (auto* check = dynamic_cast<glim::forms::CheckBox*>(c)) value = std::to_string(check->value());
-      if (auto* option = dynamic_cast<glim::forms::OptionButton*>(c)) value = option->value() ? "1" : "0";
-      state[form.name() + "." + c->qualifiedName()] = value;
-    }
-  };
-  take(main.form);
-  if (auto* registers = main.i2cWindow.existing()) take(registers->form);
-  return state;
-}
+std::map<std::string, std::string> snapshot(glim::shell::MainForm& main) { return glim::testing::controlStates(main); }
 
 }  // namespace
 

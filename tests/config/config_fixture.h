@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/config_commands.h"
+#include "support/control_states.h"
 #include "support/sim_program.h"
 #include "support/temp_dir.h"
 
@@ -28,24 +29,7 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 
 // Every control's state, by qualified name: what a view would show.
 using Snapshot = std::map<std::string, std::string>;
-
-inline void addState(Snapshot& into, const std::string& prefix, const forms::Form& form) {
-  for (const forms::Control* c : form.controls()) {
-    std::string state;
-    if (auto* box = dynamic_cast<const forms::TextBox*>(c)) state = box->text();
-    else if (auto* check = dynamic_cast<const forms::CheckBox*>(c)) state = std::to_string(check->value());
-    else if (auto* option = dynamic_cast<const forms::OptionButton*>(c)) state = option->value() ? "1" : "0";
-    else continue;
-    into[prefix + c->qualifiedName()] = state;
-  }
-}
-
-inline Snapshot snapshot(shell::MainForm& main) {
-  Snapshot s;
-  addState(s, "", main.form);
-  if (auto* regs = main.i2cWindow.existing()) addState(s, "Glimmora_i2c.", regs->form);
-  return s;
-}
+inline Snapshot snapshot(shell::MainForm& main) { return testing::controlStates(main); }
 
 // The file the defaults make, written out line by line.
 inline std::string defaultFile() {
