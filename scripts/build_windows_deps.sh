@@ -23,8 +23,10 @@ fi
 
 deps="${GLIMMORA_WIN_DEPS:-$HOME/.cache/glimmora/win-deps}"
 host=x86_64-w64-mingw32
-# The recipe's hash leaves out comments and blank lines: rewording one rebuilds nothing.
-script_hash=$(grep -v '^[[:space:]]*#' "$root/scripts/build_windows_deps.sh" | grep -v '^[[:space:]]*$' | sha256sum | cut -c1-16)
+# The recipe (this script and the toolchain file Qt is built with) by its
+# hash, which leaves out comments and blank lines: rewording one rebuilds nothing.
+script_hash=$(cat "$root/scripts/build_windows_deps.sh" "$root/cmake/toolchains/mingw-w64.cmake" |
+  grep -v '^[[:space:]]*#' | grep -v '^[[:space:]]*$' | sha256sum | cut -c1-16)
 host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/[+-].*//')
 
 now() { date +%s; }
@@ -87,30 +89,19 @@ rm -rf "$usb_build" && mkdir -p "$usb_build"
    CC=$host-gcc-posix && make -j2 && make install) >"$work/libusb-build.log" 2>&1 || { tail -n 40 "$work/libusb-build.log"; exit 1; }
 stage "libusb built"
 
-# Qt: static, only what the window uses. The archive's repack lacks wintab
-# (tablet events), sqlite and iaccessible2; zlib, pcre2, libpng, harfbuzz and
-# freetype are bundled. OpenGL goes entirely (INPUT_opengl=no also drops
-# dynamicgl, which the windows plugin cannot build without OpenGL); with
-# direct2d off, directwrite3 must go too, or the plugin links to a font
-# database QtGui did not build.
-cat >"$work/mingw64.cmake" <<EOF
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER $host-gcc-posix)
-set(CMAKE_CXX_COMPILER $host-g++-posix)
-set(CMAKE_RC_COMPILER $host-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/$host)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-EOF
+# Qt: static, only what the window uses, with the programs' own toolchain
+# file (which also names the build machine's Qt for the code generators; the
+# cache is empty yet, so nothing of an earlier build is found). The archive's
+# repack lacks wintab (tablet events), sqlite and iaccessible2; zlib, pcre2,
+# libpng, harfbuzz and freetype are bundled. OpenGL goes entirely
+# (INPUT_opengl=no also drops dynamicgl, which the windows plugin cannot build
+# without OpenGL); with direct2d off, directwrite3 must go too, or the plugin
+# links to a font database QtGui did not build.
 qt_build="$work/build-qt"
 rm -rf "$qt_build"
 cmake -S "$qt_src" -B "$qt_build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$work/mingw64.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64.cmake" -DGLIMMORA_WIN_DEPS="$deps" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps/qt" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/$(gcc -dumpmachine)/cmake \
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
   -DBUILD_SHARED_LIBS=OFF -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
   -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF \
