@@ -37,14 +37,16 @@ stage() {
   stage_start=$t
 }
 
-# A private apt configuration that knows Debian's source archive, so the
-# machine's own sources and lists stay untouched.
+# A private apt configuration that knows the source packages of the Debian
+# archive the machine installs from (its own mirror or proxy, as its apt
+# sources say), so the machine's own sources and lists stay untouched. apt
+# checks them against the archive keys the machine trusts.
 work="${GLIMMORA_WIN_DEPS_WORK:-$deps.work}"
 apt_dir="$work/apt"
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $codename main" \
-  >"$apt_dir/sources.list"
+codename=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release | tr -d '"')
+archive=$(sh "$root/scripts/debian_archive.sh")
+echo "deb-src $archive $codename main" >"$apt_dir/sources.list"
 apt_options() {
   echo "-o Dir::Etc::SourceList=$apt_dir/sources.list -o Dir::Etc::SourceParts=$apt_dir/parts -o Dir::State::Lists=$apt_dir/lists -o Dir::Cache=$apt_dir/cache"
 }
