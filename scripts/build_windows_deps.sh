@@ -62,7 +62,10 @@ source_version() {
 }
 qt_version=$(source_version qt6-base)
 usb_version=$(source_version libusb-1.0)
-[ -n "$qt_version" ] && [ -n "$usb_version" ] || { echo "build_windows_deps: no source packages found"; exit 1; }
+if [ -z "$qt_version" ] || [ -z "$usb_version" ]; then
+  echo "build_windows_deps: no source packages found"
+  exit 1
+fi
 stamp="qt6-base $qt_version; libusb-1.0 $usb_version; script $script_hash"
 if [ -f "$deps/stamp" ] && [ "$(cat "$deps/stamp")" = "$stamp" ]; then
   echo "build_windows_deps: reusing $deps ($stamp)"
