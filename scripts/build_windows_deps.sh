@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the two libraries the Windows programs link statically, from Debian's
 # own source packages (checksums checked by apt against the signed archive):
-#   - Qt 6 (Core, Gui, Widgets, Test; the windows and minimal platform plugins;
-#     the windowsvista style), for the window;
+#   - Qt 6 (Core, Gui, Widgets; the windows platform plugin; the windowsvista
+#     style), only the parts the window links, for the window;
 #   - libusb-1.0, for real boards.
 # They are installed into a cache outside the checkout,
 #   ${GLIMMORA_WIN_DEPS:-$HOME/.cache/glimmora/win-deps}/{qt,libusb}
@@ -98,10 +98,15 @@ stage "libusb built"
 # file (which also names the build machine's Qt for the code generators; the
 # cache is empty yet, so nothing of an earlier build is found). The archive's
 # repack lacks wintab (tablet events), sqlite and iaccessible2; zlib, pcre2,
-# libpng, harfbuzz and freetype are bundled. OpenGL goes entirely
+# libpng and harfbuzz are bundled. OpenGL goes entirely
 # (INPUT_opengl=no also drops dynamicgl, which the windows plugin cannot build
 # without OpenGL); with direct2d off, directwrite3 must go too, or the plugin
 # links to a font database QtGui did not build.
+# The rest of the list leaves out what neither program links, a sixth of
+# Qt's files to compile: Qt Test (the Windows tests drive the programs
+# through scripts), the image format plugins (the icon is a PNG, which QtGui
+# reads itself), FreeType (Windows draws text with its own font engines), and
+# the widgets, dialogs and document features the window has no use for.
 qt_build="$work/build-qt"
 rm -rf "$qt_build"
 cmake -S "$qt_src" -B "$qt_build" -G Ninja \
@@ -114,9 +119,18 @@ cmake -S "$qt_src" -B "$qt_build" -G Ninja \
   -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF \
   -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_tabletevent=OFF \
   -DFEATURE_icu=OFF -DFEATURE_jpeg=OFF -DFEATURE_system_jpeg=OFF \
-  -DFEATURE_sql_sqlite=OFF -DFEATURE_accessibility_atspi_bridge=OFF \
+  -DFEATURE_accessibility_atspi_bridge=OFF \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
-  -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF \
+  -DFEATURE_system_harfbuzz=OFF \
+  -DFEATURE_testlib=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_freetype=OFF \
+  -DFEATURE_graphicsview=OFF -DFEATURE_mdiarea=OFF -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF \
+  -DFEATURE_wizard=OFF -DFEATURE_fontdialog=OFF -DFEATURE_fontcombobox=OFF -DFEATURE_colordialog=OFF \
+  -DFEATURE_columnview=OFF -DFEATURE_splashscreen=OFF -DFEATURE_lcdnumber=OFF -DFEATURE_dial=OFF \
+  -DFEATURE_keysequenceedit=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_toolbox=OFF \
+  -DFEATURE_errormessage=OFF -DFEATURE_systemtrayicon=OFF \
+  -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF -DFEATURE_undogroup=OFF -DFEATURE_undoview=OFF \
+  -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_movie=OFF \
+  -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF \
   >"$work/qt-configure.log" 2>&1 || { tail -n 60 "$work/qt-configure.log"; exit 1; }
 stage "Qt configured"
 cmake --build "$qt_build" --parallel 2 >"$work/qt-build.log" 2>&1 || { tail -n 60 "$work/qt-build.log"; exit 1; }
