@@ -60,6 +60,30 @@ else
   echo "self_test: no shellcheck, its cases are left out"
 fi
 
+# C++ formatting: a file laid out otherwise fails, with the lines to change;
+# the same file formatted passes, and so does a hand-laid table between the
+# off and on markers.
+printf 'int  twice(int x){return 2*x;}\n' >"$work/loose.cpp"
+printf 'int twice(int x) { return 2 * x; }\n' >"$work/tidy.cpp"
+cat >"$work/table.h" <<'EOF'
+#pragma once
+// clang-format off
+constexpr int kTable[] = {
+    1,  2,
+    30, 40,
+};
+// clang-format on
+EOF
+status=0
+sh "$src/scripts/check_format.sh" "$work/tidy.cpp" >/dev/null 2>&1 || status=$?
+if [ "$status" -ne 77 ]; then
+  expect 0 '2 files, all formatted' sh "$src/scripts/check_format.sh" "$work/tidy.cpp" "$work/table.h"
+  expect 1 '^\+int twice\(int x\) \{ return 2 \* x; \}$' \
+    sh "$src/scripts/check_format.sh" "$work/tidy.cpp" "$work/loose.cpp"
+else
+  echo "self_test: no clang-format 14, its cases are left out"
+fi
+
 # The Debian archive: the first `deb` source of the machine's own release,
 # from deb822 entries or sources.list lines; -security and -updates, deb-src
 # entries and other releases are passed over.
