@@ -9,7 +9,7 @@ OUT=${1:-docs/screenshots/windows.png}
 WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 export WINEPREFIX="${WINEPREFIX:-$(pwd)/$build/wine}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # shellcheck source=xvfb_session.sh
-. "$(dirname "$0")/xvfb_session.sh"
+. scripts/xvfb_session.sh  # (the checkout is the working folder here)
 # Wine's own processes end with the session too.
 trap 'session_end; wineserver -k 2>/dev/null || true' EXIT
 printf 'click cbWritesettings\n' >"$work/write.gls"
