@@ -4,9 +4,9 @@
 
 namespace glim::cli {
 
-// The one switch for real boards: cli/CMakeLists.txt defines it when the
-// libusb backend is built.
-#ifdef GLIMMORA_CLI_REAL_BOARDS
+// The one switch for real boards: usb/CMakeLists.txt defines it for whatever
+// links the backends when the libusb backend is built.
+#ifdef GLIMMORA_LIBUSB
 constexpr bool kRealBoards = true;
 #else
 constexpr bool kRealBoards = false;

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the two libraries the Windows programs link statically, from Debian's
 # own source packages (checksums checked by apt against the signed archive):
-#   - Qt 6 (Core, Gui, Widgets, Test; the windows and minimal platform plugins;
-#     the windowsvista style), for the window;
+#   - Qt 6 (Core, Gui, Widgets; the windows platform plugin; the windowsvista
+#     style), only the parts the window links, for the window;
 #   - libusb-1.0, for real boards.
 # They are installed into a cache outside the checkout,
 #   ${GLIMMORA_WIN_DEPS:-$HOME/.cache/glimmora/win-deps}/{qt,libusb}
@@ -23,8 +23,10 @@ fi
 
 deps="${GLIMMORA_WIN_DEPS:-$HOME/.cache/glimmora/win-deps}"
 host=x86_64-w64-mingw32
-# The recipe's hash leaves out comments and blank lines: rewording one rebuilds nothing.
-script_hash=$(grep -v '^[[:space:]]*#' "$root/scripts/build_windows_deps.sh" | grep -v '^[[:space:]]*$' | sha256sum | cut -c1-16)
+# The recipe (this script and the toolchain file Qt is built with) by its
+# hash, which leaves out comments and blank lines: rewording one rebuilds nothing.
+script_hash=$(cat "$root/scripts/build_windows_deps.sh" "$root/cmake/toolchains/mingw-w64.cmake" |
+  grep -v '^[[:space:]]*#' | grep -v '^[[:space:]]*$' | sha256sum | cut -c1-16)
 host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/[+-].*//')
 
 now() { date +%s; }
@@ -35,14 +37,16 @@ stage() {
   stage_start=$t
 }
 
-# A private apt configuration that knows Debian's source archive, so the
-# machine's own sources and lists stay untouched.
+# A private apt configuration that knows the source packages of the Debian
+# archive the machine installs from (its own mirror or proxy, as its apt
+# sources say), so the machine's own sources and lists stay untouched. apt
+# checks them against the archive keys the machine trusts.
 work="${GLIMMORA_WIN_DEPS_WORK:-$deps.work}"
 apt_dir="$work/apt"
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $codename main" \
-  >"$apt_dir/sources.list"
+codename=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release | tr -d '"')
+archive=$(sh "$root/scripts/debian_archive.sh")
+echo "deb-src $archive $codename main" >"$apt_dir/sources.list"
 apt_options() {
   echo "-o Dir::Etc::SourceList=$apt_dir/sources.list -o Dir::Etc::SourceParts=$apt_dir/parts -o Dir::State::Lists=$apt_dir/lists -o Dir::Cache=$apt_dir/cache"
 }
@@ -58,7 +62,10 @@ source_version() {
 }
 qt_version=$(source_version qt6-base)
 usb_version=$(source_version libusb-1.0)
-[ -n "$qt_version" ] && [ -n "$usb_version" ] || { echo "build_windows_deps: no source packages found"; exit 1; }
+if [ -z "$qt_version" ] || [ -z "$usb_version" ]; then
+  echo "build_windows_deps: no source packages found"
+  exit 1
+fi
 stamp="qt6-base $qt_version; libusb-1.0 $usb_version; script $script_hash"
 if [ -f "$deps/stamp" ] && [ "$(cat "$deps/stamp")" = "$stamp" ]; then
   echo "build_windows_deps: reusing $deps ($stamp)"
@@ -87,30 +94,24 @@ rm -rf "$usb_build" && mkdir -p "$usb_build"
    CC=$host-gcc-posix && make -j2 && make install) >"$work/libusb-build.log" 2>&1 || { tail -n 40 "$work/libusb-build.log"; exit 1; }
 stage "libusb built"
 
-# Qt: static, only what the window uses. The archive's repack lacks wintab
-# (tablet events), sqlite and iaccessible2; zlib, pcre2, libpng, harfbuzz and
-# freetype are bundled. OpenGL goes entirely (INPUT_opengl=no also drops
-# dynamicgl, which the windows plugin cannot build without OpenGL); with
-# direct2d off, directwrite3 must go too, or the plugin links to a font
-# database QtGui did not build.
-cat >"$work/mingw64.cmake" <<EOF
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER $host-gcc-posix)
-set(CMAKE_CXX_COMPILER $host-g++-posix)
-set(CMAKE_RC_COMPILER $host-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/$host)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-EOF
+# Qt: static, only what the window uses, with the programs' own toolchain
+# file (which also names the build machine's Qt for the code generators; the
+# cache is empty yet, so nothing of an earlier build is found). The archive's
+# repack lacks wintab (tablet events), sqlite and iaccessible2; zlib, pcre2,
+# libpng and harfbuzz are bundled. OpenGL goes entirely
+# (INPUT_opengl=no also drops dynamicgl, which the windows plugin cannot build
+# without OpenGL); with direct2d off, directwrite3 must go too, or the plugin
+# links to a font database QtGui did not build.
+# The rest of the list leaves out what neither program links, a sixth of
+# Qt's files to compile: Qt Test (the Windows tests drive the programs
+# through scripts), the image format plugins (the icon is a PNG, which QtGui
+# reads itself), FreeType (Windows draws text with its own font engines), and
+# the widgets, dialogs and document features the window has no use for.
 qt_build="$work/build-qt"
 rm -rf "$qt_build"
 cmake -S "$qt_src" -B "$qt_build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$work/mingw64.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64.cmake" -DGLIMMORA_WIN_DEPS="$deps" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps/qt" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/$(gcc -dumpmachine)/cmake \
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
   -DBUILD_SHARED_LIBS=OFF -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
   -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF \
@@ -118,9 +119,18 @@ cmake -S "$qt_src" -B "$qt_build" -G Ninja \
   -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF \
   -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_tabletevent=OFF \
   -DFEATURE_icu=OFF -DFEATURE_jpeg=OFF -DFEATURE_system_jpeg=OFF \
-  -DFEATURE_sql_sqlite=OFF -DFEATURE_accessibility_atspi_bridge=OFF \
+  -DFEATURE_accessibility_atspi_bridge=OFF \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
-  -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF \
+  -DFEATURE_system_harfbuzz=OFF \
+  -DFEATURE_testlib=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_freetype=OFF \
+  -DFEATURE_graphicsview=OFF -DFEATURE_mdiarea=OFF -DFEATURE_calendarwidget=OFF -DFEATURE_datetimeedit=OFF \
+  -DFEATURE_wizard=OFF -DFEATURE_fontdialog=OFF -DFEATURE_fontcombobox=OFF -DFEATURE_colordialog=OFF \
+  -DFEATURE_columnview=OFF -DFEATURE_splashscreen=OFF -DFEATURE_lcdnumber=OFF -DFEATURE_dial=OFF \
+  -DFEATURE_keysequenceedit=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_toolbox=OFF \
+  -DFEATURE_errormessage=OFF -DFEATURE_systemtrayicon=OFF \
+  -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF -DFEATURE_undogroup=OFF -DFEATURE_undoview=OFF \
+  -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_movie=OFF \
+  -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF \
   >"$work/qt-configure.log" 2>&1 || { tail -n 60 "$work/qt-configure.log"; exit 1; }
 stage "Qt configured"
 cmake --build "$qt_build" --parallel 2 >"$work/qt-build.log" 2>&1 || { tail -n 60 "$work/qt-build.log"; exit 1; }

@@ -7,6 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 echo "=== thread checker build (TSan) ==="
 BUILD_DIR="${BUILD_DIR:-build-tsan}"
+# (CMAKE_EXTRA holds any number of options, one word each)
+# shellcheck disable=SC2086
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON -DGLIMMORA_TSAN=ON \
   -DGLIMMORA_BENCH=OFF ${CMAKE_EXTRA:-} >/dev/null
 # Only the programs of the selection below are built with it (the rest of the
@@ -18,7 +20,8 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=O
 # A program this configuration does not make (no umockdev, no Qt) is left out.
 available="$(cmake --build "$BUILD_DIR" --target help)"
 targets=""
-for t in shell_tests forms_tests usb_tests libusb_tests usb_bus_host glimmora-cli glimmora $(ls tests/app/*_test.cpp | sed 's|.*/||; s|\.cpp$||'); do
+app_tests=$(for f in tests/app/*_test.cpp; do basename "$f" .cpp; done)
+for t in shell_tests forms_tests usb_tests libusb_tests usb_bus_host glimmora-cli glimmora $app_tests; do
   if printf '%s\n' "$available" | grep -Eq "^(\.\.\. )?$t(:.*)?\$"; then targets="$targets $t"; fi
 done
 # shellcheck disable=SC2086

@@ -32,6 +32,8 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer prompts: the programs need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# (CMAKE_EXTRA holds any number of options, one word each)
+# shellcheck disable=SC2086
 cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake \
   -DGLIMMORA_WIN_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
 cmake --build "$build" -j2 --target glimmora-cli glimmora

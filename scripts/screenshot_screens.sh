@@ -9,16 +9,12 @@ set -eu
 BIN=${1:-build/app/glimmora}
 SIZE=${2:-1920x1080}
 PREFIX=${3:-docs/screenshots/screen-$SIZE}
-work=$(mktemp -d)
+# shellcheck source=xvfb_session.sh
+. "$(dirname "$0")/xvfb_session.sh"
 mkdir -m 700 "$work/xdg"
-app=
-Xvfb -displayfd 3 -screen 0 "${SIZE}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-trap 'kill $app $wm $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-while [ ! -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb "${SIZE}x24"
 openbox --sm-disable >"$work/wm.log" 2>&1 &
-wm=$!
+started $!
 sleep 1
 main="Glimmora QXB40218 USB Interface"
 registers="Glimmora QXB40218 USB interface i2c"
@@ -27,13 +23,9 @@ registers="Glimmora QXB40218 USB interface i2c"
 start() {
   XDG_RUNTIME_DIR="$work/xdg" XDG_STATE_HOME="$work/state" GLIMMORA_USB=sim "$BIN" "$@" >"$work/out" 2>&1 &
   app=$!
+  started "$app"
 }
-waitfor() { until xwininfo -name "$1" >/dev/null 2>&1; do sleep 0.1; done; }
-stop() {
-  kill $app 2>/dev/null || true
-  wait $app 2>/dev/null || true
-  app=
-}
+waitfor() { wait_for 30 "the window \"$1\"" xwininfo -name "$1"; }
 
 # As it starts.
 start
@@ -41,7 +33,7 @@ waitfor "$main"
 waitfor "Simulated board"
 sleep 1.5
 import -window root "$PREFIX-start.png"
-stop
+stop "$app"
 
 # The register window open, after Write Settings and Read All.
 cat >"$work/open.gls" <<'GLS'
@@ -53,7 +45,7 @@ start --run "$work/open.gls"
 waitfor "$registers"
 sleep 1.5
 import -window root "$PREFIX-register.png"
-stop
+stop "$app"
 
 # The main window maximised (a double click on its title bar), a line in the
 # log, and the focus on the log pane (Shift+Tab from the first box): the
@@ -79,5 +71,5 @@ sleep 1
 xdotool windowactivate --sync "$id" key --delay 100 shift+Tab
 sleep 1
 import -window root "$PREFIX-maximised.png"
-stop
+stop "$app"
 echo "saved $PREFIX-start.png $PREFIX-register.png $PREFIX-maximised.png"

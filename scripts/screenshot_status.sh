@@ -5,7 +5,8 @@
 set -eu
 BIN=${1:-build/app/glimmora}
 OUT=${2:-docs/screenshots/status-lines.png}
-work=$(mktemp -d)
+# shellcheck source=xvfb_session.sh
+. "$(dirname "$0")/xvfb_session.sh"
 mkdir -m 700 "$work/xdg"
 cat >"$work/session.gls" <<'GLS'
 board timeout 3
@@ -17,14 +18,10 @@ board ignore 2
 set Glimmora_i2c.tbI2Creg(2) 5
 click Glimmora_i2c.cbWriteall
 GLS
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-while [ ! -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb 1600x1000x24
 XDG_RUNTIME_DIR="$work/xdg" GLIMMORA_USB=sim "$BIN" --run "$work/session.gls" >"$work/out" 2>&1 &
-app=$!
-until xwininfo -name "Glimmora QXB40218 USB interface i2c" >/dev/null 2>&1; do sleep 0.1; done
+started $!
+wait_for 30 "the register window" xwininfo -name "Glimmora QXB40218 USB interface i2c"
 sleep 2
 import -window root -crop 1010x700+0+0 +repage "$OUT"
 echo "saved $OUT"

@@ -6,7 +6,7 @@ set -eu
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
 libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang locales \
 lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin \
-g++-mingw-w64-x86-64-posix wine64 fonts-wine ninja-build dpkg-dev openbox xdotool"
+g++-mingw-w64-x86-64-posix wine64 fonts-wine ninja-build dpkg-dev openbox xdotool shellcheck clang-format"
 
 missing=""
 for p in $PACKAGES; do
@@ -20,6 +20,8 @@ if [ -n "$missing" ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
+  # (one word a package)
+  # shellcheck disable=SC2086
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 

@@ -20,7 +20,7 @@ cmake --build "$BUILD_DIR" -j2 --target glimmora glimmora-bare-window >/dev/null
 work="$(mktemp -d)"
 xvfb_pid=""
 cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -68,6 +68,8 @@ column() { cut -d' ' -f"$2" "$work/$1" | sort -n; }
 stats() { awk -v d="$1" '{ v[NR] = $1 / d } END { printf "%.1f %.1f %.1f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 
 summary() {
+  # (the statistics, one word each)
+  # shellcheck disable=SC2046
   set -- "$1" $(column "$1" 1 | stats 1000) $(column "$1" 2 | stats 1024)
   printf "%-15s first paint ms: min %6s  median %6s  max %6s   peak RSS MB: min %5s  median %5s  max %5s\n" "$@"
 }

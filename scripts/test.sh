@@ -9,6 +9,8 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
 BUILD_DIR="${BUILD_DIR:-build}"
+# (CMAKE_EXTRA holds any number of options, one word each)
+# shellcheck disable=SC2086
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
 cmake --build "$BUILD_DIR" -j2
 (cd "$BUILD_DIR" && ctest --output-on-failure -j2 --timeout 300)

@@ -2,7 +2,7 @@
 
 #include "usb/empty_driver.h"
 #include "usb/sim/sim_driver.h"
-#ifdef GLIMMORA_HAVE_LIBUSB
+#ifdef GLIMMORA_LIBUSB
 #include "usb/libusb/libusb_driver.h"
 #endif
 
@@ -39,7 +39,7 @@ DriverAndBench createDriver(DriverChoice choice, uint16_t vendorId) {
     case DriverChoice::RealBoards:
       break;
   }
-#ifdef GLIMMORA_HAVE_LIBUSB
+#ifdef GLIMMORA_LIBUSB
   return {std::make_unique<libusb::LibusbDriver>(), nullptr};
 #else
   return {std::make_unique<UnsupportedDriver>(), nullptr};

@@ -3,10 +3,10 @@
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake
 # The window (Qt) and real boards (libusb) need Windows builds of those
 # libraries: scripts/build_windows_deps.sh makes both, static, in a cache
-# (GLIMMORA_WIN_DEPS, default ~/.cache/glimmora/win-deps). Where the cache
-# holds them they are used; otherwise only glimmora-cli on the simulated board
-# is built. The tests that need GoogleTest are off; scripts/ci_windows.sh runs
-# the script tests under Wine.
+# (GLIMMORA_WIN_DEPS, default ~/.cache/glimmora/win-deps), building Qt with
+# this same file. Where the cache holds them they are used; otherwise only
+# glimmora-cli on the simulated board is built. The tests that need GoogleTest
+# are off; scripts/ci_windows.sh runs the script tests under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -36,10 +36,16 @@ if(EXISTS "${GLIMMORA_WIN_QT}/lib/cmake/Qt6/Qt6Config.cmake")
   set(glimmora_have_qt ON)
   list(APPEND CMAKE_FIND_ROOT_PATH "${GLIMMORA_WIN_QT}")
   list(APPEND CMAKE_PREFIX_PATH "${GLIMMORA_WIN_QT}")
-  # Qt's code generators (moc, rcc, uic) come from the build machine's Qt of
-  # the same version.
-  set(QT_HOST_PATH /usr CACHE PATH "")
-  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+endif()
+# Qt's code generators (moc, rcc, uic) come from the build machine's Qt of the
+# same version, for Qt's own build as for the programs'. Debian keeps its
+# CMake files below the machine's multiarch triplet, which its compiler names.
+if(NOT QT_HOST_PATH_CMAKE_DIR)
+  execute_process(COMMAND gcc -dumpmachine OUTPUT_VARIABLE glimmora_host_triplet
+                  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set(QT_HOST_PATH /usr CACHE PATH "Where the build machine's Qt is installed")
+  set(QT_HOST_PATH_CMAKE_DIR "${QT_HOST_PATH}/lib/${glimmora_host_triplet}/cmake"
+      CACHE PATH "The CMake files of the build machine's Qt")
 endif()
 if(EXISTS "${GLIMMORA_WIN_LIBUSB}/lib/libusb-1.0.a")
   set(glimmora_have_libusb ON)
