@@ -348,11 +348,14 @@ std::vector<FieldValue> RegisterDescriptions::decode(int address, uint8_t value)
   return values;
 }
 
-std::string RegisterDescriptions::decodeLine(int address, uint8_t value) const {
+std::string RegisterDescriptions::heading(int address) const {
   const RegisterDescription* reg = find(address);
-  std::string line = reg != nullptr && !reg->name.empty() ? "0x" + text::hexText(static_cast<uint32_t>(address), 2) + " " + reg->name
-                                                          : std::string(registerName(address));
-  line += " = " + text::hexText(value, 2);
+  if (reg == nullptr || reg->name.empty()) return std::string(registerName(address));
+  return "0x" + text::hexText(static_cast<uint32_t>(address), 2) + " " + reg->name;
+}
+
+std::string RegisterDescriptions::decodeLine(int address, uint8_t value) const {
+  std::string line = heading(address) + " = " + text::hexText(value, 2);
   const char* separator = ": ";
   for (const FieldValue& v : decode(address, value)) {
     line += separator + v.field->name + ' ' + v.bits;

@@ -63,10 +63,12 @@ class RegisterDescriptions {
   const RegisterDescription* find(int address) const;
   bool empty() const;
 
+  // "0x01 Device Control": the address and the name the file gives, or else
+  // the register's row label ("0x04").
+  std::string heading(int address) const;
   // The described fields of register `address` holding `value`.
   std::vector<FieldValue> decode(int address, uint8_t value) const;
-  // "0x01 Device Control = 05: EN 1 (on), MODE 01 (standby)". A register the
-  // file names nothing for is named by its row's label ("0x04 = 00").
+  // "0x01 Device Control = 05: EN 1 (on), MODE 01 (standby)"; "0x04 = 00".
   std::string decodeLine(int address, uint8_t value) const;
 
   bool operator==(const RegisterDescriptions&) const = default;

@@ -56,6 +56,7 @@ endif()
 glimmora_windows_text("${licence}" LICENSE.txt)
 
 glimmora_windows_file(${CMAKE_CURRENT_SOURCE_DIR}/README-windows.txt README-windows.txt)
+glimmora_windows_file(${CMAKE_CURRENT_SOURCE_DIR}/qxb40218-registers.json qxb40218-registers.json)
 glimmora_windows_file(${PROJECT_SOURCE_DIR}/docs/cli.md glimmora-cli.txt)
 if(GLIMMORA_GUI)
   glimmora_windows_file(${PROJECT_SOURCE_DIR}/docs/man/glimmora.md glimmora.txt)
