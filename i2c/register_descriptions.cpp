@@ -175,34 +175,35 @@ std::string stringIn(const Node& object, std::string_view key) {
   return value->text;
 }
 
-// Digits of `base` only, the whole text, and no more than `max`.
-std::optional<unsigned> numberIn(std::string_view text, int base, unsigned max) {
+// The whole text as digits of `base`: its value (UINT_MAX when larger), or
+// nothing when it is no such number.
+std::optional<unsigned> numberIn(std::string_view text, int base) {
   unsigned value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > max) return std::nullopt;
-  return value;
+  if (text.empty() || end != text.data() + text.size()) return std::nullopt;
+  if (ec == std::errc::result_out_of_range) return ~0u;
+  return ec == std::errc{} ? std::optional(value) : std::nullopt;
 }
 
 // "0x15": the register a key names.
 int addressIn(const std::string& key, std::size_t at) {
   const bool hex = key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X');
-  const auto address = hex ? numberIn(std::string_view(key).substr(2), 16, 0xFFFF) : std::nullopt;
+  const auto address = hex ? numberIn(std::string_view(key).substr(2), 16) : std::nullopt;
   if (!address) throw Refused{at, "\"" + key + "\" is not a register address (0x00 to 0x15)"};
-  if (*address >= static_cast<unsigned>(RegisterDescriptions::kAddressCount)) {
-    throw Refused{at, "register " + key + " is beyond 0x15"};
-  }
+  if (*address >= unsigned{RegisterDescriptions::kAddressCount}) throw Refused{at, "register " + key + " is beyond 0x15"};
   return static_cast<int>(*address);
 }
 
 // "7:4" or "3", high bit first.
 void readBits(const Node& bits, FieldDescription& field) {
-  const std::string& text = bits.text;
+  const std::string_view text = bits.text;
   const std::size_t colon = text.find(':');
-  const auto high = numberIn(std::string_view(text).substr(0, colon), 10, 0xFFFF);
-  const auto low = colon == std::string::npos ? high : numberIn(std::string_view(text).substr(colon + 1), 10, 0xFFFF);
-  if (!high || !low) throw Refused{bits.at, "bits \"" + text + "\" are not written as \"7:4\" or \"3\""};
-  if (*high > 7 || *low > 7) throw Refused{bits.at, "bits \"" + text + "\" are outside 7:0"};
-  if (*high < *low) throw Refused{bits.at, "bits \"" + text + "\" must be written high:low"};
+  const auto high = numberIn(text.substr(0, colon), 10);
+  const auto low = colon == std::string_view::npos ? high : numberIn(text.substr(colon + 1), 10);
+  const std::string quoted = "bits \"" + bits.text + "\"";
+  if (!high || !low) throw Refused{bits.at, quoted + " are not written as \"7:4\" or \"3\""};
+  if (*high > 7 || *low > 7) throw Refused{bits.at, quoted + " are outside 7:0"};
+  if (*high < *low) throw Refused{bits.at, quoted + " must be written high:low"};
   field.high = static_cast<int>(*high);
   field.low = static_cast<int>(*low);
 }
@@ -210,19 +211,19 @@ void readBits(const Node& bits, FieldDescription& field) {
 // "3", "0x3" or "0b11": a field value, which must fit the field.
 void readValueNames(const Node& values, FieldDescription& field) {
   if (values.kind != Node::Kind::Object) throw Refused{values.at, "\"values\" must be an object (\"0\": \"off\")"};
-  const unsigned max = (1u << field.width()) - 1u;
   for (std::size_t i = 0; i < values.keys.size(); ++i) {
     const auto& [key, at] = values.keys[i];
-    const std::string_view digits = std::string_view(key).substr(key.size() > 2 && key[0] == '0' ? 2 : 0);
-    const int base = digits.size() == key.size() ? 10 : key[1] == 'x' || key[1] == 'X' ? 16 : key[1] == 'b' || key[1] == 'B' ? 2 : 0;
-    if (base == 0 || !numberIn(digits, base, ~0u)) throw Refused{at, "value \"" + key + "\" is not a number"};
-    const auto value = numberIn(digits, base, max);
-    if (!value) {
+    const bool prefixed = key.size() > 2 && key[0] == '0' && std::string_view("xXbB").find(key[1]) != std::string_view::npos;
+    const int base = !prefixed ? 10 : key[1] == 'x' || key[1] == 'X' ? 16 : 2;
+    const auto value = numberIn(std::string_view(key).substr(prefixed ? 2 : 0), base);
+    if (!value) throw Refused{at, "value \"" + key + "\" is not a number"};
+    if (*value >= 1u << field.width()) {
       throw Refused{at, "value \"" + key + "\" does not fit field \"" + field.name + "\" (" +
                             std::to_string(field.width()) + (field.width() == 1 ? " bit)" : " bits)")};
     }
-    if (values.items[i].kind != Node::Kind::String) throw Refused{values.items[i].at, "a value's name must be a string"};
-    if (!field.valueNames.emplace(*value, values.items[i].text).second) {
+    const Node& name = values.items[i];
+    if (name.kind != Node::Kind::String) throw Refused{name.at, "a value's name must be a string"};
+    if (!field.valueNames.emplace(*value, name.text).second) {
       throw Refused{at, "value \"" + key + "\" of field \"" + field.name + "\" is named twice"};
     }
   }
@@ -255,8 +256,9 @@ RegisterDescription readRegister(const Node& node) {
   reg.description = stringIn(node, "description");
   if (const Node* access = member(node, "access")) {
     const std::string text = stringIn(node, "access");
-    reg.access = text == "rw" ? Access::ReadWrite : text == "ro" ? Access::ReadOnly : text == "wo" ? Access::WriteOnly
-                                                                                                  : Access::Unstated;
+    for (const Access a : {Access::ReadWrite, Access::ReadOnly, Access::WriteOnly}) {
+      if (text == accessName(a)) reg.access = a;
+    }
     if (reg.access == Access::Unstated) throw Refused{access->at, "access \"" + text + "\" is not rw, ro or wo"};
   }
   if (const Node* fields = member(node, "fields")) {
