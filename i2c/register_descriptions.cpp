@@ -268,11 +268,12 @@ RegisterDescription readRegister(const Node& node) {
   return reg;
 }
 
-// Line and column (from 1, in characters) of a byte offset.
+// Line and column (from 1, in characters) of a byte offset; a byte order
+// mark, which no editor shows, takes no column.
 std::string placeOf(std::string_view text, std::size_t at) {
   int line = 1;
   int column = 1;
-  for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+  for (std::size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < at && i < text.size(); ++i) {
     if (text[i] == '\n') {
       ++line;
       column = 1;

@@ -40,7 +40,8 @@ struct RegisterDescription {
   bool operator==(const RegisterDescription&) const = default;
 };
 
-// One field of a register value, as decode shows it.
+// One field of a register value, as decode shows it (it points into the
+// descriptions it came from).
 struct FieldValue {
   const FieldDescription* field = nullptr;
   unsigned value = 0;

@@ -113,6 +113,7 @@ TEST(RegisterDescriptions, RefusesAWrongFileWithWhereItIsWrong) {
       {"{\"registers\": {\"0x01\": {\"name\": \"Ä\\\"\\\\\", \"accss\": \"rw\"}}}",
        "line 1, column 42: unknown key \"accss\" (name, description, access, fields)"},
       {"{\"registers\": {\"0x01\": {\"name\": 12}}}", "line 1, column 33: \"name\" must be a string"},
+      {"\xEF\xBB\xBF{\"registers\": {\"0x01\": {\"name\": 12}}}", "line 1, column 33: \"name\" must be a string"},
       {"{\"registers\": {\"0x01\": {\"name\": -1.5e3 }}}", "line 1, column 33: \"name\" must be a string"},
       {"{\"registers\": {\"0x01\": {\"name\": false}}}", "line 1, column 33: \"name\" must be a string"},
       {"{\"registers\": {\"0x01\": {\"access\": \"rx\"}}}", "line 1, column 35: access \"rx\" is not rw, ro or wo"},
