@@ -11,14 +11,17 @@
 #include "cli/board_choice.h"
 #include "config/platform_file.h"
 #include "script/script_runner.h"
+#include "shell/register_description_file.h"
 #include "usb/vendor_choice.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: glimmora-cli [--board sim|usb] [--vendor-id VVVV] [FILE|-]\n"
+    "usage: glimmora-cli [--board sim|usb] [--vendor-id VVVV] [--registers FILE] [FILE|-]\n"
     "  --vendor-id VVVV  the boards' USB vendor id, in hexadecimal (default: GLIMMORA_VENDOR_ID,\n"
-    "                    else the built-in one)\n";
+    "                    else the built-in one)\n"
+    "  --registers FILE  register descriptions (JSON) that decode uses (default: the shipped\n"
+    "                    qxb40218-registers.json, when it is found)\n";
 
 int usageError(std::string_view what) {
   std::cerr << "glimmora-cli: " << what << '\n' << kUsage;
@@ -35,6 +38,7 @@ int run(const std::vector<std::string>& argv) {
   // The command line wins over the environment.
   const char* vendorText = std::getenv("GLIMMORA_VENDOR_ID");
   std::string vendorSource = "GLIMMORA_VENDOR_ID";
+  std::string registersFile;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -55,6 +59,9 @@ int run(const std::vector<std::string>& argv) {
       if (i + 1 == argc) return usageError("--vendor-id needs a vendor id in hexadecimal");
       vendorText = argv[++i].c_str();
       vendorSource = "--vendor-id";
+    } else if (arg == "--registers") {
+      if (i + 1 == argc) return usageError("--registers needs a register description file");
+      registersFile = argv[++i];
     } else if (arg.size() > 1 && arg.front() == '-') {
       return usageError("unknown option " + std::string(arg));
     } else if (haveFile) {
@@ -67,6 +74,23 @@ int run(const std::vector<std::string>& argv) {
 
   const glim::usb::VendorChoice vendor = glim::usb::chooseVendorId(vendorText, vendorSource);
   if (!vendor.error.empty()) return usageError(vendor.error);
+
+  // A file asked for must be right; the shipped one, when it is not, is
+  // left out with a word.
+  glim::i2c::RegisterDescriptions descriptions;
+  const bool shipped = registersFile.empty();
+  if (shipped) registersFile = glim::shell::shippedRegisterFile();
+  if (!registersFile.empty()) {
+    const glim::text::Outcome read = glim::shell::readRegisterDescriptions(registersFile, descriptions);
+    if (!read.ok() && !shipped) {
+      std::cerr << "glimmora-cli: " << read.reason() << '\n';
+      return kExitScriptError;
+    }
+    if (!read.ok()) {
+      std::cerr << "glimmora-cli: " << read.reason() << " (going on without register descriptions)\n";
+      registersFile.clear();
+    }
+  }
 
   std::ifstream fileStream;
   std::istream* script = &std::cin;
@@ -84,6 +108,7 @@ int run(const std::vector<std::string>& argv) {
     }
     ScriptRunner runner(std::move(boards.driver), boards.bench, std::cout, std::cerr);
     runner.program().main.link.useVendorId(vendor.vendorId);
+    if (!registersFile.empty()) runner.program().useRegisterDescriptions(std::move(descriptions), registersFile);
     if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));
     return runner.run(*script);
   } catch (const std::exception& e) {

@@ -206,4 +206,20 @@ text::Outcome moveOver(const fs::path& from, const fs::path& to) {
 
 #endif
 
+fs::path programFile() {
+#if defined(_WIN32)
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) return {};
+    if (length < name.size()) return fs::path(name.substr(0, length));
+    name.resize(name.size() * 2);
+  }
+#else
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : self;
+#endif
+}
+
 }  // namespace glim::config::platform

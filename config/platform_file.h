@@ -46,4 +46,8 @@ std::filesystem::path finalTarget(const std::filesystem::path& path);
 // old file or the new one, and makes the change durable.
 text::Outcome moveOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// The running program's own file, links followed; empty where the system
+// does not say.
+std::filesystem::path programFile();
+
 }  // namespace glim::config::platform

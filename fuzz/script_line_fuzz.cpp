@@ -38,7 +38,7 @@ bool same(const ParsedLine& a, const ParsedLine& b) {
   const Command& x = a.command;
   const Command& y = b.command;
   return x.verb == y.verb && x.target == y.target && x.text == y.text && x.answer == y.answer &&
-         sameBoard(x.board, y.board);
+         sameBoard(x.board, y.board) && x.reg == y.reg;
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -78,6 +78,9 @@ void checkCommand(std::string_view line, const Command& c) {
       break;
     case Verb::Answer:
       require(!c.answer || (!c.answer->empty() && endsWith(withoutCr(line), *c.answer)));
+      break;
+    case Verb::Decode:
+      require(c.reg >= 0 && c.reg <= 21 && c.target.empty());
       break;
     case Verb::Board: {
       const BoardCommand& b = c.board;

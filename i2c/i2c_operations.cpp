@@ -26,6 +26,19 @@ bool isRow(int16_t index) { return index >= 0 && index < kRegisterCount; }
 
 }  // namespace
 
+I2cOperations::I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log& log)
+    : link_(link), ui_(ui), log_(log), forgetsReads_(link.onConnectionChanged.connectScoped([this] {
+        if (link_.DeviceConnected) lastReads_ = {};
+      })) {}
+
+I2cOperations::LastRead I2cOperations::lastRead(int address) const {
+  return address >= 0 && address < kRegisterCount ? lastReads_[static_cast<std::size_t>(address)] : LastRead{};
+}
+
+void I2cOperations::noteRead(int address, std::optional<uint8_t> value) {
+  if (address >= 0 && address < kRegisterCount) lastReads_[static_cast<std::size_t>(address)] = {true, value};
+}
+
 void I2cOperations::tellDoesNotFit(const std::string& what, const std::string& text) {
   ui_.messageBox(what + ": " + quoted(text) + " does not fit in a byte (0 to FF). Nothing was sent.", "");
 }
@@ -147,6 +160,7 @@ I2cResult I2cOperations::do_i2c_read(int16_t Index) {
                                   " of " + std::to_string(answer.size()) + " bytes)");
   }
 
+  noteRead(Index, result.values.empty() ? std::nullopt : std::optional<uint8_t>(result.values[0]));
   // A register whose byte did not arrive shows nothing rather than a value
   // that was never read.
   RegisterForm& form = window_->get();
@@ -169,6 +183,12 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
   I2cResult result =
       requestAndRead(protocol::registerBlockReadRequest(address, static_cast<uint8_t>(Index)), answer);
 
+  // The answer's values are the registers from Index on, whichever boxes
+  // show them.
+  for (int reg = Index; reg < kRegisterCount; ++reg) {
+    const auto at = static_cast<std::size_t>(reg - Index);
+    noteRead(reg, at < result.values.size() ? std::optional<uint8_t>(result.values[at]) : std::nullopt);
+  }
   RegisterForm& form = window_->get();
   for (int i = 0; i < kRegisterCount; ++i) {
     const auto at = static_cast<std::size_t>(i);

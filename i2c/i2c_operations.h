@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "forms/log.h"
+#include "forms/signal.h"
 #include "forms/ui_host.h"
 #include "text/outcome.h"
 #include "usb/board_link.h"
@@ -43,7 +45,7 @@ struct I2cResult {
 // its defaults when it does not exist.
 class I2cOperations {
  public:
-  I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log& log) : link_(link), ui_(ui), log_(log) {}
+  I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log& log);
   void setWindow(RegisterWindow& window) { window_ = &window; }
   usb::BoardLink& link() { return link_; }
   forms::Log& log() { return log_; }
@@ -55,7 +57,17 @@ class I2cOperations {
   // read boxes whatever it is.
   I2cResult do_i2c_readall(int16_t Index);
 
+  // What the last read of a register gave since the board now held was
+  // accepted: `made` is false while it was not read, and `value` is empty
+  // when the last read brought none (the request or the answer failed).
+  struct LastRead {
+    bool made = false;
+    std::optional<uint8_t> value;
+  };
+  LastRead lastRead(int address) const;
+
  private:
+  void noteRead(int address, std::optional<uint8_t> value);
   // The slave address for a write (address) or a read (address + 1) in
   // `address`, or a failure after telling the user it does not fit a byte.
   text::Outcome slaveAddress(RegisterForm& form, bool forRead, uint8_t& address);
@@ -72,6 +84,8 @@ class I2cOperations {
   forms::UiHost& ui_;
   forms::Log& log_;
   RegisterWindow* window_ = nullptr;
+  std::array<LastRead, usb::protocol::kRegisterCount> lastReads_{};
+  forms::Connection forgetsReads_;  // a board accepted starts with nothing read
 };
 
 }  // namespace glim::i2c

@@ -57,9 +57,17 @@ if(third_party)
     string(APPEND licence "\n\n==================== ${name} ====================\n\n${text}")
   endforeach()
 endif()
+# nlohmann-json, header-only, is compiled into both programs: its notice as
+# the package whose headers the build took gives it (cmake/Json.cmake).
+if(EXISTS /usr/share/doc/nlohmann-json3-dev/copyright)
+  file(READ /usr/share/doc/nlohmann-json3-dev/copyright json_notice)
+  string(APPEND licence "\n\n==================== nlohmann-json (JSON for Modern C++) ====================\n\n${json_notice}")
+endif()
 glimmora_windows_text("${licence}" LICENSE.txt)
 
 glimmora_windows_file(${CMAKE_CURRENT_SOURCE_DIR}/README-windows.txt README-windows.txt)
+glimmora_windows_file(${CMAKE_CURRENT_SOURCE_DIR}/qxb40218-registers.json qxb40218-registers.json)
+glimmora_windows_file(${PROJECT_SOURCE_DIR}/docs/registers.md registers.txt)
 glimmora_windows_file(${PROJECT_SOURCE_DIR}/docs/cli.md glimmora-cli.txt)
 if(GLIMMORA_GUI)
   glimmora_windows_file(${PROJECT_SOURCE_DIR}/docs/man/glimmora.md glimmora.txt)

@@ -45,6 +45,7 @@ std::string verbName(Verb verb) {
     case Verb::Expect: return "expect";
     case Verb::Answer: return "answer";
     case Verb::Board: return "board";
+    case Verb::Decode: return "decode";
   }
   return "?";
 }
@@ -122,6 +123,9 @@ text::Outcome LineRunner::execute(const Command& command, int lineNumber) {
       return {};
     case Verb::Board:
       return boardVerb(command.board);
+    case Verb::Decode:
+      output_.line(OutputKind::Report, decoded(command.reg));
+      return {};
     case Verb::Activate:
       userAction([this] { program_.main.Form_Activate(); });
       return {};
@@ -223,6 +227,14 @@ text::Outcome LineRunner::controlVerb(const Command& command, int lineNumber) {
       return text::Failure("click needs a button, menu item, check box or option button; " + name + " is " +
                            kindName(kind));
   }
+}
+
+std::string LineRunner::decoded(int reg) {
+  const i2c::RegisterDescriptions& descriptions = program_.registerDescriptions();
+  const i2c::I2cOperations::LastRead read = program_.main.i2c.lastRead(reg);
+  if (!read.made) return descriptions.heading(reg) + " not read yet";
+  if (!read.value) return descriptions.heading(reg) + " not read: the last read brought no value";
+  return descriptions.decodeLine(reg, *read.value);
 }
 
 text::Outcome LineRunner::boardVerb(const BoardCommand& board) {

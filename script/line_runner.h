@@ -57,6 +57,8 @@ class LineRunner {
   text::Outcome execute(const Command& command, int lineNumber);
   text::Outcome controlVerb(const Command& command, int lineNumber);
   text::Outcome boardVerb(const BoardCommand& board);
+  // What `decode` prints of register `reg`'s last read value.
+  std::string decoded(int reg);
   void printTransfer(const usb::TransferRecord& record);
 
   shell::Program& program_;

@@ -164,6 +164,15 @@ ParsedLine parseLine(std::string_view line) {
     return command(std::move(c));
   }
   if (verb == "board") return parseBoard(rest);
+  if (verb == "decode") {
+    const std::vector<std::string_view> w = splitBlanks(rest);
+    const auto reg = w.size() == 1 ? parseNumber(w[0], kMaxRegister) : std::nullopt;
+    if (!reg) return error("decode needs a register 0 to 21 (0x00 to 0x15)");
+    Command c;
+    c.verb = Verb::Decode;
+    c.reg = static_cast<int>(*reg);
+    return command(std::move(c));
+  }
   if (verb == "answer") {
     // The path is everything after the one space that follows the verb.
     const std::string_view path = afterVerb.empty() ? afterVerb : afterVerb.substr(1);
@@ -191,7 +200,7 @@ ParsedLine parseLine(std::string_view line) {
     v = Verb::Expect;
   } else {
     return error("unknown verb \"" + std::string(verb) +
-                 "\" (set, type, click, select, close, activate, print, expect, answer, board)");
+                 "\" (set, type, click, select, close, activate, print, expect, answer, board, decode)");
   }
 
   Command c;

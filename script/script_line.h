@@ -6,7 +6,7 @@
 
 namespace glim::script {
 
-enum class Verb { Set, Type, Click, Select, Close, Activate, Print, Expect, Answer, Board };
+enum class Verb { Set, Type, Click, Select, Close, Activate, Print, Expect, Answer, Board, Decode };
 
 enum class BoardAction { Attach, Detach, FailDeviceInfo, FailTransfer, Timeout, NoPipes, Short, Hang, Ignore, Ok, Reg };
 
@@ -30,6 +30,7 @@ struct Command {
   // answer: the path, or nothing for `answer cancel`.
   std::optional<std::string> answer;
   BoardCommand board;
+  int reg = 0;  // decode
 };
 
 struct ParsedLine {

@@ -113,8 +113,9 @@ xvfb_pid=$!
 export DISPLAY="$display"
 sleep 1
 # As the window's own script-play test: scripts that answer file dialogs are
-# a person's choice, not played unattended.
-scripts=$(grep -L '^answer ' tests/cli/scripts/*.gls)
+# a person's choice, not played unattended; those that give glimmora-cli
+# options of its own are left to it.
+scripts=$(grep -L -e '^answer ' -e '^# args: ' tests/cli/scripts/*.gls)
 export GLIMMORA_USB=sim-empty  # as glimmora-cli starts: no board plugged in
 # Only standard output is compared here: Wine's own errors go to standard
 # error, where a failure's log shows them.

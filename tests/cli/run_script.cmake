@@ -9,6 +9,8 @@
 # A comment line "# timeout: N" stops a run that takes longer than N seconds.
 # A comment line "# run-as: FILE" copies the script into WORK_DIR as FILE and
 # gives the program that name (to try names the system may mangle).
+# A comment line "# args: ARGS" gives the program ARGS (separated by blanks)
+# before the script's name.
 # CLI may be a list: an emulator, then the program. With -DPLATFORM=win,
 # NAME.win.out and NAME.win.err are expected instead where they exist (for
 # what the system itself words differently there).
@@ -40,7 +42,8 @@ set(time_limit)
 # The script runs from WORK_DIR, by its name: relative `answer` paths are
 # taken from the script's folder, which must be the run's own.
 set(script_arg ${name}.gls)
-file(STRINGS ${SCRIPT} settings REGEX "^# (mkfifo|timeout|run-as): ")
+set(extra_args)
+file(STRINGS ${SCRIPT} settings REGEX "^# (mkfifo|timeout|run-as|args): ")
 foreach(setting ${settings})
   if(setting MATCHES "^# mkfifo: (.+)")
     execute_process(COMMAND mkfifo ${CMAKE_MATCH_1} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE made)
@@ -52,6 +55,8 @@ foreach(setting ${settings})
   elseif(setting MATCHES "^# run-as: (.+)")
     set(script_arg ${CMAKE_MATCH_1})
     file(COPY_FILE ${SCRIPT} ${WORK_DIR}/${script_arg})
+  elseif(setting MATCHES "^# args: (.+)")
+    separate_arguments(extra_args UNIX_COMMAND "${CMAKE_MATCH_1}")
   endif()
 endforeach()
 
@@ -59,7 +64,7 @@ if(NOT EXISTS ${WORK_DIR}/${script_arg})
   file(COPY_FILE ${SCRIPT} ${WORK_DIR}/${script_arg})
 endif()
 
-execute_process(COMMAND ${CLI} ${script_arg}
+execute_process(COMMAND ${CLI} ${extra_args} ${script_arg}
   WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE out
   ERROR_VARIABLE err

@@ -117,6 +117,15 @@ TEST(ParseLine, BoardCommands) {
   }
 }
 
+TEST(ParseLine, DecodeTakesARegisterInDecimalOrHexadecimal) {
+  for (const auto& [line, reg] : {std::pair{"decode 0", 0}, {"decode 21", 21}, {" decode  0x0A \r", 10}}) {
+    const ParsedLine p = parseLine(line);
+    ASSERT_EQ(p.kind, Kind::Command) << line << ": " << p.error;
+    EXPECT_EQ(p.command.verb, Verb::Decode);
+    EXPECT_EQ(p.command.reg, reg) << line;
+  }
+}
+
 TEST(ParseLine, MalformedLinesAreErrors) {
   for (const char* line : {
            "Set txtLog x",           // verbs are lower case
@@ -153,6 +162,11 @@ TEST(ParseLine, MalformedLinesAreErrors) {
            "board reg 3 0x",         //
            "board reg 3 zz",         //
            "board ok now",           //
+           "decode",                 //
+           "decode 22",              // 0 to 21
+           "decode 0x16",            //
+           "decode 1 2",             //
+           "decode Glimmora_i2c.tbI2Creg(1)",
        }) {
     const ParsedLine p = parseLine(line);
     EXPECT_EQ(p.kind, Kind::Error) << line;
