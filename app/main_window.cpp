@@ -341,12 +341,13 @@ void MainWindow::addScriptActions(QMenu* file) {
   stop->setEnabled(false);
   connect(stop, &QAction::triggered, player_, &ScriptPlayer::stop);
   // A script spends most of its time in lines that wait for the board: the
-  // File menu and its "Stop Script" stay usable then, and Esc cancels the
-  // wait and stops the script.
+  // File menu and its "Stop Script" stay usable then, and Esc or the waiting
+  // dialog's "Stop Script" cancel the wait and stop the script.
   cancelsWaitOnStop_ = player_->cancelWait.connectScoped([this] { waitHost_.cancelWait(); });
+  waitHost_.setHomeWindow(this);
   waitHost_.letMenusThrough(menuBar());
   waitHost_.allowDuringWait(stop);
-  stopsScriptOnEscape_ = waitHost_.onEscape.connectScoped([player = QPointer<ScriptPlayer>(player_)] {
+  stopsScriptOnEscape_ = waitHost_.onStopAsked.connectScoped([player = QPointer<ScriptPlayer>(player_)] {
     if (player) player->stop();
   });
 
@@ -360,7 +361,8 @@ void MainWindow::addScriptActions(QMenu* file) {
   addAction(escape);
   connect(escape, &QAction::triggered, player_, &ScriptPlayer::stop);
 
-  connect(player_, &ScriptPlayer::runningChanged, this, [run, stop, escape](bool running) {
+  connect(player_, &ScriptPlayer::runningChanged, this, [this, run, stop, escape](bool running) {
+    waitHost_.setScriptPlaying(running);
     run->setEnabled(!running);
     stop->setEnabled(running);
     escape->setEnabled(running);
