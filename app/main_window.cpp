@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -82,13 +83,15 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
 
   // The client area scrolls over the content: the window opens on the main
-  // panel, and the divider and log panels are reached by scrolling on a
-  // screen too small to show them all, however large the window is made.
+  // panel, and the divider and log panels come into view as the window is
+  // enlarged; on a screen too small to show them all, however large the
+  // window is made, they are reached by scrolling (see updateScrollBars).
   auto* clientArea = new QScrollArea(this);
   clientArea->setObjectName(QStringLiteral("clientArea"));
   clientArea->setFrameShape(QFrame::NoFrame);
-  clientArea->setWidgetResizable(false);
+  clientArea->setWidgetResizable(true);  // the log pane takes the height given
   clientArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  clientArea->installEventFilter(this);
   setCentralWidget(clientArea);
   binder_.recordInto(&recorder_);
   content_ = buildMainContent(clientArea, main, binder_);
@@ -114,11 +117,17 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   main.link.setWaitHost(&waitHost_);
   if (ui_ != nullptr) ui_->setRecorder(&recorder_);
 
-  // The main panel in full, beside and above the scroll bars.
-  const int bar = clientArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, clientArea);
-  resize(kInitialClientSize.width() + bar, kInitialClientSize.height() + bar + menuBar()->sizeHint().height() +
-                                               statusBar()->sizeHint().height());
+  // The main panel in full, the menu bar above it and the status line below;
+  // showEvent corrects this by what the fonts in use really take.
+  resize(kInitialClientSize.width(),
+         kInitialClientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  // Typing at start goes to the first desired field, replacing its value as
+  // after a Tab into it.
+  if (auto* first = content_->findChild<QLineEdit*>(QStringLiteral("tbSICclkfreqdes"))) {
+    first->setFocus();
+    first->selectAll();
+  }
 }
 
 MainWindow::~MainWindow() {
@@ -276,7 +285,45 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  if (!sized_) {
+    // The layout has its final say before the window is first mapped: the
+    // client area is made the main panel's size exactly.
+    sized_ = true;
+    const QSize off = kInitialClientSize - centralWidget()->size();
+    if (!off.isNull()) {
+      resize(size() + off);
+      if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
+  }
   activate();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && event->type() == QEvent::Resize) updateScrollBars();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// A scroll bar shows only where enlarging the window cannot bring the rest
+// into view: the client area is narrower (lower) than the main panel, or the
+// window already spans the screen that way. The content still scrolls to a
+// control that takes the focus, bars or not.
+void MainWindow::updateScrollBars() {
+  QScrollArea* area = clientArea();
+  if (area == nullptr || content_ == nullptr) return;
+  const QSize view = area->size();
+  const QSize whole = content_->minimumSize();
+  const QScreen* s = screen();
+  const QSize room = s != nullptr ? s->availableGeometry().size() : QSize();
+  const QSize frame = frameGeometry().size();
+  const bool spans = (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) != 0;
+  const auto policy = [&](int shown, int panel, int content, int framed, int screen) {
+    const bool needed = shown < panel || ((spans || framed >= screen) && shown < content);
+    return needed ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+  };
+  area->setHorizontalScrollBarPolicy(
+      policy(view.width(), kInitialClientSize.width(), whole.width(), frame.width(), room.width()));
+  area->setVerticalScrollBarPolicy(
+      policy(view.height(), kInitialClientSize.height(), whole.height(), frame.height(), room.height()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -87,6 +87,7 @@ class MainWindow : public QMainWindow {
  protected:
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -101,6 +102,7 @@ class MainWindow : public QMainWindow {
   void placeRegisterWindow(RegisterWindowView& view);
   void loadLastSession();
   void updateLastSessionAction();
+  void updateScrollBars();
 
   shell::Program& program_;
   // Before everything that reports to it, so that it outlives them.
@@ -118,6 +120,7 @@ class MainWindow : public QMainWindow {
   QAction* loadLastSession_ = nullptr;
   QString lastSession_;
   QSize registerWindowSize_;
+  bool sized_ = false;  // the initial size was made exact at the first showing
   // What this window hears of the program and the recorder; let go first
   // thing in the destructor.
   forms::Connection repaintsLog_;

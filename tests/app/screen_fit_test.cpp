@@ -156,6 +156,16 @@ class ScreenFitTest : public glim::testing::WindowTest {
     f->window->showMaximized();
     QApplication::processEvents();
     QVERIFY(room().contains(f->window->frameGeometry()));
+    // The log pane fills the height below the main panel; a scroll bar shows
+    // only where the screen cannot show the panels whole.
+    QScrollArea* area = f->window->clientArea();
+    const QSize whole = f->window->content()->minimumSize();
+    QCOMPARE(area->verticalScrollBar()->isVisible(), area->height() < whole.height());
+    QCOMPARE(area->horizontalScrollBar()->isVisible(), area->width() < whole.width());
+    if (area->height() >= whole.height()) {
+      const QWidget* pane = f->find("txtLog");
+      QCOMPARE(pane->mapTo(area->viewport(), QPoint(0, pane->height())).y() + 6, area->viewport()->height());
+    }
     for (const char* name : {"cmdClearLog", "txtLog", "tbCPLDdata(37)", "tbSICclkfreqdes"}) {
       QWidget* w = f->find(name);
       w->setFocus();
