@@ -191,9 +191,15 @@ void MainWindow::placeRegisterWindow(RegisterWindowView& view) {
     });
   }
   const QScreen* s = screen();
-  const QRect anchor = frameGeometry();
+  QRect anchor = frameGeometry();
   const QRect room = s != nullptr ? s->availableGeometry() : anchor;
   const QSize frame = anchor.size() - size();
+  // Where the screen is wide enough for both, this window makes room rather
+  // than have the register window cover its buttons.
+  if (const QPoint to = anchorPlaceForRegisters(anchor, view.size() + frame, room, kWindowGap); to != anchor.topLeft()) {
+    anchor.moveTopLeft(to);
+    move(to);
+  }
   putFrameAt(view, registerWindowPlace(anchor, view.size() + frame, room, kWindowGap), *this);
 }
 

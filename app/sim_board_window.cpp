@@ -165,14 +165,21 @@ void SimBoardWindow::placeBeside(QWidget& anchor) {
   const int width = std::min(whole, spare);
   const bool fitsAsPlaced = a.right() + kWindowGap + registers.width() <= room.right() &&
                             a.left() - kWindowGap - room.left() >= width;
+  QSize least = minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame;
   if (width >= minimum && !fitsAsPlaced) {
     a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);
     anchor.move(a.topLeft());
     onAnchorMoved.notify();
+  } else if (registers.isValid() && anchorPlaceForRegisters(a, registers, room, kWindowGap) != a.topLeft()) {
+    // Room for the main and register windows side by side, not for this one
+    // at its usual width: the two go to the right, apart, and this window
+    // takes what is left on the left, as narrow as it can be.
+    a.moveLeft(room.right() + 1 - registers.width() - kWindowGap - a.width());
+    anchor.move(a.topLeft());
+    onAnchorMoved.notify();
+    least = minimumSizeHint() + frame;
   }
-  const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers,
-                                       minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame, room,
-                                       kWindowGap);
+  const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers, least, room, kWindowGap);
   putFrameAt(*this, place, anchor);
 }
 
