@@ -23,14 +23,10 @@ int main(int argc, char* argv[]) {
   sinceStart.start();
 
   glim::app::useParentConsoleIfAny();
-  // --help and --version need no display: a plain core application answers
-  // them (and ends the program) before the window system is opened.
-  if (glim::app::answeredWithoutDisplay(argc, argv)) {
-    QCoreApplication core(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("glimmora"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
-    glim::app::configFileArgument(QCoreApplication::arguments());
-  }
+  // The command line is read before the window system is opened: --help,
+  // --version and a refused command line need no display.
+  const glim::app::StartOptions options =
+      glim::app::readStartOptions(argc, argv, QStringLiteral(GLIMMORA_VERSION));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
@@ -38,11 +34,10 @@ int main(int argc, char* argv[]) {
   // --run SCRIPT: the script plays once the window has started; the window
   // stays open, and what glimmora-cli would print goes to standard output.
   // --record FILE: everything done in the windows is recorded from start-up.
-  QString runFile;
-  QString recordFile;
-  bool exitAfterRun = false;
-  const auto configFile =
-      glim::app::configFileArgument(QApplication::arguments(), &runFile, &recordFile, &exitAfterRun);
+  const QString& runFile = options.runScript;
+  const QString& recordFile = options.recordScript;
+  const bool exitAfterRun = options.exitAfterRun;
+  const auto& configFile = options.configFile;
 
   // GLIMMORA_VENDOR_ID: the boards' vendor id, when it is not the built-in one.
   const auto vendor = glim::usb::chooseVendorId(std::getenv("GLIMMORA_VENDOR_ID"), "GLIMMORA_VENDOR_ID");
@@ -55,11 +50,12 @@ int main(int argc, char* argv[]) {
   }
 
   glim::app::QtUiHost ui;
-  // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
+  // --board, else GLIMMORA_USB, chooses the layer: "sim", "sim-empty",
+  // otherwise real boards.
   const char* usbChoice = std::getenv("GLIMMORA_USB");
-  glim::shell::Program program(
-      glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""), vendor.vendorId),
-      ui, vendor.vendorId);
+  const glim::usb::DriverChoice layer =
+      options.board.value_or(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""));
+  glim::shell::Program program(glim::usb::createDriver(layer, vendor.vendorId), ui, vendor.vendorId);
   glim::app::MainWindow window(program, &ui);
   window.keepLastSessionIn(glim::app::lastSessionPath());
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
