@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/end_requests.h"
 #include "app/first_paint_probe.h"
 #include "app/last_session.h"
 #include "app/main_window.h"
@@ -79,6 +80,11 @@ int main(int argc, char* argv[]) {
     QApplication::closeAllWindows();
     QApplication::quit();
   });
+  // Asked to end by the system (SIGTERM at logout, SIGHUP, Ctrl+C; the
+  // console's close on Windows): as "Quit". Ended past the event loop (the
+  // end of the Windows session): "Quit" there and then.
+  const glim::app::EndRequests endRequests([&window] { window.endAsAsked(); });
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endNow(); });
 
   // Start-up measurement: with GLIMMORA_EXIT_AFTER_PAINT set, print when the
   // window has first been painted, then end.

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -222,6 +223,30 @@ void MainWindow::addBoardWindow(QWidget* board) {
 void MainWindow::keepLastSessionIn(const QString& path) {
   lastSession_ = path;
   updateLastSessionAction();
+}
+
+void MainWindow::endAsAsked() {
+  if (program_.main.unloaded() || endAsked_) return;
+  endAsked_ = true;
+  if (ui_ != nullptr) ui_->setEnding();
+  if (player_ != nullptr) player_->stop();
+  waitHost_.cancelWait();
+  // Queued behind the handler now running, if any, as a click would be.
+  program_.dispatcher.post([this] {
+    if (!program_.main.unloaded()) program_.main.cbQuit_Click();
+  });
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) dialog->reject();
+  }
+}
+
+void MainWindow::endNow() {
+  if (program_.main.unloaded()) return;
+  if (program_.dispatcher.inHandler()) {
+    saveLastSession();
+    return;
+  }
+  binder_.run([this] { program_.main.cbQuit_Click(); });
 }
 
 void MainWindow::updateLastSessionAction() {
