@@ -118,9 +118,11 @@ class StartupFileTest : public glim::testing::WindowTest {
     const std::string path = dir->file("notes.txt");
     std::ofstream(path) << "//Glimmora Config File\r\n0\r\n5\r\n";  // cut short
     startWith(path);
-    using Box = glim::testing::RecordingUi::Box;
     QTRY_COMPARE(f->sim.ui.boxes.size(), std::size_t{1});
-    QVERIFY(f->sim.ui.boxes[0] == (Box{std::string(glim::config::kNotConfigFile), "Error"}));
+    QCOMPARE(QString::fromStdString(f->sim.ui.boxes[0].text),
+             QString::fromStdString(std::string(glim::config::kNotConfigFile)) +
+                 QStringLiteral("\nnotes.txt ends after line 3 of 69"));
+    QVERIFY(f->sim.ui.boxes[0].caption == "Error");
     QVERIFY(f->sim.transfers.empty());
     QCOMPARE(f->find<QLineEdit>("tbCPLDdata(20)")->text(), QStringLiteral("255"));
     QVERIFY(f->main().i2cWindow.existing() == nullptr);
