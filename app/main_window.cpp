@@ -462,10 +462,13 @@ void MainWindow::saveLogAs(const QString& chosen) {
   // names do, whatever the dialog did.
   const std::string path = forms::withDefaultExtension(chosen.toStdString(), "txt");
   const std::string action = "Save Log";
+  // The whole path, as the person would look for the file.
+  const std::string shown = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(path)).absoluteFilePath()).toStdString();
   if (const text::Outcome saved = saveLog(QString::fromStdString(path)); !saved.ok()) {
-    program_.main.lblStatus.failed(action, saved.reason());
+    program_.main.lblStatus.failed(action, shown + ": " + saved.reason());
+    program_.main.uiHost().messageBox("Could not save the log to " + shown + ": " + saved.reason(), "Error");
   } else {
-    program_.main.lblStatus.succeeded(action, "saved to " + QFileInfo(QString::fromStdString(path)).fileName().toStdString());
+    program_.main.lblStatus.succeeded(action, "saved to " + shown);
   }
 }
 
