@@ -76,6 +76,8 @@ BoardWaitDialog::BoardWaitDialog(QWidget* parent, bool stopsScript) : QDialog(pa
   layout->addWidget(progress_);
   layout->addWidget(left_);
   layout->addWidget(cancel, 0, Qt::AlignRight);
+  // Wide enough for its title beside the window manager's buttons.
+  setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 120);
 }
 
 void BoardWaitDialog::show(const usb::WaitLabel& label, int secondsLeft) {
@@ -182,9 +184,11 @@ void BoardWaitHost::keepDialogInFront(QObject* watched, QEvent::Type type) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || !dialog_ || widget->window() == dialog_.data() || passes(widget)) return;
   if (type == QEvent::WindowActivate && !widget->isWindow()) return;  // told to every child too
-  // After the window manager has raised the window clicked.
+  if (isLetThroughMenu(widget)) return;  // a menu opens over everything anyway
+  // After the window manager has raised the window clicked; not while a menu
+  // is open (a window coming up would close it).
   QTimer::singleShot(0, dialog_.data(), [dialog = dialog_] {
-    if (dialog) dialog->raise();
+    if (dialog && QApplication::activePopupWidget() == nullptr) dialog->raise();
   });
 }
 
