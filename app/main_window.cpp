@@ -196,8 +196,10 @@ void MainWindow::placeRegisterWindow(RegisterWindowView& view) {
   const QRect room = s != nullptr ? s->availableGeometry() : anchor;
   const QSize frame = anchor.size() - size();
   // Where the screen is wide enough for both, this window makes room rather
-  // than have the register window cover its buttons.
-  if (const QPoint to = anchorPlaceForRegisters(anchor, view.size() + frame, room, kWindowGap); to != anchor.topLeft()) {
+  // than have the register window cover its buttons (once it is on screen:
+  // until then it may still be moved to make room for the Simulated board).
+  if (const QPoint to = anchorPlaceForRegisters(anchor, view.size() + frame, room, kWindowGap);
+      own != nullptr && own->isExposed() && to != anchor.topLeft()) {
     anchor.moveTopLeft(to);
     move(to);
   }
@@ -347,8 +349,12 @@ void MainWindow::updateScrollBars() {
   const QSize room = s != nullptr ? s->availableGeometry().size() : QSize();
   const QSize frame = frameGeometry().size();
   const bool spans = (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) != 0;
+  // The main panel's controls end a few pixels before its edges: a client
+  // area that much smaller (a window manager rounding at a fractional scale)
+  // still shows them whole.
+  constexpr int kSlack = 4;
   const auto policy = [&](int shown, int panel, int content, int framed, int screen) {
-    const bool needed = shown < panel || ((spans || framed >= screen) && shown < content);
+    const bool needed = shown + kSlack < panel || ((spans || framed >= screen) && shown < content);
     return needed ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
   };
   area->setHorizontalScrollBarPolicy(

@@ -170,14 +170,16 @@ void SimBoardWindow::placeBeside(QWidget& anchor) {
     a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);
     anchor.move(a.topLeft());
     onAnchorMoved.notify();
-  } else if (registers.isValid() && anchorPlaceForRegisters(a, registers, room, kWindowGap) != a.topLeft()) {
-    // Room for the main and register windows side by side, not for this one
-    // at its usual width: the two go to the right, apart, and this window
-    // takes what is left on the left, as narrow as it can be.
-    a.moveLeft(room.right() + 1 - registers.width() - kWindowGap - a.width());
-    anchor.move(a.topLeft());
-    onAnchorMoved.notify();
+  } else if (width < minimum) {
+    // No room for the three with this window at its usual width: the main
+    // and register windows come first, apart where the room allows (the two
+    // to the right), and this one takes what is left, as narrow as it can be.
     least = minimumSizeHint() + frame;
+    if (registers.isValid() && anchorPlaceForRegisters(a, registers, room, kWindowGap) != a.topLeft()) {
+      a.moveLeft(room.right() + 1 - registers.width() - kWindowGap - a.width());
+      anchor.move(a.topLeft());
+      onAnchorMoved.notify();
+    }
   }
   const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers, least, room, kWindowGap);
   putFrameAt(*this, place, anchor);
