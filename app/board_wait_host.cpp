@@ -56,10 +56,11 @@ int secondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-BoardWaitDialog::BoardWaitDialog(QWidget* parent) : QDialog(parent) {
+BoardWaitDialog::BoardWaitDialog(QWidget* parent, bool stopsScript) : QDialog(parent) {
   setObjectName(QStringLiteral("waitDialog"));
   setWindowTitle(QStringLiteral("Waiting for the board"));
-  setWindowModality(Qt::WindowModal);
+  // Not modal to Qt: a modal dialog would keep its parent's menu bar shut,
+  // and with it "Stop Script". The host holds back all other input.
   auto* layout = new QVBoxLayout(this);
   what_ = new QLabel;
   what_->setObjectName(QStringLiteral("waitWhat"));
@@ -67,7 +68,7 @@ BoardWaitDialog::BoardWaitDialog(QWidget* parent) : QDialog(parent) {
   progress_->setObjectName(QStringLiteral("waitProgress"));
   left_ = new QLabel;
   left_->setObjectName(QStringLiteral("waitSecondsLeft"));
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+  auto* cancel = new QPushButton(stopsScript ? QStringLiteral("Stop Script") : QStringLiteral("Cancel"));
   cancel->setObjectName(QStringLiteral("waitCancel"));
   cancel->setAutoDefault(false);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -75,6 +76,8 @@ BoardWaitDialog::BoardWaitDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(progress_);
   layout->addWidget(left_);
   layout->addWidget(cancel, 0, Qt::AlignRight);
+  // Wide enough for its title beside the window manager's buttons.
+  setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 120);
 }
 
 void BoardWaitDialog::show(const usb::WaitLabel& label, int secondsLeft) {
@@ -176,8 +179,28 @@ bool BoardWaitHost::passes(QObject* target) const {
   return false;
 }
 
+void BoardWaitHost::keepDialogInFront(QObject* watched, QEvent::Type type) {
+  if (type != QEvent::WindowActivate && type != QEvent::MouseButtonPress) return;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr || !dialog_ || widget->window() == dialog_.data() || passes(widget)) return;
+  if (type == QEvent::WindowActivate && !widget->isWindow()) return;  // told to every child too
+  if (isLetThroughMenu(widget)) return;  // a menu opens over everything anyway
+  // After the window manager has raised the window clicked; not while a menu
+  // is open (a window coming up would close it).
+  QTimer::singleShot(0, dialog_.data(), [dialog = dialog_] {
+    if (dialog && QApplication::activePopupWidget() == nullptr) dialog->raise();
+  });
+}
+
+void BoardWaitHost::dialogAnswered() {
+  cancelWait();
+  onStopAsked.notify();
+}
+
 bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
-  if (!waiting_ || !isInput(event->type())) return QObject::eventFilter(watched, event);
+  if (!waiting_) return QObject::eventFilter(watched, event);
+  keepDialogInFront(watched, event->type());
+  if (!isInput(event->type())) return QObject::eventFilter(watched, event);
   if (isLetThroughMenu(watched)) {
     if (auto* menu = qobject_cast<QMenu*>(watched)) return !menuInput(menu, event);
     // The bar itself: opening a menu runs nothing; a shortcut on it might.
@@ -186,22 +209,16 @@ bool BoardWaitHost::eventFilter(QObject* watched, QEvent* event) {
   const bool escape = (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
                       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
                       static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier;
-  // Esc in any of the program's own windows, the dialog too, ends the wait:
-  // the key may go to a window that does not have the focus the dialog lacks,
-  // and a shortcut on Esc must not swallow it.
-  const bool through = passes(watched);
-  bool ownWindow = !through;
-  if (!ownWindow && dialog_) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    ownWindow = widget != nullptr && widget->window() == dialog_.data();
-  }
-  if (escape && ownWindow) {
+  // Esc in any of the program's own windows (the dialog, the held-back ones,
+  // those let through) presses the dialog's button, wherever the focus is:
+  // the key may go to a window other than the dialog, and a shortcut on Esc
+  // must not swallow it.
+  if (escape && qobject_cast<QWidget*>(watched) != nullptr) {
     event->accept();
-    cancelWait();
-    onEscape.notify();
+    dialogAnswered();
     return true;
   }
-  if (!through) return true;  // held back
+  if (!passes(watched)) return true;  // held back
   return QObject::eventFilter(watched, event);
 }
 
@@ -220,8 +237,10 @@ void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitL
   pending_ = &pending;
   qApp->installEventFilter(this);
 
+  // In front of the window the wait is for: the held-back window in use, else
+  // the home window.
   QWidget* parent = QApplication::activeWindow();
-  if (parent != nullptr && passes(parent)) parent = nullptr;
+  if (parent == nullptr || passes(parent)) parent = home_.data();
   QTimer show;
   show.setSingleShot(true);
   show.setTimerType(Qt::PreciseTimer);  // a coarse timer may come 5 % early
@@ -229,8 +248,8 @@ void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitL
   tick.setInterval(1000);
   connect(&show, &QTimer::timeout, &loop, [&] {
     if (pending.ended()) return;
-    dialog_ = new BoardWaitDialog(parent);
-    connect(dialog_.data(), &QDialog::rejected, &loop, [&pending] { pending.cancel(); });
+    dialog_ = new BoardWaitDialog(parent, scriptPlaying_);
+    connect(dialog_.data(), &QDialog::rejected, &loop, [this] { dialogAnswered(); });
     dialog_->show(label, secondsUntil(pending.deadline()));
     tick.start();
   });

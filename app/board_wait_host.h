@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <chrono>
@@ -19,10 +20,13 @@ class QPushButton;
 namespace glim::app {
 
 // "Waiting for the board": what a pending transfer is for, the batch's
-// progress, the seconds left before the time-out, and "Cancel" (also Esc).
+// progress, the seconds left before the time-out, and one button (also Esc):
+// "Stop Script" while a script plays, else "Cancel". Not modal to Qt: the
+// host holds back the input its parent must not have, and lets the menus
+// through.
 class BoardWaitDialog : public QDialog {
  public:
-  explicit BoardWaitDialog(QWidget* parent);
+  BoardWaitDialog(QWidget* parent, bool stopsScript);
   void show(const usb::WaitLabel& label, int secondsLeft);
   void setSecondsLeft(int seconds);
 
@@ -48,17 +52,23 @@ class BoardWaitHost : public QObject, public usb::WaitHost {
 
   // A window (and its own dialogs) that stays usable during a wait.
   void letThrough(QWidget* window);
+  // The window a wait belongs to when none of the held-back windows is
+  // active (a script plays on it): the dialog is shown in front of it.
+  void setHomeWindow(QWidget* window) { home_ = window; }
+  // While a script plays, the dialog's button stops it ("Stop Script").
+  void setScriptPlaying(bool playing) { scriptPlaying_ = playing; }
   // The menus of `bar` open during a wait, but of their entries only those
   // allowed here run then (the rest would start a handler inside the one
   // that waits).
   void letMenusThrough(QMenuBar* bar);
   void allowDuringWait(QAction* action);
 
-  // Ends the wait now running, as its Cancel button does; nothing when none runs.
+  // Ends the wait now running; nothing when none runs.
   void cancelWait();
-  // Esc pressed in the program's windows while a wait runs: the wait is
-  // cancelled first, then this is told (a playing script stops).
-  forms::Signal<std::function<void()>> onEscape;
+  // Esc pressed in any of the program's windows while a wait runs, or the
+  // dialog's "Stop Script": the wait is cancelled first, then this is told
+  // (a playing script stops).
+  forms::Signal<std::function<void()>> onStopAsked;
 
   // The dialog while it is shown, else null (for tests).
   BoardWaitDialog* dialog() const { return dialog_; }
@@ -74,13 +84,19 @@ class BoardWaitHost : public QObject, public usb::WaitHost {
   // An event to one of the let-through menus: whether it may go on.
   bool menuInput(QMenu* menu, QEvent* event) const;
   bool isLetThroughMenu(QObject* target) const;
+  // A held-back window came to the front (clicked, activated): the dialog
+  // goes in front of it again.
+  void keepDialogInFront(QObject* watched, QEvent::Type type);
+  void dialogAnswered();
 
   std::vector<QPointer<QWidget>> through_;
   QPointer<QMenuBar> menuBar_;
   std::vector<QPointer<QAction>> allowed_;
   usb::PendingTransfer* pending_ = nullptr;
   QPointer<BoardWaitDialog> dialog_;
+  QPointer<QWidget> home_;
   bool waiting_ = false;
+  bool scriptPlaying_ = false;
 };
 
 }  // namespace glim::app

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/end_requests.h"
 #include "app/first_paint_probe.h"
 #include "app/last_session.h"
 #include "app/main_window.h"
@@ -23,14 +24,10 @@ int main(int argc, char* argv[]) {
   sinceStart.start();
 
   glim::app::useParentConsoleIfAny();
-  // --help and --version need no display: a plain core application answers
-  // them (and ends the program) before the window system is opened.
-  if (glim::app::answeredWithoutDisplay(argc, argv)) {
-    QCoreApplication core(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("glimmora"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
-    glim::app::configFileArgument(QCoreApplication::arguments());
-  }
+  // The command line is read before the window system is opened: --help,
+  // --version and a refused command line need no display.
+  const glim::app::StartOptions options =
+      glim::app::readStartOptions(argc, argv, QStringLiteral(GLIMMORA_VERSION));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
@@ -38,11 +35,10 @@ int main(int argc, char* argv[]) {
   // --run SCRIPT: the script plays once the window has started; the window
   // stays open, and what glimmora-cli would print goes to standard output.
   // --record FILE: everything done in the windows is recorded from start-up.
-  QString runFile;
-  QString recordFile;
-  bool exitAfterRun = false;
-  const auto configFile =
-      glim::app::configFileArgument(QApplication::arguments(), &runFile, &recordFile, &exitAfterRun);
+  const QString& runFile = options.runScript;
+  const QString& recordFile = options.recordScript;
+  const bool exitAfterRun = options.exitAfterRun;
+  const auto& configFile = options.configFile;
 
   // GLIMMORA_VENDOR_ID: the boards' vendor id, when it is not the built-in one.
   const auto vendor = glim::usb::chooseVendorId(std::getenv("GLIMMORA_VENDOR_ID"), "GLIMMORA_VENDOR_ID");
@@ -55,11 +51,12 @@ int main(int argc, char* argv[]) {
   }
 
   glim::app::QtUiHost ui;
-  // GLIMMORA_USB chooses the layer: "sim", "sim-empty", otherwise real boards.
+  // --board, else GLIMMORA_USB, chooses the layer: "sim", "sim-empty",
+  // otherwise real boards.
   const char* usbChoice = std::getenv("GLIMMORA_USB");
-  glim::shell::Program program(
-      glim::usb::createDriver(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""), vendor.vendorId),
-      ui, vendor.vendorId);
+  const glim::usb::DriverChoice layer =
+      options.board.value_or(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""));
+  glim::shell::Program program(glim::usb::createDriver(layer, vendor.vendorId), ui, vendor.vendorId);
   glim::app::MainWindow window(program, &ui);
   window.keepLastSessionIn(glim::app::lastSessionPath());
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
@@ -83,6 +80,11 @@ int main(int argc, char* argv[]) {
     QApplication::closeAllWindows();
     QApplication::quit();
   });
+  // Asked to end by the system (SIGTERM at logout, SIGHUP, Ctrl+C; the
+  // console's close on Windows): as "Quit". Ended past the event loop (the
+  // end of the Windows session): "Quit" there and then.
+  const glim::app::EndRequests endRequests([&window] { window.endAsAsked(); });
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endNow(); });
 
   // Start-up measurement: with GLIMMORA_EXIT_AFTER_PAINT set, print when the
   // window has first been painted, then end.

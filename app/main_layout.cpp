@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 
 #include "app/bindings.h"
@@ -37,8 +38,27 @@ constexpr int kGridX = 90, kGridPitch = 35, kGridBoxW = 32;
 constexpr int kDividerBoxX = kDividerPanelX + 104;
 // Content size: everything, with a margin.
 constexpr int kContentWidth = kDividerPanelX + 230;
-constexpr int kLogHeight = 120;
-constexpr int kContentHeight = kLogPanelY + 52 + kLogHeight + 6;
+constexpr int kLogPaneY = kLogPanelY + 52;
+constexpr int kLogMinimumHeight = 120;
+constexpr int kBottomMargin = 6;
+constexpr int kContentHeight = kLogPaneY + kLogMinimumHeight + kBottomMargin;
+
+// The controls at their places; the log pane reaches down to the bottom
+// margin, whatever the height the client area gives.
+class MainContent : public QWidget {
+ public:
+  using QWidget::QWidget;
+  void setLogPane(QWidget* pane) { pane_ = pane; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (pane_ != nullptr) pane_->resize(pane_->width(), std::max(kLogMinimumHeight, height() - kLogPaneY - kBottomMargin));
+  }
+
+ private:
+  QWidget* pane_ = nullptr;
+};
 
 class Placer {
  public:
@@ -187,7 +207,7 @@ void buildDividerPanel(Placer& at, timing::TimingPanel& t) {
   at.box(cell[kEnableBits], kDividerBoxX, kGridHeader, 40);
 }
 
-void buildLogPanel(QWidget* content, Placer& at, shell::MainForm& main, Binder& binder) {
+QWidget* buildLogPanel(QWidget* content, Placer& at, shell::MainForm& main, Binder& binder) {
   constexpr int y = kLogPanelY;
   at.button(main.cmdClearLog, "Empties the log pane", kLabelX, y, 80);
 
@@ -197,24 +217,26 @@ void buildLogPanel(QWidget* content, Placer& at, shell::MainForm& main, Binder& 
   binder.bindLabel(label, main.lblLog);
 
   auto* pane = new QPlainTextEdit(content);
-  pane->setGeometry(kLabelX, y + 52, kActualX + kActualW - kLabelX, kLogHeight);
+  pane->setGeometry(kLabelX, kLogPaneY, kActualX + kActualW - kLabelX, kLogMinimumHeight);
   binder.bindLog(pane, main.txtLog);
+  return pane;
 }
 
 }  // namespace
 
 QWidget* buildMainContent(QWidget* parent, shell::MainForm& main, Binder& binder) {
-  auto* content = new QWidget(parent);
+  auto* content = new MainContent(parent);
   content->setObjectName(QStringLiteral("content"));
   QFont font = content->font();
   font.setPixelSize(kFontPixels);
   content->setFont(font);
-  content->setFixedSize(kContentWidth, kContentHeight);
+  content->setMinimumSize(kContentWidth, kContentHeight);
+  content->resize(kContentWidth, kContentHeight);
 
   Placer at(content, binder);
   buildMainPanel(at, main);
   buildDividerPanel(at, main.timing);
-  buildLogPanel(content, at, main, binder);
+  content->setLogPane(buildLogPanel(content, at, main, binder));
   return content;
 }
 

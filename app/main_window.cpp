@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -82,13 +84,15 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   setWindowIcon(QIcon(QStringLiteral(":/glimmora/icons/glimmora.png")));
 
   // The client area scrolls over the content: the window opens on the main
-  // panel, and the divider and log panels are reached by scrolling on a
-  // screen too small to show them all, however large the window is made.
+  // panel, and the divider and log panels come into view as the window is
+  // enlarged; on a screen too small to show them all, however large the
+  // window is made, they are reached by scrolling (see updateScrollBars).
   auto* clientArea = new QScrollArea(this);
   clientArea->setObjectName(QStringLiteral("clientArea"));
   clientArea->setFrameShape(QFrame::NoFrame);
-  clientArea->setWidgetResizable(false);
+  clientArea->setWidgetResizable(true);  // the log pane takes the height given
   clientArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  clientArea->installEventFilter(this);
   setCentralWidget(clientArea);
   binder_.recordInto(&recorder_);
   content_ = buildMainContent(clientArea, main, binder_);
@@ -114,11 +118,17 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   main.link.setWaitHost(&waitHost_);
   if (ui_ != nullptr) ui_->setRecorder(&recorder_);
 
-  // The main panel in full, beside and above the scroll bars.
-  const int bar = clientArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, clientArea);
-  resize(kInitialClientSize.width() + bar, kInitialClientSize.height() + bar + menuBar()->sizeHint().height() +
-                                               statusBar()->sizeHint().height());
+  // The main panel in full, the menu bar above it and the status line below;
+  // showEvent corrects this by what the fonts in use really take.
+  resize(kInitialClientSize.width(),
+         kInitialClientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  // Typing at start goes to the first desired field, replacing its value as
+  // after a Tab into it.
+  if (auto* first = content_->findChild<QLineEdit*>(QStringLiteral("tbSICclkfreqdes"))) {
+    first->setFocus();
+    first->selectAll();
+  }
 }
 
 MainWindow::~MainWindow() {
@@ -182,9 +192,17 @@ void MainWindow::placeRegisterWindow(RegisterWindowView& view) {
     });
   }
   const QScreen* s = screen();
-  const QRect anchor = frameGeometry();
+  QRect anchor = frameGeometry();
   const QRect room = s != nullptr ? s->availableGeometry() : anchor;
   const QSize frame = anchor.size() - size();
+  // Where the screen is wide enough for both, this window makes room rather
+  // than have the register window cover its buttons (once it is on screen:
+  // until then it may still be moved to make room for the Simulated board).
+  if (const QPoint to = anchorPlaceForRegisters(anchor, view.size() + frame, room, kWindowGap);
+      own != nullptr && own->isExposed() && to != anchor.topLeft()) {
+    anchor.moveTopLeft(to);
+    move(to);
+  }
   putFrameAt(view, registerWindowPlace(anchor, view.size() + frame, room, kWindowGap), *this);
 }
 
@@ -207,6 +225,30 @@ void MainWindow::addBoardWindow(QWidget* board) {
 void MainWindow::keepLastSessionIn(const QString& path) {
   lastSession_ = path;
   updateLastSessionAction();
+}
+
+void MainWindow::endAsAsked() {
+  if (program_.main.unloaded() || endAsked_) return;
+  endAsked_ = true;
+  if (ui_ != nullptr) ui_->setEnding();
+  if (player_ != nullptr) player_->stop();
+  waitHost_.cancelWait();
+  // Queued behind the handler now running, if any, as a click would be.
+  program_.dispatcher.post([this] {
+    if (!program_.main.unloaded()) program_.main.cbQuit_Click();
+  });
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) dialog->reject();
+  }
+}
+
+void MainWindow::endNow() {
+  if (program_.main.unloaded()) return;
+  if (program_.dispatcher.inHandler()) {
+    saveLastSession();
+    return;
+  }
+  binder_.run([this] { program_.main.cbQuit_Click(); });
 }
 
 void MainWindow::updateLastSessionAction() {
@@ -276,7 +318,49 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  if (!sized_) {
+    // The layout has its final say before the window is first mapped: the
+    // client area is made the main panel's size exactly.
+    sized_ = true;
+    const QSize off = kInitialClientSize - centralWidget()->size();
+    if (!off.isNull()) {
+      resize(size() + off);
+      if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
+  }
   activate();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && event->type() == QEvent::Resize) updateScrollBars();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// A scroll bar shows only where enlarging the window cannot bring the rest
+// into view: the client area is narrower (lower) than the main panel, or the
+// window already spans the screen that way. The content still scrolls to a
+// control that takes the focus, bars or not.
+void MainWindow::updateScrollBars() {
+  QScrollArea* area = clientArea();
+  if (area == nullptr || content_ == nullptr) return;
+  const QSize view = area->size();
+  const QSize whole = content_->minimumSize();
+  const QScreen* s = screen();
+  const QSize room = s != nullptr ? s->availableGeometry().size() : QSize();
+  const QSize frame = frameGeometry().size();
+  const bool spans = (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) != 0;
+  // The main panel's controls end a few pixels before its edges: a client
+  // area that much smaller (a window manager rounding at a fractional scale)
+  // still shows them whole.
+  constexpr int kSlack = 4;
+  const auto policy = [&](int shown, int panel, int content, int framed, int screen) {
+    const bool needed = shown + kSlack < panel || ((spans || framed >= screen) && shown < content);
+    return needed ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+  };
+  area->setHorizontalScrollBarPolicy(
+      policy(view.width(), kInitialClientSize.width(), whole.width(), frame.width(), room.width()));
+  area->setVerticalScrollBarPolicy(
+      policy(view.height(), kInitialClientSize.height(), whole.height(), frame.height(), room.height()));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -341,12 +425,13 @@ void MainWindow::addScriptActions(QMenu* file) {
   stop->setEnabled(false);
   connect(stop, &QAction::triggered, player_, &ScriptPlayer::stop);
   // A script spends most of its time in lines that wait for the board: the
-  // File menu and its "Stop Script" stay usable then, and Esc cancels the
-  // wait and stops the script.
+  // File menu and its "Stop Script" stay usable then, and Esc or the waiting
+  // dialog's "Stop Script" cancel the wait and stop the script.
   cancelsWaitOnStop_ = player_->cancelWait.connectScoped([this] { waitHost_.cancelWait(); });
+  waitHost_.setHomeWindow(this);
   waitHost_.letMenusThrough(menuBar());
   waitHost_.allowDuringWait(stop);
-  stopsScriptOnEscape_ = waitHost_.onEscape.connectScoped([player = QPointer<ScriptPlayer>(player_)] {
+  stopsScriptOnEscape_ = waitHost_.onStopAsked.connectScoped([player = QPointer<ScriptPlayer>(player_)] {
     if (player) player->stop();
   });
 
@@ -360,7 +445,8 @@ void MainWindow::addScriptActions(QMenu* file) {
   addAction(escape);
   connect(escape, &QAction::triggered, player_, &ScriptPlayer::stop);
 
-  connect(player_, &ScriptPlayer::runningChanged, this, [run, stop, escape](bool running) {
+  connect(player_, &ScriptPlayer::runningChanged, this, [this, run, stop, escape](bool running) {
+    waitHost_.setScriptPlaying(running);
     run->setEnabled(!running);
     stop->setEnabled(running);
     escape->setEnabled(running);
@@ -382,10 +468,13 @@ void MainWindow::saveLogAs(const QString& chosen) {
   // names do, whatever the dialog did.
   const std::string path = forms::withDefaultExtension(chosen.toStdString(), "txt");
   const std::string action = "Save Log";
+  // The whole path, as the person would look for the file.
+  const std::string shown = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(path)).absoluteFilePath()).toStdString();
   if (const text::Outcome saved = saveLog(QString::fromStdString(path)); !saved.ok()) {
-    program_.main.lblStatus.failed(action, saved.reason());
+    program_.main.lblStatus.failed(action, shown + ": " + saved.reason());
+    program_.main.uiHost().messageBox("Could not save the log to " + shown + ": " + saved.reason(), "Error");
   } else {
-    program_.main.lblStatus.succeeded(action, "saved to " + QFileInfo(QString::fromStdString(path)).fileName().toStdString());
+    program_.main.lblStatus.succeeded(action, "saved to " + shown);
   }
 }
 

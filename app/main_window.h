@@ -78,6 +78,15 @@ class MainWindow : public QMainWindow {
   // configuration file, which "Load Last Session" loads again. An empty path
   // (the default) keeps no session.
   void keepLastSessionIn(const QString& path);
+  // The system asks the program to end (a signal, the console closed): it
+  // ends as "Quit" does, once the handler now running is over. A wait for the
+  // board is cancelled, a playing script stopped, open dialogs closed and
+  // message boxes no longer wait, so that it is over soon.
+  void endAsAsked();
+  // The program is ending now, past the event loop (the end of the user's
+  // session on Windows): "Quit" at once, or, inside a handler, the session
+  // kept at least.
+  void endNow();
   const QString& lastSessionFile() const { return lastSession_; }
 
  signals:
@@ -87,6 +96,7 @@ class MainWindow : public QMainWindow {
  protected:
   bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -101,6 +111,7 @@ class MainWindow : public QMainWindow {
   void placeRegisterWindow(RegisterWindowView& view);
   void loadLastSession();
   void updateLastSessionAction();
+  void updateScrollBars();
 
   shell::Program& program_;
   // Before everything that reports to it, so that it outlives them.
@@ -118,6 +129,8 @@ class MainWindow : public QMainWindow {
   QAction* loadLastSession_ = nullptr;
   QString lastSession_;
   QSize registerWindowSize_;
+  bool endAsked_ = false;
+  bool sized_ = false;  // the initial size was made exact at the first showing
   // What this window hears of the program and the recorder; let go first
   // thing in the destructor.
   forms::Connection repaintsLog_;

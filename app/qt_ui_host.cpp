@@ -40,7 +40,7 @@ QString defaultSuffixFrom(const std::string& defaultExt) {
 
 void QtUiHost::messageBox(const std::string& text, const std::string& caption) {
   if (script_ != nullptr) script_->messageBoxShown(text, caption);
-  if (script_ != nullptr && unattended_) return;
+  if ((script_ != nullptr && unattended_) || ending_) return;
   const QString title = caption.empty() ? QString::fromLatin1(kApplicationName) : QString::fromStdString(caption);
   QMessageBox box(QMessageBox::NoIcon, title, QString::fromStdString(text), QMessageBox::Ok,
                   QApplication::activeWindow());
@@ -51,6 +51,7 @@ forms::FileChoice QtUiHost::fileDialog(forms::FileDialogKind kind, const forms::
   if (script_ != nullptr) {
     if (auto answer = script_->fileDialogShown(kind, setup)) return *answer;
   }
+  if (ending_) return forms::FileChoice::cancelled();
   QFileDialog dialog(QApplication::activeWindow());
   const bool save = kind == forms::FileDialogKind::Save;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -34,6 +34,9 @@ class QtUiHost : public forms::UiHost {
   // Unattended (glimmora --run SCRIPT --exit): a message box met while a
   // script plays is answered OK at once, as it has no other button.
   void setUnattended(bool unattended) { unattended_ = unattended; }
+  // The program is ending at the system's request: message boxes are no
+  // longer shown (a script still hears of them), file dialogs are cancelled.
+  void setEnding() { ending_ = true; }
 
   void messageBox(const std::string& text, const std::string& caption) override;
   forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override;
@@ -42,6 +45,7 @@ class QtUiHost : public forms::UiHost {
   script::LineRunner* script_ = nullptr;
   script::ScriptRecorder* recorder_ = nullptr;
   bool unattended_ = false;
+  bool ending_ = false;
 };
 
 }  // namespace glim::app

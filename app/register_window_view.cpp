@@ -131,15 +131,18 @@ void RegisterWindowView::build() {
   auto* icon = new QLabel(this);
   auto* status = new StatusText(this);
   binder_.bindStatus(icon, status, f.lblStatus);
+  // The status line stays in view below the rows, however they scroll.
   auto* line = new QHBoxLayout;
+  line->setContentsMargins(8, 0, 8, 6);
   line->addWidget(icon);
   line->addWidget(status, 1);
-  grid->addLayout(line, bottom + 2, 0, 1, 7);
+  outer->addLayout(line);
   grid->setColumnStretch(0, 1);
   area->setWidget(page);
   // The whole page where the screen has room for it.
   const QSize whole = page->sizeHint();
-  resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent), whole.height());
+  resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+         whole.height() + line->sizeHint().height() + outer->spacing());
 }
 
 

@@ -27,6 +27,16 @@ QRect registerWindowPlace(const QRect& anchor, const QSize& size, const QRect& r
   return {QPoint(x, levelTop(anchor, h, room)), QSize(w, h)};
 }
 
+QPoint anchorPlaceForRegisters(const QRect& anchor, const QSize& size, const QRect& room, int gap) {
+  const int need = size.width() + gap;
+  const int rightRoom = room.right() - anchor.right();
+  const int leftRoom = anchor.left() - room.left();
+  if (rightRoom >= need || leftRoom >= need || anchor.width() + need > room.width()) return anchor.topLeft();
+  const int shiftLeft = need - rightRoom;
+  const int shiftRight = need - leftRoom;
+  return anchor.topLeft() + QPoint(shiftLeft <= shiftRight ? -shiftLeft : shiftRight, 0);
+}
+
 QRect boardWindowPlace(const QRect& anchor, const QSize& size, const QSize& registers, const QSize& minimum,
                        const QRect& room, int gap) {
   const int h = std::min(size.height(), room.height());

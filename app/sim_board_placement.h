@@ -20,6 +20,12 @@ QPoint positionBeside(const QRect& anchor, const QSize& size, const QRect& room,
 // as far as the room allows; the size shrinks to the room (the window scrolls).
 QRect registerWindowPlace(const QRect& anchor, const QSize& size, const QRect& room, int gap);
 
+// Where the main window `anchor` (frame geometry) goes so that a register
+// window of `size` fits whole beside it within `room`: where it is when one
+// side has that room already or the room is too narrow for both; else the
+// nearest place that gives one side the room.
+QPoint anchorPlaceForRegisters(const QRect& anchor, const QSize& size, const QRect& room, int gap);
+
 // Where the Simulated board window goes: beside the main window on a side the
 // register window (of `registers` size) does not take, shrunk to the room
 // there but not below `minimum`; where no side has that room, as

@@ -165,14 +165,23 @@ void SimBoardWindow::placeBeside(QWidget& anchor) {
   const int width = std::min(whole, spare);
   const bool fitsAsPlaced = a.right() + kWindowGap + registers.width() <= room.right() &&
                             a.left() - kWindowGap - room.left() >= width;
+  QSize least = minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame;
   if (width >= minimum && !fitsAsPlaced) {
     a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);
     anchor.move(a.topLeft());
     onAnchorMoved.notify();
+  } else if (width < minimum) {
+    // No room for the three with this window at its usual width: the main
+    // and register windows come first, apart where the room allows (the two
+    // to the right), and this one takes what is left, as narrow as it can be.
+    least = minimumSizeHint() + frame;
+    if (registers.isValid() && anchorPlaceForRegisters(a, registers, room, kWindowGap) != a.topLeft()) {
+      a.moveLeft(room.right() + 1 - registers.width() - kWindowGap - a.width());
+      anchor.move(a.topLeft());
+      onAnchorMoved.notify();
+    }
   }
-  const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers,
-                                       minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame, room,
-                                       kWindowGap);
+  const QRect place = boardWindowPlace(a, wholeSize_ + frame, registers, least, room, kWindowGap);
   putFrameAt(*this, place, anchor);
 }
 

@@ -34,7 +34,7 @@ SimTraceView::SimTraceView(usb::Bench& sim) : QGroupBox(QStringLiteral("Packet t
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fixed.setPixelSize(kFontPixels);
   pane_->setFont(fixed);
-  pane_->setMinimumSize(300, 120);
+  pane_->setMinimumSize(240, 120);  // scrolls sideways: the board window may be narrow
   layout->addWidget(pane_);
   auto* button = new QPushButton(QStringLiteral("Clear trace"));
   button->setObjectName(QStringLiteral("clearTrace"));

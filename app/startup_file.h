@@ -3,25 +3,43 @@
 #include <QStringList>
 #include <optional>
 
+#include "usb/driver_factory.h"
+
 namespace glim::shell {
 class Program;
 }
 
 namespace glim::app {
 
-// The configuration file named on the command line (`glimmora [FILE]`, also
-// how the desktop's "open with" starts the program), or nothing. Answers
-// --help itself; an unknown option or a second file ends the program with a
-// note on standard error. `--run SCRIPT` names a script to play once the
-// window has started; it is stored in `runScript` when given. `--record FILE`
-// names the file to record the session into, from start-up on (`recordScript`).
-// `--exit` (with --run) plays unattended and ends the program afterwards.
-std::optional<QString> configFileArgument(const QStringList& arguments, QString* runScript = nullptr,
-                                          QString* recordScript = nullptr, bool* exitAfterRun = nullptr);
+// What the command line asks for (`glimmora [options] [FILE]`).
+struct StartOptions {
+  enum class Answer {
+    Start,    // open the window
+    Help,     // --help: print the help, end with 0
+    Version,  // --version: print the version, end with 0
+    Refused,  // `error` says why; print it and the usage, end with 2
+  };
+  Answer answer = Answer::Start;
+  QString error;  // "unknown option --bogus"
+  // The configuration file to load at start (also how the desktop's "open
+  // with" starts the program).
+  std::optional<QString> configFile;
+  QString runScript;     // --run SCRIPT: played once the window has started
+  QString recordScript;  // --record FILE: the session recorded from start-up on
+  bool exitAfterRun = false;  // --exit (with --run): unattended, then the program ends
+  // --board sim|sim-empty|usb: the layer, as GLIMMORA_USB chooses it; unset,
+  // GLIMMORA_USB decides.
+  std::optional<usb::DriverChoice> board;
+};
 
-// Whether the arguments ask for --help or --version (or name an option the
-// parser refuses): these are answered before any display is opened.
-bool answeredWithoutDisplay(int argc, const char* const* argv);
+// Reads `arguments` (the program's name first). Qt's own options (-platform,
+// -style, ...) are accepted and left for QApplication to take.
+StartOptions parseStartOptions(const QStringList& arguments);
+
+// Reads the command line before any display is opened: --help and --version
+// are answered, a refused command line is told on standard error with the
+// usage; each ends the program. Otherwise what to start with.
+StartOptions readStartOptions(int argc, char** argv, const QString& version);
 
 // Loads `path` once start-up is over, as "Load Configuration" would after its
 // dialog chose that file: the driver has been started and the boards it

@@ -109,7 +109,9 @@ void ConfigCommands::load(const std::string& path, const std::string& action, bo
     }
   }
   if (!parsed.ok()) {
-    fail(action, std::string(kNotConfigFile), faultText(parsed, fileName(path)));
+    // The message every version has shown, and under it what is wrong where.
+    const std::string reason = faultText(parsed, fileName(path));
+    fail(action, std::string(kNotConfigFile) + "\n" + reason, reason);
     return;
   }
   // Values without a number load as written and count as 0; the person is

@@ -11,6 +11,8 @@
 
 namespace glim::config {
 
+// The first line of the message box of a refused load; the reason follows
+// on the next line.
 inline constexpr std::string_view kNotConfigFile = "File selected is not a valid Glimmora Config File";
 inline constexpr std::string_view kErrorCaption = "Error";
 inline constexpr std::string_view kDefaultExt = "txt";

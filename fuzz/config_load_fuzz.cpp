@@ -4,6 +4,7 @@
 // must put its values in and program the board. Nothing may crash or hang.
 // The parser alone is fuzzed much faster by config_parse_fuzz; this target is
 // for the path that applies the values.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -112,7 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sim.ui.answers.push_back(filePath());
   main.mFileLoadConfig.click();
 
-  const bool refused = sim.ui.countBoxes(std::string(glim::config::kNotConfigFile)) > 0;
+  // The refusal's first line; the reason follows.
+  const std::string refusal = std::string(glim::config::kNotConfigFile) + "\n";
+  const bool refused = std::any_of(sim.ui.boxes.begin(), sim.ui.boxes.end(),
+                                   [&refusal](const auto& box) { return box.text.rfind(refusal, 0) == 0; });
   if (!parsed.ok()) {
     require(refused && sim.ui.boxes.size() == 1);
     require(sim.transfers.empty());

@@ -11,7 +11,8 @@ MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::Ui
       timing(form, link, lblStatus),
       i2c(link, ui, log),
       i2cWindow(i2c),
-      config(timing, i2cWindow, i2c, ui, lblStatus) {
+      config(timing, i2cWindow, i2c, ui, lblStatus),
+      ui_(ui) {
   i2c.setWindow(i2cWindow);
   txtLog.multiLine = true;
   cmdClearLog.setCaption("Clear L&og");

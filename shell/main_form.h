@@ -62,6 +62,8 @@ class MainForm {
   void closeBox();
 
   bool unloaded() const { return unloaded_; }
+  // Where message boxes and file dialogs go (the front end's).
+  forms::UiHost& uiHost() const { return ui_; }
   // Told once when the main window has been unloaded (the program ends).
   forms::Signal<std::function<void()>> onUnloaded;
   // Told when the program is about to end by "Quit", "E&xit" or the close
@@ -76,6 +78,7 @@ class MainForm {
   forms::Control* resolve(std::string_view name);
 
  private:
+  forms::UiHost& ui_;
   bool activated_ = false;
   bool unloaded_ = false;
   forms::Connection showsBoard_;  // lblBoard follows link's connection

@@ -2,6 +2,8 @@
 // go to the last-session file as a configuration file, and "Load Last
 // Session" brings them back.
 #include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -17,7 +20,9 @@
 
 #include "app/app_fixture.h"
 #include "app/last_session.h"
+#include "app/end_requests.h"
 #include "app/register_window_view.h"
+#include "app/wait_probe.h"
 
 using glim::testing::AppFixture;
 
@@ -118,6 +123,64 @@ class LastSessionTest : public glim::testing::WindowTest {
     QCOMPARE(kept, readAll(saved));
     QVERIFY(kept.find("\r\n7\r\n") != std::string::npos);
     QVERIFY(kept.find("\r\nC3\r\n") != std::string::npos);
+  }
+
+  // Asked to end by the system (a signal): as "Quit", also from the middle of
+  // a handler waiting for the board or a playing script: the wait is
+  // cancelled, the handler ends, then the session is written, the register
+  // window closed and the driver closed.
+  void endAskedBySystemEndsAsQuit_data() {
+    QTest::addColumn<QString>("during");
+    for (const char* during : {"nothing", "a read", "a script"}) QTest::newRow(during) << during;
+  }
+  void endAskedBySystemEndsAsQuit() {
+    QFETCH(QString, during);
+    startKeepingSession();
+    glim::app::EndRequests requests([this] { f->window->endAsAsked(); });
+    QSignalSpy ended(f->window.get(), &glim::app::MainWindow::ended);
+    type(f->find<QLineEdit>("tbCPLDdata(20)"), QStringLiteral("44"));
+    f->main().cbShowi2c.click();
+    f->sim.plug();
+    f->main().link.transferTimeoutMs = 8000;
+    glim::testing::hangPipe(*f, 130);
+#ifdef Q_OS_UNIX
+    const auto askToEnd = [] { ::raise(SIGTERM); };
+#else
+    const auto askToEnd = [&requests] { requests.ask(); };
+#endif
+    QElapsedTimer clock;
+    clock.start();
+    if (during == QLatin1String("nothing")) {
+      askToEnd();
+    } else {
+      glim::testing::during([&] {
+        if (!f->window->waitHost().waiting()) return false;
+        askToEnd();
+        return true;
+      });
+      if (during == QLatin1String("a read")) {
+        QTest::mouseClick(f->window->registerView()->findChild<QPushButton*>(QStringLiteral("cbReadi2c(1)")),
+                          Qt::LeftButton);
+      } else {
+        QFile script(dir->filePath(QStringLiteral("reads.gls")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("click Glimmora_i2c.cbReadi2c(1)\nclick Glimmora_i2c.cbReadi2c(2)\n");
+        script.close();
+        QVERIFY(f->window->runScript(script.fileName()));
+      }
+    }
+    QTRY_COMPARE(ended.count(), 1);
+    QVERIFY(clock.elapsed() < 4000);  // not the 8 s time-out
+    QVERIFY(f->main().unloaded());
+    QVERIFY(f->window->registerView() == nullptr);
+    const std::string kept = readAll(session());
+    QCOMPARE(lineCount(kept), 69);
+    QVERIFY(kept.find("\r\n44\r\n") != std::string::npos);
+    // The driver is closed: a board plugged in now is not even told of.
+    const std::string log = f->sim.log();
+    f->sim.plug();
+    QTest::qWait(20);
+    QCOMPARE(f->sim.log(), log);
   }
 
   // A session that cannot be written never keeps the program from ending.

@@ -2,6 +2,7 @@
 // inserted, and the caret ends at the very end after every append.
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -90,31 +91,37 @@ class LogPaneTest : public glim::testing::WindowTest {
   }
 
   // "Save Log...": a name without an extension gets ".txt"; the outcome is
-  // on the status line either way.
+  // on the status line either way, with the file's whole path; a failure is
+  // also told in a message box, with the path and the reason.
   void saveLogAddsTxtAndReports_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("bare name") << "mylog" << "mylog.txt" << "Save Log: saved to mylog.txt";
-    QTest::newRow("own extension") << "mylog.log" << "mylog.log" << "Save Log: saved to mylog.log";
-    QTest::newRow("txt kept") << "mylog.txt" << "mylog.txt" << "Save Log: saved to mylog.txt";
-    QTest::newRow("no folder") << "no/such/mylog" << "" << "Save Log: failed: ";
+    QTest::newRow("bare name") << "mylog" << "mylog.txt";
+    QTest::newRow("own extension") << "mylog.log" << "mylog.log";
+    QTest::newRow("txt kept") << "mylog.txt" << "mylog.txt";
+    QTest::newRow("no folder") << "no/such/mylog" << "";
   }
   void saveLogAddsTxtAndReports() {
     QFETCH(QString, chosen);
     QFETCH(QString, written);
-    QFETCH(QString, status);
     QTemporaryDir dir;
     log().logMessage("DeviceAttach: Accepting control of the device");
     f->window->saveLogAs(dir.filePath(chosen));
     const QString caption = QString::fromStdString(f->main().lblStatus.caption());
-    QVERIFY2(caption.startsWith(status), qPrintable(caption));
     QCOMPARE(f->main().lblStatus.problem(), written.isEmpty());
     if (written.isEmpty()) {
-      QVERIFY(caption.size() > status.size());  // with the reason
+      const QString failed = QStringLiteral("Save Log: failed: ") +
+                             QDir::toNativeSeparators(dir.filePath(QStringLiteral("no/such/mylog.txt"))) +
+                             QStringLiteral(": ");
+      QVERIFY2(caption.startsWith(failed) && caption.size() > failed.size(), qPrintable(caption));
+      QCOMPARE(f->sim.ui.boxes.size(), std::size_t{1});
+      QCOMPARE(QString::fromStdString(f->sim.ui.boxes[0].text),
+               QStringLiteral("Could not save the log to ") + caption.mid(QStringLiteral("Save Log: failed: ").size()));
+      QCOMPARE(f->sim.ui.boxes[0].caption, std::string("Error"));
       return;
     }
-    QCOMPARE(caption, status);
+    QCOMPARE(caption, QStringLiteral("Save Log: saved to ") + QDir::toNativeSeparators(dir.filePath(written)));
+    QVERIFY(f->sim.ui.boxes.empty());
     std::ifstream in(dir.filePath(written).toStdString(), std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     QVERIFY(text.find("DeviceAttach: Accepting control of the device") != std::string::npos);

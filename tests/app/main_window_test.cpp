@@ -48,10 +48,15 @@ class MainWindowTest : public glim::testing::WindowTest {
     QCOMPARE(f->window->windowTitle(), QStringLiteral("Glimmora QXB40218 USB Interface"));
     QVERIFY(!f->window->windowIcon().isNull());
     QVERIFY(f->showActive());
-    // The main panel's 408 x 360 in view, with scroll bars to reach the rest.
+    // The main panel's 408 x 360 exactly, no scroll bar: the rest comes into
+    // view as the window is enlarged. Typing goes to the first desired field.
     QCOMPARE(f->window->clientArea()->viewport()->size(), QSize(408, 360));
-    QVERIFY(f->window->clientArea()->horizontalScrollBar()->isVisible());
-    QVERIFY(f->window->clientArea()->verticalScrollBar()->isVisible());
+    QVERIFY(!f->window->clientArea()->horizontalScrollBar()->isVisible());
+    QVERIFY(!f->window->clientArea()->verticalScrollBar()->isVisible());
+    QVERIFY(QApplication::focusWidget() != nullptr);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("tbSICclkfreqdes"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("20"));
+    QCOMPARE(QString::fromStdString(f->main().timing.tbSICclkfreqdes.text()), QStringLiteral("20"));
     // Centred on the screen, and resizable.
     const QPoint screenCentre = f->window->screen()->availableGeometry().center();
     QVERIFY((f->window->geometry().center() - screenCentre).manhattanLength() <= 4);
@@ -127,7 +132,7 @@ class MainWindowTest : public glim::testing::WindowTest {
     }
     QCOMPARE(placed, 43 + 12 + 4 + 2 + 3 + 2 + 3 + 3 + 2 + 2);  // cells, fields, checks, frames, options, buttons, log, status
     QCOMPARE(glim::app::kDividerPanelX, 632);
-    QCOMPARE(glim::app::kLogPanelY, 776);
+    QCOMPARE(glim::app::kLogPanelY, 364);
     // Enlarged to the content's size, the window shows all three panels.
     QWidget* content = f->window->content();
     for (QWidget* w : content->findChildren<QWidget*>()) {
@@ -417,6 +422,7 @@ class MainWindowTest : public glim::testing::WindowTest {
     if (size.isValid()) f->window->resize(size);
     QApplication::processEvents();
     auto* first = f->find("tbSICclkfreqdes");
+    f->find("cbQuit")->setFocus();  // the first box has the focus from the start
     first->setFocus();
     int visited = 0;
     QStringList outOfView;
@@ -445,6 +451,32 @@ class MainWindowTest : public glim::testing::WindowTest {
     QVERIFY(inView(f->find("cmdClearLog")));
     first->setFocus();
     QVERIFY(inView(first));
+  }
+
+  // Enlarged, the log pane takes the height below the main panel, down to
+  // the client area's bottom; scroll bars show only where the window is
+  // smaller than the main panel.
+  void logPaneTakesTheHeightGiven_data() {
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<bool>("bars");
+    QTest::newRow("all panels, tall") << QSize(880, 900) << false;
+    QTest::newRow("all panels, just") << QSize(862, 542) << false;
+    QTest::newRow("main panel and part of the rest") << QSize(600, 450) << false;
+    QTest::newRow("less than the main panel") << QSize(300, 250) << true;
+  }
+  void logPaneTakesTheHeightGiven() {
+    QFETCH(QSize, client);
+    QFETCH(bool, bars);
+    QVERIFY(f->showActive());
+    f->window->resize(f->window->size() + client - f->window->clientArea()->size());
+    QApplication::processEvents();
+    QScrollArea* area = f->window->clientArea();
+    QCOMPARE(area->size(), client);
+    QCOMPARE(area->horizontalScrollBar()->isVisible(), bars);
+    QCOMPARE(area->verticalScrollBar()->isVisible(), bars);
+    const QRect pane = placeOf(f->find("txtLog"));
+    QCOMPARE(pane.top(), glim::app::kLogPanelY + 52);
+    QCOMPARE(pane.bottom() + 1 + 6, std::max(client.height(), f->window->content()->minimumHeight()));
   }
 
   // Maximised, the log and "Clear Log" are in view or a scroll away, on any

@@ -83,8 +83,9 @@ class ScreenFitTest : public glim::testing::WindowTest {
     const auto text = [](const QRect& r) {
       return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
     };
-    qInfo("room %s: main %s, board %s (whole %dx%d), registers %s", qPrintable(text(room())), qPrintable(text(mainFrame)),
-          qPrintable(text(boardFrame)), board->wholeSize().width(), board->wholeSize().height(), qPrintable(text(regFrame)));
+    qInfo("room %s: main %s, board %s (whole %dx%d, least %d), registers %s", qPrintable(text(room())),
+          qPrintable(text(mainFrame)), qPrintable(text(boardFrame)), board->wholeSize().width(),
+          board->wholeSize().height(), board->minimumSizeHint().width(), qPrintable(text(regFrame)));
     for (const QRect& frame : {mainFrame, boardFrame, regFrame}) QVERIFY2(room().contains(frame), qPrintable(text(frame)));
     QVERIFY(!mainFrame.intersects(boardFrame));
     QVERIFY(!regFrame.intersects(onScreen(f->find("cbWritesettings"))));
@@ -99,6 +100,15 @@ class ScreenFitTest : public glim::testing::WindowTest {
     if (room().width() >= mainFrame.width() / 2 + room().width() / 2 + wholeRegisters.width() + gap) {
       QVERIFY(!regFrame.intersects(mainFrame));
     }
+    // Where the screen is wide enough for the main and register windows side
+    // by side, neither covers the other's buttons: they do not overlap; with
+    // room for the board at its least width too, none of the three does.
+    if (room().width() >= mainFrame.width() + regFrame.width() + gap) QVERIFY(!regFrame.intersects(mainFrame));
+    if (room().width() >= mainFrame.width() + regFrame.width() + board->minimumSizeHint().width() + 2 * gap) {
+      QVERIFY(!regFrame.intersects(mainFrame));
+      QVERIFY(!regFrame.intersects(boardFrame));
+      QVERIFY(!boardFrame.intersects(mainFrame));
+    }
     // Where all three fit side by side whole, they are so placed.
     // Where all three fit side by side, the board at least 300 pixels wide,
     // they are so placed, the board as wide as the room allows.
@@ -111,6 +121,24 @@ class ScreenFitTest : public glim::testing::WindowTest {
     // The board window shrank to fit, and its panels scroll.
     auto* panels = board->findChild<QScrollArea*>(QStringLiteral("panelsArea"));
     QVERIFY(panels != nullptr);
+  }
+
+  // With real boards (no Simulated board window) the main window opens
+  // centred; where the screen is wide enough for both, it moves aside for
+  // the register window rather than be covered.
+  void registerWindowApartWithoutTheBoard() {
+    cleanup();
+    f = std::make_unique<AppFixture>();
+    QVERIFY(f->showActive());
+    showI2c();
+    const QRect mainFrame = f->window->frameGeometry();
+    const QRect regFrame = registers()->frameGeometry();
+    QVERIFY(room().contains(mainFrame) && room().contains(regFrame));
+    if (room().width() >= mainFrame.width() + regFrame.width() + glim::app::kWindowGap) {
+      QVERIFY(!regFrame.intersects(mainFrame));
+    } else {
+      for (const char* button : {"cbWritesettings", "cbQuit"}) QVERIFY(!regFrame.intersects(onScreen(f->find(button))));
+    }
   }
 
   // "Show i2c", a script's or a file's use of the window: one place.
@@ -128,6 +156,17 @@ class ScreenFitTest : public glim::testing::WindowTest {
     QVERIFY(area != nullptr);
     if (registers()->findChild<QWidget*>(QStringLiteral("registerPage"))->sizeHint().height() > room().height()) {
       QVERIFY(area->verticalScrollBar()->maximum() > 0);
+    }
+    // Its status line stays in view whatever the rows' scrolling, at its
+    // place and in a window made smaller.
+    for (const int height : {registers()->height(), registers()->height() / 2}) {
+      registers()->resize(registers()->width(), height);
+      QApplication::processEvents();
+      area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum() / 2);
+      const QWidget* status = registers()->findChild<QWidget*>(QStringLiteral("lblStatus"));
+      QVERIFY(status != nullptr && status->isVisible());
+      QVERIFY(!area->isAncestorOf(status));
+      QVERIFY(registers()->rect().contains(QRect(status->mapTo(registers(), QPoint(0, 0)), status->size())));
     }
   }
 
@@ -156,6 +195,16 @@ class ScreenFitTest : public glim::testing::WindowTest {
     f->window->showMaximized();
     QApplication::processEvents();
     QVERIFY(room().contains(f->window->frameGeometry()));
+    // The log pane fills the height below the main panel; a scroll bar shows
+    // only where the screen cannot show the panels whole.
+    QScrollArea* area = f->window->clientArea();
+    const QSize whole = f->window->content()->minimumSize();
+    QCOMPARE(area->verticalScrollBar()->isVisible(), area->height() < whole.height());
+    QCOMPARE(area->horizontalScrollBar()->isVisible(), area->width() < whole.width());
+    if (area->height() >= whole.height()) {
+      const QWidget* pane = f->find("txtLog");
+      QCOMPARE(pane->mapTo(area->viewport(), QPoint(0, pane->height())).y() + 6, area->viewport()->height());
+    }
     for (const char* name : {"cmdClearLog", "txtLog", "tbCPLDdata(37)", "tbSICclkfreqdes"}) {
       QWidget* w = f->find(name);
       w->setFocus();

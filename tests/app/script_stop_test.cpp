@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -16,10 +17,12 @@
 
 #include "app/register_window_view.h"
 #include "app/script_player.h"
+#include "app/sim_board_window.h"
 #include "app/wait_probe.h"
 
 using glim::testing::AppFixture;
 using glim::testing::during;
+using glim::testing::hangPipe;
 
 namespace {
 
@@ -29,14 +32,6 @@ QString writeScript(const QTemporaryDir& dir, const QByteArray& text) {
   QFile f(path);
   if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return {};
   return path;
-}
-
-// Line 1 plugs a board, line 2 reads register 0 at once, line 3 makes each
-// later answer wait `ms`, lines 4 to 24 read registers 1 to 21.
-QByteArray readsThatWait(int ms) {
-  QByteArray text = "board attach\nclick Glimmora_i2c.cbReadi2c(0)\nboard hang 130 " + QByteArray::number(ms) + "\n";
-  for (int i = 1; i < 22; ++i) text += "click Glimmora_i2c.cbReadi2c(" + QByteArray::number(i) + ")\n";
-  return text;
 }
 
 int answersRead(const AppFixture& f) {
@@ -75,38 +70,35 @@ class ScriptStopTest : public glim::testing::WindowTest {
     err.str({});
   }
 
-  // The stop comes while the line waits: the wait ends, well before the
+  // Every way to stop a script stops it within 0.2 s, also while a line
+  // waits for the board with the dialog up: the wait ends, well before the
   // board would have answered, and no later line runs.
-  void escapeStopsTheScriptWhileALineWaits() {
-    std::size_t transfers = 0;
-    QElapsedTimer clock;
-    QVERIFY(play(readsThatWait(5000), [&] {
-      if (!host().waiting() || answersRead(*f) != 1) return false;
-      transfers = f->sim.transfers.size();
-      clock.start();
-      QTest::keyClick(f->window.get(), Qt::Key_Escape);
-      return true;
-    }));
-    QVERIFY(clock.isValid());
-    QVERIFY2(clock.elapsed() < 2500, "the stop waited for the board");
-    qInfo("script stopped %lld ms after Esc", static_cast<long long>(clock.elapsed()));
-    QCOMPARE(QString::fromStdString(err.str()), QStringLiteral("glimmora: script stopped at line 4; 20 lines not run\n"));
-    QCOMPARE(status(), std::string("Run Script: stopped at line 4"));
-    QVERIFY(f->main().lblStatus.problem());
-    // The waiting read was cancelled; nothing went to the board after it.
-    QCOMPARE(f->sim.transfers.size(), transfers + 1);
-    QCOMPARE(f->sim.transfers.back().status, glim::usb::kCancelled);
-    QTest::qWait(50);
-    QCOMPARE(f->sim.transfers.size(), transfers + 1);
+  void eachWayStopsTheScriptAtOnce_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("waits");
+    QTest::newRow("Esc, main window") << "Esc main" << true;
+    QTest::newRow("Esc, dialog") << "Esc dialog" << true;
+    QTest::newRow("dialog's Stop Script") << "button" << true;
+    QTest::newRow("File menu, Stop Script") << "menu" << true;
+    QTest::newRow("Esc after a click in the register window") << "Esc registers" << true;
+    QTest::newRow("Esc in the Simulated board window") << "Esc board" << true;
+    QTest::newRow("Esc between lines, focus in a register box") << "Esc registers" << false;
+    QTest::newRow("Esc between lines, focus in the Simulated board") << "Esc board" << false;
   }
-
-  // The File menu opens while a line waits; "Stop Script" in it stops the
-  // script; an entry that would start a handler inside the wait does nothing.
-  void stopScriptFromTheFileMenuWhileALineWaits() {
+  void eachWayStopsTheScriptAtOnce() {
+    QFETCH(QString, way);
+    QFETCH(bool, waits);
+    glim::app::SimBoardWindow board(*f->sim.sim);
+    host().letThrough(&board);
+    board.show();
+    // The script was started from the main window's menu.
+    f->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f->window.get()));
+    host().dialogDelay = std::chrono::milliseconds(20);
+    const auto dialogUp = [this] { return host().dialog() != nullptr && host().dialog()->isVisible(); };
     QMenuBar* bar = f->window->menuBar();
     auto* file = f->find<QMenu>("mFile");
     auto* stop = f->find<QAction>("actionStopScript");
-    QVERIFY(file != nullptr && stop != nullptr);
     QAction* save = nullptr;
     for (QAction* a : file->actions()) {
       if (a->text() == QStringLiteral("Save Configuration")) save = a;
@@ -114,80 +106,135 @@ class ScriptStopTest : public glim::testing::WindowTest {
     QVERIFY(save != nullptr);
     bool saveRan = false;
     connect(save, &QAction::triggered, this, [&saveRan] { saveRan = true; });
+
+    // Line 5 waits (or, between lines, 200 quick lines run one per turn).
+    // The register window is shown where Esc is pressed in it; elsewhere the
+    // main window stays the one in use, the one the dialog stands in front of.
+    const bool registers = way == QLatin1String("Esc registers");
+    QByteArray script = registers ? "board attach\nclick cbShowi2c\n" : "board attach\nprint cbQuit\n";
+    script += "click Glimmora_i2c.cbReadi2c(0)\n";
+    if (waits) {
+      script += "board hang 130 5000\n";
+      for (int i = 1; i < 22; ++i) script += "click Glimmora_i2c.cbReadi2c(" + QByteArray::number(i) + ")\n";
+    } else {
+      for (int i = 0; i < 200; ++i) script += "print cbQuit\n";
+    }
+    QElapsedTimer clock;
+    qint64 stoppedAfter = -1;
+    connect(player(), &glim::app::ScriptPlayer::runningChanged, this, [&](bool running) {
+      if (!running && clock.isValid()) stoppedAfter = clock.elapsed();
+    });
+    std::size_t transfers = 0;
+    QString buttonText;
+    QWidget* dialogParent = nullptr;
     bool menuOpened = false;
-    bool saveHeldBack = false;
     int stage = 0;
-    QVERIFY(play(readsThatWait(5000), [&] {
-      if (!host().waiting() || answersRead(*f) != 1) return false;
-      if (stage == 0) {
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
-        stage = 1;
-        return false;
+    QVERIFY(play(script, [&] {
+      if (waits && (!dialogUp() || answersRead(*f) != 1)) return false;
+      if (!waits && out.str().size() < 40) return false;
+      transfers = f->sim.transfers.size();
+      if (waits) {
+        buttonText = host().dialog()->findChild<QPushButton*>(QStringLiteral("waitCancel"))->text();
+        dialogParent = host().dialog()->parentWidget();
       }
-      if (!file->isVisible()) return false;
-      menuOpened = true;
-      // Were this let through, Save Configuration would run inside the wait.
-      QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(save).center());
-      saveHeldBack = !saveRan && file->isVisible();
-      QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(stop).center());
+      if (way == QLatin1String("menu")) {
+        if (stage == 0) {
+          // The dialog is up: the File menu still opens. (Clicked through the
+          // window, as the window system does: Qt drops clicks on a window a
+          // modal dialog blocks there.)
+          QTest::mouseClick(f->window->windowHandle(), Qt::LeftButton, {},
+                            bar->mapTo(f->window.get(), bar->actionGeometry(file->menuAction()).center()));
+          stage = 1;
+          return false;
+        }
+        if (!file->isVisible()) return false;
+        menuOpened = true;
+        // Were this let through, Save Configuration would run inside the wait.
+        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(save).center());
+        if (saveRan || !file->isVisible()) return true;
+        clock.start();
+        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(stop).center());
+        return true;
+      }
+      QWidget* target = nullptr;
+      if (way == QLatin1String("Esc main")) target = f->window.get();
+      if (way == QLatin1String("Esc dialog")) target = host().dialog();
+      if (way == QLatin1String("Esc registers")) {
+        auto* box = f->window->registerView()->findChild<QLineEdit*>(QStringLiteral("tbI2Creg(5)"));
+        QTest::mouseClick(box, Qt::LeftButton);
+        target = box;
+      }
+      if (way == QLatin1String("Esc board")) {
+        target = board.findChildren<QPushButton*>().constFirst();
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(-2, -2));  // beside it: clicks nothing
+        target->setFocus();
+      }
+      clock.start();
+      if (target != nullptr) {
+        QTest::keyClick(target, Qt::Key_Escape);
+      } else {
+        QTest::mouseClick(host().dialog()->findChild<QPushButton*>(QStringLiteral("waitCancel")), Qt::LeftButton);
+      }
       return true;
     }));
-    QVERIFY(menuOpened);
-    QVERIFY(saveHeldBack);
-    QVERIFY(!saveRan);
-    QCOMPARE(QString::fromStdString(err.str()), QStringLiteral("glimmora: script stopped at line 4; 20 lines not run\n"));
-    QCOMPARE(status(), std::string("Run Script: stopped at line 4"));
-    QCOMPARE(answersRead(*f), 1);
+    if (way == QLatin1String("menu")) {
+      QVERIFY(menuOpened);
+      QVERIFY(!saveRan);
+    }
+    if (waits) QCOMPARE(dialogParent, registers ? f->window->registerView() : static_cast<QWidget*>(f->window.get()));
+    QVERIFY2(clock.isValid(), "the script ended before it was stopped");
+    QVERIFY2(stoppedAfter >= 0 && stoppedAfter < 200, qPrintable(QString::number(stoppedAfter)));
+    const QString said = QString::fromStdString(err.str());
+    if (waits) {
+      QCOMPARE(buttonText, QStringLiteral("Stop Script"));
+      QCOMPARE(said, QStringLiteral("glimmora: script stopped at line 5; 20 lines not run\n"));
+      QCOMPARE(status(), std::string("Run Script: stopped at line 5"));
+      // The waiting read was cancelled; nothing went to the board after it.
+      QCOMPARE(f->sim.transfers.size(), transfers + 1);
+      QCOMPARE(f->sim.transfers.back().status, glim::usb::kCancelled);
+      QCOMPARE(answersRead(*f), 1);
+    } else {
+      QVERIFY2(said.startsWith(QStringLiteral("glimmora: script stopped at line ")) && said.endsWith(" lines not run\n"),
+               qPrintable(said));
+      QVERIFY(!said.endsWith(QStringLiteral(" 0 lines not run\n")));
+    }
+    QVERIFY(f->main().lblStatus.problem());
+    QTest::qWait(50);
+    QCOMPARE(f->sim.transfers.size(), waits ? transfers + 1 : transfers);
   }
 
-  // Esc cancels the "Waiting for the board" dialog of each wait, the second
-  // one too, whichever of the program's windows has the key; the dialog's
-  // Cancel cancels only the wait, Esc stops the script as well.
+  // Without a script the dialog's one button is "Cancel"; Esc cancels each
+  // wait, the second one too, whichever of the program's windows has the key,
+  // and the dialog stands in front of the window that waits.
   void escapeCancelsEveryWaitDialog() {
     host().dialogDelay = std::chrono::milliseconds(50);
-    const auto dialogUp = [this] { return host().dialog() != nullptr && host().dialog()->isVisible(); };
-    int stage = 0;
-    QElapsedTimer clock;
-    QVERIFY(play("board attach\nboard hang 130 8000\nclick Glimmora_i2c.cbReadi2c(0)\n"
-                 "click Glimmora_i2c.cbReadi2c(1)\nprint cbQuit\n",
-                 [&] {
-                   if (!dialogUp()) return false;
-                   if (stage == 0 && f->sim.transfers.size() == 1) {
-                     // The dialog's Cancel ends the wait; the script goes on.
-                     QTest::mouseClick(host().dialog()->findChild<QPushButton*>(QStringLiteral("waitCancel")),
-                                       Qt::LeftButton);
-                     stage = 1;
-                   } else if (stage == 1 && f->sim.transfers.size() == 3) {
-                     clock.start();
-                     QTest::keyClick(f->window.get(), Qt::Key_Escape);
-                     return true;
-                   }
-                   return false;
-                 }));
-    QVERIFY(clock.isValid());
-    QVERIFY2(clock.elapsed() < 4000, "Esc did not cancel the wait");
-    QCOMPARE(f->sim.transfers.size(), std::size_t{4});
-    QCOMPARE(f->sim.transfers[1].status, glim::usb::kCancelled);
-    QCOMPARE(f->sim.transfers[3].status, glim::usb::kCancelled);
-    QCOMPARE(QString::fromStdString(out.str()), QStringLiteral("out 2: 01 5B 00\nout 2: 01 5B 01\n"));
-    QCOMPARE(QString::fromStdString(err.str()), QStringLiteral("glimmora: script stopped at line 4; 1 line not run\n"));
-
-    // A person's wait: Esc pressed on the main window, not on the dialog.
+    f->sim.plug();
+    f->main().link.transferTimeoutMs = 8000;
+    hangPipe(*f, 130);
     f->main().cbShowi2c.click();
-    auto* read = f->window->registerView()->findChild<QPushButton*>(QStringLiteral("cbReadi2c(2)"));
-    QVERIFY(read != nullptr);
-    bool pressed = false;
-    during([&] {
-      if (host().dialog() == nullptr || !host().dialog()->isVisible()) return false;
-      QTest::keyClick(f->window.get(), Qt::Key_Escape);
-      pressed = true;
-      return true;
-    });
-    clock.restart();
-    QTest::mouseClick(read, Qt::LeftButton);
-    QVERIFY(pressed);
-    QVERIFY(clock.elapsed() < 4000);
-    QCOMPARE(f->sim.transfers.back().status, glim::usb::kCancelled);
+    QElapsedTimer clock;
+    for (const char* name : {"cbReadi2c(2)", "cbReadi2c(3)"}) {
+      // The person works in the register window.
+      f->window->registerView()->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(f->window->registerView()));
+      auto* read = f->window->registerView()->findChild<QPushButton*>(QString::fromLatin1(name));
+      QVERIFY(read != nullptr);
+      QString button;
+      QWidget* parent = nullptr;
+      during([&] {
+        if (host().dialog() == nullptr || !host().dialog()->isVisible()) return false;
+        button = host().dialog()->findChild<QPushButton*>(QStringLiteral("waitCancel"))->text();
+        parent = host().dialog()->parentWidget();
+        clock.restart();
+        QTest::keyClick(f->window.get(), Qt::Key_Escape);
+        return true;
+      });
+      QTest::mouseClick(read, Qt::LeftButton);
+      QCOMPARE(button, QStringLiteral("Cancel"));
+      QCOMPARE(parent, static_cast<QWidget*>(f->window->registerView()));
+      QVERIFY(clock.elapsed() < 4000);
+      QCOMPARE(f->sim.transfers.back().status, glim::usb::kCancelled);
+    }
   }
 
   void aScriptThatEndsSaysSoOnTheStatusLine() {

@@ -42,19 +42,52 @@ class StartupFileTest : public glim::testing::WindowTest {
     dir.reset();
   }
 
+  // What the command line asks for; Qt's own options pass for QApplication.
   void commandLine_data() {
+    using Answer = glim::app::StartOptions::Answer;
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("file");
-    QTest::newRow("none") << QStringList{"glimmora"} << QString();
-    QTest::newRow("blanks kept") << QStringList{"glimmora", "my set up.txt"} << QStringLiteral("my set up.txt");
-    QTest::newRow("dash after --") << QStringList{"glimmora", "--", "-a.txt"} << QStringLiteral("-a.txt");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("said");  // the file, or why the line is refused
+    QTest::addColumn<int>("board");     // -1: not given
+    QTest::newRow("none") << QStringList{"glimmora"} << int(Answer::Start) << QString() << -1;
+    QTest::newRow("blanks kept") << QStringList{"glimmora", "my set up.txt"} << int(Answer::Start)
+                                 << QStringLiteral("my set up.txt") << -1;
+    QTest::newRow("dash after --") << QStringList{"glimmora", "--", "-a.txt"} << int(Answer::Start)
+                                   << QStringLiteral("-a.txt") << -1;
+    QTest::newRow("Qt's own") << QStringList{"glimmora", "-platform", "offscreen", "-reverse", "a.txt"}
+                              << int(Answer::Start) << QStringLiteral("a.txt") << -1;
+    QTest::newRow("--board sim") << QStringList{"glimmora", "--board", "sim"} << int(Answer::Start) << QString()
+                                 << int(glim::usb::DriverChoice::Sim);
+    QTest::newRow("--board=sim-empty") << QStringList{"glimmora", "--board=sim-empty", "b.txt"} << int(Answer::Start)
+                                       << QStringLiteral("b.txt") << int(glim::usb::DriverChoice::SimEmpty);
+    QTest::newRow("--board usb") << QStringList{"glimmora", "--board", "usb"} << int(Answer::Start) << QString()
+                                 << int(glim::usb::DriverChoice::RealBoards);
+    QTest::newRow("--board other") << QStringList{"glimmora", "--board", "Sim"} << int(Answer::Refused)
+                                   << QStringLiteral("--board takes sim, sim-empty or usb, not \"Sim\"") << -1;
+    QTest::newRow("--bogus") << QStringList{"glimmora", "--bogus"} << int(Answer::Refused)
+                             << QStringLiteral("unknown option --bogus") << -1;
+    QTest::newRow("--bogus=1 after a file") << QStringList{"glimmora", "a.txt", "--bogus=1"} << int(Answer::Refused)
+                                            << QStringLiteral("unknown option --bogus") << -1;
+    QTest::newRow("two files") << QStringList{"glimmora", "a.txt", "b.txt"} << int(Answer::Refused)
+                               << QStringLiteral("one configuration file at most") << -1;
+    QTest::newRow("--help") << QStringList{"glimmora", "--help", "--bogus"} << int(Answer::Refused)
+                            << QStringLiteral("unknown option --bogus") << -1;
+    QTest::newRow("-v") << QStringList{"glimmora", "-v"} << int(Answer::Version) << QString() << -1;
   }
   void commandLine() {
     QFETCH(QStringList, arguments);
-    QFETCH(QString, file);
-    const auto got = glim::app::configFileArgument(arguments);
-    QCOMPARE(got.value_or(QString()), file);
-    QCOMPARE(got.has_value(), !file.isEmpty());
+    QFETCH(int, answer);
+    QFETCH(QString, said);
+    QFETCH(int, board);
+    const glim::app::StartOptions got = glim::app::parseStartOptions(arguments);
+    QCOMPARE(int(got.answer), answer);
+    if (got.answer == glim::app::StartOptions::Answer::Refused) {
+      QCOMPARE(got.error, said);
+    } else {
+      QCOMPARE(got.configFile.value_or(QString()), said);
+      QCOMPARE(got.configFile.has_value(), !said.isEmpty());
+    }
+    QCOMPARE(got.board ? int(*got.board) : -1, board);
   }
 
   void savedFileProgramsTheBoardPluggedInAtStart() {
@@ -85,9 +118,11 @@ class StartupFileTest : public glim::testing::WindowTest {
     const std::string path = dir->file("notes.txt");
     std::ofstream(path) << "//Glimmora Config File\r\n0\r\n5\r\n";  // cut short
     startWith(path);
-    using Box = glim::testing::RecordingUi::Box;
     QTRY_COMPARE(f->sim.ui.boxes.size(), std::size_t{1});
-    QVERIFY(f->sim.ui.boxes[0] == (Box{std::string(glim::config::kNotConfigFile), "Error"}));
+    QCOMPARE(QString::fromStdString(f->sim.ui.boxes[0].text),
+             QString::fromStdString(std::string(glim::config::kNotConfigFile)) +
+                 QStringLiteral("\nnotes.txt ends after line 3 of 69"));
+    QVERIFY(f->sim.ui.boxes[0].caption == "Error");
     QVERIFY(f->sim.transfers.empty());
     QCOMPARE(f->find<QLineEdit>("tbCPLDdata(20)")->text(), QStringLiteral("255"));
     QVERIFY(f->main().i2cWindow.existing() == nullptr);

@@ -87,9 +87,15 @@ class ConfigTest : public ::testing::Test {
     for (const auto& t : sim.transfers) out.push_back(std::to_string(t.pipe) + ":" + std::to_string(t.bytes.size()));
     return out;
   }
+  // One message box: the refusal, and under it the reason the status line
+  // gives.
   void expectOnlyRefusal() {
     ASSERT_EQ(sim.ui.boxes.size(), 1u);
-    EXPECT_EQ(sim.ui.boxes[0], (RecordingUi::Box{std::string(config::kNotConfigFile), "Error"}));
+    const std::string failed = "Load Configuration: failed: ";
+    const std::string& status = main().lblStatus.caption();
+    ASSERT_EQ(status.substr(0, failed.size()), failed);
+    EXPECT_EQ(sim.ui.boxes[0],
+              (RecordingUi::Box{std::string(config::kNotConfigFile) + "\n" + status.substr(failed.size()), "Error"}));
   }
 
   SimProgram sim;

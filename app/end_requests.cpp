@@ -1,0 +1,157 @@
+#include "app/end_requests.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <atomic>
+#include <iterator>
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace glim::app {
+
+namespace {
+// The instance the handlers report to; read on the handler's side only to
+// know whether anyone listens.
+std::atomic<EndRequests*> listener{nullptr};
+}  // namespace
+
+#if defined(_WIN32)
+
+namespace {
+// Set once the program has ended (the instance is destroyed at the end of
+// main): Windows ends the process as soon as the handler of a console close
+// returns, so the handler waits for the settings to be written.
+HANDLE ended = nullptr;
+
+// The end asked for, handed to the Qt thread.
+void postEnd() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return;
+  QMetaObject::invokeMethod(
+      app,
+      [] {
+        // On the Qt thread: the instance is still there if it is still listening.
+        if (EndRequests* self = listener.load()) self->ask();
+      },
+      Qt::QueuedConnection);
+}
+
+BOOL WINAPI onConsoleEvent(DWORD type) {
+  if (listener.load() == nullptr) return FALSE;
+  postEnd();
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    // Within the time Windows allows before it ends the process anyway.
+    if (ended != nullptr) WaitForSingleObject(ended, 4500);
+  }
+  return TRUE;
+}
+}  // namespace
+
+class EndRequests::Platform {
+ public:
+  Platform() {
+    ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+  }
+  ~Platform() {
+    if (ended != nullptr) SetEvent(ended);
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+  }
+};
+
+#else
+
+namespace {
+constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
+// Written by the signal handler, read by the Qt thread: a pipe is what a
+// handler may safely write to.
+int wakeUp[2] = {-1, -1};
+
+extern "C" void onEndSignal(int signo) {
+  const int saved = errno;
+  const char byte = static_cast<char>(signo);
+  [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
+  errno = saved;
+}
+
+bool openPipe() {
+  if (::pipe(wakeUp) != 0) return false;
+  for (const int fd : wakeUp) {
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  }
+  return true;
+}
+}  // namespace
+
+class EndRequests::Platform {
+ public:
+  explicit Platform(EndRequests* owner) {
+    if (!openPipe()) return;
+    notifier_ = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier_, &QSocketNotifier::activated, owner, [owner] {
+      char bytes[16];
+      while (::read(wakeUp[0], bytes, sizeof bytes) > 0) {
+      }
+      owner->ask();
+    });
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+      struct sigaction action = {};
+      action.sa_handler = onEndSignal;
+      sigemptyset(&action.sa_mask);
+      action.sa_flags = SA_RESTART;
+      ::sigaction(kSignals[i], &action, &previous_[i]);
+      // Ignored by whoever started the program (nohup): left so.
+      if (previous_[i].sa_handler == SIG_IGN) ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+  }
+  ~Platform() {
+    if (notifier_ == nullptr) return;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
+    delete notifier_;
+    for (int& fd : wakeUp) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
+
+ private:
+  QSocketNotifier* notifier_ = nullptr;
+  struct sigaction previous_[std::size(kSignals)] = {};
+};
+
+#endif
+
+EndRequests::EndRequests(std::function<void()> end, QObject* parent) : QObject(parent), end_(std::move(end)) {
+#if defined(_WIN32)
+  platform_ = std::make_unique<Platform>();
+#else
+  platform_ = std::make_unique<Platform>(this);
+#endif
+  listener.store(this);
+}
+
+void EndRequests::ask() {
+  if (end_) end_();
+}
+
+EndRequests::~EndRequests() {
+  listener.store(nullptr);
+  platform_.reset();
+}
+
+}  // namespace glim::app
