@@ -1,5 +1,6 @@
 #include "usb/board_link.h"
 
+#include <algorithm>
 #include <string>
 
 #include "text/number_format.h"
@@ -44,22 +45,20 @@ void BoardLink::startDriver() {
   MatchTable.vendorId = DeviceVendorId;
   MatchTable.productId = DeviceProductId;
 
-  EventTable.attach = [this](DeviceHandle handle, const DeviceInfo& info, void* userData) {
-    return DeviceAttach(handle, info, *static_cast<DeviceContextRecord*>(userData));
+  EventTable.attach = [this](DeviceHandle handle, const DeviceInfo& info) {
+    return DeviceAttach(handle, info, DeviceContext);
   };
-  EventTable.detach = [this](DeviceHandle handle, void* userData) {
-    DeviceDetach(handle, *static_cast<DeviceContextRecord*>(userData));
-  };
-  EventTable.power = nullptr;
-  EventTable.notice = [this](const BoardNotice& notice, void*) { BoardNoticed(notice); };
-  EventTable.userData = &DeviceContext;
+  EventTable.detach = [this](DeviceHandle handle) { DeviceDetach(handle, DeviceContext); };
+  EventTable.notice = [this](const BoardNotice& notice) { BoardNoticed(notice); };
 
   log_.logText(std::string("Please verify that the device is attached...") + std::string(kCrLf), kCrLf);
 
   forms::Dispatcher* dispatcher = &dispatcher_;
-  DriverStatus = driver_.init(DriverHandle, MatchTable, EventTable,
-                              [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
-  if (DriverStatus == kSuccess) {
+  const Result<Connection> opened = driver_.open(
+      MatchTable, EventTable, [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
+  DriverStatus = opened.status();
+  if (opened.ok()) {
+    DriverHandle = opened.value();
     driverOpen_ = true;
     return;
   }
@@ -88,7 +87,7 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
 void BoardLink::stopDriver() {
   if (!driverOpen_) return;
   driverOpen_ = false;
-  driver_.uninit(DriverHandle);
+  driver_.close(DriverHandle);
 }
 
 bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, DeviceContextRecord& context) {
@@ -200,16 +199,16 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   outcome.direction = direction;
   outcome.length = static_cast<uint32_t>(bytes.size());
 
-  DeviceInfo info;
-  outcome.status = driver_.getDeviceInfo(handle, info);
-  if (outcome.status != kSuccess) {
+  const Result<DeviceInfo> info = driver_.deviceInfo(handle);
+  outcome.status = info.status();
+  if (!info.ok()) {
     outcome.stage = TransferOutcome::Stage::DeviceInfo;
     log_.logError(std::string(who) + "WDU_GetDeviceInfo() failed:" + std::string(kCrLf) + "error &H" +
                   hex32(outcome.status) + " (" + statusText(outcome.status) + ")" + std::string(kCrLf));
     return outcome;
   }
 
-  if (!SetPipesInfo(info.activeInterface.activeAltSetting)) {
+  if (!SetPipesInfo(info->activeInterface.activeAltSetting)) {
     outcome.stage = TransferOutcome::Stage::NoPipes;
     outcome.status = kNoSuchPipe;
     log_.logText("  No pipes are defined for this device " + std::string(kCrLf) +
@@ -219,15 +218,14 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
     return outcome;
   }
 
-  const auto length = static_cast<uint32_t>(bytes.size());
-  uint8_t* buffer = length > 0 ? bytes.data() : nullptr;
-  uint32_t moved = 0;
-  outcome.status =
-      driver_.transferWaiting(handle, pipe, direction, buffer, length, moved, transferTimeoutMs, waiter_);
+  // No bytes go as a transfer of length 0 with no buffer at all.
+  if (bytes.empty()) bytes = {};
+  const TransferResult moved = driver_.transfer(handle, pipe, direction, bytes, transferTimeoutMs, waiter_);
+  outcome.status = moved.status;
   if (outcome.status == kCancelled && dispatcher_.inHandler()) {
     cancelledIn_ = dispatcher_.handlerSerial();
   }
-  outcome.bytes = moved < length ? moved : length;
+  outcome.bytes = std::min(moved.bytes, outcome.length);
   if (!onTransfer.empty()) {
     TransferRecord record;
     record.pipe = pipe;

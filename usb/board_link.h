@@ -135,7 +135,7 @@ class BoardLink {
   uint16_t DeviceProductId = 0;
   MatchEntry MatchTable;
   DriverEvents EventTable;
-  uint32_t DriverHandle = 0;
+  Connection DriverHandle{};
   Status DriverStatus = 0;  // of the driver's start
   DeviceContextRecord DeviceContext;
   // Program-wide: true (-1) while a board is held.

@@ -148,16 +148,16 @@ TEST_F(PipesTest, SuccessfulTransfersLogNothingAndUseTheFixedTimeOut) {
   EXPECT_EQ(answer, (std::array<uint8_t, 2>{0x00, 0x4D}));
 
   ASSERT_EQ(driver->transfers.size(), 3u);
-  const uint32_t directions[] = {usb::kWrite, usb::kWrite, usb::kRead};
+  const usb::Direction directions[] = {usb::kWrite, usb::kWrite, usb::kRead};
   const uint32_t pipes[] = {1, 2, 130};
+  const uint32_t lengths[] = {2, 3, 2};
   for (std::size_t i = 0; i < 3; ++i) {
     const auto& t = driver->transfers[i];
     EXPECT_EQ(t.device, 0x1000u);
     EXPECT_EQ(t.pipe, pipes[i]);
     EXPECT_EQ(t.direction, directions[i]);
-    EXPECT_EQ(t.options, 0u);
     EXPECT_FALSE(t.nullBuffer);
-    EXPECT_TRUE(t.nullSetup);
+    EXPECT_EQ(t.length, lengths[i]);
     EXPECT_EQ(t.timeoutMs, 30000u);
   }
 }

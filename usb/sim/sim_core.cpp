@@ -48,10 +48,9 @@ std::function<void()> detachTask(CorePtr core, uint64_t session, DeviceHandle ha
     std::unique_lock lock(core->mutex);
     if (!core->live(session) || !core->events.detach) return;
     auto detach = core->events.detach;
-    void* userData = core->events.userData;
     core->enterCallback();
     lock.unlock();
-    detach(handle, userData);
+    detach(handle);
     lock.lock();
     core->leaveCallback();
   };
@@ -80,11 +79,10 @@ std::function<void()> attachTask(CorePtr core, uint64_t session, int number) {
     const DeviceInfo info = describe(*slot, core->faults.noPipes);
     const DeviceHandle handle = slot->handle;
     auto attach = core->events.attach;
-    void* userData = core->events.userData;
     core->enterCallback();
     ++slot->holds;
     lock.unlock();
-    const bool accepted = attach(handle, info, userData);
+    const bool accepted = attach(handle, info);
     lock.lock();
     --slot->holds;
     core->leaveCallback();
