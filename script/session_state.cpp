@@ -160,7 +160,7 @@ ScriptRecorder::Setup recordingSetup(shell::Program& program) {
   ScriptRecorder::Setup setup;
   if (usb::Bench* bench = program.bench()) {
     setup.simulated = true;
-    const usb::DeviceHandle held = program.main.link.DeviceContext.DeviceHandle;
+    const usb::DeviceHandle held = program.main.link.heldDevice();
     for (const int board : bench->pluggedBoards()) {
       if (held == 0 || bench->handleOf(board) != held) {
         setup.boards.push_back(board);

@@ -34,39 +34,39 @@ BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatc
 BoardLink::~BoardLink() { stopDriver(); }
 
 void BoardLink::initialize() {
-  DeviceVendorId = kBoardVendorId;
-  DeviceProductId = kBoardProductId;
-  DeviceContext.InterfaceNumber = 0;
-  DeviceContext.AlternateSetting = kBoardAlternateSetting;
+  vendorId_ = kBoardVendorId;
+  productId_ = kBoardProductId;
+  useInterface(0, kBoardAlternateSetting);
+}
+
+void BoardLink::useInterface(int32_t interfaceNumber, int32_t alternateSetting) {
+  context_.interfaceNumber = interfaceNumber;
+  context_.alternateSetting = alternateSetting;
 }
 
 void BoardLink::startDriver() {
-  MatchTable = MatchEntry{};
-  MatchTable.vendorId = DeviceVendorId;
-  MatchTable.productId = DeviceProductId;
+  MatchEntry match;
+  match.vendorId = vendorId_;
+  match.productId = productId_;
 
-  EventTable.attach = [this](DeviceHandle handle, const DeviceInfo& info) {
-    return DeviceAttach(handle, info, DeviceContext);
-  };
-  EventTable.detach = [this](DeviceHandle handle) { DeviceDetach(handle, DeviceContext); };
-  EventTable.notice = [this](const BoardNotice& notice) { BoardNoticed(notice); };
+  DriverEvents events;
+  events.attach = [this](DeviceHandle handle, const DeviceInfo& info) { return DeviceAttach(handle, info); };
+  events.detach = [this](DeviceHandle handle) { DeviceDetach(handle); };
+  events.notice = [this](const BoardNotice& notice) { BoardNoticed(notice); };
 
   log_.logText(std::string("Please verify that the device is attached...") + std::string(kCrLf), kCrLf);
 
   forms::Dispatcher* dispatcher = &dispatcher_;
-  const Result<Connection> opened = driver_.open(
-      MatchTable, EventTable, [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
-  DriverStatus = opened.status();
+  const Result<Connection> opened =
+      driver_.open(match, events, [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
+  driverStatus_ = opened.status();
   if (opened.ok()) {
-    DriverHandle = opened.value();
-    driverOpen_ = true;
+    connection_ = opened.value();
     return;
   }
-  log_.logError("Form_Activate(): Failed to initialize USB driver: error &H" + hex32(DriverStatus) +
-                std::string(kCrLf) + "(" + statusText(DriverStatus) + ")");
+  log_.logError("Form_Activate(): Failed to initialize USB driver: error &H" + hex32(driverStatus_) +
+                std::string(kCrLf) + "(" + statusText(driverStatus_) + ")");
 }
-
-void BoardLink::useVendorId(uint16_t vendorId) { DeviceVendorId = vendorId; }
 
 void BoardLink::BoardNoticed(const BoardNotice& notice) {
   const std::string vendor = hex16(notice.vendorId);
@@ -74,7 +74,7 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
   switch (notice.kind) {
     case BoardNotice::Kind::OtherVendor:
       log_.logMessage("Found a board with vendor ID &H" + vendor + " product ID &H" + product +
-                      "; this program looks for vendor ID &H" + hex16(DeviceVendorId) +
+                      "; this program looks for vendor ID &H" + hex16(vendorId_) +
                       ". Start it with GLIMMORA_VENDOR_ID=" + vendor + " to use it.");
       return;
     case BoardNotice::Kind::NoWinUsbDriver:
@@ -85,43 +85,45 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
 }
 
 void BoardLink::stopDriver() {
-  if (!driverOpen_) return;
-  driverOpen_ = false;
-  driver_.close(DriverHandle);
+  if (!connection_) return;
+  const Connection open = *connection_;
+  connection_.reset();
+  driver_.close(open);
 }
 
-bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, DeviceContextRecord& context) {
+bool BoardLink::DeviceAttach(DeviceHandle deviceHandle, const DeviceInfo& info) {
+  DeviceContext& context = context_;
   log_.logMessage("DeviceAttach: Received attach for " + std::string(kCrLf) + "vendor ID &H" +
                   hex16(info.descriptor.idVendor) + " product ID &H" + hex16(info.descriptor.idProduct) +
                   std::string(kCrLf) + "device handle &H" + hex32(deviceHandle));
 
   bool accept = false;
-  if (context.DeviceHandle != 0) {
+  if (context.deviceHandle != 0) {
     log_.logMessage("DeviceAttach: Previous attached already accepted control of the device - " +
                     std::string(kCrLf) + "control is rejected because only one device control is supported");
   } else {
-    context.DeviceHandle = deviceHandle;
-    if (context.AlternateSetting == 0) {
+    context.deviceHandle = deviceHandle;
+    if (context.alternateSetting == 0) {
       accept = true;
     } else {
-      context.InterfaceStatus =
-          driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.InterfaceNumber),
-                               static_cast<uint32_t>(context.AlternateSetting));
-      if (context.InterfaceStatus == kSuccess) {
+      context.interfaceStatus =
+          driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.interfaceNumber),
+                               static_cast<uint32_t>(context.alternateSetting));
+      if (context.interfaceStatus == kSuccess) {
         accept = true;
       } else {
         log_.logError("DeviceAttach: WDU_SetInterface failed" + std::string(kCrLf) + "(num." +
-                      signedDecimal(context.InterfaceNumber) + " alternate" +
-                      signedDecimal(context.AlternateSetting) + ")" + std::string(kCrLf) + "device &H" +
-                      hex32(deviceHandle) + ": error &H" + hex32(context.InterfaceStatus) + std::string(kCrLf) +
-                      "(" + statusText(context.InterfaceStatus) + ")");
-        context.DeviceHandle = 0;
+                      signedDecimal(context.interfaceNumber) + " alternate" +
+                      signedDecimal(context.alternateSetting) + ")" + std::string(kCrLf) + "device &H" +
+                      hex32(deviceHandle) + ": error &H" + hex32(context.interfaceStatus) + std::string(kCrLf) +
+                      "(" + statusText(context.interfaceStatus) + ")");
+        context.deviceHandle = 0;
       }
     }
   }
 
   if (accept) {
-    DeviceConnected = -1;
+    deviceConnected_ = true;
     log_.logMessage("DeviceAttach: Accepting control of the device");
     log_.logText("", kCrLf);
     onConnectionChanged.notify();
@@ -131,15 +133,15 @@ bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, Devi
   return false;
 }
 
-void BoardLink::DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context) {
+void BoardLink::DeviceDetach(DeviceHandle deviceHandle) {
   log_.logMessage("DeviceDetach: Received detach for device handle &H" + hex32(deviceHandle));
-  context.DeviceHandle = 0;
-  DeviceConnected = 0;
+  context_.deviceHandle = 0;
+  deviceConnected_ = false;
   onConnectionChanged.notify();
 }
 
 bool BoardLink::requireDevice() {
-  if (DeviceConnected != 0) return true;
+  if (deviceConnected_) return true;
   ui_.messageBox("USB Device not connected!", "");
   return false;
 }
@@ -194,7 +196,7 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   const bool write = direction == kWrite;
   const std::string_view who = write ? "WritePipe: " : "ReadPipe: ";
   const std::string_view closing = write ? "Write Pipe failed" : "Read Pipe failed";
-  const DeviceHandle handle = DeviceContext.DeviceHandle;
+  const DeviceHandle handle = context_.deviceHandle;
   TransferOutcome outcome;
   outcome.direction = direction;
   outcome.length = static_cast<uint32_t>(bytes.size());
@@ -220,7 +222,7 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
 
   // No bytes go as a transfer of length 0 with no buffer at all.
   if (bytes.empty()) bytes = {};
-  const TransferResult moved = driver_.transfer(handle, pipe, direction, bytes, transferTimeoutMs, waiter_);
+  const TransferResult moved = driver_.transfer(handle, pipe, direction, bytes, transferTimeoutMs_, waiter_);
   outcome.status = moved.status;
   if (outcome.status == kCancelled && dispatcher_.inHandler()) {
     cancelledIn_ = dispatcher_.handlerSerial();

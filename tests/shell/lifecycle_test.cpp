@@ -8,12 +8,12 @@ namespace {
 using i2c::RegisterWindow;
 
 TEST_F(ShellTest, CreationSetsTheMatchValuesAndWritesNothing) {
-  EXPECT_EQ(link().DeviceVendorId, usb::kBoardVendorId);
-  EXPECT_EQ(link().DeviceProductId, 0x200B);
-  EXPECT_EQ(link().DeviceContext.InterfaceNumber, 0);
-  EXPECT_EQ(link().DeviceContext.AlternateSetting, 0);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0u);
-  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_EQ(link().vendorId(), usb::kBoardVendorId);
+  EXPECT_EQ(link().productId(), 0x200B);
+  EXPECT_EQ(link().deviceContext().interfaceNumber, 0);
+  EXPECT_EQ(link().deviceContext().alternateSetting, 0);
+  EXPECT_EQ(link().heldDevice(), 0u);
+  EXPECT_FALSE(link().deviceConnected());
   EXPECT_EQ(driver->opens, 0);
   EXPECT_EQ(log(), "");
 }
@@ -29,7 +29,7 @@ TEST_F(ShellTest, FirstActivationStartsTheDriverAfterTheStartLine) {
   EXPECT_EQ(driver->lastMatch.deviceClass, 0);
   EXPECT_EQ(driver->lastMatch.interfaceClass, 0);
   EXPECT_TRUE(driver->lastEvents.attach && driver->lastEvents.detach && driver->lastEvents.notice);
-  EXPECT_EQ(link().DriverStatus, usb::kSuccess);
+  EXPECT_EQ(link().driverStatus(), usb::kSuccess);
 }
 
 // A run that chose another vendor id looks for it; boards the layer saw and does
@@ -61,12 +61,12 @@ TEST_F(ShellTest, FailedDriverStartIsLoggedOnceAndTheWindowStaysUsable) {
   activate();
   EXPECT_EQ(log(), std::string(kStartLines) + "Form_Activate(): Failed to initialize USB driver: error &H20000013\r\n(" +
                        usb::statusText(usb::kNoRealBoards) + ")\r\n");
-  EXPECT_EQ(link().DriverStatus, usb::kNoRealBoards);
+  EXPECT_EQ(link().driverStatus(), usb::kNoRealBoards);
 
   activate();  // not retried
   plug();      // nobody listens
   EXPECT_EQ(driver->opens, 1);
-  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_FALSE(link().deviceConnected());
   EXPECT_FALSE(link().requireDevice());
   EXPECT_EQ(ui.boxes, (std::vector<RecordingUi::Box>{{"USB Device not connected!", ""}}));
 

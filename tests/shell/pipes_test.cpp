@@ -102,7 +102,7 @@ TEST_F(PipesTest, FailuresAreLoggedAndChangeNothingElse) {
       driver->failTransfer = c.forced;
       driver->transfers.clear();
       answer = {0xAA, 0xBB};
-      const auto context = link().DeviceContext;
+      const usb::DeviceHandle held = link().heldDevice();
       const auto mark = log().size();
 
       const auto outcome = call(read);
@@ -117,8 +117,8 @@ TEST_F(PipesTest, FailuresAreLoggedAndChangeNothingElse) {
       EXPECT_EQ(above.reason(), outcome.reason());
       EXPECT_FALSE(above.reason().empty());
       EXPECT_EQ(answer, (std::array<uint8_t, 2>{0xAA, 0xBB}));
-      EXPECT_EQ(link().DeviceConnected, -1);
-      EXPECT_EQ(link().DeviceContext.DeviceHandle, context.DeviceHandle);
+      EXPECT_TRUE(link().deviceConnected());
+      EXPECT_EQ(link().heldDevice(), held);
       EXPECT_TRUE(ui.boxes.empty());
     }
   }
