@@ -22,7 +22,7 @@ std::string quoted(const std::string& text) {
 
 constexpr std::string_view kNoBoard = "no board connected";
 
-bool isRow(int16_t index) { return index >= 0 && index < kRegisterCount; }
+bool isRow(int16_t index) { return index >= 0 && index < protocol::kRegisterCount; }
 
 }  // namespace
 
@@ -99,8 +99,8 @@ I2cResult I2cOperations::do_i2c_writeall() {
   uint8_t address = 0;
   if (auto refusal = slaveAddress(form, false, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
   // One packet carries every register: one value that does not fit stops all.
-  std::array<uint8_t, kRegisterCount> values{};
-  for (int i = 0; i < kRegisterCount; ++i) {
+  std::array<uint8_t, protocol::kRegisterCount> values{};
+  for (int i = 0; i < protocol::kRegisterCount; ++i) {
     const auto value = writeValue(form, i);
     if (!value) return refused(I2cOutcome::NotSent, text::Failure("a value does not fit in a byte"));
     values[static_cast<std::size_t>(i)] = *value;
@@ -170,7 +170,7 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
       requestAndRead(protocol::registerBlockReadRequest(address, static_cast<uint8_t>(Index)), answer);
 
   RegisterForm& form = window_->get();
-  for (int i = 0; i < kRegisterCount; ++i) {
+  for (int i = 0; i < protocol::kRegisterCount; ++i) {
     const auto at = static_cast<std::size_t>(i);
     form.tbI2Cregread[i].setText(at < result.values.size() ? std::string(text::byteText(result.values[at])) : "");
     form.tbI2Cregread[i].setNote("");

@@ -170,7 +170,9 @@ ScriptRecorder::Setup recordingSetup(shell::Program& program) {
       const usb::BoardState state = bench->boardState(board);
       for (int r = 0; r < usb::protocol::kRegisterCount; ++r) {
         const auto at = static_cast<std::size_t>(r);
-        if (state.registers[at] != usb::kPowerOnRegisters[at]) setup.registers.emplace_back(r, state.registers[at]);
+        if (state.registers[at] != usb::protocol::kPowerOnRegisters[at]) {
+          setup.registers.emplace_back(r, state.registers[at]);
+        }
       }
     }
     setup.faults = bench->faults();

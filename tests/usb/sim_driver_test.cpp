@@ -16,6 +16,8 @@
 namespace glim::usb::sim {
 namespace {
 
+using namespace protocol;
+
 using Bytes = std::vector<uint8_t>;
 
 template <typename Edit>
@@ -134,8 +136,8 @@ TEST_F(SimDriverTest, ForgetsUnpluggedBoardsOnceNoCallHoldsThem) {
     ASSERT_LE(sim.keptBoards(), 1u);
   }
   EXPECT_EQ(sim.keptBoards(), 0u);
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kDeviceGone);  // gone, yet still known as a board's
-  EXPECT_EQ(write(0x1000 + 1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // never given out
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kDeviceGone);  // gone, yet still known as a board's
+  EXPECT_EQ(write(0x1000 + 1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // never given out
   takeCalls();
 
   // Unplugged while its attach callback runs: kept until the callback returns.
@@ -159,7 +161,7 @@ TEST_F(SimDriverTest, RefusedBoardIsOfferedAgainOnlyWhenReplugged) {
   ASSERT_EQ(open(), kSuccess);
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // refused: not ours to use
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // refused: not ours to use
 
   sim.plug();
   run();
@@ -180,7 +182,7 @@ TEST_F(SimDriverTest, UnplugOfAcceptedBoardPostsDetach) {
   EXPECT_TRUE(calls.empty());
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"detach " + kFirst});
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kDeviceGone);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kDeviceGone);
 }
 
 TEST_F(SimDriverTest, BoardGoneBeforeItWasOfferedIsNeverOffered) {
@@ -305,7 +307,7 @@ TEST_F(SimDriverTest, RefusesTransfersItCannotMake) {
   EXPECT_TRUE(sim.trace().empty());  // nothing reached the board
 
   sim.setFaults(faultsWith([](Faults& f) { f.noPipes = true; }));
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kNoSuchPipe);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kNoSuchPipe);
 }
 
 TEST_F(SimDriverTest, MovesPacketsToAndFromTheBoard) {
@@ -313,7 +315,7 @@ TEST_F(SimDriverTest, MovesPacketsToAndFromTheBoard) {
   sim.plug();
   run();
   uint32_t moved = 0;
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}, &moved), kSuccess);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xCE, 0xF3}, &moved), kSuccess);
   EXPECT_EQ(moved, 2u);
   EXPECT_EQ(sim.boardState(1).pinLevel, 0xCE);
 
@@ -339,14 +341,14 @@ TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
   sim.plug();
   run();
   Faults faults;
-  faults.refusedPipes = {kPinsPipe};
+  faults.refusedPipes = {kPinPipe};
   faults.timeoutPipes = {kTimingPipe, kAnswerPipe};
   faults.shortPipes = {{kI2cPipe, 3}};
   sim.setFaults(faults);
   EXPECT_EQ(sim.faults().refusedPipes, faults.refusedPipes);
 
   const auto before = std::chrono::steady_clock::now();
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}), kStall);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xCE, 0xF3}), kStall);
   EXPECT_EQ(write(0x1000, kTimingPipe, Bytes(44)), kTimeout);
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
   EXPECT_FALSE(sim.boardState(1).pinsWritten);
@@ -363,12 +365,12 @@ TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
   sim.setFaults(faultsWith([](Faults& f) { f.shortPipes = {{kAnswerPipe, 1}}; }));
   answer.assign(2, 0);
   EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);  // the error answer is still there
-  EXPECT_EQ(answer, Bytes{kStatusBadCommand});
+  EXPECT_EQ(answer, Bytes{kAnswerBadCommand});
 
   EXPECT_EQ(write(0x1000, kI2cPipe, {0x17, 0x5B, 0x00}), kSuccess);
   answer.assign(23, 0);
   EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);
-  EXPECT_EQ(answer, Bytes{kStatusOk});
+  EXPECT_EQ(answer, Bytes{kAnswerOk});
   sim.clearFaults();
   EXPECT_TRUE(sim.faults().shortPipes.empty());
 }
@@ -410,12 +412,12 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
     const int board = sim.plug();
     run();
     const DeviceHandle handle = sim.handleOf(board);
-    sim.setFaults(faultsWith([&](Faults& f) { f.hangPipes[kPinsPipe] = c.hangMs; }));
+    sim.setFaults(faultsWith([&](Faults& f) { f.hangPipes[kPinPipe] = c.hangMs; }));
     EndIt waiter;
     waiter.act = [&](PendingTransfer& p) { if (c.act) c.act(sim, p); };
     Bytes pins{0xFE, 0xE3};
     const auto start = std::chrono::steady_clock::now();
-    const TransferResult r = sim.transfer(handle, kPinsPipe, kWrite, pins, c.timeoutMs, waiter);
+    const TransferResult r = sim.transfer(handle, kPinPipe, kWrite, pins, c.timeoutMs, waiter);
     EXPECT_EQ(r.status, c.expected);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, c.atLeast);
@@ -433,8 +435,8 @@ TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
   sim.plug();
   sim.plug(0x1234, 0x0001);  // not offered: its packets cannot be sent
   run();
-  write(0x1000, kPinsPipe, {0xFE, 0xE3});
-  write(0x1001, kPinsPipe, {0xFE, 0xE3});
+  write(0x1000, kPinPipe, {0xFE, 0xE3});
+  write(0x1001, kPinPipe, {0xFE, 0xE3});
   sim.setFaults(faultsWith([](Faults& f) { f.refusedPipes = {kI2cPipe}; }));
   write(0x1000, kI2cPipe, {0x01, 0x5B, 0x00});
   Bytes answer(2);
@@ -454,7 +456,7 @@ TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
   sim.clearTrace();
   EXPECT_TRUE(sim.trace().empty());
 
-  for (std::size_t i = 0; i < SimDriver::kTraceLimit + 5; ++i) write(0x1000, kPinsPipe, {0xFE, 0xE3});
+  for (std::size_t i = 0; i < SimDriver::kTraceLimit + 5; ++i) write(0x1000, kPinPipe, {0xFE, 0xE3});
   EXPECT_EQ(sim.trace().size(), SimDriver::kTraceLimit);
 }
 
@@ -543,7 +545,7 @@ TEST_F(SimDriverTest, CloseInsideACallbackDoesNotWaitForItself) {
   ASSERT_EQ(open(), kSuccess);
   run();
   EXPECT_EQ(takeCalls().size(), 1u);
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // closed
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // closed
 }
 
 TEST_F(SimDriverTest, BoardsPluggedFromManyThreadsStayConsistent) {

@@ -13,10 +13,10 @@ DeviceInfo describe(const Slot& slot, bool noPipes) {
   info.descriptor.idProduct = slot.productId;
   AlternateSettingInfo& alt = info.activeInterface.activeAltSetting;
   if (!noPipes) {
-    for (uint32_t out : {kPinsPipe, kI2cPipe, kTimingPipe}) {
+    for (uint32_t out : {protocol::kPinPipe, protocol::kI2cPipe, protocol::kTimingPipe}) {
       alt.pipes.push_back({out, kPacketSize, PipeType::Bulk, false, 0});
     }
-    alt.pipes.push_back({kAnswerPipe, kPacketSize, PipeType::Bulk, true, 0});
+    alt.pipes.push_back({protocol::kAnswerPipe, kPacketSize, PipeType::Bulk, true, 0});
   }
   alt.numEndpoints = static_cast<uint8_t>(alt.pipes.size());
   return info;
