@@ -236,6 +236,13 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
     record.bytes.assign(bytes.begin(), bytes.begin() + outcome.bytes);
     onTransfer.notify(record);
   }
+  if (outcome.shortWrite()) {
+    // The layer called it done, yet the board got a packet it cannot use: a
+    // failure like any other, though no status names it.
+    log_.logError(std::string(who) + "only " + outcome.reason());
+    log_.logError(closing);
+    return outcome;
+  }
   if (outcome.status == kSuccess) return outcome;
   log_.logError(std::string(who) + "WDU_Transfer() failed: error &H" + hex32(outcome.status) + " (" +
                 statusText(outcome.status) + ")");

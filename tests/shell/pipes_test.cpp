@@ -184,6 +184,30 @@ TEST_F(PipesTest, AShortReadSaysHowManyBytesCameAndIsNotReported) {
   EXPECT_EQ(answer, (std::array<uint8_t, 2>{0x00, 0xBB}));  // the rest is left as it was
 }
 
+// A write the board took only part of is done as far as the layer knows, but
+// the board got a packet it cannot use: logged as a failed call is.
+TEST_F(PipesTest, AShortWriteIsLoggedAsAFailedCallIs) {
+  Faults f;
+  f.shortPipes = {{1, 1}, {3, 10}};
+  driver->sim.setFaults(f);
+  auto mark = log().size();
+  const auto pins = call(false);
+  EXPECT_EQ(logSince(mark), "WritePipe: only 1 of 2 bytes reached the board\r\nWrite Pipe failed\r\n");
+  EXPECT_TRUE(pins.shortWrite());
+  EXPECT_FALSE(pins.ok());
+  EXPECT_EQ(pins.reason(), "1 of 2 bytes reached the board");
+
+  mark = log().size();
+  EXPECT_EQ(link().writePipe(3, std::array<uint8_t, 44>{}).bytes, 10u);
+  EXPECT_EQ(logSince(mark), "WritePipe: only 10 of 44 bytes reached the board\r\nWrite Pipe failed\r\n");
+
+  // A whole write after it says nothing.
+  driver->sim.clearFaults();
+  mark = log().size();
+  EXPECT_TRUE(call(false).ok());
+  EXPECT_EQ(logSince(mark), "");
+}
+
 TEST_F(PipesTest, TransfersAreReportedToTheTraceHook) {
   std::vector<usb::TransferRecord> records;
   const forms::Connection recording =
