@@ -13,8 +13,8 @@
 namespace glim::app {
 namespace {
 
-constexpr std::array<uint32_t, 4> kPipes = {usb::sim::kPinsPipe, usb::sim::kI2cPipe, usb::sim::kTimingPipe,
-                                            usb::sim::kAnswerPipe};
+constexpr std::array<uint32_t, 4> kPipes = {usb::protocol::kPinPipe, usb::protocol::kI2cPipe,
+                                            usb::protocol::kTimingPipe, usb::protocol::kAnswerPipe};
 constexpr std::array<const char*, 4> kPipeRoles = {"control lines", "I2C", "timing", "answers"};
 constexpr int kLargestPacket = 64;
 

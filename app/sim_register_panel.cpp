@@ -13,7 +13,7 @@
 
 namespace glim::app {
 
-using usb::sim::kChipRegisters;
+using usb::protocol::kRegisterCount;
 
 SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> changed,
                                    std::function<void(int reg, uint8_t value)> edited)
@@ -24,8 +24,8 @@ SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> change
   setObjectName(QStringLiteral("registers"));
   auto* grid = new QGridLayout(this);
   grid->setVerticalSpacing(2);
-  const int half = (kChipRegisters + 1) / 2;
-  for (int i = 0; i < kChipRegisters; ++i) {
+  const int half = (kRegisterCount + 1) / 2;
+  for (int i = 0; i < kRegisterCount; ++i) {
     auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i)));
     name->setObjectName(indexedName("chipRegName", i));
     auto* value = new QLineEdit;

@@ -30,9 +30,9 @@ class SimRegisterPanel : public QGroupBox {
   usb::Bench& sim_;
   std::function<void()> changed_;
   std::function<void(int reg, uint8_t value)> edited_;
-  std::array<QLabel*, usb::sim::kChipRegisters> names_{};
-  std::array<QLineEdit*, usb::sim::kChipRegisters> values_{};
-  std::array<QCheckBox*, usb::sim::kChipRegisters> ignore_{};
+  std::array<QLabel*, usb::protocol::kRegisterCount> names_{};
+  std::array<QLineEdit*, usb::protocol::kRegisterCount> values_{};
+  std::array<QCheckBox*, usb::protocol::kRegisterCount> ignore_{};
 };
 
 }  // namespace glim::app

@@ -16,7 +16,7 @@ namespace {
 constexpr int kBytesPerRow = 11;
 }  // namespace
 
-using usb::sim::kTimingBytes;
+using usb::protocol::kTimingBytes;
 
 SimTimingPanel::SimTimingPanel() : QGroupBox(QStringLiteral("Timing generator (43 bytes, last written)")) {
   setObjectName(QStringLiteral("timing"));

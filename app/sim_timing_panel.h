@@ -20,7 +20,7 @@ class SimTimingPanel : public QGroupBox {
 
  private:
   std::vector<QLabel*> decoded_;
-  std::array<QLabel*, usb::sim::kTimingBytes> timingBytes_{};
+  std::array<QLabel*, usb::protocol::kTimingBytes> timingBytes_{};
 };
 
 }  // namespace glim::app

@@ -22,7 +22,7 @@ struct Link {
     driver.plug();
     link.startDriver();
     dispatcher.drain();
-    if (link.DeviceConnected == 0) std::abort();
+    if (!link.deviceConnected()) std::abort();
   }
   ~Link() { link.stopDriver(); }
 

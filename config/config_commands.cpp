@@ -5,6 +5,10 @@
 #include "config/file_io.h"
 
 namespace glim::config {
+
+using usb::protocol::kRegisterCount;
+using usb::protocol::kTimingBytes;
+
 namespace {
 
 constexpr std::string_view kSave = "Save Configuration";
@@ -13,9 +17,6 @@ constexpr std::string_view kLoad = "Load Configuration";
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 }  // namespace
-
-static_assert(kCells == timing::kCellCount);
-static_assert(kRegisters == i2c::kRegisterCount);
 
 ConfigCommands::ConfigCommands(timing::TimingPanel& timing, i2c::RegisterWindow& registers, i2c::I2cOperations& i2c,
                                forms::UiHost& ui, forms::StatusLabel& status)
@@ -70,13 +71,13 @@ text::Outcome ConfigCommands::collect(ConfigValues& values, bool tell) {
     into = box.text();
     return {};
   };
-  for (int i = 0; i < kCells; ++i) {
+  for (int i = 0; i < kTimingBytes; ++i) {
     if (auto taken = take(timing_.tbCPLDdata[i], values.cells[static_cast<std::size_t>(i)]); !taken.ok()) return taken;
   }
   values.shutb = timing_.obShutb[1].value() ? 1 : 0;
   values.oneDen = timing_.ob1Den[0].value() ? 0 : timing_.ob1Den[2].value() ? 2 : 1;
   if (auto taken = take(regs.tbI2Caddr, values.slaveAddress); !taken.ok()) return taken;
-  for (int r = 0; r < kRegisters; ++r) {
+  for (int r = 0; r < kRegisterCount; ++r) {
     if (auto taken = take(regs.tbI2Creg[r], values.registers[static_cast<std::size_t>(r)]); !taken.ok()) return taken;
   }
   return {};
@@ -133,14 +134,14 @@ text::Outcome ConfigCommands::apply(const ConfigValues& values) {
   // calculators run. A selection that changes has the effects of the user's
   // choice; one already made runs nothing, since the Write Settings below sends
   // both lines' states anyway.
-  for (int i = 0; i < kCells; ++i) timing_.tbCPLDdata[i].enterText(values.cells[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < kTimingBytes; ++i) timing_.tbCPLDdata[i].enterText(values.cells[static_cast<std::size_t>(i)]);
   timing_.obShutb[values.shutb].setValue(true);
   timing_.ob1Den[values.oneDen].setValue(true);
 
   registers_.show();
   i2c::RegisterForm& regs = registers_.get();
   regs.tbI2Caddr.enterText(values.slaveAddress);
-  for (int r = 0; r < kRegisters; ++r) regs.tbI2Creg[r].enterText(values.registers[static_cast<std::size_t>(r)]);
+  for (int r = 0; r < kRegisterCount; ++r) regs.tbI2Creg[r].enterText(values.registers[static_cast<std::size_t>(r)]);
 
   // A cancelled wait for the board stops the rest: the link sends nothing
   // more in this handler; the controls loaded above stay loaded.

@@ -6,6 +6,9 @@
 #include "text/text_value.h"
 
 namespace glim::config {
+
+using usb::protocol::kTimingBytes;
+
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
@@ -216,7 +219,9 @@ std::string faultText(const ParseResult& result, std::string_view file) {
     case ParseFault::NulByte:
       return at + " holds a NUL byte, as no text file does";
     case ParseFault::BadSelection:
-      if (result.value == kCells + 2) return at + " " + quotedValue(result.field) + " is not a SHUTb option (0 or 1)";
+      if (result.value == kTimingBytes + 2) {
+        return at + " " + quotedValue(result.field) + " is not a SHUTb option (0 or 1)";
+      }
       return at + " " + quotedValue(result.field) + " is not a 1D EN option (0, 1 or 2)";
   }
   return name + " is not a configuration file";

@@ -28,19 +28,17 @@
 namespace glim::config {
 
 inline constexpr std::string_view kHeader = "//Glimmora Config File";
-inline constexpr int kCells = usb::protocol::kTimingBytes;
-inline constexpr int kRegisters = usb::protocol::kRegisterCount;
-inline constexpr int kFieldCount = 1 + kCells + 2 + 1 + kRegisters;  // 69
+inline constexpr int kFieldCount = 1 + usb::protocol::kTimingBytes + 2 + 1 + usb::protocol::kRegisterCount;  // 69
 // No value comes near this; a longer line means the file is not one of ours.
 inline constexpr std::size_t kMaxLineBytes = 4096;
 
 // Everything a configuration file holds.
 struct ConfigValues {
-  std::array<std::string, kCells> cells;
+  std::array<std::string, usb::protocol::kTimingBytes> cells;
   int shutb = 1;   // index of the selected obShutb option, 0..1
   int oneDen = 1;  // index of the selected ob1Den option, 0..2
   std::string slaveAddress;
-  std::array<std::string, kRegisters> registers;
+  std::array<std::string, usb::protocol::kRegisterCount> registers;
   bool operator==(const ConfigValues&) const = default;
 };
 

@@ -129,7 +129,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto& regs = main.i2cWindow.get();
   require(main.i2cWindow.state() == glim::i2c::RegisterWindow::State::Shown);
   require(regs.tbI2Caddr.text() == v.slaveAddress);
-  for (int r = 0; r < glim::config::kRegisters; ++r) require(regs.tbI2Creg[r].text() == v.registers[std::size_t(r)]);
+  for (int r = 0; r < glim::usb::protocol::kRegisterCount; ++r) {
+    require(regs.tbI2Creg[r].text() == v.registers[std::size_t(r)]);
+  }
   require(main.timing.obShutb[v.shutb].value() && main.timing.ob1Den[v.oneDen].value());
   // Write Settings ends with the image on pipe 3.
   const auto pipe3 = sim.written(3);

@@ -22,21 +22,21 @@ std::string quoted(const std::string& text) {
 
 constexpr std::string_view kNoBoard = "no board connected";
 
-bool isRow(int16_t index) { return index >= 0 && index < kRegisterCount; }
+bool isRow(int16_t index) { return index >= 0 && index < protocol::kRegisterCount; }
 
 }  // namespace
 
 I2cOperations::I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log& log)
     : link_(link), ui_(ui), log_(log), forgetsReads_(link.onConnectionChanged.connectScoped([this] {
-        if (link_.DeviceConnected) lastReads_ = {};
+        if (link_.deviceConnected()) lastReads_ = {};
       })) {}
 
 I2cOperations::LastRead I2cOperations::lastRead(int address) const {
-  return address >= 0 && address < kRegisterCount ? lastReads_[static_cast<std::size_t>(address)] : LastRead{};
+  return address >= 0 && address < protocol::kRegisterCount ? lastReads_[static_cast<std::size_t>(address)] : LastRead{};
 }
 
 void I2cOperations::noteRead(int address, std::optional<uint8_t> value) {
-  if (address >= 0 && address < kRegisterCount) lastReads_[static_cast<std::size_t>(address)] = {true, value};
+  if (address >= 0 && address < protocol::kRegisterCount) lastReads_[static_cast<std::size_t>(address)] = {true, value};
 }
 
 void I2cOperations::tellDoesNotFit(const std::string& what, const std::string& text) {
@@ -112,8 +112,8 @@ I2cResult I2cOperations::do_i2c_writeall() {
   uint8_t address = 0;
   if (auto refusal = slaveAddress(form, false, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
   // One packet carries every register: one value that does not fit stops all.
-  std::array<uint8_t, kRegisterCount> values{};
-  for (int i = 0; i < kRegisterCount; ++i) {
+  std::array<uint8_t, protocol::kRegisterCount> values{};
+  for (int i = 0; i < protocol::kRegisterCount; ++i) {
     const auto value = writeValue(form, i);
     if (!value) return refused(I2cOutcome::NotSent, text::Failure("a value does not fit in a byte"));
     values[static_cast<std::size_t>(i)] = *value;
@@ -185,12 +185,12 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
 
   // The answer's values are the registers from Index on, whichever boxes
   // show them.
-  for (int reg = Index; reg < kRegisterCount; ++reg) {
+  for (int reg = Index; reg < protocol::kRegisterCount; ++reg) {
     const auto at = static_cast<std::size_t>(reg - Index);
     noteRead(reg, at < result.values.size() ? std::optional<uint8_t>(result.values[at]) : std::nullopt);
   }
   RegisterForm& form = window_->get();
-  for (int i = 0; i < kRegisterCount; ++i) {
+  for (int i = 0; i < protocol::kRegisterCount; ++i) {
     const auto at = static_cast<std::size_t>(i);
     form.tbI2Cregread[i].setText(at < result.values.size() ? std::string(text::byteText(result.values[at])) : "");
     form.tbI2Cregread[i].setNote("");

@@ -11,6 +11,8 @@
 
 namespace glim::i2c {
 
+using usb::protocol::kRegisterCount;
+
 namespace {
 
 // A value as the status line names it: two hexadecimal digits.
@@ -28,42 +30,38 @@ std::string listed(const std::vector<std::string>& names) {
 
 bool cancelled(const I2cResult& r) { return r.outcome == I2cOutcome::Sent && r.transfer.status == usb::kCancelled; }
 
-struct RegisterRow {
-  std::string_view name;
-  std::string_view value;  // default write value
+// The chip's registers in address order (a new window offers their power-on
+// values to write).
+constexpr std::array<std::string_view, kRegisterCount> kRegisterNames = {
+    "0x00 PWM Brightness",
+    "0x01 Device Control",
+    "0x02 Fault/Status",
+    "0x03 Identification",
+    "0x04",
+    "0x05",
+    "0x06",
+    "0x07",
+    "0x08",
+    "0x09",
+    "0x0A GD",
+    "0x0B GB",
+    "0x0C DD",
+    "0x0D DM",
+    "0x0E DB",
+    "0x0F FD/DC/J",
+    "0x10 Max PWM 6-7",
+    "0x11 Max PWM 7-8",
+    "0x12 Max PWM 8-9",
+    "0x13 Max PWM 9-10",
+    "0x14 Max PWM 10-11",
+    "0x15 Max PWM 11-12",
 };
-
-// The chip's registers in address order, with the values a new window offers.
-constexpr std::array<RegisterRow, kRegisterCount> kRows = {{
-    {"0x00 PWM Brightness", "FF"},
-    {"0x01 Device Control", "00"},
-    {"0x02 Fault/Status", "00"},
-    {"0x03 Identification", "B8"},
-    {"0x04", "00"},
-    {"0x05", "00"},
-    {"0x06", "00"},
-    {"0x07", "00"},
-    {"0x08", "00"},
-    {"0x09", "00"},
-    {"0x0A GD", "4D"},
-    {"0x0B GB", "B3"},
-    {"0x0C DD", "00"},
-    {"0x0D DM", "00"},
-    {"0x0E DB", "00"},
-    {"0x0F FD/DC/J", "29"},
-    {"0x10 Max PWM 6-7", "FF"},
-    {"0x11 Max PWM 7-8", "FF"},
-    {"0x12 Max PWM 8-9", "FF"},
-    {"0x13 Max PWM 9-10", "FF"},
-    {"0x14 Max PWM 10-11", "FF"},
-    {"0x15 Max PWM 11-12", "FF"},
-}};
 
 }  // namespace
 
 std::string_view registerName(int address) {
   if (address < 0 || address >= kRegisterCount) return {};
-  return kRows[static_cast<std::size_t>(address)].name;
+  return kRegisterNames[static_cast<std::size_t>(address)];
 }
 
 // Marks a handler of this form as running for its whole extent.
@@ -80,9 +78,9 @@ class RegisterForm::Running {
 
 RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(ops), window_(window) {
   for (int i = 0; i < kRegisterCount; ++i) {
-    const RegisterRow& row = kRows[static_cast<std::size_t>(i)];
-    Label1[i].setCaption(std::string(row.name));
-    tbI2Creg[i].setText(std::string(row.value));
+    const auto at = static_cast<std::size_t>(i);
+    Label1[i].setCaption(std::string(kRegisterNames[at]));
+    tbI2Creg[i].setText(text::hexText(usb::protocol::kPowerOnRegisters[at], 2));
     tbI2Cregread[i].setText("0");
     tbI2Cregread[i].setNote(std::string(kNotReadYetNote));
     // A value put into the box (typed, or a recording's state) is the
@@ -90,7 +88,7 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
     tbI2Cregread[i].setChangeHandler([this, i] {
       if (tbI2Cregread[i].note() == kNotReadYetNote) tbI2Cregread[i].setNote("");
     });
-    const std::string reg(row.name.substr(0, 4));
+    const std::string reg(kRegisterNames[at].substr(0, 4));
     tbI2Creg[i].setHint("Value to write to register " + reg + ", hexadecimal 00 to FF");
     tbI2Cregread[i].setHint("Value last read from register " + reg + ", hexadecimal");
     // The box says when the hexadecimal rule reads its text as something else.
@@ -103,7 +101,7 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
     cbCopyi2c[i].setClickHandler([this, i] { cbCopyi2c_Click(i); });
   }
   Label1[kRegisterCount].setCaption("Slave Address");
-  tbI2Caddr.setText("5A");
+  tbI2Caddr.setText(text::hexText(usb::protocol::kChipAddress, 2));
   tbI2Caddr.setHint("The chip's I2C write address, hexadecimal 00 to FE, even; reads use the address + 1");
   tbI2Caddr.setChangeHandler([this] { tbI2Caddr.setNote(text::hexReadingNote(tbI2Caddr.text()).note); });
   cbClose.setCaption("Close");

@@ -14,8 +14,6 @@
 
 namespace glim::i2c {
 
-inline constexpr int kRegisterCount = usb::protocol::kRegisterCount;
-
 class I2cOperations;
 
 // The name of chip register `address` (0..21) as its row shows it
@@ -32,13 +30,13 @@ class RegisterForm {
 
   forms::Form form{"Glimmora_i2c", "Glimmora QXB40218 USB interface i2c"};
   // Label1(0..21): register names; Label1(22): "Slave Address".
-  forms::ControlArray<forms::Label> Label1{"Label1", kRegisterCount + 1};
+  forms::ControlArray<forms::Label> Label1{"Label1", usb::protocol::kRegisterCount + 1};
   forms::TextBox tbI2Caddr{"tbI2Caddr"};
-  forms::ControlArray<forms::TextBox> tbI2Creg{"tbI2Creg", kRegisterCount};
-  forms::ControlArray<forms::CommandButton> cbWritei2c{"cbWritei2c", kRegisterCount};
-  forms::ControlArray<forms::TextBox> tbI2Cregread{"tbI2Cregread", kRegisterCount};
-  forms::ControlArray<forms::CommandButton> cbReadi2c{"cbReadi2c", kRegisterCount};
-  forms::ControlArray<forms::CommandButton> cbCopyi2c{"cbCopyi2c", kRegisterCount};
+  forms::ControlArray<forms::TextBox> tbI2Creg{"tbI2Creg", usb::protocol::kRegisterCount};
+  forms::ControlArray<forms::CommandButton> cbWritei2c{"cbWritei2c", usb::protocol::kRegisterCount};
+  forms::ControlArray<forms::TextBox> tbI2Cregread{"tbI2Cregread", usb::protocol::kRegisterCount};
+  forms::ControlArray<forms::CommandButton> cbReadi2c{"cbReadi2c", usb::protocol::kRegisterCount};
+  forms::ControlArray<forms::CommandButton> cbCopyi2c{"cbCopyi2c", usb::protocol::kRegisterCount};
   forms::CommandButton cbClose{"cbClose"};
   forms::CommandButton cbWriteall{"cbWriteall"};
   forms::CommandButton cbReadall{"cbReadall"};
@@ -47,7 +45,7 @@ class RegisterForm {
   // the same register. A register that read back something else is marked in
   // its row (lblReadback) until it is next written.
   forms::CheckBox cbVerify{"cbVerify"};
-  forms::ControlArray<forms::Label> lblReadback{"lblReadback", kRegisterCount};
+  forms::ControlArray<forms::Label> lblReadback{"lblReadback", usb::protocol::kRegisterCount};
   forms::StatusLabel lblStatus{"lblStatus"};
   // The note on a read box that a failed or cancelled "Read All" did not read.
   static constexpr std::string_view kNotReadNote = "not read by the last Read All";

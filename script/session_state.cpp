@@ -160,7 +160,7 @@ ScriptRecorder::Setup recordingSetup(shell::Program& program) {
   ScriptRecorder::Setup setup;
   if (usb::Bench* bench = program.bench()) {
     setup.simulated = true;
-    const usb::DeviceHandle held = program.main.link.DeviceContext.DeviceHandle;
+    const usb::DeviceHandle held = program.main.link.heldDevice();
     for (const int board : bench->pluggedBoards()) {
       if (held == 0 || bench->handleOf(board) != held) {
         setup.boards.push_back(board);
@@ -170,7 +170,9 @@ ScriptRecorder::Setup recordingSetup(shell::Program& program) {
       const usb::BoardState state = bench->boardState(board);
       for (int r = 0; r < usb::protocol::kRegisterCount; ++r) {
         const auto at = static_cast<std::size_t>(r);
-        if (state.registers[at] != usb::kPowerOnRegisters[at]) setup.registers.emplace_back(r, state.registers[at]);
+        if (state.registers[at] != usb::protocol::kPowerOnRegisters[at]) {
+          setup.registers.emplace_back(r, state.registers[at]);
+        }
       }
     }
     setup.faults = bench->faults();

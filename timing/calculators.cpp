@@ -7,6 +7,8 @@
 
 namespace glim::timing::calc {
 
+using usb::protocol::kReferenceHz;
+
 double dividedClockKHz(double divider) { return divider == 0 ? kReferenceHz / kKilo : kReferenceHz / divider / kKilo; }
 
 double nearestWhole(double ratio, double limit) {

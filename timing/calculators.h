@@ -7,7 +7,6 @@
 // desired-value boxes: how dividers and counts become clocks, and back.
 namespace glim::timing::calc {
 
-inline constexpr double kReferenceHz = 50000000.0;
 inline constexpr double kLowestRatio = 1.5;  // below it: divider or count 0
 inline constexpr double kByteLimit = 255.0;
 inline constexpr double kTwelveBitLimit = usb::protocol::kTwelveBitMax;

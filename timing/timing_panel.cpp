@@ -19,6 +19,7 @@ namespace {
 using namespace calc;
 namespace cell = usb::protocol::cell;
 namespace protocol = usb::protocol;
+using protocol::kTimingBytes;
 
 // Enable boxes for each "1D EN" choice, in index order STV, PWMI, SIC, Serial.
 using Preset = std::array<bool, protocol::kEnableBitCount>;
@@ -31,7 +32,7 @@ bool isHighNibble(int index) { return index == cell::kStvCountHigh || index == c
 
 
 // Texts of the register cells when the window opens.
-constexpr std::array<std::string_view, kCellCount> kCellDefaults = {
+constexpr std::array<std::string_view, kTimingBytes> kCellDefaults = {
     "0",   "5",   "0",   "5",   "250", "1",   "5",   "40",  "0",   "63",  "255",  // 0..10
     "255", "255", "255", "255", "255", "255", "255", "255", "255", "255",        // 11..20
     "255", "255", "255", "255", "255", "255", "255", "255",                      // 21..28
@@ -108,7 +109,7 @@ TimingPanel::TimingPanel(forms::Form& form, usb::BoardLink& link, forms::StatusL
 }
 
 void TimingPanel::setDefaults() {
-  for (int i = 0; i < kCellCount; ++i) {
+  for (int i = 0; i < kTimingBytes; ++i) {
     tbCPLDdata[i].setText(std::string(kCellDefaults[static_cast<std::size_t>(i)]));
     tbCPLDdata[i].setHint(cellHint(i));
   }
@@ -186,7 +187,7 @@ void TimingPanel::wireHandlers() {
       box.setNote(text::decimalReadingNote(box.text()).note);
     };
   };
-  for (int i = 0; i < kCellCount; ++i) {
+  for (int i = 0; i < kTimingBytes; ++i) {
     tbCPLDdata[i].setChangeHandler(thenNotes(noting(tbCPLDdata[i], [this, i] { tbCPLDdata_Change(i); })));
   }
   tbSICclkfreqdes.setChangeHandler(thenNotes(noting(tbSICclkfreqdes, [this] { tbSICclkfreqdes_Change(); })));
@@ -226,7 +227,7 @@ void TimingPanel::rangeCheck(int index) {
 }
 
 void TimingPanel::tbCPLDdata_Change(int Index) {
-  if (Index < 0 || Index >= kCellCount) return;
+  if (Index < 0 || Index >= kTimingBytes) return;
   rangeCheck(Index);
   switch (Index) {
     case cell::kSicDivider:
@@ -308,9 +309,9 @@ void TimingPanel::obShutb_Click(int) { report("SHUTb", writeCtrlPins(), false); 
 // Write Settings: the control-pin packet, then the settings packet (a lead
 // byte and the 43 register cells) on the timing pipe.
 
-std::array<uint8_t, kCellCount> TimingPanel::imageBytes() const {
-  std::array<uint8_t, kCellCount> bytes{};
-  for (int k = 0; k < kCellCount; ++k) bytes[static_cast<std::size_t>(k)] = sentByte(k);
+std::array<uint8_t, kTimingBytes> TimingPanel::imageBytes() const {
+  std::array<uint8_t, kTimingBytes> bytes{};
+  for (int k = 0; k < kTimingBytes; ++k) bytes[static_cast<std::size_t>(k)] = sentByte(k);
   return bytes;
 }
 
@@ -332,7 +333,7 @@ std::string TimingPanel::firstMisreadField() const {
     const text::ReadingNote r = text::decimalReadingNote(box.text());
     return r.empty() ? std::string() : box.qualifiedName() + ": " + r.brief;
   };
-  for (int i = 0; i < kCellCount; ++i) {
+  for (int i = 0; i < kTimingBytes; ++i) {
     if (std::string m = misread(tbCPLDdata[i]); !m.empty()) return m;
   }
   // The desired fields are not sent, but the cells they set were worked out
@@ -387,7 +388,7 @@ void TimingPanel::sclkStvGroup() {
   tbSTVtc.setText(generalText(twelveBits(cell::kStvCountHigh)));
   tbSCLKdiv.setText(generalText(twelveBits(cell::kSclkDividerHigh)));
   const double s = text::GetTextValue(tbSCLKdiv.text());
-  const double sclkHz = kReferenceHz / ((s + 1) * 2);  // stays unrounded below
+  const double sclkHz = protocol::kReferenceHz / ((s + 1) * 2);  // stays unrounded below
   tbSCLKfreqact.setText(fixedText(sclkHz / kKilo, 3));
   const double count = text::GetTextValue(tbSTVtc.text());
   // A zero count gives an infinite quotient, which shows as such.

@@ -13,8 +13,6 @@
 
 namespace glim::timing {
 
-inline constexpr int kCellCount = usb::protocol::kTimingBytes;
-
 // A cell's value as the byte it is sent as: nearest whole number, halves to the
 // even neighbour (12.5 -> 12, 13.5 -> 14). The range check keeps every cell in
 // 0..255; the clamp only guards the conversion.
@@ -32,7 +30,7 @@ class TimingPanel {
   TimingPanel& operator=(const TimingPanel&) = delete;
 
   // Register image and companion fields.
-  forms::ControlArray<forms::TextBox> tbCPLDdata{"tbCPLDdata", kCellCount};
+  forms::ControlArray<forms::TextBox> tbCPLDdata{"tbCPLDdata", usb::protocol::kTimingBytes};
   forms::TextBox tbSICclkfreqdes{"tbSICclkfreqdes"};
   forms::TextBox tbSICclkfreqact{"tbSICclkfreqact"};
   forms::TextBox tbPWMIclkfreqdes{"tbPWMIclkfreqdes"};
@@ -79,7 +77,7 @@ class TimingPanel {
   text::Outcome writeSettings();
 
   // The 43 bytes Write Settings sends for the cells as they stand.
-  std::array<uint8_t, kCellCount> imageBytes() const;
+  std::array<uint8_t, usb::protocol::kTimingBytes> imageBytes() const;
 
  private:
   void setDefaults();

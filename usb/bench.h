@@ -14,11 +14,6 @@
 
 namespace glim::usb {
 
-// Power-on values of the chip's registers (the register window's defaults).
-inline constexpr std::array<uint8_t, protocol::kRegisterCount> kPowerOnRegisters = {
-    0xFF, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4D,
-    0xB3, 0x00, 0x00, 0x00, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-
 // Faults a real board can show, switched on until cleared.
 struct Faults {
   bool deviceInfoRefused = false;
@@ -48,7 +43,7 @@ struct BoardState {
   std::array<uint8_t, protocol::kTimingBytes> timing{};
   std::array<uint8_t, protocol::kTimingBytes> previousTiming{};  // before the last pipe 3 write
   // The chip.
-  std::array<uint8_t, protocol::kRegisterCount> registers = kPowerOnRegisters;
+  std::array<uint8_t, protocol::kRegisterCount> registers = protocol::kPowerOnRegisters;
   // Registers whose value the last write command (pipe 2) changed.
   std::array<bool, protocol::kRegisterCount> changedByLastWrite{};
   // Registers whose writes the chip ignores (read-only or stuck).

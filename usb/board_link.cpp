@@ -1,5 +1,6 @@
 #include "usb/board_link.h"
 
+#include <algorithm>
 #include <string>
 
 #include "text/number_format.h"
@@ -33,41 +34,39 @@ BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatc
 BoardLink::~BoardLink() { stopDriver(); }
 
 void BoardLink::initialize() {
-  DeviceVendorId = kBoardVendorId;
-  DeviceProductId = kBoardProductId;
-  DeviceContext.InterfaceNumber = 0;
-  DeviceContext.AlternateSetting = kBoardAlternateSetting;
+  vendorId_ = kBoardVendorId;
+  productId_ = kBoardProductId;
+  useInterface(0, kBoardAlternateSetting);
+}
+
+void BoardLink::useInterface(int32_t interfaceNumber, int32_t alternateSetting) {
+  context_.interfaceNumber = interfaceNumber;
+  context_.alternateSetting = alternateSetting;
 }
 
 void BoardLink::startDriver() {
-  MatchTable = MatchEntry{};
-  MatchTable.vendorId = DeviceVendorId;
-  MatchTable.productId = DeviceProductId;
+  MatchEntry match;
+  match.vendorId = vendorId_;
+  match.productId = productId_;
 
-  EventTable.attach = [this](DeviceHandle handle, const DeviceInfo& info, void* userData) {
-    return DeviceAttach(handle, info, *static_cast<DeviceContextRecord*>(userData));
-  };
-  EventTable.detach = [this](DeviceHandle handle, void* userData) {
-    DeviceDetach(handle, *static_cast<DeviceContextRecord*>(userData));
-  };
-  EventTable.power = nullptr;
-  EventTable.notice = [this](const BoardNotice& notice, void*) { BoardNoticed(notice); };
-  EventTable.userData = &DeviceContext;
+  DriverEvents events;
+  events.attach = [this](DeviceHandle handle, const DeviceInfo& info) { return DeviceAttach(handle, info); };
+  events.detach = [this](DeviceHandle handle) { DeviceDetach(handle); };
+  events.notice = [this](const BoardNotice& notice) { BoardNoticed(notice); };
 
   log_.logText(std::string("Please verify that the device is attached...") + std::string(kCrLf), kCrLf);
 
   forms::Dispatcher* dispatcher = &dispatcher_;
-  DriverStatus = driver_.init(DriverHandle, MatchTable, EventTable,
-                              [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
-  if (DriverStatus == kSuccess) {
-    driverOpen_ = true;
+  const Result<Connection> opened =
+      driver_.open(match, events, [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
+  driverStatus_ = opened.status();
+  if (opened.ok()) {
+    connection_ = opened.value();
     return;
   }
-  log_.logError("Form_Activate(): Failed to initialize USB driver: error &H" + hex32(DriverStatus) +
-                std::string(kCrLf) + "(" + statusText(DriverStatus) + ")");
+  log_.logError("Form_Activate(): Failed to initialize USB driver: error &H" + hex32(driverStatus_) +
+                std::string(kCrLf) + "(" + statusText(driverStatus_) + ")");
 }
-
-void BoardLink::useVendorId(uint16_t vendorId) { DeviceVendorId = vendorId; }
 
 void BoardLink::BoardNoticed(const BoardNotice& notice) {
   const std::string vendor = hex16(notice.vendorId);
@@ -75,7 +74,7 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
   switch (notice.kind) {
     case BoardNotice::Kind::OtherVendor:
       log_.logMessage("Found a board with vendor ID &H" + vendor + " product ID &H" + product +
-                      "; this program looks for vendor ID &H" + hex16(DeviceVendorId) +
+                      "; this program looks for vendor ID &H" + hex16(vendorId_) +
                       ". Start it with GLIMMORA_VENDOR_ID=" + vendor + " to use it.");
       return;
     case BoardNotice::Kind::NoWinUsbDriver:
@@ -86,43 +85,45 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
 }
 
 void BoardLink::stopDriver() {
-  if (!driverOpen_) return;
-  driverOpen_ = false;
-  driver_.uninit(DriverHandle);
+  if (!connection_) return;
+  const Connection open = *connection_;
+  connection_.reset();
+  driver_.close(open);
 }
 
-bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, DeviceContextRecord& context) {
+bool BoardLink::DeviceAttach(DeviceHandle deviceHandle, const DeviceInfo& info) {
+  DeviceContext& context = context_;
   log_.logMessage("DeviceAttach: Received attach for " + std::string(kCrLf) + "vendor ID &H" +
                   hex16(info.descriptor.idVendor) + " product ID &H" + hex16(info.descriptor.idProduct) +
                   std::string(kCrLf) + "device handle &H" + hex32(deviceHandle));
 
   bool accept = false;
-  if (context.DeviceHandle != 0) {
+  if (context.deviceHandle != 0) {
     log_.logMessage("DeviceAttach: Previous attached already accepted control of the device - " +
                     std::string(kCrLf) + "control is rejected because only one device control is supported");
   } else {
-    context.DeviceHandle = deviceHandle;
-    if (context.AlternateSetting == 0) {
+    context.deviceHandle = deviceHandle;
+    if (context.alternateSetting == 0) {
       accept = true;
     } else {
-      context.InterfaceStatus =
-          driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.InterfaceNumber),
-                               static_cast<uint32_t>(context.AlternateSetting));
-      if (context.InterfaceStatus == kSuccess) {
+      context.interfaceStatus =
+          driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.interfaceNumber),
+                               static_cast<uint32_t>(context.alternateSetting));
+      if (context.interfaceStatus == kSuccess) {
         accept = true;
       } else {
         log_.logError("DeviceAttach: WDU_SetInterface failed" + std::string(kCrLf) + "(num." +
-                      signedDecimal(context.InterfaceNumber) + " alternate" +
-                      signedDecimal(context.AlternateSetting) + ")" + std::string(kCrLf) + "device &H" +
-                      hex32(deviceHandle) + ": error &H" + hex32(context.InterfaceStatus) + std::string(kCrLf) +
-                      "(" + statusText(context.InterfaceStatus) + ")");
-        context.DeviceHandle = 0;
+                      signedDecimal(context.interfaceNumber) + " alternate" +
+                      signedDecimal(context.alternateSetting) + ")" + std::string(kCrLf) + "device &H" +
+                      hex32(deviceHandle) + ": error &H" + hex32(context.interfaceStatus) + std::string(kCrLf) +
+                      "(" + statusText(context.interfaceStatus) + ")");
+        context.deviceHandle = 0;
       }
     }
   }
 
   if (accept) {
-    DeviceConnected = -1;
+    deviceConnected_ = true;
     log_.logMessage("DeviceAttach: Accepting control of the device");
     log_.logText("", kCrLf);
     onConnectionChanged.notify();
@@ -132,15 +133,15 @@ bool BoardLink::DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, Devi
   return false;
 }
 
-void BoardLink::DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context) {
+void BoardLink::DeviceDetach(DeviceHandle deviceHandle) {
   log_.logMessage("DeviceDetach: Received detach for device handle &H" + hex32(deviceHandle));
-  context.DeviceHandle = 0;
-  DeviceConnected = 0;
+  context_.deviceHandle = 0;
+  deviceConnected_ = false;
   onConnectionChanged.notify();
 }
 
 bool BoardLink::requireDevice() {
-  if (DeviceConnected != 0) return true;
+  if (deviceConnected_) return true;
   ui_.messageBox("USB Device not connected!", "");
   return false;
 }
@@ -195,21 +196,21 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   const bool write = direction == kWrite;
   const std::string_view who = write ? "WritePipe: " : "ReadPipe: ";
   const std::string_view closing = write ? "Write Pipe failed" : "Read Pipe failed";
-  const DeviceHandle handle = DeviceContext.DeviceHandle;
+  const DeviceHandle handle = context_.deviceHandle;
   TransferOutcome outcome;
   outcome.direction = direction;
   outcome.length = static_cast<uint32_t>(bytes.size());
 
-  DeviceInfo info;
-  outcome.status = driver_.getDeviceInfo(handle, info);
-  if (outcome.status != kSuccess) {
+  const Result<DeviceInfo> info = driver_.deviceInfo(handle);
+  outcome.status = info.status();
+  if (!info.ok()) {
     outcome.stage = TransferOutcome::Stage::DeviceInfo;
     log_.logError(std::string(who) + "WDU_GetDeviceInfo() failed:" + std::string(kCrLf) + "error &H" +
                   hex32(outcome.status) + " (" + statusText(outcome.status) + ")" + std::string(kCrLf));
     return outcome;
   }
 
-  if (!SetPipesInfo(info.activeInterface.activeAltSetting)) {
+  if (!SetPipesInfo(info->activeInterface.activeAltSetting)) {
     outcome.stage = TransferOutcome::Stage::NoPipes;
     outcome.status = kNoSuchPipe;
     log_.logText("  No pipes are defined for this device " + std::string(kCrLf) +
@@ -219,15 +220,14 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
     return outcome;
   }
 
-  const auto length = static_cast<uint32_t>(bytes.size());
-  uint8_t* buffer = length > 0 ? bytes.data() : nullptr;
-  uint32_t moved = 0;
-  outcome.status =
-      driver_.transferWaiting(handle, pipe, direction, buffer, length, moved, transferTimeoutMs, waiter_);
+  // No bytes go as a transfer of length 0 with no buffer at all.
+  if (bytes.empty()) bytes = {};
+  const TransferResult moved = driver_.transfer(handle, pipe, direction, bytes, transferTimeoutMs_, waiter_);
+  outcome.status = moved.status;
   if (outcome.status == kCancelled && dispatcher_.inHandler()) {
     cancelledIn_ = dispatcher_.handlerSerial();
   }
-  outcome.bytes = moved < length ? moved : length;
+  outcome.bytes = std::min(moved.bytes, outcome.length);
   if (!onTransfer.empty()) {
     TransferRecord record;
     record.pipe = pipe;
@@ -235,6 +235,13 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
     record.status = outcome.status;
     record.bytes.assign(bytes.begin(), bytes.begin() + outcome.bytes);
     onTransfer.notify(record);
+  }
+  if (outcome.shortWrite()) {
+    // The layer called it done, yet the board got a packet it cannot use: a
+    // failure like any other, though no status names it.
+    log_.logError(std::string(who) + "only " + outcome.reason());
+    log_.logError(closing);
+    return outcome;
   }
   if (outcome.status == kSuccess) return outcome;
   log_.logError(std::string(who) + "WDU_Transfer() failed: error &H" + hex32(outcome.status) + " (" +

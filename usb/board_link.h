@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,12 +17,13 @@
 
 namespace glim::usb {
 
-// The record handed to the library as the callbacks' user data.
-struct DeviceContextRecord {
-  int32_t InterfaceNumber = 0;
-  int32_t AlternateSetting = 0;
-  uint32_t DeviceHandle = 0;
-  uint32_t InterfaceStatus = 0;
+// What the link keeps of the board it holds: the interface an accepted board
+// is switched to, the board's handle, and how the switch went.
+struct DeviceContext {
+  int32_t interfaceNumber = 0;
+  int32_t alternateSetting = 0;  // 0: no selection is made
+  DeviceHandle deviceHandle = 0;  // the board held; 0 while none is
+  Status interfaceStatus = kSuccess;  // of the last selection
 };
 
 // A packet that went to or came from the board, for traces.
@@ -75,9 +77,25 @@ class BoardLink {
   void startDriver();
   // Closes the driver connection if one was opened.
   void stopDriver();
+  bool driverOpen() const { return connection_.has_value(); }
+  // Status of the driver's start (kSuccess before any).
+  Status driverStatus() const { return driverStatus_; }
 
-  bool DeviceAttach(uint32_t deviceHandle, const DeviceInfo& info, DeviceContextRecord& context);
-  void DeviceDetach(uint32_t deviceHandle, DeviceContextRecord& context);
+  // The ids the driver start looks for.
+  uint16_t vendorId() const { return vendorId_; }
+  uint16_t productId() const { return productId_; }
+  // The vendor id the next start of the driver looks for (the built-in one
+  // unless the run chose another); set before the main window's activation.
+  void useVendorId(uint16_t vendorId) { vendorId_ = vendorId; }
+  // The interface and alternate setting an accepted board is switched to
+  // (0 and 0 from the start: no selection); set before a board arrives.
+  void useInterface(int32_t interfaceNumber, int32_t alternateSetting);
+
+  // True while a board is held.
+  bool deviceConnected() const { return deviceConnected_; }
+  // The board held (0 while none is).
+  DeviceHandle heldDevice() const { return context_.deviceHandle; }
+  const DeviceContext& deviceContext() const { return context_; }
 
   // The transport: one transfer of `bytes` on `pipe` (written from them, or
   // read into them), after checking that the board is there and has pipes.
@@ -110,45 +128,38 @@ class BoardLink {
   // later transfers are skipped (Stage::Skipped), and batches stop.
   bool cancelledInHandler() const;
 
-  // Whether the active alternate setting has pipes besides pipe 0.
-  static bool SetPipesInfo(const AlternateSettingInfo& setting) { return setting.numEndpoints != 0; }
-
   // True when a board is held; otherwise shows "USB Device not connected!".
   bool requireDevice();
 
-  // Told after a board was accepted or let go (DeviceConnected changed).
+  // Told after a board was accepted or let go (deviceConnected() changed).
   forms::Signal<std::function<void()>> onConnectionChanged;
   // Every transfer's time-out (shorter in tests).
-  uint32_t transferTimeoutMs = protocol::kTransferTimeoutMs;
+  void setTransferTimeout(uint32_t ms) { transferTimeoutMs_ = ms; }
 
   // Told after every transfer the transport made (for traces and tests).
   forms::Signal<std::function<void(const TransferRecord&)>> onTransfer;
 
-  // The vendor id the next start of the driver looks for (the built-in one
-  // unless the run chose another); set before the main window's activation.
-  void useVendorId(uint16_t vendorId);
+ private:
+  // The driver's callbacks.
+  bool DeviceAttach(DeviceHandle deviceHandle, const DeviceInfo& info);
+  void DeviceDetach(DeviceHandle deviceHandle);
   // Logs a board the layer saw but does not offer.
   void BoardNoticed(const BoardNotice& notice);
+  // Whether the active alternate setting has pipes besides pipe 0.
+  static bool SetPipesInfo(const AlternateSettingInfo& setting) { return setting.numEndpoints != 0; }
 
-  // Main-window fields.
-  uint16_t DeviceVendorId = 0;
-  uint16_t DeviceProductId = 0;
-  MatchEntry MatchTable;
-  DriverEvents EventTable;
-  uint32_t DriverHandle = 0;
-  Status DriverStatus = 0;  // of the driver's start
-  DeviceContextRecord DeviceContext;
-  // Program-wide: true (-1) while a board is held.
-  int16_t DeviceConnected = 0;
-
-  bool driverOpen() const { return driverOpen_; }
-
- private:
   Driver& driver_;
   forms::Log& log_;
   forms::Dispatcher& dispatcher_;
   forms::UiHost& ui_;
-  bool driverOpen_ = false;
+
+  uint16_t vendorId_ = 0;
+  uint16_t productId_ = 0;
+  std::optional<Connection> connection_;  // while the driver is open
+  Status driverStatus_ = kSuccess;
+  DeviceContext context_;
+  bool deviceConnected_ = false;
+  uint32_t transferTimeoutMs_ = protocol::kTransferTimeoutMs;
 
   struct HostWaiter final : TransferWaiter {
     explicit HostWaiter(BoardLink& l) : link(l) {}

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,9 +74,8 @@ struct MatchEntry {
 
 using DeviceHandle = uint32_t;
 // Returns true to accept control of the board, false to refuse it.
-using AttachCallback = std::function<bool(DeviceHandle, const DeviceInfo&, void* userData)>;
-using DetachCallback = std::function<void(DeviceHandle, void* userData)>;
-using PowerCallback = std::function<bool(DeviceHandle, uint32_t event, void* userData)>;
+using AttachCallback = std::function<bool(DeviceHandle, const DeviceInfo&)>;
+using DetachCallback = std::function<void(DeviceHandle)>;
 
 // A board the layer saw but does not offer, and why: one that matches the
 // product id under another vendor id (the person may have a board of another
@@ -87,17 +87,27 @@ struct BoardNotice {
   uint16_t vendorId = 0;
   uint16_t productId = 0;
 };
-using NoticeCallback = std::function<void(const BoardNotice&, void* userData)>;
+using NoticeCallback = std::function<void(const BoardNotice&)>;
 
+// What the program wants to hear of. A callback that needs state of its own
+// captures it.
 struct DriverEvents {
   AttachCallback attach;
   DetachCallback detach;
-  PowerCallback power;    // may be empty
   NoticeCallback notice;  // may be empty
-  void* userData = nullptr;
 };
 
 enum Direction : uint32_t { kWrite = 0, kRead = 1 };
+
+// An open driver connection, as open() names it and close() takes it back.
+enum class Connection : uint32_t {};
+
+// What one transfer did: its status, and how many bytes it moved (from the
+// start of the bytes it was given, never more than they hold).
+struct TransferResult {
+  Status status = kSuccess;
+  uint32_t bytes = 0;
+};
 
 // Where a backend hands its attach and detach notifications: the program's
 // thread that owns the forms (the backend calls this from any of its threads;
@@ -107,45 +117,34 @@ using Poster = std::function<void(std::function<void()>)>;
 // The program's USB library: one driver connection with one match entry, the
 // boards it offers through the attach callback, and transfers on their pipes.
 // Callbacks run only inside tasks handed to the Poster, never on the caller's
-// stack of init().
+// stack of open().
 class Driver {
  public:
   virtual ~Driver() = default;
 
-  virtual Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) = 0;
+  // Opens the connection, or says why it could not (kAlreadyOpen while one
+  // is open; kInvalidParameter without an attach callback or a Poster).
+  virtual Result<Connection> open(const MatchEntry& match, const DriverEvents& events, Poster post) = 0;
   virtual Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) = 0;
-  virtual Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) = 0;
-  // `transferred` receives the bytes moved; a null `buffer` goes with length 0.
-  // Blocks the calling thread until the transfer ends. A layer overrides this
-  // or transferWaiting(), each of which is the other by default: a layer that
-  // can wait otherwise needs only transferWaiting(), and this waits for it on
-  // the calling thread (the options and setup packet mean nothing to them).
-  virtual Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
-                          uint32_t length, uint32_t& transferred, const uint8_t* setupPacket,
-                          uint32_t timeoutMs) {
-    (void)options;
-    (void)setupPacket;
-    PlainWaiter plain;
-    return transferWaiting(device, pipe, direction, buffer, length, transferred, timeoutMs, plain);
-  }
-  // As transfer(), but a transfer that does not end at once is handed to
-  // `waiter`, on the calling thread, which returns once it ended. A transfer
-  // the waiter cancels ends with the status it gave (kCancelled for the
-  // user's Cancel), has moved nothing the caller sees, and is taken back from
-  // the bus before this returns: nothing of it stays submitted. Layers that
-  // cannot wait otherwise block as transfer() does.
-  virtual Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
-                                 uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
-                                 TransferWaiter& waiter) {
-    (void)waiter;
-    return transfer(device, pipe, direction, 0, buffer, length, transferred, nullptr, timeoutMs);
-  }
+  // What the layer knows of a board it offered.
+  virtual Result<DeviceInfo> deviceInfo(DeviceHandle device) = 0;
+  // One transfer of `bytes` on `pipe`: written from them, or read into them
+  // from their start (a read may fill fewer than they hold). A transfer that
+  // does not end at once is handed to `waiter`, on the calling thread, which
+  // returns once it ended; it is given up after `timeoutMs` (0: never) with
+  // kTimeout. A transfer the waiter cancels ends with the status it gave
+  // (kCancelled for the user's Cancel), has moved nothing the caller sees,
+  // and is taken back from the bus before this returns: nothing of it stays
+  // submitted. No bytes is a transfer of length 0.
+  virtual TransferResult transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                                  uint32_t timeoutMs, TransferWaiter& waiter) = 0;
   // Ends every pending transfer with kCancelled, cancels what is still on the
   // bus and waits for it, and releases the boards. No callback runs after this
-  // returns. It may be called from inside the attach or detach callback (the
-  // callback then finishes first on its own); every layer allows that alike.
-  // No layer holds a lock of its own while it calls the program's callbacks.
-  virtual void uninit(uint32_t driverHandle) = 0;
+  // returns. A connection that is not the open one is left alone. It may be
+  // called from inside the attach or detach callback (the callback then
+  // finishes first on its own); every layer allows that alike. No layer holds
+  // a lock of its own while it calls the program's callbacks.
+  virtual void close(Connection connection) = 0;
 };
 
 }  // namespace glim::usb

@@ -13,7 +13,7 @@ namespace {
 // says so, which the program logs as any failed driver start.
 class UnsupportedDriver final : public EmptyDriver {
  public:
-  Status init(uint32_t&, const MatchEntry&, const DriverEvents&, Poster) override { return kNoRealBoards; }
+  Result<Connection> open(const MatchEntry&, const DriverEvents&, Poster) override { return kNoRealBoards; }
 };
 
 DriverAndBench simulated(uint16_t vendorId, int boards) {

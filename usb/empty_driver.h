@@ -9,18 +9,13 @@ namespace glim::usb {
 // handle is unknown to it. A program on it runs with every board away.
 class EmptyDriver : public Driver {
  public:
-  Status init(uint32_t& driverHandle, const MatchEntry&, const DriverEvents&, Poster) override {
-    driverHandle = 1;
-    return kSuccess;
-  }
+  Result<Connection> open(const MatchEntry&, const DriverEvents&, Poster) override { return Connection{1}; }
   Status setInterface(DeviceHandle, uint32_t, uint32_t) override { return kInvalidHandle; }
-  Status getDeviceInfo(DeviceHandle, DeviceInfo&) override { return kInvalidHandle; }
-  Status transfer(DeviceHandle, uint32_t, uint32_t, uint32_t, uint8_t*, uint32_t, uint32_t& transferred,
-                  const uint8_t*, uint32_t) override {
-    transferred = 0;
-    return kInvalidHandle;
+  Result<DeviceInfo> deviceInfo(DeviceHandle) override { return kInvalidHandle; }
+  TransferResult transfer(DeviceHandle, uint32_t, Direction, std::span<uint8_t>, uint32_t, TransferWaiter&) override {
+    return {kInvalidHandle, 0};
   }
-  void uninit(uint32_t) override {}
+  void close(Connection) override {}
 };
 
 }  // namespace glim::usb

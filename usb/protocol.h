@@ -22,6 +22,8 @@ inline constexpr uint32_t kAnswerPipe = 0x82;  // 130: the I2C master's answers
 // ---- Timing generator -------------------------------------------------------
 
 inline constexpr int kTimingBytes = 43;
+// The clock every divider and count of the generator divides.
+inline constexpr double kReferenceHz = 50000000.0;
 inline constexpr uint8_t kSettingsLeadByte = 0x00;
 inline constexpr int kSettingsPacketLength = 1 + kTimingBytes;  // lead byte, then the 43 bytes
 
@@ -90,13 +92,22 @@ inline constexpr std::array<uint8_t, kPinPacketLength> pinPacket(OneDen oneDen, 
 // ---- I2C master -------------------------------------------------------------
 
 inline constexpr int kRegisterCount = 22;
+// The chip's I2C write address (the address a new register window offers).
+inline constexpr uint8_t kChipAddress = 0x5A;
+// The chip's registers after power-on, 0x00 to 0x15 (a new register window
+// offers them to write).
+inline constexpr std::array<uint8_t, kRegisterCount> kPowerOnRegisters = {
+    0xFF, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4D,
+    0xB3, 0x00, 0x00, 0x00, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 // Command bytes: the first byte of a pipe 2 packet.
 inline constexpr uint8_t kI2cWrite = 0x00;      // 00 address first values...: one or more registers
 inline constexpr uint8_t kI2cRead = 0x01;       // 01 address+1 register -> [status, value]
 inline constexpr uint8_t kI2cBlockRead = 0x17;  // 17 address+1 first -> [status, 22 values]
 
-inline constexpr int kI2cWriteOneLength = 4;
-inline constexpr int kI2cWriteAllLength = 3 + kRegisterCount;  // command, address, first register, values
+inline constexpr int kI2cWriteHeaderLength = 3;  // command, address, first register; the values follow
+inline constexpr int kI2cWriteOneLength = kI2cWriteHeaderLength + 1;
+inline constexpr int kI2cWriteAllLength = kI2cWriteHeaderLength + kRegisterCount;
 inline constexpr int kI2cRequestLength = 3;
 inline constexpr int kI2cReadAnswerLength = 2;                  // status byte, value
 inline constexpr int kI2cBlockAnswerLength = 1 + kRegisterCount;  // status byte, 22 values (0x17)
@@ -117,7 +128,7 @@ inline constexpr std::array<uint8_t, kI2cWriteOneLength> registerWritePacket(uin
 inline std::array<uint8_t, kI2cWriteAllLength> registerBlockWritePacket(
     uint8_t address, std::span<const uint8_t, kRegisterCount> values) {
   std::array<uint8_t, kI2cWriteAllLength> packet{kI2cWrite, address, 0x00};
-  std::copy(values.begin(), values.end(), packet.begin() + 3);
+  std::copy(values.begin(), values.end(), packet.begin() + kI2cWriteHeaderLength);
   return packet;
 }
 

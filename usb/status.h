@@ -1,7 +1,10 @@
 #pragma once
+#include <cassert>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace glim::usb {
 
@@ -43,5 +46,26 @@ std::string textBeforeNul(std::string_view text);
 
 // The program's wrapper: the status text as a string, cut at the first NUL.
 std::string statusText(Status status);
+
+// What a layer call gives: a value, or the status that says why there is none.
+template <typename T>
+class [[nodiscard]] Result {
+ public:
+  Result(T value) : value_(std::move(value)) {}
+  // A failure; `why` is never kSuccess.
+  Result(Status why) : status_(why) { assert(why != kSuccess); }
+
+  bool ok() const { return value_.has_value(); }
+  // kSuccess when there is a value.
+  Status status() const { return status_; }
+  // Only when ok().
+  const T& value() const& { return *value_; }
+  T&& value() && { return std::move(*value_); }
+  const T* operator->() const { return &*value_; }
+
+ private:
+  Status status_ = kSuccess;
+  std::optional<T> value_;
+};
 
 }  // namespace glim::usb

@@ -22,8 +22,8 @@ class BoardWaitTest : public glim::testing::WindowTest {
   void init() {
     QVERIFY(start());
     f->sim.plug();
-    QVERIFY(f->main().link.DeviceConnected != 0);
-    f->main().link.transferTimeoutMs = 8000;
+    QVERIFY(f->main().link.deviceConnected());
+    f->main().link.setTransferTimeout(8000);
   }
 
   void readAllCancelledFromTheDialogStopsTheBatch() {
@@ -106,7 +106,7 @@ class BoardWaitTest : public glim::testing::WindowTest {
     QVERIFY(host().dialog() == nullptr);
     QVERIFY(f->sim.log().find("WritePipe: WDU_Transfer() failed: error &H20000002") != std::string::npos);
     // The detach waited for the handler's end, and came right after it.
-    QTRY_VERIFY(f->main().link.DeviceConnected == 0);
+    QTRY_VERIFY(!f->main().link.deviceConnected());
   }
 };
 

@@ -141,7 +141,7 @@ class LastSessionTest : public glim::testing::WindowTest {
     type(f->find<QLineEdit>("tbCPLDdata(20)"), QStringLiteral("44"));
     f->main().cbShowi2c.click();
     f->sim.plug();
-    f->main().link.transferTimeoutMs = 8000;
+    f->main().link.setTransferTimeout(8000);
     glim::testing::hangPipe(*f, 130);
 #ifdef Q_OS_UNIX
     const auto askToEnd = [] { ::raise(SIGTERM); };

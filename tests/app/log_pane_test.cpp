@@ -142,7 +142,7 @@ class LogPaneTest : public glim::testing::WindowTest {
     std::thread plugger([this] { f->sim.sim->plug(); });
     plugger.join();
     QTRY_VERIFY(pane()->toPlainText().contains(QStringLiteral("DeviceAttach: Accepting control of the device")));
-    QVERIFY(f->main().link.DeviceConnected != 0);
+    QVERIFY(f->main().link.deviceConnected());
     QVERIFY(caretAtEnd());
   }
 };

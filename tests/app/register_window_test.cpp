@@ -197,7 +197,7 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QCOMPARE(f->sim.ui.countBoxes("USB Device not connected!"), 1);
 
     f->sim.sim->plug();
-    QTRY_VERIFY(f->main().link.DeviceConnected != 0);
+    QTRY_VERIFY(f->main().link.deviceConnected());
     retype(part<QLineEdit>(indexed("tbI2Creg", 7)), QStringLiteral("5e"));
     QTest::keyClick(part<QLineEdit>(indexed("tbI2Creg", 7)), Qt::Key_Enter);
     click(indexed("cbReadi2c", 7));
@@ -209,7 +209,7 @@ class RegisterWindowTest : public glim::testing::WindowTest {
   // with a tooltip until it is read again; a whole Read All clears them all.
   void rowsNotReadByReadAllAreMarked() {
     f->sim.sim->plug();
-    QTRY_VERIFY(f->main().link.DeviceConnected != 0);
+    QTRY_VERIFY(f->main().link.deviceConnected());
     showI2c();
     const QString note = QStringLiteral("not read by the last Read All");
     // A new window's read boxes hold a "0" the chip never gave: greyed too.
@@ -327,7 +327,7 @@ class RegisterWindowTest : public glim::testing::WindowTest {
   // A value typed into the view, written and read back through the simulated chip.
   void writeThenReadThroughTheView() {
     f->sim.sim->plug();
-    QTRY_VERIFY(f->main().link.DeviceConnected != 0);
+    QTRY_VERIFY(f->main().link.deviceConnected());
     showI2c();
     retype(part<QLineEdit>(indexed("tbI2Creg", 5)), QStringLiteral("3c"));
     click(indexed("cbWritei2c", 5));

@@ -209,7 +209,7 @@ class ScriptStopTest : public glim::testing::WindowTest {
   void escapeCancelsEveryWaitDialog() {
     host().dialogDelay = std::chrono::milliseconds(50);
     f->sim.plug();
-    f->main().link.transferTimeoutMs = 8000;
+    f->main().link.setTransferTimeout(8000);
     hangPipe(*f, 130);
     f->main().cbShowi2c.click();
     QElapsedTimer clock;

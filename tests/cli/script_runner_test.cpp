@@ -240,15 +240,15 @@ TEST(ScriptRunner, PacketsArePrintedOnlyWhenTheyMovedBytes) {
 
 TEST(ScriptRunner, BoardsReachTheProgramBetweenLinesNeverInsideOne) {
   Harness h;
-  std::vector<int16_t> connectedInside;
+  std::vector<bool> connectedInside;
   h.main().cbShowi2c.setClickHandler([&] {
     h.sim->plug();
-    connectedInside.push_back(h.main().link.DeviceConnected);
+    connectedInside.push_back(h.main().link.deviceConnected());
   });
   EXPECT_EQ(h.run("click cbShowi2c\n"
                   "click cbQuit\n"),
             kExitOk);
-  EXPECT_EQ(connectedInside, (std::vector<int16_t>{0}));
+  EXPECT_EQ(connectedInside, (std::vector<bool>{false}));
   EXPECT_NE(h.main().txtLog.text().find("DeviceAttach: Accepting control of the device"), std::string::npos);
 }
 

@@ -18,9 +18,9 @@ std::string join(const std::vector<std::string>& lines, std::string_view lineEnd
 // Header, cells "c0".."c42", SHUTb 0, 1D EN 2, "5A", registers "r0".."r21".
 std::vector<std::string> validLines() {
   std::vector<std::string> lines{std::string(kHeader)};
-  for (int i = 0; i < kCells; ++i) lines.push_back("c" + std::to_string(i));
+  for (int i = 0; i < usb::protocol::kTimingBytes; ++i) lines.push_back("c" + std::to_string(i));
   lines.insert(lines.end(), {"0", "2", "5A"});
-  for (int r = 0; r < kRegisters; ++r) lines.push_back("r" + std::to_string(r));
+  for (int r = 0; r < usb::protocol::kRegisterCount; ++r) lines.push_back("r" + std::to_string(r));
   return lines;
 }
 
@@ -131,7 +131,7 @@ TEST(ConfigFile, ReadsNoMoreThanItNeeds) {
 
 TEST(ConfigFile, WhatIsFormattedReadsBackTheSame) {
   ConfigValues values;
-  for (int i = 0; i < kCells; ++i) values.cells[static_cast<std::size_t>(i)] = std::to_string(i);
+  for (int i = 0; i < usb::protocol::kTimingBytes; ++i) values.cells[static_cast<std::size_t>(i)] = std::to_string(i);
   values.cells[0] = "1,5";
   values.cells[1] = " 7";
   values.cells[2] = "8\t";

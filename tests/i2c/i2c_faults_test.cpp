@@ -130,7 +130,7 @@ TEST_F(I2cFaults, SingleReadWithoutItsAnswerEmptiesTheBox) {
 }
 
 TEST_F(I2cFaults, ShortBlockReadShowsTheRegistersThatArrivedAndEmptiesTheRest) {
-  for (int i = 0; i < kRegisterCount; ++i) p.sim->setChipRegister(i, static_cast<uint8_t>(0xA0 + i));
+  for (int i = 0; i < usb::protocol::kRegisterCount; ++i) p.sim->setChipRegister(i, static_cast<uint8_t>(0xA0 + i));
   for (const uint32_t length : {0u, 1u, 2u, 6u, 22u, 23u}) {
     SCOPED_TRACE(length);
     Faults f;
@@ -138,7 +138,7 @@ TEST_F(I2cFaults, ShortBlockReadShowsTheRegistersThatArrivedAndEmptiesTheRest) {
     p.sim->setFaults(f);
     ops().do_i2c_readall(0);
     const int arrived = length == 0 ? 0 : static_cast<int>(length) - 1;  // byte 0 is the board's
-    for (int i = 0; i < kRegisterCount; ++i) {
+    for (int i = 0; i < usb::protocol::kRegisterCount; ++i) {
       const std::string expected = i < arrived ? std::string(text::byteText(static_cast<uint8_t>(0xA0 + i))) : "";
       EXPECT_EQ(win().tbI2Cregread[i].text(), expected) << i;
     }
@@ -153,7 +153,7 @@ TEST_F(I2cFaults, FailedBlockReadEmptiesEveryBoxEvenAfterAFullRead) {
   f.deviceInfoRefused = true;
   p.sim->setFaults(f);
   ops().do_i2c_readall(0);
-  for (int i = 0; i < kRegisterCount; ++i) EXPECT_EQ(win().tbI2Cregread[i].text(), "") << i;
+  for (int i = 0; i < usb::protocol::kRegisterCount; ++i) EXPECT_EQ(win().tbI2Cregread[i].text(), "") << i;
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST_F(I2cPackets, SingleReadShowsTheValueByteInUpperCaseWithoutLeadingZeros) {
 }
 
 TEST_F(I2cPackets, BlockReadFillsAllReadBoxesFromTheAnswer) {
-  for (int i = 0; i < kRegisterCount; ++i) p.sim->setChipRegister(i, static_cast<uint8_t>(0x10 + i));
+  for (int i = 0; i < usb::protocol::kRegisterCount; ++i) p.sim->setChipRegister(i, static_cast<uint8_t>(0x10 + i));
   EXPECT_EQ(ops().do_i2c_readall(0), I2cOutcome::Sent);
   EXPECT_EQ(p.written(2), (Packets{{0x17, 0x5B, 0x00}}));
   ASSERT_EQ(answers().size(), 1u);
@@ -96,11 +96,11 @@ TEST_F(I2cPackets, WriteAllAndReadAllAreTwentyTwoSingleOperations) {
   win().cbReadall.click();
   const Packets sent = p.written(2);
   ASSERT_EQ(sent.size(), 44u);
-  for (int i = 0; i < kRegisterCount; ++i) {
+  for (int i = 0; i < usb::protocol::kRegisterCount; ++i) {
     const auto r = static_cast<uint8_t>(i);
     EXPECT_EQ(sent[static_cast<std::size_t>(i)][2], r);
-    EXPECT_EQ(sent[static_cast<std::size_t>(kRegisterCount + i)], (Bytes{0x01, 0x5B, r}));
-    EXPECT_EQ(win().tbI2Cregread[i].text(), std::string(text::byteText(usb::sim::kPowerOnRegisters[r]))) << i;
+    EXPECT_EQ(sent[static_cast<std::size_t>(usb::protocol::kRegisterCount + i)], (Bytes{0x01, 0x5B, r}));
+    EXPECT_EQ(win().tbI2Cregread[i].text(), std::string(text::byteText(usb::protocol::kPowerOnRegisters[r]))) << i;
   }
 }
 

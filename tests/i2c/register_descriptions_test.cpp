@@ -190,7 +190,7 @@ TEST(RegisterDescriptions, ShippedFileHoldsTheRowsNames) {
   std::ostringstream text;
   text << file.rdbuf();
   const RegisterDescriptions d = parsed(text.str());
-  for (int address = 0; address < kRegisterCount; ++address) {
+  for (int address = 0; address < usb::protocol::kRegisterCount; ++address) {
     const RegisterDescription* reg = d.find(address);
     ASSERT_NE(reg, nullptr) << address;
     const std::string label(registerName(address));

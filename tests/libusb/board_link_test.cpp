@@ -30,7 +30,7 @@ struct LinkRig {
     ASSERT_TRUE(link.driverOpen());
   }
   bool settle(const std::function<bool()>& done) { return settleUntil(dispatcher, done); }
-  bool connected() const { return link.DeviceConnected != 0; }
+  bool connected() const { return link.deviceConnected(); }
 
   usb::TransferOutcome send(uint32_t pipe, const std::vector<uint8_t>& bytes) { return link.writePipe(pipe, bytes); }
   std::vector<uint8_t> receive(std::size_t length) {
@@ -79,7 +79,7 @@ TEST(LibusbBoardLink, AcceptsTheFirstBoardAndRefusesASecondWhichIsClosed) {
                              "DeviceAttach: Previous attached already accepted control of the device - \r\n"
                              "control is rejected because only one device control is supported\r\n"
                              "DeviceAttach: Rejecting control of the device\r\n"));
-  EXPECT_EQ(rig.link.DeviceContext.DeviceHandle, 1u);
+  EXPECT_EQ(rig.link.heldDevice(), 1u);
   rig.send(1, kPins);
   EXPECT_THAT(rig.bed.urbs(1), ::testing::ElementsAre(UrbRecord{0x01, kPins, 0}));
   EXPECT_TRUE(rig.bed.urbs(second).empty());
@@ -151,7 +151,7 @@ TEST(LibusbBoardLink, UnplugDuringAReadLogsTheFailureAndTheDetachAtOnceAndAReplu
     ASSERT_TRUE(rig.settle([&] { return !rig.connected(); }));
     EXPECT_THAT(rig.log(), ::testing::EndsWith("Read Pipe failed\r\nDeviceDetach: Received detach for device "
                                                "handle &H1\r\n"));
-    EXPECT_EQ(rig.link.DeviceContext.DeviceHandle, 0u);
+    EXPECT_EQ(rig.link.heldDevice(), 0u);
     EXPECT_FALSE(rig.link.requireDevice());
     EXPECT_EQ(rig.ui.countBoxes("USB Device not connected!"), 1);
 

@@ -39,9 +39,9 @@ struct Cancel : ::testing::Test {
   }
 
   usb::Status read(std::vector<uint8_t>& into, uint32_t timeoutMs, usb::TransferWaiter& waiter) {
-    moved = 99;
-    return rig.driver->transferWaiting(handle, 130, usb::kRead, into.data(), static_cast<uint32_t>(into.size()),
-                                       moved, timeoutMs, waiter);
+    const usb::TransferResult r = rig.driver->transfer(handle, 130, usb::kRead, into, timeoutMs, waiter);
+    moved = r.bytes;
+    return r.status;
   }
   // A register read that must get the board's own answer, not an old one.
   void expectRegister(uint8_t reg, uint8_t value) {
@@ -125,7 +125,7 @@ TEST(LibusbDriver, AnAttachCallbackMayCloseTheLayer) {
   };
   ASSERT_EQ(rig.open(), usb::kSuccess);
   auto settled = std::async(std::launch::async, [&] { return rig.waitForEvents(1); });
-  ASSERT_EQ(settled.wait_for(5s), std::future_status::ready) << "uninit from a callback deadlocked";
+  ASSERT_EQ(settled.wait_for(5s), std::future_status::ready) << "close from a callback deadlocked";
   EXPECT_TRUE(settled.get());
   // Closed: the board was let go, and nothing more is told.
   EXPECT_EQ(rig.bed.releases(1), 1);

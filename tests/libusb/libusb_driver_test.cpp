@@ -23,14 +23,14 @@ std::atomic<bool> arrivalsTwice{false};
 
 struct Registered {
   libusb_hotplug_callback_fn callback;
-  void* userData;
+  void* user;
 };
 
 int LIBUSB_CALL reportTwice(libusb_context* context, libusb_device* device, libusb_hotplug_event event, void* user) {
   const auto* registered = static_cast<const Registered*>(user);
-  const int result = registered->callback(context, device, event, registered->userData);
+  const int result = registered->callback(context, device, event, registered->user);
   if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED && arrivalsTwice) {
-    registered->callback(context, device, event, registered->userData);
+    registered->callback(context, device, event, registered->user);
   }
   return result;
 }
@@ -40,7 +40,7 @@ int LIBUSB_CALL reportTwice(libusb_context* context, libusb_device* device, libu
 // statically) and hands every registration to it through reportTwice.
 extern "C" int LIBUSB_CALL libusb_hotplug_register_callback(libusb_context* context, int events, int flags,
                                                             int vendorId, int productId, int deviceClass,
-                                                            libusb_hotplug_callback_fn callback, void* userData,
+                                                            libusb_hotplug_callback_fn callback, void* user,
                                                             libusb_hotplug_callback_handle* handle) {
   using Real = int(LIBUSB_CALL*)(libusb_context*, int, int, int, int, int, libusb_hotplug_callback_fn, void*,
                                  libusb_hotplug_callback_handle*);
@@ -50,7 +50,7 @@ extern "C" int LIBUSB_CALL libusb_hotplug_register_callback(libusb_context* cont
   Registered* registered = nullptr;
   {
     std::lock_guard lock(mutex);
-    kept.push_back(std::make_unique<Registered>(Registered{callback, userData}));
+    kept.push_back(std::make_unique<Registered>(Registered{callback, user}));
     registered = kept.back().get();
   }
   return real(context, events, flags, vendorId, productId, deviceClass, &reportTwice, registered, handle);
@@ -73,7 +73,7 @@ TEST(LibusbDriver, OffersABoardAlreadyPluggedInDescribedByItsDescriptors) {
   DriverRig rig;
   rig.bed.plug();
   ASSERT_EQ(rig.open(), usb::kSuccess);
-  // Never on the stack of init(): only in the tasks handed to the Poster.
+  // Never on the stack of open(): only in the tasks handed to the Poster.
   EXPECT_TRUE(rig.events.empty());
   ASSERT_TRUE(rig.waitForEvents(1));
 
@@ -107,9 +107,9 @@ struct OneBoard : ::testing::Test {
   }
 
   usb::Status read(std::vector<uint8_t>& into, uint32_t timeoutMs, uint32_t pipe = 130) {
-    moved = 0;
-    return rig.driver->transfer(handle, pipe, kRead, 0, into.data(), static_cast<uint32_t>(into.size()), moved,
-                                nullptr, timeoutMs);
+    const usb::TransferResult r = rig.transfer(handle, pipe, kRead, into, timeoutMs);
+    moved = r.bytes;
+    return r.status;
   }
 
   DriverRig rig;
@@ -180,44 +180,39 @@ TEST_F(OneBoard, AStallIsReportedAndTheHaltClearedSoTheNextTransferWorks) {
 
 TEST_F(OneBoard, CallsThatCannotBeMadeReturnAStatusAtOnce) {
   std::vector<uint8_t> two(2, 0);
-  uint32_t count = 99;
   struct Case {
     const char* what;
     usb::DeviceHandle device;
     uint32_t pipe;
-    uint32_t direction;
-    uint8_t* buffer;
-    uint32_t length;
+    usb::Direction direction;
     usb::Status expected;
   };
   const Case cases[] = {
-      {"no board held", 0, 1, kWrite, two.data(), 2, usb::kInvalidHandle},
-      {"handle never given", handle + 100, 1, kWrite, two.data(), 2, usb::kInvalidHandle},
-      {"pipe the setting lacks", handle, 4, kWrite, two.data(), 2, usb::kNoSuchPipe},
-      {"read on an OUT pipe", handle, 1, kRead, two.data(), 2, usb::kInvalidParameter},
-      {"write on the IN pipe", handle, 130, kWrite, two.data(), 2, usb::kInvalidParameter},
-      {"bytes without a buffer", handle, 1, kWrite, nullptr, 2, usb::kInvalidParameter},
-      {"control pipe", handle, 0, kWrite, two.data(), 2, usb::kNotSupported},
+      {"no board held", 0, 1, kWrite, usb::kInvalidHandle},
+      {"handle never given", handle + 100, 1, kWrite, usb::kInvalidHandle},
+      {"pipe the setting lacks", handle, 4, kWrite, usb::kNoSuchPipe},
+      {"read on an OUT pipe", handle, 1, kRead, usb::kInvalidParameter},
+      {"write on the IN pipe", handle, 130, kWrite, usb::kInvalidParameter},
+      {"control pipe", handle, 0, kWrite, usb::kNotSupported},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    count = 99;
-    EXPECT_EQ(rig.driver->transfer(c.device, c.pipe, c.direction, 0, c.buffer, c.length, count, nullptr, 1000),
-              c.expected);
-    EXPECT_EQ(count, 0u);
+    const usb::TransferResult r = rig.transfer(c.device, c.pipe, c.direction, two);
+    EXPECT_EQ(r.status, c.expected);
+    EXPECT_EQ(r.bytes, 0u);
   }
-  usb::DeviceInfo info;
-  EXPECT_EQ(rig.driver->getDeviceInfo(0, info), usb::kInvalidHandle);
+  EXPECT_EQ(rig.driver->deviceInfo(0).status(), usb::kInvalidHandle);
   EXPECT_EQ(rig.driver->setInterface(0, 0, 1), usb::kInvalidHandle);
   // A zero-length write is a transfer like any other.
-  EXPECT_EQ(rig.driver->transfer(handle, 1, kWrite, 0, nullptr, 0, count, nullptr, 1000), usb::kSuccess);
+  EXPECT_EQ(rig.transfer(handle, 1, kWrite, {}).status, usb::kSuccess);
 }
 
 TEST_F(OneBoard, SelectingAnAlternateSettingChangesThePipes) {
   EXPECT_EQ(rig.driver->setInterface(handle, 0, 1), usb::kSuccess);
   EXPECT_EQ(rig.bed.alternateSetting(1), 1);
-  usb::DeviceInfo info;
-  ASSERT_EQ(rig.driver->getDeviceInfo(handle, info), usb::kSuccess);
+  usb::Result<usb::DeviceInfo> described = rig.driver->deviceInfo(handle);
+  ASSERT_TRUE(described.ok());
+  usb::DeviceInfo info = described.value();
   EXPECT_EQ(info.activeInterface.activeAltSetting.alternateSetting, 1);
   EXPECT_THAT(pipeNumbers(info), ::testing::ElementsAre(1u, 130u));
   EXPECT_EQ(info.activeInterface.activeAltSetting.pipes[1].type, usb::PipeType::Interrupt);
@@ -226,8 +221,9 @@ TEST_F(OneBoard, SelectingAnAlternateSettingChangesThePipes) {
   EXPECT_EQ(rig.write(handle, 1, {0xFE, 0xE3}), usb::kSuccess);
   EXPECT_EQ(rig.driver->setInterface(handle, 0, 7), usb::kNoSuchSetting);
   EXPECT_EQ(rig.driver->setInterface(handle, 0, 0), usb::kSuccess);
-  ASSERT_EQ(rig.driver->getDeviceInfo(handle, info), usb::kSuccess);
-  EXPECT_THAT(pipeNumbers(info), ::testing::ElementsAre(1u, 2u, 3u, 130u));
+  described = rig.driver->deviceInfo(handle);
+  ASSERT_TRUE(described.ok());
+  EXPECT_THAT(pipeNumbers(described.value()), ::testing::ElementsAre(1u, 2u, 3u, 130u));
 }
 
 // Unplugged while a read waits for its answer: the read ends at once with
@@ -256,8 +252,7 @@ TEST_P(UnplugDuringRead, EndsTheReadAtOnceAndReportsTheDetach) {
   const auto again = std::chrono::steady_clock::now();
   EXPECT_EQ(read(answer, 30000), usb::kDeviceGone);
   EXPECT_EQ(rig.write(handle, 1, {0xFE, 0xE3}, 30000), usb::kDeviceGone);
-  usb::DeviceInfo info;
-  EXPECT_EQ(rig.driver->getDeviceInfo(handle, info), usb::kDeviceGone);
+  EXPECT_EQ(rig.driver->deviceInfo(handle).status(), usb::kDeviceGone);
   EXPECT_LT(std::chrono::steady_clock::now() - again, 5000ms);
 }
 
@@ -366,8 +361,7 @@ TEST(LibusbDriver, CloseReleasesEveryBoardAndEndsATransferWaitingOnAnotherThread
   std::atomic<usb::Status> status{usb::kSuccess};
   std::thread reader([&] {
     std::vector<uint8_t> answer(2);
-    uint32_t moved = 0;
-    status = rig.driver->transfer(handle, 130, kRead, 0, answer.data(), 2, moved, nullptr, 30000);
+    status = rig.transfer(handle, 130, kRead, answer, 30000).status;
   });
   ASSERT_TRUE(rig.bed.waitForPending(1, 1, 5000ms));
   const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -38,7 +39,7 @@ struct DriverRig {
   std::unique_ptr<usb::libusb::LibusbDriver> driver;
   std::vector<Event> events;
   std::function<bool(usb::DeviceHandle)> accept = [](usb::DeviceHandle) { return true; };
-  uint32_t driverHandle = 0;
+  usb::Connection connection{};
 
   // Opens the layer (made with `options` on first use).
   usb::Status open(usb::libusb::LibusbOptions options = {}) {
@@ -47,17 +48,19 @@ struct DriverRig {
     match.vendorId = usb::kBoardVendorId;
     match.productId = usb::kBoardProductId;
     usb::DriverEvents table;
-    table.attach = [this](usb::DeviceHandle h, const usb::DeviceInfo& info, void*) {
+    table.attach = [this](usb::DeviceHandle h, const usb::DeviceInfo& info) {
       events.push_back({true, h, info});
       return accept(h);
     };
-    table.detach = [this](usb::DeviceHandle h, void*) { events.push_back({false, h, {}}); };
-    return driver->init(driverHandle, match, table,
-                        [this](std::function<void()> task) { dispatcher.post(std::move(task)); });
+    table.detach = [this](usb::DeviceHandle h) { events.push_back({false, h, {}}); };
+    const usb::Result<usb::Connection> opened =
+        driver->open(match, table, [this](std::function<void()> task) { dispatcher.post(std::move(task)); });
+    if (opened.ok()) connection = opened.value();
+    return opened.status();
   }
 
   void close() {
-    if (driver) driver->uninit(driverHandle);
+    if (driver) driver->close(connection);
   }
 
   ~DriverRig() { close(); }
@@ -66,10 +69,15 @@ struct DriverRig {
     return settleUntil(dispatcher, [&] { return events.size() >= count; });
   }
 
+  // One transfer, waited for on this thread.
+  usb::TransferResult transfer(usb::DeviceHandle h, uint32_t pipe, usb::Direction direction, std::span<uint8_t> bytes,
+                               uint32_t timeoutMs = 1000) {
+    usb::PlainWaiter plain;
+    return driver->transfer(h, pipe, direction, bytes, timeoutMs, plain);
+  }
+
   usb::Status write(usb::DeviceHandle h, uint32_t pipe, std::vector<uint8_t> bytes, uint32_t timeoutMs = 1000) {
-    uint32_t moved = 0;
-    return driver->transfer(h, pipe, usb::kWrite, 0, bytes.empty() ? nullptr : bytes.data(),
-                            static_cast<uint32_t>(bytes.size()), moved, nullptr, timeoutMs);
+    return transfer(h, pipe, usb::kWrite, bytes, timeoutMs).status;
   }
 };
 

@@ -28,8 +28,8 @@ class AttachTest : public ShellTest {
 TEST_F(AttachTest, FirstBoardIsAcceptedWithoutInterfaceSelection) {
   plug();
   EXPECT_EQ(log(), kStartLines + attachLines(0x1000) + kAccepted);
-  EXPECT_EQ(link().DeviceConnected, -1);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0x1000u);
+  EXPECT_TRUE(link().deviceConnected());
+  EXPECT_EQ(link().heldDevice(), 0x1000u);
   EXPECT_TRUE(driver->interfaceCalls.empty());
   EXPECT_TRUE(link().requireDevice());
   EXPECT_TRUE(ui.boxes.empty());
@@ -40,8 +40,8 @@ TEST_F(AttachTest, SecondBoardIsRefusedAndTheFirstStaysInUse) {
   const auto mark = log().size();
   plug();
   EXPECT_EQ(logSince(mark), attachLines(0x1001) + kSecondRefused);
-  EXPECT_EQ(link().DeviceConnected, -1);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0x1000u);
+  EXPECT_TRUE(link().deviceConnected());
+  EXPECT_EQ(link().heldDevice(), 0x1000u);
 
   sendPins();
   EXPECT_TRUE(driver->sim.boardState(1).pinsWritten);
@@ -53,8 +53,8 @@ TEST_F(AttachTest, DetachLeavesNoBoardAndANewBoardIsAcceptedAgain) {
   auto mark = log().size();
   unplug(1);
   EXPECT_EQ(logSince(mark), detachLine(0x1000));
-  EXPECT_EQ(link().DeviceConnected, 0);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0u);
+  EXPECT_FALSE(link().deviceConnected());
+  EXPECT_EQ(link().heldDevice(), 0u);
   EXPECT_FALSE(link().requireDevice());
   EXPECT_EQ(ui.countBoxes("USB Device not connected!"), 1);
   EXPECT_EQ(ui.boxes.back().caption, "");
@@ -62,8 +62,8 @@ TEST_F(AttachTest, DetachLeavesNoBoardAndANewBoardIsAcceptedAgain) {
   mark = log().size();
   plug();
   EXPECT_EQ(logSince(mark), attachLines(0x1001) + kAccepted);
-  EXPECT_EQ(link().DeviceConnected, -1);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0x1001u);
+  EXPECT_TRUE(link().deviceConnected());
+  EXPECT_EQ(link().heldDevice(), 0x1001u);
 }
 
 TEST_F(AttachTest, RefusedBoardIsOfferedAgainOnlyAfterReplugging) {
@@ -72,7 +72,7 @@ TEST_F(AttachTest, RefusedBoardIsOfferedAgainOnlyAfterReplugging) {
   auto mark = log().size();
   unplug(1);
   EXPECT_EQ(logSince(mark), detachLine(0x1000));  // board 2 is not offered again
-  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_FALSE(link().deviceConnected());
 
   mark = log().size();
   unplug(2);  // never accepted: no detach
@@ -92,8 +92,7 @@ class InterfaceSelectionTest : public ShellTest, public ::testing::WithParamInte
 TEST_P(InterfaceSelectionTest, FailureIsLoggedAndTheBoardRefused) {
   const SelectionCase& c = GetParam();
   // The built-in setting is 0; the test changes it before the board arrives.
-  link().DeviceContext.InterfaceNumber = c.interfaceNumber;
-  link().DeviceContext.AlternateSetting = c.alternateSetting;
+  link().useInterface(c.interfaceNumber, c.alternateSetting);
   activate();
   plug();
   EXPECT_EQ(log(), kStartLines + attachLines(0x1000) + "DeviceAttach: WDU_SetInterface failed\r\n" + c.numbers +
@@ -103,16 +102,16 @@ TEST_P(InterfaceSelectionTest, FailureIsLoggedAndTheBoardRefused) {
   EXPECT_EQ(driver->interfaceCalls[0].device, 0x1000u);
   EXPECT_EQ(driver->interfaceCalls[0].interfaceNumber, static_cast<uint32_t>(c.interfaceNumber));
   EXPECT_EQ(driver->interfaceCalls[0].alternateSetting, static_cast<uint32_t>(c.alternateSetting));
-  EXPECT_EQ(link().DeviceContext.InterfaceStatus, usb::kNoSuchSetting);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0u);
-  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_EQ(link().deviceContext().interfaceStatus, usb::kNoSuchSetting);
+  EXPECT_EQ(link().heldDevice(), 0u);
+  EXPECT_FALSE(link().deviceConnected());
 
   // With no board held, the next board is tried again (and fails alike).
   const auto mark = log().size();
   plug();
   EXPECT_NE(logSince(mark).find("DeviceAttach: WDU_SetInterface failed"), std::string::npos);
   EXPECT_EQ(driver->interfaceCalls.size(), 2u);
-  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_FALSE(link().deviceConnected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, InterfaceSelectionTest,

@@ -27,14 +27,14 @@ TEST(DriverChoice, SimPlugsInOneBoardAtStart) {
   Started s("sim");
   ASSERT_NE(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
   EXPECT_EQ(s.log(), kStartLines + attachLines(0x1000) + kAccepted);
-  EXPECT_EQ(s.program.main.link.DeviceConnected, -1);
+  EXPECT_TRUE(s.program.main.link.deviceConnected());
 }
 
 TEST(DriverChoice, SimEmptyStartsWithNoBoard) {
   Started s("sim-empty");
   ASSERT_NE(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
   EXPECT_EQ(s.log(), kStartLines);
-  EXPECT_EQ(s.program.main.link.DeviceConnected, 0);
+  EXPECT_FALSE(s.program.main.link.deviceConnected());
 }
 
 // Unset reaches the front ends as "", and only the two exact words mean the
@@ -45,7 +45,7 @@ TEST(DriverChoice, AnyOtherTextIsRealBoards) {
     EXPECT_EQ(usb::parseDriverChoice(choice), usb::DriverChoice::RealBoards);
     Started s(choice);
     EXPECT_EQ(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
-    if (s.program.main.link.DriverStatus != usb::kNoRealBoards) {
+    if (s.program.main.link.driverStatus() != usb::kNoRealBoards) {
       // This build reaches real boards: with none plugged in, the window starts
       // as always and board commands find no board.
       EXPECT_EQ(s.log().substr(0, std::string(kStartLines).size()), kStartLines);

@@ -8,13 +8,13 @@ namespace {
 using i2c::RegisterWindow;
 
 TEST_F(ShellTest, CreationSetsTheMatchValuesAndWritesNothing) {
-  EXPECT_EQ(link().DeviceVendorId, usb::kBoardVendorId);
-  EXPECT_EQ(link().DeviceProductId, 0x200B);
-  EXPECT_EQ(link().DeviceContext.InterfaceNumber, 0);
-  EXPECT_EQ(link().DeviceContext.AlternateSetting, 0);
-  EXPECT_EQ(link().DeviceContext.DeviceHandle, 0u);
-  EXPECT_EQ(link().DeviceConnected, 0);
-  EXPECT_EQ(driver->inits, 0);
+  EXPECT_EQ(link().vendorId(), usb::kBoardVendorId);
+  EXPECT_EQ(link().productId(), 0x200B);
+  EXPECT_EQ(link().deviceContext().interfaceNumber, 0);
+  EXPECT_EQ(link().deviceContext().alternateSetting, 0);
+  EXPECT_EQ(link().heldDevice(), 0u);
+  EXPECT_FALSE(link().deviceConnected());
+  EXPECT_EQ(driver->opens, 0);
   EXPECT_EQ(log(), "");
 }
 
@@ -23,14 +23,13 @@ TEST_F(ShellTest, FirstActivationStartsTheDriverAfterTheStartLine) {
   EXPECT_EQ(log(), "");
   activate();
   EXPECT_EQ(log(), kStartLines + attachLines(0x1000) + kAccepted);
-  EXPECT_EQ(driver->inits, 1);
+  EXPECT_EQ(driver->opens, 1);
   EXPECT_EQ(driver->lastMatch.vendorId, usb::kBoardVendorId);
   EXPECT_EQ(driver->lastMatch.productId, 0x200B);
   EXPECT_EQ(driver->lastMatch.deviceClass, 0);
   EXPECT_EQ(driver->lastMatch.interfaceClass, 0);
-  EXPECT_EQ(link().EventTable.userData, &link().DeviceContext);
-  EXPECT_FALSE(link().EventTable.power);
-  EXPECT_EQ(link().DriverStatus, usb::kSuccess);
+  EXPECT_TRUE(driver->lastEvents.attach && driver->lastEvents.detach && driver->lastEvents.notice);
+  EXPECT_EQ(link().driverStatus(), usb::kSuccess);
 }
 
 // A run that chose another vendor id looks for it; boards the layer saw and does
@@ -39,8 +38,8 @@ TEST_F(ShellTest, AChosenVendorIdIsMatchedAndBoardsNotOfferedAreNamed) {
   link().useVendorId(0x16C0);
   activate();
   EXPECT_EQ(driver->lastMatch.vendorId, 0x16C0);
-  link().EventTable.notice({usb::BoardNotice::Kind::OtherVendor, 0x04D8, 0x200B}, link().EventTable.userData);
-  link().EventTable.notice({usb::BoardNotice::Kind::NoWinUsbDriver, 0x16C0, 0x200B}, link().EventTable.userData);
+  driver->lastEvents.notice({usb::BoardNotice::Kind::OtherVendor, 0x04D8, 0x200B});
+  driver->lastEvents.notice({usb::BoardNotice::Kind::NoWinUsbDriver, 0x16C0, 0x200B});
   EXPECT_EQ(log(), std::string(kStartLines) +
                        "Found a board with vendor ID &H4D8 product ID &H200B; this program looks for vendor ID "
                        "&H16C0. Start it with GLIMMORA_VENDOR_ID=4D8 to use it.\r\n"
@@ -54,25 +53,25 @@ TEST_F(ShellTest, LaterActivationsDoNothing) {
   activate();  // back from the register window
   activate();
   EXPECT_EQ(log(), kStartLines);
-  EXPECT_EQ(driver->inits, 1);
+  EXPECT_EQ(driver->opens, 1);
 }
 
 TEST_F(ShellTest, FailedDriverStartIsLoggedOnceAndTheWindowStaysUsable) {
-  driver->failInit = usb::kNoRealBoards;
+  driver->failOpen = usb::kNoRealBoards;
   activate();
   EXPECT_EQ(log(), std::string(kStartLines) + "Form_Activate(): Failed to initialize USB driver: error &H20000013\r\n(" +
                        usb::statusText(usb::kNoRealBoards) + ")\r\n");
-  EXPECT_EQ(link().DriverStatus, usb::kNoRealBoards);
+  EXPECT_EQ(link().driverStatus(), usb::kNoRealBoards);
 
   activate();  // not retried
   plug();      // nobody listens
-  EXPECT_EQ(driver->inits, 1);
-  EXPECT_EQ(link().DeviceConnected, 0);
+  EXPECT_EQ(driver->opens, 1);
+  EXPECT_FALSE(link().deviceConnected());
   EXPECT_FALSE(link().requireDevice());
   EXPECT_EQ(ui.boxes, (std::vector<RecordingUi::Box>{{"USB Device not connected!", ""}}));
 
   main().cbQuit_Click();
-  EXPECT_EQ(driver->uninits, 0);  // nothing was opened
+  EXPECT_EQ(driver->closes, 0);  // nothing was opened
   EXPECT_TRUE(main().unloaded());
 }
 
@@ -91,8 +90,8 @@ class EndingTest : public ShellTest, public ::testing::WithParamInterface<Ending
 };
 
 TEST_P(EndingTest, ClosesBothWindowsAndTheDriverOnce) {
-  int uninits = 0;
-  const forms::Connection countsUninits = driver->onUninit.connectScoped([&] { ++uninits; });
+  int closes = 0;
+  const forms::Connection countsCloses = driver->onClose.connectScoped([&] { ++closes; });
   int unloadedTold = 0;
   const forms::Connection countsUnloads = main().onUnloaded.connectScoped([&] { ++unloadedTold; });
   activate();
@@ -103,7 +102,7 @@ TEST_P(EndingTest, ClosesBothWindowsAndTheDriverOnce) {
   end();
   EXPECT_EQ(main().i2cWindow.state(), RegisterWindow::State::NotLoaded);
   EXPECT_TRUE(main().unloaded());
-  EXPECT_EQ(uninits, 1);
+  EXPECT_EQ(closes, 1);
   EXPECT_EQ(unloadedTold, 1);
 
   // Nothing more reaches the log once the driver is closed.
@@ -114,7 +113,7 @@ TEST_P(EndingTest, ClosesBothWindowsAndTheDriverOnce) {
 
   end();  // a second request finds the window gone
   program.reset();
-  EXPECT_EQ(uninits, 1);
+  EXPECT_EQ(closes, 1);
   EXPECT_EQ(unloadedTold, 1);
 }
 
@@ -122,15 +121,15 @@ INSTANTIATE_TEST_SUITE_P(Endings, EndingTest, ::testing::Values(Ending::Quit, En
 
 TEST_F(ShellTest, AWindowNeverActivatedClosesNoDriver) {
   main().cbQuit_Click();
-  EXPECT_EQ(driver->uninits, 0);
+  EXPECT_EQ(driver->closes, 0);
 }
 
 TEST_F(ShellTest, AProgramThatEndsWithoutUnloadStillClosesTheDriver) {
-  int uninits = 0;
-  const forms::Connection countsUninits = driver->onUninit.connectScoped([&] { ++uninits; });
+  int closes = 0;
+  const forms::Connection countsCloses = driver->onClose.connectScoped([&] { ++closes; });
   activate();
   program.reset();
-  EXPECT_EQ(uninits, 1);
+  EXPECT_EQ(closes, 1);
 }
 
 }  // namespace

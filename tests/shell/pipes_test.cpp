@@ -102,7 +102,7 @@ TEST_F(PipesTest, FailuresAreLoggedAndChangeNothingElse) {
       driver->failTransfer = c.forced;
       driver->transfers.clear();
       answer = {0xAA, 0xBB};
-      const auto context = link().DeviceContext;
+      const usb::DeviceHandle held = link().heldDevice();
       const auto mark = log().size();
 
       const auto outcome = call(read);
@@ -117,8 +117,8 @@ TEST_F(PipesTest, FailuresAreLoggedAndChangeNothingElse) {
       EXPECT_EQ(above.reason(), outcome.reason());
       EXPECT_FALSE(above.reason().empty());
       EXPECT_EQ(answer, (std::array<uint8_t, 2>{0xAA, 0xBB}));
-      EXPECT_EQ(link().DeviceConnected, -1);
-      EXPECT_EQ(link().DeviceContext.DeviceHandle, context.DeviceHandle);
+      EXPECT_TRUE(link().deviceConnected());
+      EXPECT_EQ(link().heldDevice(), held);
       EXPECT_TRUE(ui.boxes.empty());
     }
   }
@@ -148,16 +148,16 @@ TEST_F(PipesTest, SuccessfulTransfersLogNothingAndUseTheFixedTimeOut) {
   EXPECT_EQ(answer, (std::array<uint8_t, 2>{0x00, 0x4D}));
 
   ASSERT_EQ(driver->transfers.size(), 3u);
-  const uint32_t directions[] = {usb::kWrite, usb::kWrite, usb::kRead};
+  const usb::Direction directions[] = {usb::kWrite, usb::kWrite, usb::kRead};
   const uint32_t pipes[] = {1, 2, 130};
+  const uint32_t lengths[] = {2, 3, 2};
   for (std::size_t i = 0; i < 3; ++i) {
     const auto& t = driver->transfers[i];
     EXPECT_EQ(t.device, 0x1000u);
     EXPECT_EQ(t.pipe, pipes[i]);
     EXPECT_EQ(t.direction, directions[i]);
-    EXPECT_EQ(t.options, 0u);
     EXPECT_FALSE(t.nullBuffer);
-    EXPECT_TRUE(t.nullSetup);
+    EXPECT_EQ(t.length, lengths[i]);
     EXPECT_EQ(t.timeoutMs, 30000u);
   }
 }
@@ -182,6 +182,30 @@ TEST_F(PipesTest, AShortReadSaysHowManyBytesCameAndIsNotReported) {
   EXPECT_TRUE(read.ok());
   EXPECT_EQ(read.bytes, 1u);
   EXPECT_EQ(answer, (std::array<uint8_t, 2>{0x00, 0xBB}));  // the rest is left as it was
+}
+
+// A write the board took only part of is done as far as the layer knows, but
+// the board got a packet it cannot use: logged as a failed call is.
+TEST_F(PipesTest, AShortWriteIsLoggedAsAFailedCallIs) {
+  Faults f;
+  f.shortPipes = {{1, 1}, {3, 10}};
+  driver->sim.setFaults(f);
+  auto mark = log().size();
+  const auto pins = call(false);
+  EXPECT_EQ(logSince(mark), "WritePipe: only 1 of 2 bytes reached the board\r\nWrite Pipe failed\r\n");
+  EXPECT_TRUE(pins.shortWrite());
+  EXPECT_FALSE(pins.ok());
+  EXPECT_EQ(pins.reason(), "1 of 2 bytes reached the board");
+
+  mark = log().size();
+  EXPECT_EQ(link().writePipe(3, std::array<uint8_t, 44>{}).bytes, 10u);
+  EXPECT_EQ(logSince(mark), "WritePipe: only 10 of 44 bytes reached the board\r\nWrite Pipe failed\r\n");
+
+  // A whole write after it says nothing.
+  driver->sim.clearFaults();
+  mark = log().size();
+  EXPECT_TRUE(call(false).ok());
+  EXPECT_EQ(logSince(mark), "");
 }
 
 TEST_F(PipesTest, TransfersAreReportedToTheTraceHook) {

@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "forms/signal.h"
@@ -17,41 +18,40 @@ class SpyDriver final : public usb::Driver {
   struct Transfer {
     usb::DeviceHandle device;
     uint32_t pipe;
-    uint32_t direction;
-    uint32_t options;
+    usb::Direction direction;
     bool nullBuffer;
     uint32_t length;
-    bool nullSetup;
     uint32_t timeoutMs;
   };
 
-  usb::Status init(uint32_t& driverHandle, const usb::MatchEntry& match, const usb::DriverEvents& events,
-                   usb::Poster post) override {
-    ++inits;
+  usb::Result<usb::Connection> open(const usb::MatchEntry& match, const usb::DriverEvents& events,
+                                    usb::Poster post) override {
+    ++opens;
     lastMatch = match;
-    if (failInit) return *failInit;
-    return sim.init(driverHandle, match, events, std::move(post));
+    lastEvents = events;
+    if (failOpen) return *failOpen;
+    return sim.open(match, events, std::move(post));
   }
   usb::Status setInterface(usb::DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override {
     interfaceCalls.push_back({device, interfaceNumber, alternateSetting});
     return sim.setInterface(device, interfaceNumber, alternateSetting);
   }
-  usb::Status getDeviceInfo(usb::DeviceHandle device, usb::DeviceInfo& info) override {
+  usb::Result<usb::DeviceInfo> deviceInfo(usb::DeviceHandle device) override {
     deviceInfoHandles.push_back(device);
-    return sim.getDeviceInfo(device, info);
+    return sim.deviceInfo(device);
   }
-  usb::Status transfer(usb::DeviceHandle device, uint32_t pipe, uint32_t direction, uint32_t options, uint8_t* buffer,
-                       uint32_t length, uint32_t& transferred, const uint8_t* setupPacket,
-                       uint32_t timeoutMs) override {
-    transfers.push_back({device, pipe, direction, options, buffer == nullptr, length, setupPacket == nullptr, timeoutMs});
-    const usb::Status s =
-        sim.transfer(device, pipe, direction, options, buffer, length, transferred, setupPacket, timeoutMs);
-    return failTransfer ? *failTransfer : s;
+  usb::TransferResult transfer(usb::DeviceHandle device, uint32_t pipe, usb::Direction direction,
+                               std::span<uint8_t> bytes, uint32_t timeoutMs, usb::TransferWaiter& waiter) override {
+    transfers.push_back({device, pipe, direction, bytes.data() == nullptr, static_cast<uint32_t>(bytes.size()),
+                         timeoutMs});
+    usb::TransferResult result = sim.transfer(device, pipe, direction, bytes, timeoutMs, waiter);
+    if (failTransfer) result.status = *failTransfer;
+    return result;
   }
-  void uninit(uint32_t driverHandle) override {
-    ++uninits;
-    onUninit.notify();
-    sim.uninit(driverHandle);
+  void close(usb::Connection connection) override {
+    ++closes;
+    onClose.notify();
+    sim.close(connection);
   }
 
   struct InterfaceCall {
@@ -61,12 +61,13 @@ class SpyDriver final : public usb::Driver {
   };
 
   usb::sim::SimDriver sim;
-  std::optional<usb::Status> failInit;
+  std::optional<usb::Status> failOpen;
   std::optional<usb::Status> failTransfer;
-  int inits = 0;
-  int uninits = 0;
-  forms::Signal<std::function<void()>> onUninit;  // a test's counters outlive the driver's own
+  int opens = 0;
+  int closes = 0;
+  forms::Signal<std::function<void()>> onClose;  // a test's counters outlive the driver's own
   usb::MatchEntry lastMatch;
+  usb::DriverEvents lastEvents;  // what the program asked to be told
   std::vector<InterfaceCall> interfaceCalls;
   std::vector<usb::DeviceHandle> deviceInfoHandles;
   std::vector<Transfer> transfers;

@@ -65,7 +65,7 @@ TEST_F(ThreadsTest, AttachAndDetachWaitForTheRunningHandler) {
   for (int round = 1; round <= 20; ++round) {
     SCOPED_TRACE(round);
     callbackWrote = false;
-    const int16_t connectedBefore = link().DeviceConnected;
+    const bool connectedBefore = link().deviceConnected();
     program->dispatcher.runHandler([&] {
       inHandler = true;
       request = round;
@@ -75,12 +75,12 @@ TEST_F(ThreadsTest, AttachAndDetachWaitForTheRunningHandler) {
       const auto until = Clock::now() + std::chrono::milliseconds(5);
       while (!callbackWrote && Clock::now() < until) std::this_thread::yield();
       EXPECT_FALSE(callbackWrote);
-      EXPECT_EQ(link().DeviceConnected, connectedBefore);
+      EXPECT_EQ(link().deviceConnected(), connectedBefore);
       inHandler = false;
     });
     // Delivered right after the handler.
     EXPECT_TRUE(callbackWrote);
-    EXPECT_EQ(link().DeviceConnected, round % 2 == 1 ? -1 : 0);
+    EXPECT_EQ(link().deviceConnected(), round % 2 == 1);
   }
   quit = true;
   usb.join();
@@ -108,7 +108,7 @@ TEST_F(ThreadsTest, BoardsChurningWhileHandlersUseThemNeverInterruptAHandler) {
   for (int i = 0; i < 2000; ++i) {
     program->dispatcher.runHandler([&] {
       inHandler = true;
-      if (link().DeviceConnected != 0) {
+      if (link().deviceConnected()) {
         const std::array<uint8_t, 2> pins = {0xFE, 0xE3};
         link().writePipe(1, pins);  // the board may be gone by now: logged, never a crash
       }
@@ -121,8 +121,8 @@ TEST_F(ThreadsTest, BoardsChurningWhileHandlersUseThemNeverInterruptAHandler) {
 
   EXPECT_EQ(duringHandler, 0);
   EXPECT_EQ(offThread, 0);
-  const auto handle = link().DeviceContext.DeviceHandle;
-  EXPECT_EQ(link().DeviceConnected != 0, handle != 0);
+  const auto handle = link().heldDevice();
+  EXPECT_EQ(link().deviceConnected(), handle != 0);
   if (handle != 0) {
     const auto boards = driver->sim.pluggedBoards();
     EXPECT_TRUE(std::any_of(boards.begin(), boards.end(), [&](int n) { return driver->sim.handleOf(n) == handle; }));

@@ -28,6 +28,8 @@ namespace glim {
 namespace {
 
 namespace fs = std::filesystem;
+using usb::protocol::kRegisterCount;
+using usb::protocol::kTimingBytes;
 
 constexpr int kRuns = 2000;
 constexpr int kFirstSeed = 1;
@@ -83,9 +85,9 @@ class ScriptMaker {
   std::string line(int kind) {
     switch (kind) {
       case 0:
-        return "type " + index("tbCPLDdata", config::kCells) + " " + text();
+        return "type " + index("tbCPLDdata", kTimingBytes) + " " + text();
       case 1:
-        return "set " + index("tbCPLDdata", config::kCells) + " " + text();
+        return "set " + index("tbCPLDdata", kTimingBytes) + " " + text();
       case 2:
         return "type " +
                any<std::string>({"tbSICclkfreqdes", "tbPWMIclkfreqdes", "tbSTVtc", "tbSCLKdiv", "tbSTVfreqdes",
@@ -95,12 +97,12 @@ class ScriptMaker {
         return "click " + any<std::string>({"cbWritesettings", "cbCopyser", "cbCopysic", "cmdClearLog", "cbShowi2c",
                                             index("cbCtrl", 4), index("ob1Den", 3), index("obShutb", 2)});
       case 4:
-        return "type Glimmora_i2c." + any<std::string>({index("tbI2Creg", config::kRegisters), "tbI2Caddr"}) + " " +
+        return "type Glimmora_i2c." + any<std::string>({index("tbI2Creg", kRegisterCount), "tbI2Caddr"}) + " " +
                text();
       case 5:
         return "click Glimmora_i2c." +
-               any<std::string>({index("cbReadi2c", config::kRegisters), index("cbWritei2c", config::kRegisters),
-                                 index("cbCopyi2c", config::kRegisters), "cbReadall", "cbWriteall", "cbCopyall",
+               any<std::string>({index("cbReadi2c", kRegisterCount), index("cbWritei2c", kRegisterCount),
+                                 index("cbCopyi2c", kRegisterCount), "cbReadall", "cbWriteall", "cbCopyall",
                                  "cbClose"});
       case 6:
         return "answer " + any(saves_) + "\nclick mFileSaveConfig";
@@ -125,11 +127,11 @@ class ScriptMaker {
       case 12:
         return "board ok";
       case 13:
-        return "board reg " + std::to_string(pick(0, config::kRegisters - 1)) + " " +
+        return "board reg " + std::to_string(pick(0, kRegisterCount - 1)) + " " +
                any<std::string>({"00", "5A", "FF", "B8"});
       case 14:
-        if (pick(0, 3) > 0) return "print " + index("tbCPLDdata", config::kCells);
-        return "expect " + index("tbCPLDdata", config::kCells) + " " + text();
+        if (pick(0, 3) > 0) return "print " + index("tbCPLDdata", kTimingBytes);
+        return "expect " + index("tbCPLDdata", kTimingBytes) + " " + text();
       default:
         return any<std::string>({"activate", "close Glimmora_i2c", "print txtLog"});
     }

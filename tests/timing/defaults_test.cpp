@@ -11,14 +11,14 @@ namespace {
 using forms::CheckBox;
 
 TEST_F(TimingTest, CellsStartWithTheirDefaultTexts) {
-  std::array<std::string, timing::kCellCount> expected;
+  std::array<std::string, usb::protocol::kTimingBytes> expected;
   expected.fill("255");  // repeat counts and channel bytes
   const std::vector<std::pair<int, std::string>> others = {
       {0, "0"}, {1, "5"},  {2, "0"},  {3, "5"},   {4, "250"}, {5, "1"},  {6, "5"},
       {7, "40"}, {8, "0"}, {9, "63"}, {37, "0"}, {38, "10"}, {39, "20"}, {40, "5"},
       {41, "5"}, {42, "5"}};
   for (const auto& [i, text] : others) expected[static_cast<std::size_t>(i)] = text;
-  for (int i = 0; i < timing::kCellCount; ++i) {
+  for (int i = 0; i < usb::protocol::kTimingBytes; ++i) {
     auto* box = p.main().form.findAs<forms::TextBox>("tbCPLDdata(" + std::to_string(i) + ")");
     ASSERT_NE(box, nullptr) << i;
     EXPECT_EQ(box->text(), expected[static_cast<std::size_t>(i)]) << "cell " << i;

@@ -8,13 +8,15 @@
 namespace glim::usb::sim {
 namespace {
 
+using namespace protocol;
+
 using Bytes = std::vector<uint8_t>;
 
 void send(SimBoard& board, uint32_t pipe, const Bytes& bytes) { board.receive(pipe, bytes); }
 
 TEST(SimBoard, KeepsControlLinesAndTimingBytes) {
   SimBoard board;
-  send(board, kPinsPipe, {0xDE, 0xE3});
+  send(board, kPinPipe, {0xDE, 0xE3});
   EXPECT_TRUE(board.pinsWritten);
   EXPECT_EQ(board.pinLevel, 0xDE);
   EXPECT_EQ(board.pinDrive, 0xE3);
@@ -54,12 +56,12 @@ TEST(SimBoard, DecodesTheSixControlPinPackets) {
 TEST(SimBoard, ChipStartsWithPowerOnValuesAndAnswersReads) {
   SimBoard board;
   send(board, kI2cPipe, {0x01, 0x5B, 0x0A});
-  EXPECT_EQ(board.answer(2), (Bytes{kStatusOk, 0x4D}));
+  EXPECT_EQ(board.answer(2), (Bytes{kAnswerOk, 0x4D}));
   EXPECT_FALSE(board.answerPending());  // collected once
 
   send(board, kI2cPipe, {0x00, 0x5A, 0x03, 0x12});
   send(board, kI2cPipe, {0x01, 0x5B, 0x03});
-  EXPECT_EQ(board.answer(2), (Bytes{kStatusOk, 0x12}));
+  EXPECT_EQ(board.answer(2), (Bytes{kAnswerOk, 0x12}));
 }
 
 TEST(SimBoard, BlockWriteFillsConsecutiveRegistersAndStopsAtTheLast) {
@@ -89,7 +91,7 @@ TEST(SimBoard, BlockWriteFillsConsecutiveRegistersAndStopsAtTheLast) {
 TEST(SimBoard, BlockReadStartsAtFirstRegisterAndPadsWithIdleBus) {
   SimBoard board;
   send(board, kI2cPipe, {0x17, 0x5B, 0x00});
-  Bytes expected{kStatusOk};
+  Bytes expected{kAnswerOk};
   expected.insert(expected.end(), kPowerOnRegisters.begin(), kPowerOnRegisters.end());
   EXPECT_EQ(board.answer(23), expected);
 
@@ -109,13 +111,13 @@ TEST(SimBoard, WrongSlaveAddressIsNotAcknowledged) {
   EXPECT_FALSE(board.answerPending());
 
   send(board, kI2cPipe, {0x01, 0x5A, 0x0A});  // the write address used for a read
-  EXPECT_EQ(board.answer(2), (Bytes{kStatusNack, 0xFF}));
+  EXPECT_EQ(board.answer(2), (Bytes{kAnswerNack, 0xFF}));
   send(board, kI2cPipe, {0x17, 0x11, 0x00});
   Bytes idle(23, 0xFF);
-  idle[0] = kStatusNack;
+  idle[0] = kAnswerNack;
   EXPECT_EQ(board.answer(23), idle);
   send(board, kI2cPipe, {0x01, 0x5B, 0x16});  // past the last register
-  EXPECT_EQ(board.answer(2), (Bytes{kStatusNack, 0xFF}));
+  EXPECT_EQ(board.answer(2), (Bytes{kAnswerNack, 0xFF}));
 }
 
 TEST(SimBoard, MalformedPacketsGetTheErrorAnswer) {
@@ -125,8 +127,8 @@ TEST(SimBoard, MalformedPacketsGetTheErrorAnswer) {
     Bytes bytes;
   };
   const Case cases[] = {
-      {"pins, one byte", kPinsPipe, {0xFE}},
-      {"pins, three bytes", kPinsPipe, {0xFE, 0xE3, 0x00}},
+      {"pins, one byte", kPinPipe, {0xFE}},
+      {"pins, three bytes", kPinPipe, {0xFE, 0xE3, 0x00}},
       {"timing, 43 bytes", kTimingPipe, Bytes(43)},
       {"timing, 45 bytes", kTimingPipe, Bytes(45)},
       {"timing, lead byte not 0", kTimingPipe, [] {
@@ -145,7 +147,7 @@ TEST(SimBoard, MalformedPacketsGetTheErrorAnswer) {
     SCOPED_TRACE(c.what);
     SimBoard board;
     board.receive(c.pipe, c.bytes);
-    EXPECT_EQ(board.answer(64), Bytes{kStatusBadCommand});
+    EXPECT_EQ(board.answer(64), Bytes{kAnswerBadCommand});
     EXPECT_FALSE(board.pinsWritten);
     EXPECT_FALSE(board.timingWritten);
     EXPECT_EQ(board.registers, kPowerOnRegisters);
@@ -154,7 +156,7 @@ TEST(SimBoard, MalformedPacketsGetTheErrorAnswer) {
 
 TEST(SimBoard, EmptyPacketsAreIgnored) {
   SimBoard board;
-  for (uint32_t pipe : {kPinsPipe, kI2cPipe, kTimingPipe}) EXPECT_TRUE(board.receive(pipe, {}));
+  for (uint32_t pipe : {kPinPipe, kI2cPipe, kTimingPipe}) EXPECT_TRUE(board.receive(pipe, {}));
   EXPECT_FALSE(board.answerPending());
   EXPECT_FALSE(board.pinsWritten);
   EXPECT_FALSE(board.timingWritten);
@@ -164,10 +166,10 @@ TEST(SimBoard, HoldsOneAnswerAndCutsItShort) {
   SimBoard board;
   send(board, kI2cPipe, {0x01, 0x5B, 0x0A});
   send(board, kI2cPipe, {0x01, 0x5B, 0x0B});  // the first answer was never collected
-  EXPECT_EQ(board.answer(2), (Bytes{kStatusOk, 0xB3}));
+  EXPECT_EQ(board.answer(2), (Bytes{kAnswerOk, 0xB3}));
 
   send(board, kI2cPipe, {0x17, 0x5B, 0x00});
-  EXPECT_EQ(board.answer(2), (Bytes{kStatusOk, 0xFF}));
+  EXPECT_EQ(board.answer(2), (Bytes{kAnswerOk, 0xFF}));
   EXPECT_FALSE(board.answerPending());  // the rest of a cut answer is gone
   EXPECT_TRUE(board.answer(2).empty());
 }

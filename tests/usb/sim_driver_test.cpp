@@ -16,6 +16,8 @@
 namespace glim::usb::sim {
 namespace {
 
+using namespace protocol;
+
 using Bytes = std::vector<uint8_t>;
 
 template <typename Edit>
@@ -31,21 +33,18 @@ class SimDriverTest : public ::testing::Test {
  protected:
   Status open(MatchEntry match = {kBoardVendorId, kBoardProductId}) {
     DriverEvents events;
-    events.attach = [this](DeviceHandle h, const DeviceInfo& info, void* user) {
-      EXPECT_EQ(user, &context);
+    events.attach = [this](DeviceHandle h, const DeviceInfo& info) {
       lastInfo = info;
       calls.push_back("attach " + std::to_string(h));
       return decide ? decide(h) : true;
     };
-    events.detach = [this](DeviceHandle h, void* user) {
-      EXPECT_EQ(user, &context);
-      calls.push_back("detach " + std::to_string(h));
-    };
-    events.userData = &context;
-    return sim.init(driverHandle, match, events, [this](std::function<void()> task) {
+    events.detach = [this](DeviceHandle h) { calls.push_back("detach " + std::to_string(h)); };
+    const Result<Connection> opened = sim.open(match, events, [this](std::function<void()> task) {
       std::lock_guard lock(queueMutex);
       queue.push_back(std::move(task));
     });
+    if (opened.ok()) connection = opened.value();
+    return opened.status();
   }
 
   // Runs what the layer posted, as the forms thread would.
@@ -65,23 +64,19 @@ class SimDriverTest : public ::testing::Test {
   std::vector<std::string> takeCalls() { return std::exchange(calls, {}); }
 
   Status write(DeviceHandle h, uint32_t pipe, Bytes bytes, uint32_t* moved = nullptr) {
-    uint32_t transferred = 99;
-    const Status s = sim.transfer(h, pipe, kWrite, 0, bytes.data(), static_cast<uint32_t>(bytes.size()),
-                                  transferred, nullptr, 30000);
-    if (moved != nullptr) *moved = transferred;
-    return s;
+    const TransferResult r = sim.transfer(h, pipe, kWrite, bytes, 30000, plain);
+    if (moved != nullptr) *moved = r.bytes;
+    return r.status;
   }
   Status read(DeviceHandle h, uint32_t pipe, Bytes& into) {
-    uint32_t transferred = 99;
-    const Status s = sim.transfer(h, pipe, kRead, 0, into.data(), static_cast<uint32_t>(into.size()), transferred,
-                                  nullptr, 30000);
-    into.resize(transferred);
-    return s;
+    const TransferResult r = sim.transfer(h, pipe, kRead, into, 30000, plain);
+    into.resize(r.bytes);
+    return r.status;
   }
 
   SimDriver sim;
-  uint32_t driverHandle = 0;
-  int context = 0;
+  PlainWaiter plain;
+  Connection connection{};
   std::function<bool(DeviceHandle)> decide;
   DeviceInfo lastInfo;
   std::vector<std::string> calls;
@@ -95,7 +90,7 @@ const std::string kSecond = std::to_string(0x1001);
 TEST_F(SimDriverTest, OffersBoardsOnlyThroughThePoster) {
   sim.plug();
   ASSERT_EQ(open(), kSuccess);
-  EXPECT_NE(driverHandle, 0u);
+  EXPECT_NE(connection, Connection{});
   EXPECT_TRUE(calls.empty());  // nothing on init's own stack
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
@@ -141,8 +136,8 @@ TEST_F(SimDriverTest, ForgetsUnpluggedBoardsOnceNoCallHoldsThem) {
     ASSERT_LE(sim.keptBoards(), 1u);
   }
   EXPECT_EQ(sim.keptBoards(), 0u);
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kDeviceGone);  // gone, yet still known as a board's
-  EXPECT_EQ(write(0x1000 + 1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // never given out
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kDeviceGone);  // gone, yet still known as a board's
+  EXPECT_EQ(write(0x1000 + 1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // never given out
   takeCalls();
 
   // Unplugged while its attach callback runs: kept until the callback returns.
@@ -166,7 +161,7 @@ TEST_F(SimDriverTest, RefusedBoardIsOfferedAgainOnlyWhenReplugged) {
   ASSERT_EQ(open(), kSuccess);
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // refused: not ours to use
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // refused: not ours to use
 
   sim.plug();
   run();
@@ -187,7 +182,7 @@ TEST_F(SimDriverTest, UnplugOfAcceptedBoardPostsDetach) {
   EXPECT_TRUE(calls.empty());
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"detach " + kFirst});
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kDeviceGone);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kDeviceGone);
 }
 
 TEST_F(SimDriverTest, BoardGoneBeforeItWasOfferedIsNeverOffered) {
@@ -209,10 +204,10 @@ TEST_F(SimDriverTest, BoardUnpluggedWhileTheProgramDecidesIsDetachedAfterAccepta
   EXPECT_EQ(takeCalls(), (std::vector<std::string>{"attach " + kFirst, "detach " + kFirst}));
 }
 
-TEST_F(SimDriverTest, NoCallbackAfterUninit) {
+TEST_F(SimDriverTest, NoCallbackAfterClose) {
   sim.plug();
   ASSERT_EQ(open(), kSuccess);
-  sim.uninit(driverHandle);  // the attach task is still queued
+  sim.close(connection);  // the attach task is still queued
   run();
   EXPECT_TRUE(calls.empty());
 
@@ -220,22 +215,22 @@ TEST_F(SimDriverTest, NoCallbackAfterUninit) {
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
   sim.unplug(1);
-  sim.uninit(driverHandle);
+  sim.close(connection);
   run();
   EXPECT_TRUE(calls.empty());  // the detach was queued before the close
 }
 
-TEST_F(SimDriverTest, UninitOfAnotherHandleIsIgnored) {
+TEST_F(SimDriverTest, CloseOfAnotherConnectionIsIgnored) {
   ASSERT_EQ(open(), kSuccess);
-  sim.uninit(driverHandle + 1);
+  sim.close(Connection{static_cast<uint32_t>(connection) + 1});
   EXPECT_EQ(open(), kAlreadyOpen);
 }
 
-TEST_F(SimDriverTest, InitNeedsAnAttachCallbackAndAPoster) {
-  EXPECT_EQ(sim.init(driverHandle, {}, DriverEvents{}, [](std::function<void()>) {}), kInvalidParameter);
+TEST_F(SimDriverTest, OpenNeedsAnAttachCallbackAndAPoster) {
+  EXPECT_EQ(sim.open({}, DriverEvents{}, [](std::function<void()>) {}).status(), kInvalidParameter);
   DriverEvents events;
-  events.attach = [](DeviceHandle, const DeviceInfo&, void*) { return true; };
-  EXPECT_EQ(sim.init(driverHandle, {}, events, nullptr), kInvalidParameter);
+  events.attach = [](DeviceHandle, const DeviceInfo&) { return true; };
+  EXPECT_EQ(sim.open({}, events, nullptr).status(), kInvalidParameter);
   EXPECT_EQ(open(), kSuccess);
 }
 
@@ -243,8 +238,10 @@ TEST_F(SimDriverTest, DeviceInfoDescribesTheBoard) {
   ASSERT_EQ(open(), kSuccess);
   sim.plug();
   run();
-  DeviceInfo info;
-  ASSERT_EQ(sim.getDeviceInfo(0x1000, info), kSuccess);
+  Result<DeviceInfo> described = sim.deviceInfo(0x1000);
+  ASSERT_TRUE(described.ok());
+  EXPECT_EQ(described.status(), kSuccess);
+  const DeviceInfo& info = described.value();
   EXPECT_EQ(info.descriptor.idVendor, kBoardVendorId);
   EXPECT_EQ(info.descriptor.idProduct, 0x200B);
   const auto& alt = info.activeInterface.activeAltSetting;
@@ -260,11 +257,13 @@ TEST_F(SimDriverTest, DeviceInfoDescribesTheBoard) {
   EXPECT_EQ(pipes, (std::vector<std::pair<uint32_t, bool>>{{1, false}, {2, false}, {3, false}, {0x82, true}}));
 
   sim.setFaults(faultsWith([](Faults& f) { f.noPipes = true; }));
-  ASSERT_EQ(sim.getDeviceInfo(0x1000, info), kSuccess);
-  EXPECT_EQ(info.activeInterface.activeAltSetting.numEndpoints, 0);
+  described = sim.deviceInfo(0x1000);
+  ASSERT_TRUE(described.ok());
+  EXPECT_EQ(described->activeInterface.activeAltSetting.numEndpoints, 0);
   sim.setFaults(faultsWith([](Faults& f) { f.deviceInfoRefused = true; }));
-  EXPECT_EQ(sim.getDeviceInfo(0x1000, info), kDeviceInfoRefused);
-  EXPECT_EQ(sim.getDeviceInfo(0, info), kInvalidHandle);
+  EXPECT_EQ(sim.deviceInfo(0x1000).status(), kDeviceInfoRefused);
+  EXPECT_FALSE(sim.deviceInfo(0x1000).ok());
+  EXPECT_EQ(sim.deviceInfo(0).status(), kInvalidHandle);
 }
 
 TEST_F(SimDriverTest, OnlyAlternateSettingZeroExists) {
@@ -282,37 +281,33 @@ TEST_F(SimDriverTest, RefusesTransfersItCannotMake) {
   sim.plug();
   run();
   uint8_t buf[4] = {};
-  uint32_t moved = 0;
   struct Case {
     const char* what;
     DeviceHandle handle;
     uint32_t pipe;
-    uint32_t direction;
-    uint8_t* buffer;
-    uint32_t length;
+    Direction direction;
     Status expected;
   };
   const Case cases[] = {
-      {"handle 0", 0, 1, kWrite, buf, 2, kInvalidHandle},
-      {"unknown handle", 0x2000, 1, kWrite, buf, 2, kInvalidHandle},
-      {"no such pipe", 0x1000, 4, kWrite, buf, 2, kNoSuchPipe},
-      {"pipe 0", 0x1000, 0, kWrite, buf, 2, kNoSuchPipe},
-      {"answer pipe written", 0x1000, 0x82, kWrite, buf, 2, kNoSuchPipe},
-      {"out pipe read", 0x1000, 2, kRead, buf, 2, kNoSuchPipe},
-      {"bad direction", 0x1000, 1, 7, buf, 2, kInvalidParameter},
-      {"null buffer", 0x1000, 1, kWrite, nullptr, 2, kInvalidParameter},
+      {"handle 0", 0, 1, kWrite, kInvalidHandle},
+      {"unknown handle", 0x2000, 1, kWrite, kInvalidHandle},
+      {"no such pipe", 0x1000, 4, kWrite, kNoSuchPipe},
+      {"pipe 0", 0x1000, 0, kWrite, kNoSuchPipe},
+      {"answer pipe written", 0x1000, 0x82, kWrite, kNoSuchPipe},
+      {"out pipe read", 0x1000, 2, kRead, kNoSuchPipe},
+      {"bad direction", 0x1000, 1, static_cast<Direction>(7), kInvalidParameter},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    moved = 99;
-    EXPECT_EQ(sim.transfer(c.handle, c.pipe, c.direction, 0, c.buffer, c.length, moved, nullptr, 30000), c.expected);
-    EXPECT_EQ(moved, 0u);
+    const TransferResult r = sim.transfer(c.handle, c.pipe, c.direction, std::span(buf, 2), 30000, plain);
+    EXPECT_EQ(r.status, c.expected);
+    EXPECT_EQ(r.bytes, 0u);
   }
   EXPECT_FALSE(sim.boardState(1).pinsWritten);
   EXPECT_TRUE(sim.trace().empty());  // nothing reached the board
 
   sim.setFaults(faultsWith([](Faults& f) { f.noPipes = true; }));
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kNoSuchPipe);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kNoSuchPipe);
 }
 
 TEST_F(SimDriverTest, MovesPacketsToAndFromTheBoard) {
@@ -320,7 +315,7 @@ TEST_F(SimDriverTest, MovesPacketsToAndFromTheBoard) {
   sim.plug();
   run();
   uint32_t moved = 0;
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}, &moved), kSuccess);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xCE, 0xF3}, &moved), kSuccess);
   EXPECT_EQ(moved, 2u);
   EXPECT_EQ(sim.boardState(1).pinLevel, 0xCE);
 
@@ -334,11 +329,11 @@ TEST_F(SimDriverTest, MovesPacketsToAndFromTheBoard) {
   EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);
   EXPECT_EQ(answer, (Bytes{0x00, 0x05}));
 
-  // Zero-length transfers with a null buffer are fine.
-  uint32_t none = 99;
-  EXPECT_EQ(sim.transfer(0x1000, kTimingPipe, kWrite, 0, nullptr, 0, none, nullptr, 30000), kSuccess);
-  EXPECT_EQ(none, 0u);
-  EXPECT_EQ(sim.transfer(0x1000, kAnswerPipe, kRead, 0, nullptr, 0, none, nullptr, 30000), kSuccess);
+  // Zero-length transfers with no buffer at all are fine.
+  const TransferResult none = sim.transfer(0x1000, kTimingPipe, kWrite, {}, 30000, plain);
+  EXPECT_EQ(none.status, kSuccess);
+  EXPECT_EQ(none.bytes, 0u);
+  EXPECT_EQ(sim.transfer(0x1000, kAnswerPipe, kRead, {}, 30000, plain).status, kSuccess);
 }
 
 TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
@@ -346,14 +341,14 @@ TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
   sim.plug();
   run();
   Faults faults;
-  faults.refusedPipes = {kPinsPipe};
+  faults.refusedPipes = {kPinPipe};
   faults.timeoutPipes = {kTimingPipe, kAnswerPipe};
   faults.shortPipes = {{kI2cPipe, 3}};
   sim.setFaults(faults);
   EXPECT_EQ(sim.faults().refusedPipes, faults.refusedPipes);
 
   const auto before = std::chrono::steady_clock::now();
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xCE, 0xF3}), kStall);
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xCE, 0xF3}), kStall);
   EXPECT_EQ(write(0x1000, kTimingPipe, Bytes(44)), kTimeout);
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
   EXPECT_FALSE(sim.boardState(1).pinsWritten);
@@ -370,12 +365,12 @@ TEST_F(SimDriverTest, FaultsFailTransfersAtOnce) {
   sim.setFaults(faultsWith([](Faults& f) { f.shortPipes = {{kAnswerPipe, 1}}; }));
   answer.assign(2, 0);
   EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);  // the error answer is still there
-  EXPECT_EQ(answer, Bytes{kStatusBadCommand});
+  EXPECT_EQ(answer, Bytes{kAnswerBadCommand});
 
   EXPECT_EQ(write(0x1000, kI2cPipe, {0x17, 0x5B, 0x00}), kSuccess);
   answer.assign(23, 0);
   EXPECT_EQ(read(0x1000, kAnswerPipe, answer), kSuccess);
-  EXPECT_EQ(answer, Bytes{kStatusOk});
+  EXPECT_EQ(answer, Bytes{kAnswerOk});
   sim.clearFaults();
   EXPECT_TRUE(sim.faults().shortPipes.empty());
 }
@@ -417,17 +412,17 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
     const int board = sim.plug();
     run();
     const DeviceHandle handle = sim.handleOf(board);
-    sim.setFaults(faultsWith([&](Faults& f) { f.hangPipes[kPinsPipe] = c.hangMs; }));
+    sim.setFaults(faultsWith([&](Faults& f) { f.hangPipes[kPinPipe] = c.hangMs; }));
     EndIt waiter;
     waiter.act = [&](PendingTransfer& p) { if (c.act) c.act(sim, p); };
     Bytes pins{0xFE, 0xE3};
-    uint32_t moved = 99;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(sim.transferWaiting(handle, kPinsPipe, kWrite, pins.data(), 2, moved, c.timeoutMs, waiter), c.expected);
+    const TransferResult r = sim.transfer(handle, kPinPipe, kWrite, pins, c.timeoutMs, waiter);
+    EXPECT_EQ(r.status, c.expected);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, c.atLeast);
     EXPECT_LT(took, c.atLeast + 5000ms);  // well under every other way it could end
-    EXPECT_EQ(moved, c.expected == kSuccess ? 2u : 0u);
+    EXPECT_EQ(r.bytes, c.expected == kSuccess ? 2u : 0u);
     EXPECT_EQ(sim.boardState(board).pinsWritten, c.expected == kSuccess);
     sim.clearFaults();
     sim.unplug(board);
@@ -440,8 +435,8 @@ TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
   sim.plug();
   sim.plug(0x1234, 0x0001);  // not offered: its packets cannot be sent
   run();
-  write(0x1000, kPinsPipe, {0xFE, 0xE3});
-  write(0x1001, kPinsPipe, {0xFE, 0xE3});
+  write(0x1000, kPinPipe, {0xFE, 0xE3});
+  write(0x1001, kPinPipe, {0xFE, 0xE3});
   sim.setFaults(faultsWith([](Faults& f) { f.refusedPipes = {kI2cPipe}; }));
   write(0x1000, kI2cPipe, {0x01, 0x5B, 0x00});
   Bytes answer(2);
@@ -461,7 +456,7 @@ TEST_F(SimDriverTest, TracesEveryPacketThatReachedABoard) {
   sim.clearTrace();
   EXPECT_TRUE(sim.trace().empty());
 
-  for (std::size_t i = 0; i < SimDriver::kTraceLimit + 5; ++i) write(0x1000, kPinsPipe, {0xFE, 0xE3});
+  for (std::size_t i = 0; i < SimDriver::kTraceLimit + 5; ++i) write(0x1000, kPinPipe, {0xFE, 0xE3});
   EXPECT_EQ(sim.trace().size(), SimDriver::kTraceLimit);
 }
 
@@ -479,7 +474,7 @@ TEST_F(SimDriverTest, ChangesAreToldOnceThroughThePoster) {
   EXPECT_EQ(told, afterOpen);  // not on the caller's stack
   run();
   EXPECT_EQ(told, afterOpen + 1);  // three changes and board 2's acceptance, told once
-  sim.uninit(driverHandle);
+  sim.close(connection);
   sim.plug();
   run();
   EXPECT_EQ(told, afterOpen + 1);
@@ -503,7 +498,7 @@ TEST_F(SimDriverTest, ChangeObserversComeAndGoInAnyOrder) {
   run();
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 1);
-  sim.uninit(driverHandle);
+  sim.close(connection);
 
   auto other = std::make_unique<SimDriver>();
   forms::Connection outlives = other->subscribeChanges([&] { ++first; });
@@ -523,7 +518,7 @@ TEST_F(SimDriverTest, SetChipRegisterIgnoresRegistersPastTheLast) {
   EXPECT_EQ(sim.boardState(7).registers, kPowerOnRegisters);  // no such board: a fresh one
 }
 
-TEST_F(SimDriverTest, UninitWaitsForACallbackRunningOnAnotherThread) {
+TEST_F(SimDriverTest, CloseWaitsForACallbackRunningOnAnotherThread) {
   std::atomic<bool> entered{false};
   std::atomic<bool> finished{false};
   decide = [&](DeviceHandle) {
@@ -536,21 +531,21 @@ TEST_F(SimDriverTest, UninitWaitsForACallbackRunningOnAnotherThread) {
   ASSERT_EQ(open(), kSuccess);
   std::thread forms([this] { run(); });
   while (!entered) std::this_thread::yield();
-  sim.uninit(driverHandle);
+  sim.close(connection);
   EXPECT_TRUE(finished);
   forms.join();
 }
 
-TEST_F(SimDriverTest, UninitInsideACallbackDoesNotWaitForItself) {
+TEST_F(SimDriverTest, CloseInsideACallbackDoesNotWaitForItself) {
   decide = [this](DeviceHandle) {
-    sim.uninit(driverHandle);
+    sim.close(connection);
     return true;
   };
   sim.plug();
   ASSERT_EQ(open(), kSuccess);
   run();
   EXPECT_EQ(takeCalls().size(), 1u);
-  EXPECT_EQ(write(0x1000, kPinsPipe, {0xFE, 0xE3}), kInvalidHandle);  // closed
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // closed
 }
 
 TEST_F(SimDriverTest, BoardsPluggedFromManyThreadsStayConsistent) {

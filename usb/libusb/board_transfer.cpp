@@ -41,12 +41,11 @@ void unlist(SyncPoint& sync, InFlight* entry) {
 
 }  // namespace
 
-Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board, const PipeInfo& pipe,
-                       uint8_t* buffer, uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
-                       TransferWaiter& waiter) {
-  transferred = 0;
+TransferResult transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board, const PipeInfo& pipe,
+                               std::span<uint8_t> bytes, uint32_t timeoutMs, TransferWaiter& waiter) {
+  const auto length = static_cast<uint32_t>(bytes.size());
   libusb_transfer* transfer = libusb_alloc_transfer(0);
-  if (transfer == nullptr) return kNoMemory;
+  if (transfer == nullptr) return {kNoMemory, 0};
 
   InFlight entry;
   entry.board = &board;
@@ -65,7 +64,7 @@ Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board,
   // An answer lands here first: a read that ends early hands on nothing.
   std::vector<uint8_t> answer(pipe.in ? length : 0);
   const auto endpoint = static_cast<unsigned char>(pipe.number);
-  unsigned char* data = length == 0 ? nullptr : pipe.in ? answer.data() : buffer;
+  unsigned char* data = length == 0 ? nullptr : pipe.in ? answer.data() : bytes.data();
   if (pipe.type == PipeType::Interrupt) {
     libusb_fill_interrupt_transfer(transfer, board.handle, endpoint, data, static_cast<int>(length), onTransferDone,
                                    &flight, timeoutMs);
@@ -79,12 +78,12 @@ Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board,
     std::lock_guard lock(sync->mutex);
     if (board.gone || sync->leftQueued(board.device.get()) || sync->stopping) {
       libusb_free_transfer(transfer);
-      return sync->stopping ? kCancelled : kDeviceGone;
+      return {sync->stopping ? kCancelled : kDeviceGone, 0};
     }
     const int submitted = libusb_submit_transfer(transfer);
     if (submitted != LIBUSB_SUCCESS) {
       libusb_free_transfer(transfer);
-      return statusFromError(submitted);
+      return {statusFromError(submitted), 0};
     }
     sync->inFlight.push_back(&entry);
   }
@@ -104,12 +103,12 @@ Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board,
 
   Status status = statusFromTransfer(flight.status);
   if (flight.status == LIBUSB_TRANSFER_CANCELLED && why != kSuccess) status = why;
-  if (status == kCancelled || status == kDeviceGone) return status;  // nothing of it is handed on
+  if (status == kCancelled || status == kDeviceGone) return {status, 0};  // nothing of it is handed on
   const int actual = std::max(flight.actual, 0);
-  transferred = std::min(static_cast<uint32_t>(actual), length);
-  if (pipe.in && transferred > 0) std::memcpy(buffer, answer.data(), transferred);
+  const uint32_t moved = std::min(static_cast<uint32_t>(actual), length);
+  if (pipe.in && moved > 0) std::memcpy(bytes.data(), answer.data(), moved);
   if (flight.status == LIBUSB_TRANSFER_STALL) libusb_clear_halt(board.handle, endpoint);
-  return status;
+  return {status, moved};
 }
 
 }  // namespace glim::usb::libusb

@@ -13,10 +13,9 @@ namespace glim::usb::libusb {
 // status), when the board leaves (kDeviceGone) and when the session closes
 // (kCancelled): in every case it is cancelled and reaped before this returns,
 // so nothing stays submitted. A stall is cleared (libusb_clear_halt) before
-// kStall is returned, so the next transfer can work. `transferred` is the
-// count libusb reports.
-Status transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board, const PipeInfo& pipe,
-                       uint8_t* buffer, uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
-                       TransferWaiter& waiter);
+// kStall is returned, so the next transfer can work. The count moved is the
+// one libusb reports.
+TransferResult transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard& board, const PipeInfo& pipe,
+                               std::span<uint8_t> bytes, uint32_t timeoutMs, TransferWaiter& waiter);
 
 }  // namespace glim::usb::libusb

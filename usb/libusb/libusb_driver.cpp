@@ -19,8 +19,8 @@ struct LibusbDriver::Impl {
   LibusbOptions options;
   std::mutex mutex;
   std::shared_ptr<Session> session;
-  uint32_t driverHandle = 0;
-  uint32_t lastDriverHandle = 0;
+  Connection connection{};
+  uint32_t lastConnection = 0;
   // Device handles are never reused, not even across connections, so a stale
   // handle can never reach another board.
   std::atomic<DeviceHandle> nextDeviceHandle{1};
@@ -39,7 +39,7 @@ LibusbDriver::~LibusbDriver() {
   if (session) session->close();
 }
 
-Status LibusbDriver::init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) {
+Result<Connection> LibusbDriver::open(const MatchEntry& match, const DriverEvents& events, Poster post) {
   std::lock_guard lock(impl_->mutex);
   if (impl_->session) return kAlreadyOpen;
   if (!post) return kInvalidParameter;
@@ -50,9 +50,8 @@ Status LibusbDriver::init(uint32_t& driverHandle, const MatchEntry& match, const
     return status;
   }
   impl_->session = std::move(session);
-  impl_->driverHandle = ++impl_->lastDriverHandle;
-  driverHandle = impl_->driverHandle;
-  return kSuccess;
+  impl_->connection = Connection{++impl_->lastConnection};
+  return impl_->connection;
 }
 
 Status LibusbDriver::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) {
@@ -60,27 +59,26 @@ Status LibusbDriver::setInterface(DeviceHandle device, uint32_t interfaceNumber,
   return session ? session->setInterface(device, interfaceNumber, alternateSetting) : kNotOpen;
 }
 
-Status LibusbDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
-  const auto session = impl_->current();
-  return session ? session->getDeviceInfo(device, info) : kNotOpen;
-}
-
-Status LibusbDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
-                                     uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
-                                     TransferWaiter& waiter) {
-  transferred = 0;
+Result<DeviceInfo> LibusbDriver::deviceInfo(DeviceHandle device) {
   const auto session = impl_->current();
   if (!session) return kNotOpen;
-  return session->transfer(device, pipe, direction, buffer, length, transferred, timeoutMs, waiter);
+  return session->deviceInfo(device);
 }
 
-void LibusbDriver::uninit(uint32_t driverHandle) {
+TransferResult LibusbDriver::transfer(DeviceHandle device, uint32_t pipe, Direction direction,
+                                      std::span<uint8_t> bytes, uint32_t timeoutMs, TransferWaiter& waiter) {
+  const auto session = impl_->current();
+  if (!session) return {kNotOpen, 0};
+  return session->transfer(device, pipe, direction, bytes, timeoutMs, waiter);
+}
+
+void LibusbDriver::close(Connection connection) {
   std::shared_ptr<Session> session;
   {
     std::lock_guard lock(impl_->mutex);
-    if (!impl_->session || driverHandle != impl_->driverHandle) return;
+    if (!impl_->session || connection != impl_->connection) return;
     session = std::move(impl_->session);
-    impl_->driverHandle = 0;
+    impl_->connection = Connection{};
   }
   session->close();
 }

@@ -21,7 +21,7 @@ struct LibusbOptions {
 // Poster. The pipe number is the endpoint address; transfers are bulk or
 // interrupt as the endpoint says.
 //
-// uninit() (and the destructor) deregisters, cancels the transfers pending
+// close() (and the destructor) deregisters, cancels the transfers pending
 // and waits for them, stops the event thread, closes every board and exits
 // the context; no callback runs after it returns. It may be called from
 // inside the attach or detach callback, as on every layer.
@@ -33,12 +33,12 @@ class LibusbDriver final : public Driver {
   LibusbDriver(const LibusbDriver&) = delete;
   LibusbDriver& operator=(const LibusbDriver&) = delete;
 
-  Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) override;
+  Result<Connection> open(const MatchEntry& match, const DriverEvents& events, Poster post) override;
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
-  Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
-  Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
-                         uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
-  void uninit(uint32_t driverHandle) override;
+  Result<DeviceInfo> deviceInfo(DeviceHandle device) override;
+  TransferResult transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                          uint32_t timeoutMs, TransferWaiter& waiter) override;
+  void close(Connection connection) override;
 
   // Whether the open connection finds boards by polling (false when closed).
   bool polling() const;

@@ -156,7 +156,7 @@ uint16_t Session::watchedVendor() const {
 
 void Session::notice(DeviceRef device, BoardNotice::Kind kind, const libusb_device_descriptor& d) {
   if (!noticed_.emplace(device.get(), std::move(device)).second) return;
-  if (events_.notice) events_.notice({kind, d.idVendor, d.idProduct}, events_.userData);
+  if (events_.notice) events_.notice({kind, d.idVendor, d.idProduct});
 }
 
 void Session::attach(DeviceRef device) {
@@ -202,7 +202,7 @@ void Session::attach(DeviceRef device) {
   }
 
   const DeviceInfo offered = board->info;
-  const bool accepted = events_.attach && events_.attach(board->id, offered, events_.userData);
+  const bool accepted = events_.attach && events_.attach(board->id, offered);
   if (accepted) {
     board->accepted = true;
     return;
@@ -232,7 +232,7 @@ void Session::detach(const libusb_device* device) {
     board->gone = true;
   }
   sync_->changed.notify_all();
-  if (board->accepted && events_.detach) events_.detach(board->id, events_.userData);
+  if (board->accepted && events_.detach) events_.detach(board->id);
   // Closed when the last call still using it returns.
 }
 
@@ -305,27 +305,24 @@ Status Session::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint
   return kSuccess;
 }
 
-Status Session::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
+Result<DeviceInfo> Session::deviceInfo(DeviceHandle device) {
   Status why = kSuccess;
   const auto board = find(device, why);
   if (!board) return why;
   std::lock_guard lock(board->infoMutex);
-  info = board->info;
-  return kSuccess;
+  return board->info;
 }
 
-Status Session::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
-                         uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) {
-  transferred = 0;
+TransferResult Session::transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                                 uint32_t timeoutMs, TransferWaiter& waiter) {
   CallGuard call(*sync_);
-  if (!call) return kNotOpen;
+  if (!call) return {kNotOpen, 0};
   Status why = kSuccess;
   const auto board = findOpened(device, why);
-  if (!board) return why;
-  if (length > 0 && buffer == nullptr) return kInvalidParameter;
-  if (length > 0x7FFFFFFF) return kInvalidParameter;
+  if (!board) return {why, 0};
+  if (bytes.size() > 0x7FFFFFFF) return {kInvalidParameter, 0};
   // Pipe 0 (control requests) is never used by the program.
-  if (pipe == 0) return kNotSupported;
+  if (pipe == 0) return {kNotSupported, 0};
 
   PipeInfo endpoint;
   bool found = false;
@@ -339,10 +336,10 @@ Status Session::transfer(DeviceHandle device, uint32_t pipe, uint32_t direction,
       }
     }
   }
-  if (!found) return kNoSuchPipe;
-  if (endpoint.in != (direction == kRead)) return kInvalidParameter;
-  if (endpoint.type != PipeType::Bulk && endpoint.type != PipeType::Interrupt) return kNotSupported;
-  return transferOnBoard(sync_, *board, endpoint, buffer, length, transferred, timeoutMs, waiter);
+  if (!found) return {kNoSuchPipe, 0};
+  if (endpoint.in != (direction == kRead)) return {kInvalidParameter, 0};
+  if (endpoint.type != PipeType::Bulk && endpoint.type != PipeType::Interrupt) return {kNotSupported, 0};
+  return transferOnBoard(sync_, *board, endpoint, bytes, timeoutMs, waiter);
 }
 
 }  // namespace glim::usb::libusb

@@ -37,9 +37,9 @@ class Session : public std::enable_shared_from_this<Session> {
   void close();
 
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting);
-  Status getDeviceInfo(DeviceHandle device, DeviceInfo& info);
-  Status transfer(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
-                  uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter);
+  Result<DeviceInfo> deviceInfo(DeviceHandle device);
+  TransferResult transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                          uint32_t timeoutMs, TransferWaiter& waiter);
 
   bool polling() const { return polling_; }
 

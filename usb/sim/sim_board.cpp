@@ -4,20 +4,19 @@
 
 namespace glim::usb::sim {
 
+using namespace protocol;
+
 namespace {
-constexpr uint8_t kChipReadAddress = protocol::readAddress(kChipAddress);
 constexpr uint8_t kIdleBus = 0xFF;  // what a read shows when nobody drives the bus
-constexpr std::size_t kPinsPacket = protocol::kPinPacketLength;
-constexpr std::size_t kTimingPacket = protocol::kSettingsPacketLength;
-constexpr std::size_t kReadRequest = protocol::kI2cRequestLength;
-constexpr std::size_t kWriteHeader = 3;  // command, address, first register
+// Packet lengths, as span sizes are counted.
+constexpr std::size_t size(int length) { return static_cast<std::size_t>(length); }
 }  // namespace
 
 bool SimBoard::receive(uint32_t pipe, std::span<const uint8_t> bytes) {
   switch (pipe) {
-    case kPinsPipe:
+    case kPinPipe:
       if (bytes.empty()) return true;
-      if (bytes.size() != kPinsPacket) {
+      if (bytes.size() != size(kPinPacketLength)) {
         badCommand();
         return true;
       }
@@ -27,7 +26,7 @@ bool SimBoard::receive(uint32_t pipe, std::span<const uint8_t> bytes) {
       return true;
     case kTimingPipe:
       if (bytes.empty()) return true;
-      if (bytes.size() != kTimingPacket || bytes[0] != protocol::kSettingsLeadByte) {
+      if (bytes.size() != size(kSettingsPacketLength) || bytes[0] != kSettingsLeadByte) {
         badCommand();
         return true;
       }
@@ -58,37 +57,37 @@ void SimBoard::i2cCommand(std::span<const uint8_t> bytes) {
     i2cWrite(bytes);
     return;
   }
-  if ((command != kI2cReadOne && command != kI2cBlockRead) || bytes.size() != kReadRequest) {
+  if ((command != kI2cRead && command != kI2cBlockRead) || bytes.size() != size(kI2cRequestLength)) {
     badCommand();
     return;
   }
-  const bool acknowledged = bytes[1] == kChipReadAddress;
+  const bool acknowledged = bytes[1] == readAddress(kChipAddress);
   const unsigned first = bytes[2];
-  if (command == kI2cReadOne) {
-    if (!acknowledged || first >= kChipRegisters) {
-      answer_ = std::vector<uint8_t>{kStatusNack, kIdleBus};
+  if (command == kI2cRead) {
+    if (!acknowledged || first >= kRegisterCount) {
+      answer_ = std::vector<uint8_t>{kAnswerNack, kIdleBus};
     } else {
-      answer_ = std::vector<uint8_t>{kStatusOk, registers[first]};
+      answer_ = std::vector<uint8_t>{kAnswerOk, registers[first]};
     }
     return;
   }
-  std::vector<uint8_t> out(1 + kChipRegisters, kIdleBus);
-  out[0] = acknowledged ? kStatusOk : kStatusNack;
+  std::vector<uint8_t> out(1 + kRegisterCount, kIdleBus);
+  out[0] = acknowledged ? kAnswerOk : kAnswerNack;
   if (acknowledged) {
-    for (unsigned i = 0; i < kChipRegisters && first + i < kChipRegisters; ++i) out[1 + i] = registers[first + i];
+    for (unsigned i = 0; i < kRegisterCount && first + i < kRegisterCount; ++i) out[1 + i] = registers[first + i];
   }
   answer_ = std::move(out);
 }
 
 void SimBoard::i2cWrite(std::span<const uint8_t> bytes) {
-  if (bytes.size() <= kWriteHeader) {
+  if (bytes.size() <= size(kI2cWriteHeaderLength)) {
     badCommand();
     return;
   }
   changedByLastWrite.fill(false);
   if (bytes[1] != kChipAddress) return;  // nobody acknowledges: nothing written
   unsigned reg = bytes[2];
-  for (std::size_t i = kWriteHeader; i < bytes.size() && reg < kChipRegisters; ++i, ++reg) {
+  for (std::size_t i = size(kI2cWriteHeaderLength); i < bytes.size() && reg < kRegisterCount; ++i, ++reg) {
     if (ignoreWrites[reg]) continue;
     if (registers[reg] != bytes[i]) changedByLastWrite[reg] = true;
     registers[reg] = bytes[i];
@@ -102,8 +101,8 @@ LineState lineState(uint8_t level, uint8_t drive, uint8_t bit) {
 }
 }  // namespace
 
-LineState oneDenLine(uint8_t level, uint8_t drive) { return lineState(level, drive, protocol::kOneDenBit); }
+LineState oneDenLine(uint8_t level, uint8_t drive) { return lineState(level, drive, kOneDenBit); }
 
-LineState shutbLine(uint8_t level, uint8_t drive) { return lineState(level, drive, protocol::kShutbBit); }
+LineState shutbLine(uint8_t level, uint8_t drive) { return lineState(level, drive, kShutbBit); }
 
 }  // namespace glim::usb::sim

@@ -10,34 +10,12 @@
 
 namespace glim::usb::sim {
 
-inline constexpr uint8_t kChipAddress = 0x5A;  // the chip's I2C write address
-inline constexpr int kChipRegisters = protocol::kRegisterCount;
-inline constexpr int kTimingBytes = protocol::kTimingBytes;
-
-// Pipes of the board (endpoint addresses).
-inline constexpr uint32_t kPinsPipe = protocol::kPinPipe;
-inline constexpr uint32_t kI2cPipe = protocol::kI2cPipe;
-inline constexpr uint32_t kTimingPipe = protocol::kTimingPipe;
-inline constexpr uint32_t kAnswerPipe = protocol::kAnswerPipe;
-
-// Command bytes of the I2C master (first byte of an I2C pipe packet).
-inline constexpr uint8_t kI2cWrite = protocol::kI2cWrite;
-inline constexpr uint8_t kI2cReadOne = protocol::kI2cRead;
-inline constexpr uint8_t kI2cBlockRead = protocol::kI2cBlockRead;
-
-using usb::kPowerOnRegisters;
-
-// Board status byte (byte 0 of every answer on the answer pipe).
-inline constexpr uint8_t kStatusOk = protocol::kAnswerOk;
-inline constexpr uint8_t kStatusNack = protocol::kAnswerNack;
-inline constexpr uint8_t kStatusBadCommand = protocol::kAnswerBadCommand;
-
 // What one interface board does with the packets it receives: the control
 // lines (pipe 1), the timing generator's bytes (pipe 3), and the chip behind
 // the I2C master (pipe 2 commands, answers for pipe 130).
 //
 // The board holds one answer at a time: a read request, or a malformed packet
-// (which gets the one-byte error answer [kStatusBadCommand]), replaces an
+// (which gets the one-byte error answer [protocol::kAnswerBadCommand]), replaces an
 // answer that was never collected, so a lost read never shifts later answers.
 // Empty packets are ignored. Writes are not answered.
 //
@@ -46,7 +24,7 @@ inline constexpr uint8_t kStatusBadCommand = protocol::kAnswerBadCommand;
 // 21. A register number past 21 in a single write changes nothing; in a single
 // read it is not acknowledged. A slave address other than 0x5A (write) or
 // 0x5B (read) is not acknowledged: nothing is written, a read answers
-// kStatusNack and 0xFF for every value byte.
+// protocol::kAnswerNack and 0xFF for every value byte.
 class SimBoard : public BoardState {
  public:
   // A packet written to an OUT pipe. Returns false for a pipe the board lacks
@@ -60,7 +38,7 @@ class SimBoard : public BoardState {
  private:
   void i2cCommand(std::span<const uint8_t> bytes);
   void i2cWrite(std::span<const uint8_t> bytes);
-  void badCommand() { answer_ = std::vector<uint8_t>{kStatusBadCommand}; }
+  void badCommand() { answer_ = std::vector<uint8_t>{protocol::kAnswerBadCommand}; }
   std::optional<std::vector<uint8_t>> answer_;
 };
 

@@ -13,10 +13,10 @@ DeviceInfo describe(const Slot& slot, bool noPipes) {
   info.descriptor.idProduct = slot.productId;
   AlternateSettingInfo& alt = info.activeInterface.activeAltSetting;
   if (!noPipes) {
-    for (uint32_t out : {kPinsPipe, kI2cPipe, kTimingPipe}) {
+    for (uint32_t out : {protocol::kPinPipe, protocol::kI2cPipe, protocol::kTimingPipe}) {
       alt.pipes.push_back({out, kPacketSize, PipeType::Bulk, false, 0});
     }
-    alt.pipes.push_back({kAnswerPipe, kPacketSize, PipeType::Bulk, true, 0});
+    alt.pipes.push_back({protocol::kAnswerPipe, kPacketSize, PipeType::Bulk, true, 0});
   }
   alt.numEndpoints = static_cast<uint8_t>(alt.pipes.size());
   return info;
@@ -48,10 +48,9 @@ std::function<void()> detachTask(CorePtr core, uint64_t session, DeviceHandle ha
     std::unique_lock lock(core->mutex);
     if (!core->live(session) || !core->events.detach) return;
     auto detach = core->events.detach;
-    void* userData = core->events.userData;
     core->enterCallback();
     lock.unlock();
-    detach(handle, userData);
+    detach(handle);
     lock.lock();
     core->leaveCallback();
   };
@@ -80,11 +79,10 @@ std::function<void()> attachTask(CorePtr core, uint64_t session, int number) {
     const DeviceInfo info = describe(*slot, core->faults.noPipes);
     const DeviceHandle handle = slot->handle;
     auto attach = core->events.attach;
-    void* userData = core->events.userData;
     core->enterCallback();
     ++slot->holds;
     lock.unlock();
-    const bool accepted = attach(handle, info, userData);
+    const bool accepted = attach(handle, info);
     lock.lock();
     --slot->holds;
     core->leaveCallback();

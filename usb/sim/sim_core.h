@@ -51,9 +51,9 @@ struct Core {
 
   // The driver connection.
   bool open = false;
-  uint32_t driverHandle = 0;
-  uint32_t nextDriverHandle = 1;
-  uint64_t session = 0;  // changes at every init and uninit
+  Connection connection{};
+  uint32_t nextConnection = 1;
+  uint64_t session = 0;  // changes at every open and close
   MatchEntry match;
   DriverEvents events;
   Poster post;

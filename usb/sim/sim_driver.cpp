@@ -14,16 +14,16 @@ struct SimDriver::Impl {
 SimDriver::SimDriver(uint16_t boardVendorId) : impl_(std::make_unique<Impl>()), boardVendorId_(boardVendorId) {}
 
 SimDriver::~SimDriver() {
-  uint32_t handle = 0;
+  Connection connection{};
   {
     std::lock_guard lock(impl_->core->mutex);
     if (!impl_->core->open) return;
-    handle = impl_->core->driverHandle;
+    connection = impl_->core->connection;
   }
-  uninit(handle);
+  close(connection);
 }
 
-Status SimDriver::init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) {
+Result<Connection> SimDriver::open(const MatchEntry& match, const DriverEvents& events, Poster post) {
   const CorePtr& core = impl_->core;
   std::vector<std::function<void()>> tasks;
   Poster poster;
@@ -32,8 +32,8 @@ Status SimDriver::init(uint32_t& driverHandle, const MatchEntry& match, const Dr
     if (core->open) return kAlreadyOpen;
     if (!events.attach || !post) return kInvalidParameter;
     core->open = true;
-    core->driverHandle = core->nextDriverHandle++;
-    if (core->nextDriverHandle == 0) core->nextDriverHandle = 1;
+    core->connection = Connection{core->nextConnection++};
+    if (core->nextConnection == 0) core->nextConnection = 1;
     ++core->session;
     core->match = match;
     core->events = events;
@@ -43,23 +43,22 @@ Status SimDriver::init(uint32_t& driverHandle, const MatchEntry& match, const Dr
       if (slot->plugged && matches(match, *slot)) tasks.push_back(attachTask(core, core->session, number));
     }
     if (auto notice = changeNotice(core)) tasks.push_back(std::move(notice));
-    driverHandle = core->driverHandle;
     poster = core->post;
   }
   for (auto& task : tasks) postTask(poster, std::move(task));
-  return kSuccess;
+  return core->connection;
 }
 
-void SimDriver::uninit(uint32_t driverHandle) {
+void SimDriver::close(Connection connection) {
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
-  if (!core->open || driverHandle != core->driverHandle) return;
+  if (!core->open || connection != core->connection) return;
   core->open = false;
   ++core->session;
   core->events = {};
   core->post = {};
   core->held.release([](const HeldTransfers::Hold&) { return true; }, kCancelled);
-  // A later init offers the boards still plugged in afresh.
+  // A later open offers the boards still plugged in afresh.
   for (auto& [number, slot] : core->slots) slot->offer = Offer::Pending;
   // No callback may run after this returns; one running on another thread is
   // waited for (one running on this thread is the caller itself).
@@ -76,29 +75,25 @@ Status SimDriver::setInterface(DeviceHandle device, uint32_t interfaceNumber, ui
   return interfaceNumber == 0 && alternateSetting == 0 ? kSuccess : kNoSuchSetting;
 }
 
-Status SimDriver::getDeviceInfo(DeviceHandle device, DeviceInfo& info) {
+Result<DeviceInfo> SimDriver::deviceInfo(DeviceHandle device) {
   const CorePtr& core = impl_->core;
   std::lock_guard lock(core->mutex);
   Slot* slot = nullptr;
   if (const Status s = core->usable(device, slot); s != kSuccess) return s;
   if (core->faults.deviceInfoRefused) return kDeviceInfoRefused;
-  info = describe(*slot, core->faults.noPipes);
-  return kSuccess;
+  return describe(*slot, core->faults.noPipes);
 }
 
-Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer,
-                                  uint32_t length, uint32_t& transferred, uint32_t timeoutMs,
-                                  TransferWaiter& waiter) {
-  transferred = 0;
+TransferResult SimDriver::transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                                   uint32_t timeoutMs, TransferWaiter& waiter) {
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
   Slot* slot = nullptr;
-  if (const Status s = core->usable(device, slot); s != kSuccess) return s;
-  if (direction != kWrite && direction != kRead) return kInvalidParameter;
-  if (buffer == nullptr && length > 0) return kInvalidParameter;
-  const bool in = pipe == kAnswerPipe;
-  const bool out = pipe == kPinsPipe || pipe == kI2cPipe || pipe == kTimingPipe;
-  if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return kNoSuchPipe;
+  if (const Status s = core->usable(device, slot); s != kSuccess) return {s, 0};
+  if (direction != kWrite && direction != kRead) return {kInvalidParameter, 0};
+  const bool in = pipe == protocol::kAnswerPipe;
+  const bool out = pipe == protocol::kPinPipe || pipe == protocol::kI2cPipe || pipe == protocol::kTimingPipe;
+  if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return {kNoSuchPipe, 0};
 
   if (const auto hang = core->faults.hangPipes.find(pipe); hang != core->faults.hangPipes.end() &&
                                                           !core->faults.refusedPipes.contains(pipe) &&
@@ -109,14 +104,16 @@ Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t d
     if (held != kSuccess) {
       if (now == kSuccess) core->record(*slot, pipe, in, held, {});
       releaseAndPost(lock, core);
-      return held;
+      return {held, 0};
     }
-    if (now != kSuccess) return now;
+    if (now != kSuccess) return {now, 0};
   }
 
   const Faults& faults = core->faults;
-  uint32_t limit = length;
-  if (auto it = faults.shortPipes.find(pipe); it != faults.shortPipes.end()) limit = std::min(limit, it->second);
+  std::size_t limit = bytes.size();
+  if (auto it = faults.shortPipes.find(pipe); it != faults.shortPipes.end()) {
+    limit = std::min<std::size_t>(limit, it->second);
+  }
   Status status = kSuccess;
   std::vector<uint8_t> moved;
   if (faults.refusedPipes.contains(pipe)) {
@@ -124,23 +121,23 @@ Status SimDriver::transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t d
   } else if (faults.timeoutPipes.contains(pipe)) {
     status = kTimeout;
   } else if (out) {
-    moved.assign(buffer, buffer + limit);
-    for (int r = 0; r < kChipRegisters; ++r) {
+    moved.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(limit));
+    for (int r = 0; r < protocol::kRegisterCount; ++r) {
       slot->board.ignoreWrites[static_cast<std::size_t>(r)] = faults.ignoredRegisters.contains(r);
     }
     slot->board.receive(pipe, moved);
-  } else if (length > 0) {
+  } else if (!bytes.empty()) {
     if (slot->board.answerPending()) {
       moved = slot->board.answer(limit);
-      std::copy(moved.begin(), moved.end(), buffer);
+      std::copy(moved.begin(), moved.end(), bytes.begin());
     } else {
       status = kTimeout;  // the board has nothing to say
     }
   }
-  transferred = static_cast<uint32_t>(moved.size());
+  const TransferResult result{status, static_cast<uint32_t>(moved.size())};
   core->record(*slot, pipe, in, status, std::move(moved));
   releaseAndPost(lock, core);
-  return status;
+  return result;
 }
 
 int SimDriver::plug() { return plug(boardVendorId_, kBoardProductId); }
@@ -211,7 +208,7 @@ void SimDriver::setFaults(const Faults& faults) {
 }
 
 void SimDriver::setChipRegister(int reg, uint8_t value) {
-  if (reg < 0 || reg >= kChipRegisters) return;
+  if (reg < 0 || reg >= protocol::kRegisterCount) return;
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
   for (auto& [number, slot] : core->slots) {

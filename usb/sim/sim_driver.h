@@ -17,10 +17,10 @@ using usb::PacketTraceEntry;
 // The simulated USB layer: boards plugged in and out by tests, the script
 // runner or the board window, behind the same Driver interface as real boards.
 // Thread-safe: boards may be plugged from any thread; attach and detach reach
-// the program through the Poster given to init().
+// the program through the Poster given to open().
 //
 // What a program sees:
-// - init offers every plugged board whose ids match the match entry (0 in a
+// - open offers every plugged board whose ids match the match entry (0 in a
 //   field matches anything), and later every newly plugged one, each in a task
 //   of its own handed to the Poster. A refused board is not offered again
 //   until it is unplugged and plugged in anew (or the driver is reopened).
@@ -30,8 +30,8 @@ using usb::PacketTraceEntry;
 //   accepted; an unplugged board's handle gives kDeviceGone, any other
 //   handle (0 included) kInvalidHandle.
 // - Time-outs are reported at once; a read with no answer pending times out.
-//   Only a hanging pipe (Faults::hangPipes) makes a transfer wait, through the
-//   waiter of transferWaiting (transfer() waits on the calling thread).
+//   Only a hanging pipe (Faults::hangPipes) makes a transfer wait, through its
+//   waiter.
 class SimDriver final : public Driver, public Bench {
  public:
   // `boardVendorId`: the vendor id of the boards plug() plugs in, so that a run
@@ -39,12 +39,12 @@ class SimDriver final : public Driver, public Bench {
   explicit SimDriver(uint16_t boardVendorId = kBoardVendorId);
   ~SimDriver() override;
 
-  Status init(uint32_t& driverHandle, const MatchEntry& match, const DriverEvents& events, Poster post) override;
+  Result<Connection> open(const MatchEntry& match, const DriverEvents& events, Poster post) override;
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
-  Status getDeviceInfo(DeviceHandle device, DeviceInfo& info) override;
-  Status transferWaiting(DeviceHandle device, uint32_t pipe, uint32_t direction, uint8_t* buffer, uint32_t length,
-                         uint32_t& transferred, uint32_t timeoutMs, TransferWaiter& waiter) override;
-  void uninit(uint32_t driverHandle) override;
+  Result<DeviceInfo> deviceInfo(DeviceHandle device) override;
+  TransferResult transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                          uint32_t timeoutMs, TransferWaiter& waiter) override;
+  void close(Connection connection) override;
 
   // The bench (see usb::Bench): device handles are 0x1000, 0x1001, ... in
   // plugging order, never reused.

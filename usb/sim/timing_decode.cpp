@@ -5,7 +5,7 @@
 namespace glim::usb::sim {
 namespace {
 
-constexpr double kReferenceKHz = 50000.0;  // the timing generator's 50 MHz clock
+constexpr double kReferenceKHz = protocol::kReferenceHz / 1000.0;
 constexpr double kNsPerMs = 1000000.0;     // ns in one period of a 1 kHz clock
 constexpr double kUsPerS = 1000000.0;
 
@@ -16,13 +16,13 @@ using namespace protocol::cell;
 double dividedKHz(uint8_t divider) { return divider == 0 ? kReferenceKHz : kReferenceKHz / divider; }
 
 // Bits 11..8 come first; the generator's counters are 12 bits wide.
-unsigned twelveBits(const std::array<uint8_t, kTimingBytes>& b, int high) {
+unsigned twelveBits(const std::array<uint8_t, protocol::kTimingBytes>& b, int high) {
   return protocol::twelveBits(b[high], b[high + 1]);
 }
 
 }  // namespace
 
-TimingDecode decodeTiming(const std::array<uint8_t, kTimingBytes>& bytes) {
+TimingDecode decodeTiming(const std::array<uint8_t, protocol::kTimingBytes>& bytes) {
   TimingDecode d;
   d.sicClockKHz = dividedKHz(bytes[kSicDivider]);
   d.pwmiClockKHz = dividedKHz(bytes[kPwmiDivider]);

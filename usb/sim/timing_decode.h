@@ -30,6 +30,6 @@ struct TimingDecode {
   std::vector<std::string> enabledNames;  // "STV", "PWMI", "SIC", "Serial", in bit order
 };
 
-TimingDecode decodeTiming(const std::array<uint8_t, kTimingBytes>& bytes);
+TimingDecode decodeTiming(const std::array<uint8_t, protocol::kTimingBytes>& bytes);
 
 }  // namespace glim::usb::sim

@@ -35,7 +35,7 @@ class BoardWaitBench : public QObject {
     f = std::make_unique<AppFixture>();
     QVERIFY(f->showActive());
     f->sim.plug();
-    f->main().link.transferTimeoutMs = 30000;
+    f->main().link.setTransferTimeout(30000);
   }
   void cleanup() { f.reset(); }
 

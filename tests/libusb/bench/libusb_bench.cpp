@@ -32,33 +32,34 @@ class OurLayer {
     match.vendorId = glim::usb::kBoardVendorId;
     match.productId = glim::usb::kBoardProductId;
     glim::usb::DriverEvents events;
-    events.attach = [this](glim::usb::DeviceHandle h, const glim::usb::DeviceInfo&, void*) {
+    events.attach = [this](glim::usb::DeviceHandle h, const glim::usb::DeviceInfo&) {
       handle = h;
       return true;
     };
-    driver.init(driverHandle, match, events, [this](std::function<void()> t) { dispatcher.post(std::move(t)); });
+    const auto opened =
+        driver.open(match, events, [this](std::function<void()> t) { dispatcher.post(std::move(t)); });
+    if (opened.ok()) connection = opened.value();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (handle == 0 && std::chrono::steady_clock::now() < until) {
       dispatcher.drain();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  ~OurLayer() { driver.uninit(driverHandle); }
+  ~OurLayer() { driver.close(connection); }
 
   bool write(const std::vector<uint8_t>& bytes, uint32_t pipe) {
     std::vector<uint8_t> copy = bytes;
-    uint32_t moved = 0;
-    return driver.transfer(handle, pipe, kWrite, 0, copy.data(), static_cast<uint32_t>(copy.size()), moved, nullptr,
-                           1000) == kSuccess;
+    return driver.transfer(handle, pipe, kWrite, copy, 1000, plain).status == kSuccess;
   }
   bool read(uint8_t* into, uint32_t length) {
-    uint32_t moved = 0;
-    return driver.transfer(handle, 130, kRead, 0, into, length, moved, nullptr, 1000) == kSuccess && moved == length;
+    const glim::usb::TransferResult r = driver.transfer(handle, 130, kRead, {into, length}, 1000, plain);
+    return r.status == kSuccess && r.bytes == length;
   }
 
   glim::forms::Dispatcher dispatcher;
   glim::usb::libusb::LibusbDriver driver;
-  uint32_t driverHandle = 0;
+  glim::usb::Connection connection{};
+  glim::usb::PlainWaiter plain;
   glim::usb::DeviceHandle handle = 0;
 };
 
