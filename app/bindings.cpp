@@ -8,12 +8,12 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QPalette>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -275,9 +275,8 @@ void Binder::bindButton(QPushButton* button, forms::CommandButton& control) {
     if (event == ControlEvent::Caption) button->setText(QString::fromStdString(control.caption()));
     if (event == ControlEvent::Enabled) button->setEnabled(control.enabled());
   });
-  QObject::connect(button, &QPushButton::clicked, context(), [this, &control] {
-    runRecorded(script::clickLine(scriptName(control)), [&] { control.click(); });
-  });
+  QObject::connect(button, &QPushButton::clicked, context(),
+                   [this, &control] { runRecorded(script::clickLine(scriptName(control)), [&] { control.click(); }); });
 }
 
 void Binder::bindCheckBox(QCheckBox* check, forms::CheckBox& control) {
@@ -330,9 +329,8 @@ void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {
     if (event == ControlEvent::Caption) action->setText(QString::fromStdString(item.caption()));
     if (event == ControlEvent::Enabled) action->setEnabled(item.enabled());
   });
-  QObject::connect(action, &QAction::triggered, context(), [this, &item] {
-    runRecorded(script::clickLine(scriptName(item)), [&] { item.click(); });
-  });
+  QObject::connect(action, &QAction::triggered, context(),
+                   [this, &item] { runRecorded(script::clickLine(scriptName(item)), [&] { item.click(); }); });
 }
 
 void Binder::bindLabel(QLabel* label, forms::Label& control) {

@@ -5,10 +5,10 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -184,7 +184,7 @@ void BoardWaitHost::keepDialogInFront(QObject* watched, QEvent::Type type) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || !dialog_ || widget->window() == dialog_.data() || passes(widget)) return;
   if (type == QEvent::WindowActivate && !widget->isWindow()) return;  // told to every child too
-  if (isLetThroughMenu(widget)) return;  // a menu opens over everything anyway
+  if (isLetThroughMenu(widget)) return;                               // a menu opens over everything anyway
   // After the window manager has raised the window clicked; not while a menu
   // is open (a window coming up would close it).
   QTimer::singleShot(0, dialog_.data(), [dialog = dialog_] {
@@ -231,7 +231,11 @@ void BoardWaitHost::waitForBoard(usb::PendingTransfer& pending, const usb::WaitL
   pending.setWakeUp([quitter] {
     // On the layer's thread: a queued call ends the loop on the forms thread.
     QMetaObject::invokeMethod(
-        quitter.data(), [quitter] { if (quitter) quitter->quit(); }, Qt::QueuedConnection);
+        quitter.data(),
+        [quitter] {
+          if (quitter) quitter->quit();
+        },
+        Qt::QueuedConnection);
   });
   waiting_ = true;
   pending_ = &pending;

@@ -14,11 +14,12 @@
 #endif
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 #endif
 
 namespace glim::app {

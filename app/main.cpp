@@ -26,8 +26,7 @@ int main(int argc, char* argv[]) {
   glim::app::useParentConsoleIfAny();
   // The command line is read before the window system is opened: --help,
   // --version and a refused command line need no display.
-  const glim::app::StartOptions options =
-      glim::app::readStartOptions(argc, argv, QStringLiteral(GLIMMORA_VERSION));
+  const glim::app::StartOptions options = glim::app::readStartOptions(argc, argv, QStringLiteral(GLIMMORA_VERSION));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));

@@ -53,7 +53,8 @@ class MainContent : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override {
     QWidget::resizeEvent(event);
-    if (pane_ != nullptr) pane_->resize(pane_->width(), std::max(kLogMinimumHeight, height() - kLogPaneY - kBottomMargin));
+    if (pane_ != nullptr)
+      pane_->resize(pane_->width(), std::max(kLogMinimumHeight, height() - kLogPaneY - kBottomMargin));
   }
 
  private:
@@ -148,7 +149,9 @@ void buildMainPanel(Placer& at, shell::MainForm& main) {
                                                {"Repeat 1", kSicRepeat1, "Pulse width 1", kSicWidth1, kRow3},
                                                {"Repeat 2", kSicRepeat2, "Pulse width 2", kSicWidth2, kRow4}}};
   for (const SicRow& row : kSicRows) {
-    if (row.y == kRow3) at.button(t.cbCopysic, "Copies Repeat 0 and Pulse width 0 into SIC pulses 1 and 2", kLabelX, kRow3, 64, kRow4 + kRowHeight - kRow3);
+    if (row.y == kRow3)
+      at.button(t.cbCopysic, "Copies Repeat 0 and Pulse width 0 into SIC pulses 1 and 2", kLabelX, kRow3, 64,
+                kRow4 + kRowHeight - kRow3);
     at.text(row.repeat, 96, row.y, 52);
     at.box(cell[row.repeatCell], 150, row.y, 34);
     at.text(row.width, 190, row.y, 76);

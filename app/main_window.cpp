@@ -7,37 +7,37 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStyle>
-#include <iostream>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTextCursor>
 #include <QTimer>
 #include <QWindow>
-#include <QFile>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QTextCursor>
+#include <iostream>
 
 #include "app/first_paint_probe.h"
 #include "app/main_layout.h"
 #include "app/qt_ui_host.h"
 #include "app/register_window_view.h"
-#include "app/sim_board_placement.h"
-#include "i2c/register_form.h"
-#include "app/status_text.h"
 #include "app/script_player.h"
+#include "app/sim_board_placement.h"
+#include "app/status_text.h"
 #include "config/file_io.h"
 #include "forms/ui_host.h"
+#include "i2c/register_form.h"
 #include "script/session_state.h"
 #include "shell/program.h"
 
@@ -50,7 +50,6 @@ namespace {
 
 const QString kScriptFilter = QStringLiteral("Glimmora Script (*.gls);;All Files (*)");
 const QString kLogFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
-
 
 // Scrolls `area` so that all of `control` shows, with a small margin; a
 // control larger than the view shows its top left part. (Qt's own
@@ -252,7 +251,8 @@ void MainWindow::endNow() {
 }
 
 void MainWindow::updateLastSessionAction() {
-  if (loadLastSession_ != nullptr) loadLastSession_->setEnabled(!lastSession_.isEmpty() && QFileInfo(lastSession_).isFile());
+  if (loadLastSession_ != nullptr)
+    loadLastSession_->setEnabled(!lastSession_.isEmpty() && QFileInfo(lastSession_).isFile());
 }
 
 // Written while both windows still hold what the person set; a failure is
@@ -260,9 +260,8 @@ void MainWindow::updateLastSessionAction() {
 void MainWindow::saveLastSession() {
   if (lastSession_.isEmpty()) return;
   const QString folder = QFileInfo(lastSession_).absolutePath();
-  const text::Outcome saved = QDir().mkpath(folder)
-                                  ? program_.main.config.saveSession(lastSession_.toStdString())
-                                  : text::Failure("cannot create the folder " + folder.toStdString());
+  const text::Outcome saved = QDir().mkpath(folder) ? program_.main.config.saveSession(lastSession_.toStdString())
+                                                    : text::Failure("cannot create the folder " + folder.toStdString());
   if (!saved.ok()) {
     std::cerr << "glimmora: the session was not kept in " << lastSession_.toStdString() << ": " << saved.reason()
               << '\n';
@@ -408,7 +407,8 @@ void MainWindow::addScriptActions(QMenu* file) {
   // A recording that can no longer be written ends; the person is told.
   reportsRecordingFailure_ = recorder_.onFailed.connectScoped([this](const std::string& why) {
     showInLog(QString::fromStdString(why));
-    QMetaObject::invokeMethod(this, [this] { recordingChanged(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { recordingChanged(); }, Qt::QueuedConnection);
   });
   recordingChanged();
 
@@ -469,7 +469,8 @@ void MainWindow::saveLogAs(const QString& chosen) {
   const std::string path = forms::withDefaultExtension(chosen.toStdString(), "txt");
   const std::string action = "Save Log";
   // The whole path, as the person would look for the file.
-  const std::string shown = QDir::toNativeSeparators(QFileInfo(QString::fromStdString(path)).absoluteFilePath()).toStdString();
+  const std::string shown =
+      QDir::toNativeSeparators(QFileInfo(QString::fromStdString(path)).absoluteFilePath()).toStdString();
   if (const text::Outcome saved = saveLog(QString::fromStdString(path)); !saved.ok()) {
     program_.main.lblStatus.failed(action, shown + ": " + saved.reason());
     program_.main.uiHost().messageBox("Could not save the log to " + shown + ": " + saved.reason(), "Error");

@@ -1,9 +1,9 @@
 #pragma once
 #include <QMainWindow>
-#include <string>
 #include <QString>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "app/bindings.h"
 #include "app/board_wait_host.h"

@@ -1,8 +1,9 @@
 #include "app/register_window_view.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFont>
-#include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -12,7 +13,6 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
-#include <QFontMetrics>
 #include <tuple>
 
 #include "app/status_text.h"
@@ -100,12 +100,14 @@ void RegisterWindowView::build() {
     QLineEdit* value = box(f.tbI2Creg[i], true);
     grid->addWidget(value, row, 1);
     const QString reg = QString::fromStdString(f.Label1[i].caption()).section(QLatin1Char(' '), 0, 0);
-    QPushButton* write = button(f.cbWritei2c[i], QStringLiteral("Writes the value on its left to register %1").arg(reg));
+    QPushButton* write =
+        button(f.cbWritei2c[i], QStringLiteral("Writes the value on its left to register %1").arg(reg));
     grid->addWidget(write, row, 2);
     // Enter in the box writes it, as its Write button does.
     connect(value, &QLineEdit::returnPressed, write, &QPushButton::click);
     grid->addWidget(box(f.tbI2Cregread[i], false), row, 3);
-    grid->addWidget(button(f.cbReadi2c[i], QStringLiteral("Reads register %1 into the box on its left").arg(reg)), row, 4);
+    grid->addWidget(button(f.cbReadi2c[i], QStringLiteral("Reads register %1 into the box on its left").arg(reg)), row,
+                    4);
     grid->addWidget(button(f.cbCopyi2c[i], QStringLiteral("Copies the value read into the write box")), row, 5);
     // Marked when the register read back something else than was written.
     QLabel* mark = label(f.lblReadback[i]);
@@ -121,10 +123,14 @@ void RegisterWindowView::build() {
   }
   const int bottom = registers + 2;
   grid->setRowMinimumHeight(bottom, 30);
-  grid->addWidget(button(f.cbClose, QStringLiteral("Closes this window; what was typed or read in it is lost")), bottom, 0, Qt::AlignLeft | Qt::AlignBottom);
-  grid->addWidget(button(f.cbWriteall, QStringLiteral("Writes all 22 registers, one after another")), bottom, 2, Qt::AlignBottom);
-  grid->addWidget(button(f.cbReadall, QStringLiteral("Reads all 22 registers, one after another")), bottom, 4, Qt::AlignBottom);
-  grid->addWidget(button(f.cbCopyall, QStringLiteral("Copies every value read into its write box")), bottom, 5, Qt::AlignBottom);
+  grid->addWidget(button(f.cbClose, QStringLiteral("Closes this window; what was typed or read in it is lost")), bottom,
+                  0, Qt::AlignLeft | Qt::AlignBottom);
+  grid->addWidget(button(f.cbWriteall, QStringLiteral("Writes all 22 registers, one after another")), bottom, 2,
+                  Qt::AlignBottom);
+  grid->addWidget(button(f.cbReadall, QStringLiteral("Reads all 22 registers, one after another")), bottom, 4,
+                  Qt::AlignBottom);
+  grid->addWidget(button(f.cbCopyall, QStringLiteral("Copies every value read into its write box")), bottom, 5,
+                  Qt::AlignBottom);
   auto* verify = new QCheckBox(this);
   binder_.bindCheckBox(verify, f.cbVerify);
   grid->addWidget(verify, bottom + 1, 2, 1, 4);
@@ -144,7 +150,6 @@ void RegisterWindowView::build() {
   resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
          whole.height() + line->sizeHint().height() + outer->spacing());
 }
-
 
 void RegisterWindowView::detach() {
   binder_.release();

@@ -114,8 +114,8 @@ void ScriptPlayer::nextLine() {
   }
   // A stop asked while the last line ran still says where it stopped.
   if (next_ >= lines_.size() && !stopAsked_) {
-    program_.main.lblStatus.succeeded("Run Script", name + " played, " + std::to_string(linesRun_) +
-                                                        (linesRun_ == 1 ? " line" : " lines"));
+    program_.main.lblStatus.succeeded(
+        "Run Script", name + " played, " + std::to_string(linesRun_) + (linesRun_ == 1 ? " line" : " lines"));
     finish();
     return;
   }

@@ -163,8 +163,8 @@ void SimBoardWindow::placeBeside(QWidget& anchor) {
   const int minimum = kMinimumWidth + frame.width();
   const int spare = room.width() - (a.width() + registers.width() + 2 * kWindowGap);
   const int width = std::min(whole, spare);
-  const bool fitsAsPlaced = a.right() + kWindowGap + registers.width() <= room.right() &&
-                            a.left() - kWindowGap - room.left() >= width;
+  const bool fitsAsPlaced =
+      a.right() + kWindowGap + registers.width() <= room.right() && a.left() - kWindowGap - room.left() >= width;
   QSize least = minimumSizeHint().expandedTo(QSize(kMinimumWidth, 0)) + frame;
   if (width >= minimum && !fitsAsPlaced) {
     a.moveLeft(room.left() + (spare - width) / 2 + width + kWindowGap);

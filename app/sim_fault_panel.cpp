@@ -54,8 +54,7 @@ SimFaultPanel::SimFaultPanel(usb::Bench& sim, std::function<void()> changed)
   connect(deviceInfoRefused_, &QCheckBox::clicked, this,
           [this](bool on) { change([on](usb::Faults& f) { f.deviceInfoRefused = on; }); });
   noPipes_ = check(QStringLiteral("No pipes"), QStringLiteral("faultNoPipes"));
-  connect(noPipes_, &QCheckBox::clicked, this,
-          [this](bool on) { change([on](usb::Faults& f) { f.noPipes = on; }); });
+  connect(noPipes_, &QCheckBox::clicked, this, [this](bool on) { change([on](usb::Faults& f) { f.noPipes = on; }); });
   grid->addWidget(deviceInfoRefused_, 0, 0, 1, 2);
   grid->addWidget(noPipes_, 0, 2, 1, 3);
   const char* headings[] = {"Refuse", "Time out", "Short after", "", "Hang"};

@@ -13,8 +13,8 @@ namespace glim::app {
 
 // The simulated layer's fault switches, as the script runner has them: refuse
 // device information, no pipes, and per pipe refuse, time out, answer short
-// after some bytes, or hang (wait until the time-out, a cancel or an unplug). Each switch changes only its own fault; the panel shows the
-// layer's faults whoever set them.
+// after some bytes, or hang (wait until the time-out, a cancel or an unplug). Each switch changes only its own fault;
+// the panel shows the layer's faults whoever set them.
 class SimFaultPanel : public QGroupBox {
  public:
   // `changed` is told after the panel changed the layer's faults.

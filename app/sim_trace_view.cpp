@@ -4,8 +4,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextCursor>
 #include <QStringList>
+#include <QTextCursor>
 #include <QVBoxLayout>
 #include <algorithm>
 

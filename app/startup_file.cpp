@@ -19,9 +19,9 @@ namespace {
 
 // The options of QGuiApplication and QApplication that take a value, and
 // those that do not: accepted here, taken by QApplication.
-const char* const kQtOptionsWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
-                                           "qwindowgeometry", "qwindowicon", "qwindowtitle", "style",
-                                           "stylesheet", "session", "display", "geometry", "title", "name"};
+const char* const kQtOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "qwindowicon", "qwindowtitle",
+    "style",    "stylesheet",         "session",       "display", "geometry",        "title",       "name"};
 const char* const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 // The program's command line, described once for parsing and for the help.
@@ -44,15 +44,16 @@ struct Parser {
   QCommandLineOption version;
 
   Parser() : help(parser.addHelpOption()), version(parser.addVersionOption()) {
-    parser.setApplicationDescription(QStringLiteral(
-        "Control program for the QXB40218 LED driver evaluation board.\n"
-        "\n"
-        "Environment:\n"
-        "  GLIMMORA_USB  sim: a simulated board, with a window of its own;\n"
-        "                sim-empty: the simulated layer with no board plugged in;\n"
-        "                unset or anything else: real boards on USB.\n"
-        "\n"
-        "On every exit the settings are kept in\n  ") + QDir::toNativeSeparators(lastSessionPath()) +
+    parser.setApplicationDescription(
+        QStringLiteral("Control program for the QXB40218 LED driver evaluation board.\n"
+                       "\n"
+                       "Environment:\n"
+                       "  GLIMMORA_USB  sim: a simulated board, with a window of its own;\n"
+                       "                sim-empty: the simulated layer with no board plugged in;\n"
+                       "                unset or anything else: real boards on USB.\n"
+                       "\n"
+                       "On every exit the settings are kept in\n  ") +
+        QDir::toNativeSeparators(lastSessionPath()) +
         QStringLiteral("\nand File > Load Last Session loads them again."));
     // Qt's own options are single-dash words (-platform offscreen).
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);

@@ -24,8 +24,8 @@ struct StartOptions {
   // The configuration file to load at start (also how the desktop's "open
   // with" starts the program).
   std::optional<QString> configFile;
-  QString runScript;     // --run SCRIPT: played once the window has started
-  QString recordScript;  // --record FILE: the session recorded from start-up on
+  QString runScript;          // --run SCRIPT: played once the window has started
+  QString recordScript;       // --record FILE: the session recorded from start-up on
   bool exitAfterRun = false;  // --exit (with --run): unattended, then the program ends
   // --board sim|sim-empty|usb: the layer, as GLIMMORA_USB chooses it; unset,
   // GLIMMORA_USB decides.

@@ -27,8 +27,8 @@ class StatusText : public QLabel {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(),
-                          shownText(), foregroundRole());
+    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(), shownText(),
+                          foregroundRole());
   }
 };
 

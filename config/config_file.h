@@ -75,8 +75,8 @@ struct ParseResult {
   // Where the fault is: the line that holds it, or for Truncated the last
   // line there was (0 for an empty file).
   int line = 0;
-  std::string field;  // BadSelection: the value as written
-  int value = 0;      // BadSelection: which value (45 for "SHUTb", 46 for "1D EN")
+  std::string field;    // BadSelection: the value as written
+  int value = 0;        // BadSelection: which value (45 for "SHUTb", 46 for "1D EN")
   ConfigValues values;  // complete only when fault is None
   // Values that hold no number, in file order (a loaded file only).
   std::vector<NotANumber> notNumbers;

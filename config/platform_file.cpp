@@ -5,9 +5,9 @@
 #include <system_error>
 
 #if defined(_WIN32)
-#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,10 +27,14 @@ bool statOf(std::FILE* file, Stat& st) { return _fstat64(_fileno(file), &st) == 
 bool isRegular(const Stat& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
 std::string kindText(const Stat& st) {
   switch (st.st_mode & _S_IFMT) {
-    case _S_IFDIR: return std::generic_category().message(EISDIR);
-    case _S_IFIFO: return "Is a named pipe";
-    case _S_IFCHR: return "Is a device";
-    default: return "Is not a regular file";
+    case _S_IFDIR:
+      return std::generic_category().message(EISDIR);
+    case _S_IFIFO:
+      return "Is a named pipe";
+    case _S_IFCHR:
+      return "Is a device";
+    default:
+      return "Is not a regular file";
   }
 }
 #else

@@ -18,7 +18,7 @@ enum class ControlEvent {
   Value,      // check box or option button state
   Enabled,
   Caption,
-  Note,       // the note on the control's value came or went (subscribeNotes)
+  Note,  // the note on the control's value came or went (subscribeNotes)
 };
 
 // A named control with state. Handlers (the program's `_Change`/`_Click`) run

@@ -17,8 +17,8 @@
 
 #include "config/config_commands.h"
 #include "config/config_file.h"
-#include "support/sim_program.h"
 #include "support/control_states.h"
+#include "support/sim_program.h"
 
 namespace {
 

@@ -29,10 +29,12 @@ void requireInside(const std::string& reason, std::string_view text) {
   std::size_t line = 0;
   std::size_t column = 0;
   std::size_t at = head.size();
-  while (at < reason.size() && reason[at] >= '0' && reason[at] <= '9') line = line * 10 + std::size_t(reason[at++] - '0');
+  while (at < reason.size() && reason[at] >= '0' && reason[at] <= '9')
+    line = line * 10 + std::size_t(reason[at++] - '0');
   require(reason.compare(at, 9, ", column ") == 0);
   at += 9;
-  while (at < reason.size() && reason[at] >= '0' && reason[at] <= '9') column = column * 10 + std::size_t(reason[at++] - '0');
+  while (at < reason.size() && reason[at] >= '0' && reason[at] <= '9')
+    column = column * 10 + std::size_t(reason[at++] - '0');
   require(reason.compare(at, 2, ": ") == 0 && reason.size() > at + 2 && line >= 1 && column >= 1);
   std::size_t lineStart = 0;
   for (std::size_t l = 1; l < line; ++l) {

@@ -32,7 +32,8 @@ I2cOperations::I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log
       })) {}
 
 I2cOperations::LastRead I2cOperations::lastRead(int address) const {
-  return address >= 0 && address < protocol::kRegisterCount ? lastReads_[static_cast<std::size_t>(address)] : LastRead{};
+  return address >= 0 && address < protocol::kRegisterCount ? lastReads_[static_cast<std::size_t>(address)]
+                                                            : LastRead{};
 }
 
 void I2cOperations::noteRead(int address, std::optional<uint8_t> value) {
@@ -98,8 +99,8 @@ I2cResult I2cOperations::do_i2c_write(int16_t Index) {
   const auto value = writeValue(form, Index);
   if (!value) return refused(I2cOutcome::NotSent, text::Failure("the value does not fit in a byte"));
 
-  I2cResult result = written(link_.writePipe(
-      protocol::kI2cPipe, protocol::registerWritePacket(address, static_cast<uint8_t>(Index), *value)));
+  I2cResult result = written(
+      link_.writePipe(protocol::kI2cPipe, protocol::registerWritePacket(address, static_cast<uint8_t>(Index), *value)));
   result.values = {*value};
   return result;
 }
@@ -180,8 +181,7 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
     return refused(I2cOutcome::NotSent, refusal);
   }
   std::array<uint8_t, protocol::kI2cBlockAnswerLength> answer{};
-  I2cResult result =
-      requestAndRead(protocol::registerBlockReadRequest(address, static_cast<uint8_t>(Index)), answer);
+  I2cResult result = requestAndRead(protocol::registerBlockReadRequest(address, static_cast<uint8_t>(Index)), answer);
 
   // The answer's values are the registers from Index on, whichever boxes
   // show them.

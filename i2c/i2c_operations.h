@@ -19,9 +19,9 @@ class RegisterForm;
 
 // What became of one I2C operation.
 enum class I2cOutcome {
-  Sent,         // the packets went to the board (see the transfer for how that went)
-  NotConnected, // no board held: the user was told, nothing changed
-  NotSent,      // a text does not fit its byte, or the address is odd: the user was told, nothing sent
+  Sent,          // the packets went to the board (see the transfer for how that went)
+  NotConnected,  // no board held: the user was told, nothing changed
+  NotSent,       // a text does not fit its byte, or the address is odd: the user was told, nothing sent
 };
 
 struct I2cResult {

@@ -22,9 +22,9 @@ struct Node {
   enum class Kind { Object, Array, String, Other };
   Kind kind = Kind::Other;
   std::size_t at = 0;
-  std::string text;  // a string's value
+  std::string text;                                       // a string's value
   std::vector<std::pair<std::string, std::size_t>> keys;  // an object's keys, where each starts
-  std::vector<Node> items;                                 // its values (in keys' order), or an array's items
+  std::vector<Node> items;                                // its values (in keys' order), or an array's items
 };
 
 struct Refused {
@@ -190,7 +190,8 @@ int addressIn(const std::string& key, std::size_t at) {
   const bool hex = key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X');
   const auto address = hex ? numberIn(std::string_view(key).substr(2), 16) : std::nullopt;
   if (!address) throw Refused{at, "\"" + key + "\" is not a register address (0x00 to 0x15)"};
-  if (*address >= unsigned{RegisterDescriptions::kAddressCount}) throw Refused{at, "register " + key + " is beyond 0x15"};
+  if (*address >= unsigned{RegisterDescriptions::kAddressCount})
+    throw Refused{at, "register " + key + " is beyond 0x15"};
   return static_cast<int>(*address);
 }
 
@@ -213,7 +214,8 @@ void readValueNames(const Node& values, FieldDescription& field) {
   if (values.kind != Node::Kind::Object) throw Refused{values.at, "\"values\" must be an object (\"0\": \"off\")"};
   for (std::size_t i = 0; i < values.keys.size(); ++i) {
     const auto& [key, at] = values.keys[i];
-    const bool prefixed = key.size() > 2 && key[0] == '0' && std::string_view("xXbB").find(key[1]) != std::string_view::npos;
+    const bool prefixed =
+        key.size() > 2 && key[0] == '0' && std::string_view("xXbB").find(key[1]) != std::string_view::npos;
     const int base = !prefixed ? 10 : key[1] == 'x' || key[1] == 'X' ? 16 : 2;
     const auto value = numberIn(std::string_view(key).substr(prefixed ? 2 : 0), base);
     if (!value) throw Refused{at, "value \"" + key + "\" is not a number"};
@@ -288,10 +290,14 @@ std::string placeOf(std::string_view text, std::size_t at) {
 
 std::string_view accessName(Access access) {
   switch (access) {
-    case Access::ReadWrite: return "rw";
-    case Access::ReadOnly: return "ro";
-    case Access::WriteOnly: return "wo";
-    case Access::Unstated: break;
+    case Access::ReadWrite:
+      return "rw";
+    case Access::ReadOnly:
+      return "ro";
+    case Access::WriteOnly:
+      return "wo";
+    case Access::Unstated:
+      break;
   }
   return "";
 }

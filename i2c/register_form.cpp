@@ -276,9 +276,9 @@ void RegisterForm::cbWriteall_Click() {
   if (!misreadRows.empty()) {
     outcome += "; " + std::to_string(misreadRows.size()) + " read as other values (" + listed(misreadRows) + ")";
   }
-  lblStatus.show(action, outcome,
-                 !failed.empty() || !stopped.empty() || !differs.empty() || !readBackFailed.empty() ||
-                     !misreadRows.empty());
+  lblStatus.show(
+      action, outcome,
+      !failed.empty() || !stopped.empty() || !differs.empty() || !readBackFailed.empty() || !misreadRows.empty());
 }
 
 void RegisterForm::cbReadall_Click() {

@@ -27,9 +27,9 @@ class RegisterWindow {
   RegisterWindow(const RegisterWindow&) = delete;
   RegisterWindow& operator=(const RegisterWindow&) = delete;
 
-  RegisterForm& get();             // creates it when needed
+  RegisterForm& get();  // creates it when needed
   RegisterForm* existing() const { return form_.get(); }
-  void show();                     // creates it when needed
+  void show();  // creates it when needed
   void hide();
   // Closes the window: everything typed into it is lost. Observers are told
   // (shownChanged(false) if it was shown, then destroying) and must let go of

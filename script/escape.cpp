@@ -7,12 +7,24 @@ std::string escapeText(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      default: out += c; break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      default:
+        out += c;
+        break;
     }
   }
   return out;
@@ -30,11 +42,21 @@ text::Outcome unescapeText(std::string_view text, std::string& out) {
     if (i + 1 == text.size()) return text::Failure("a backslash ends the text (write \\\\ for a backslash)");
     const char next = text[++i];
     switch (next) {
-      case 'r': out += '\r'; break;
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case '\\': out += '\\'; break;
-      case '"': out += '"'; break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case '"':
+        out += '"';
+        break;
       default:
         return text::Failure(std::string("unknown escape \\") + next + " (known: \\r \\n \\t \\\\ \\\")");
     }

@@ -13,39 +13,60 @@ namespace {
 
 const char* kindName(forms::ControlKind kind) {
   switch (kind) {
-    case forms::ControlKind::TextBox: return "a text box";
-    case forms::ControlKind::CheckBox: return "a check box";
-    case forms::ControlKind::OptionButton: return "an option button";
-    case forms::ControlKind::CommandButton: return "a command button";
-    case forms::ControlKind::MenuItem: return "a menu item";
-    case forms::ControlKind::Label: return "a label";
-    case forms::ControlKind::Frame: return "a frame";
+    case forms::ControlKind::TextBox:
+      return "a text box";
+    case forms::ControlKind::CheckBox:
+      return "a check box";
+    case forms::ControlKind::OptionButton:
+      return "an option button";
+    case forms::ControlKind::CommandButton:
+      return "a command button";
+    case forms::ControlKind::MenuItem:
+      return "a menu item";
+    case forms::ControlKind::Label:
+      return "a label";
+    case forms::ControlKind::Frame:
+      return "a frame";
   }
   return "a control";
 }
 
 const char* windowState(i2c::RegisterWindow::State state) {
   switch (state) {
-    case i2c::RegisterWindow::State::NotLoaded: return "not loaded";
-    case i2c::RegisterWindow::State::Hidden: return "hidden";
-    case i2c::RegisterWindow::State::Shown: return "shown";
+    case i2c::RegisterWindow::State::NotLoaded:
+      return "not loaded";
+    case i2c::RegisterWindow::State::Hidden:
+      return "hidden";
+    case i2c::RegisterWindow::State::Shown:
+      return "shown";
   }
   return "not loaded";
 }
 
 std::string verbName(Verb verb) {
   switch (verb) {
-    case Verb::Set: return "set";
-    case Verb::Type: return "type";
-    case Verb::Click: return "click";
-    case Verb::Select: return "select";
-    case Verb::Close: return "close";
-    case Verb::Activate: return "activate";
-    case Verb::Print: return "print";
-    case Verb::Expect: return "expect";
-    case Verb::Answer: return "answer";
-    case Verb::Board: return "board";
-    case Verb::Decode: return "decode";
+    case Verb::Set:
+      return "set";
+    case Verb::Type:
+      return "type";
+    case Verb::Click:
+      return "click";
+    case Verb::Select:
+      return "select";
+    case Verb::Close:
+      return "close";
+    case Verb::Activate:
+      return "activate";
+    case Verb::Print:
+      return "print";
+    case Verb::Expect:
+      return "expect";
+    case Verb::Answer:
+      return "answer";
+    case Verb::Board:
+      return "board";
+    case Verb::Decode:
+      return "decode";
   }
   return "?";
 }
@@ -72,7 +93,7 @@ void LineRunner::messageBoxShown(const std::string& text, const std::string& cap
 }
 
 std::optional<forms::FileChoice> LineRunner::fileDialogShown(forms::FileDialogKind kind,
-                                                            const forms::FileDialogSetup& setup) {
+                                                             const forms::FileDialogSetup& setup) {
   output_.line(OutputKind::Event, kind == forms::FileDialogKind::Open ? "dialog open" : "dialog save");
   // An answer serves one dialog only; it is typed into the dialog, which adds
   // its default extension as the window's dialog does.
@@ -107,7 +128,7 @@ LineRunner::LineResult LineRunner::runLine(std::string_view line, int lineNumber
   const ParsedLine parsed = parseLine(line);
   if (parsed.kind == ParsedLine::Kind::Skip) return LineResult::Skipped;
   const text::Outcome outcome = parsed.kind == ParsedLine::Kind::Error ? text::Outcome(text::Failure(parsed.error))
-                                                                        : execute(parsed.command, lineNumber);
+                                                                       : execute(parsed.command, lineNumber);
   // Boards plugged or unplugged by this line reach the program now, between
   // lines, never inside one.
   program_.dispatcher.drain();

@@ -127,9 +127,9 @@ text::Outcome ScriptRecorder::start(const std::string& path, const Setup& setup)
   lastLine_.clear();
   linesWritten_ = 0;
   put(std::string("# Recorded by glimmora ") + GLIMMORA_VERSION + " on " +
-       (setup.date.empty() ? localNow() : setup.date));
+      (setup.date.empty() ? localNow() : setup.date));
   put(setup.simulated ? "# Board: simulated (replay with glimmora-cli --board sim)"
-                       : "# Board: real (replay with glimmora-cli --board usb)");
+                      : "# Board: real (replay with glimmora-cli --board usb)");
   if (setup.simulated) {
     for (int board : setup.boards) boardPlugged(board);
     for (std::string& line : faultLines({}, setup.faults)) put(std::move(line));
@@ -169,8 +169,8 @@ void ScriptRecorder::endAction() {
 
 void ScriptRecorder::fileDialogAnswered(const forms::FileChoice& choice) {
   if (!recording() || frames_.empty()) return;
-  frames_.back().answers.push_back(answerLine(
-      choice.isCancelled() ? choice : forms::FileChoice::chosen(relativeAnswer(choice.path(), path_))));
+  frames_.back().answers.push_back(
+      answerLine(choice.isCancelled() ? choice : forms::FileChoice::chosen(relativeAnswer(choice.path(), path_))));
 }
 
 std::string relativeAnswer(const std::string& answer, const std::string& recording) {

@@ -48,8 +48,8 @@ class ScriptRecorder {
  public:
   struct Setup {
     bool simulated = false;
-    std::string date;              // for the header
-    std::vector<int> boards;       // simulated boards plugged in already, the held one first
+    std::string date;         // for the header
+    std::vector<int> boards;  // simulated boards plugged in already, the held one first
     usb::Faults faults;       // and their faults
     // Chip registers of the held board that differ from their power-on values.
     std::vector<std::pair<int, uint8_t>> registers;

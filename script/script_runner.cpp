@@ -2,8 +2,7 @@
 
 namespace glim::script {
 
-ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, std::ostream& out,
-                           std::ostream& err)
+ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, std::ostream& out, std::ostream& err)
     : out_(out),
       err_(err),
       output_(out, err),

@@ -136,9 +136,8 @@ std::vector<std::string> stateLines(shell::MainForm& main) {
     forms::Form& freshMain = fresh.main().form;
     const auto notCell = [](const forms::Control& c) { return !isCell(c); };
     const auto kindIs = [](forms::ControlKind k) { return [k](const forms::Control& c) { return c.kind() == k; }; };
-    matcher.match(main.form, freshMain, "", [&](const forms::Control& c) {
-      return notCell(c) && kindIs(forms::ControlKind::TextBox)(c);
-    });
+    matcher.match(main.form, freshMain, "",
+                  [&](const forms::Control& c) { return notCell(c) && kindIs(forms::ControlKind::TextBox)(c); });
     matcher.match(main.form, freshMain, "", kindIs(forms::ControlKind::CheckBox));
     matcher.match(main.form, freshMain, "", kindIs(forms::ControlKind::OptionButton));
     matcher.match(main.form, freshMain, "", [](const forms::Control& c) { return isCell(c); });

@@ -21,8 +21,7 @@ MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::Ui
   form.addAll(txtLog, lblLog, cmdClearLog, cbQuit, cbShowi2c, mFileSaveConfig, mFileLoadConfig, nMenuFileExit,
               lblStatus, lblBoard);
   showsBoard_ = link.onConnectionChanged.connectScoped([this] {
-    lblBoard.setCaption(link.deviceConnected() ? "Board &H" + text::hex32(link.heldDevice())
-                                                  : "No board");
+    lblBoard.setCaption(link.deviceConnected() ? "Board &H" + text::hex32(link.heldDevice()) : "No board");
   });
 
   cmdClearLog.setClickHandler([this] { cmdClearLog_Click(); });

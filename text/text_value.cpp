@@ -1,8 +1,8 @@
 #include "text/text_value.h"
 
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "text/hex_text.h"

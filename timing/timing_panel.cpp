@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "text/number_format.h"
 #include "text/reading_note.h"
@@ -30,14 +30,13 @@ constexpr Preset kPresetHigh = {true, true, true, false};
 // These cells hold bits 11..8 of a 12-bit value.
 bool isHighNibble(int index) { return index == cell::kStvCountHigh || index == cell::kSclkDividerHigh; }
 
-
 // Texts of the register cells when the window opens.
 constexpr std::array<std::string_view, kTimingBytes> kCellDefaults = {
     "0",   "5",   "0",   "5",   "250", "1",   "5",   "40",  "0",   "63",  "255",  // 0..10
-    "255", "255", "255", "255", "255", "255", "255", "255", "255", "255",        // 11..20
-    "255", "255", "255", "255", "255", "255", "255", "255",                      // 21..28
-    "255", "255", "255", "255", "255", "255", "255", "255",                      // 29..36
-    "0",   "10",  "20",  "5",   "5",   "5"};                                     // 37..42
+    "255", "255", "255", "255", "255", "255", "255", "255", "255", "255",         // 11..20
+    "255", "255", "255", "255", "255", "255", "255", "255",                       // 21..28
+    "255", "255", "255", "255", "255", "255", "255", "255",                       // 29..36
+    "0",   "10",  "20",  "5",   "5",   "5"};                                      // 37..42
 
 struct CtrlDefault {
   std::string_view caption;
@@ -65,23 +64,40 @@ std::string cellHint(int index) {
     return byte("Serial block " + n(index - cell::kSerialRepeat0) + ", repeat count");
   }
   switch (index) {
-    case cell::kSicDivider: return byte("SIC clock divider (0: undivided)");
-    case cell::kSicWidth0: return byte("SIC pulse width 0, in SIC clocks");
-    case cell::kSicWidth1: return byte("SIC pulse width 1, in SIC clocks");
-    case cell::kSicWidth2: return byte("SIC pulse width 2, in SIC clocks");
-    case cell::kSicRepeat0: return byte("SIC pulse 0, repeat count");
-    case cell::kSicRepeat1: return byte("SIC pulse 1, repeat count");
-    case cell::kSicRepeat2: return byte("SIC pulse 2, repeat count");
-    case cell::kPwmiDivider: return byte("PWMI clock divider (0: undivided)");
-    case cell::kPwmiWidth: return byte("PWMI pulse width, in PWMI clocks");
-    case cell::kStvDivider: return byte("STV clock divider");
-    case cell::kStvWidth: return byte("STV pulse width, in SCLK periods");
-    case cell::kStvCountHigh: return "STV count, bits 11 to 8: 0 to 15";
-    case cell::kStvCountLow: return byte("STV count, bits 7 to 0");
-    case cell::kSclkDividerHigh: return "SCLK divider, bits 11 to 8: 0 to 15";
-    case cell::kSclkDividerLow: return byte("SCLK divider, bits 7 to 0");
-    case cell::kEnableBits: return byte("Enable bits, set by the check boxes: 1 STV, 2 PWMI, 4 SIC, 8 serial");
-    default: return byte("Timing byte " + n(index));
+    case cell::kSicDivider:
+      return byte("SIC clock divider (0: undivided)");
+    case cell::kSicWidth0:
+      return byte("SIC pulse width 0, in SIC clocks");
+    case cell::kSicWidth1:
+      return byte("SIC pulse width 1, in SIC clocks");
+    case cell::kSicWidth2:
+      return byte("SIC pulse width 2, in SIC clocks");
+    case cell::kSicRepeat0:
+      return byte("SIC pulse 0, repeat count");
+    case cell::kSicRepeat1:
+      return byte("SIC pulse 1, repeat count");
+    case cell::kSicRepeat2:
+      return byte("SIC pulse 2, repeat count");
+    case cell::kPwmiDivider:
+      return byte("PWMI clock divider (0: undivided)");
+    case cell::kPwmiWidth:
+      return byte("PWMI pulse width, in PWMI clocks");
+    case cell::kStvDivider:
+      return byte("STV clock divider");
+    case cell::kStvWidth:
+      return byte("STV pulse width, in SCLK periods");
+    case cell::kStvCountHigh:
+      return "STV count, bits 11 to 8: 0 to 15";
+    case cell::kStvCountLow:
+      return byte("STV count, bits 7 to 0");
+    case cell::kSclkDividerHigh:
+      return "SCLK divider, bits 11 to 8: 0 to 15";
+    case cell::kSclkDividerLow:
+      return byte("SCLK divider, bits 7 to 0");
+    case cell::kEnableBits:
+      return byte("Enable bits, set by the check boxes: 1 STV, 2 PWMI, 4 SIC, 8 serial");
+    default:
+      return byte("Timing byte " + n(index));
   }
 }
 
@@ -293,10 +309,10 @@ text::Outcome TimingPanel::writeCtrlPins() {
   }
   // Boxes whose state changes run their click handling, as a user's click would.
   for (int i = 0; i < cbCtrl.size(); ++i) {
-    cbCtrl[i].setValue((*preset)[static_cast<std::size_t>(i)] ? forms::CheckBox::Checked
-                                                               : forms::CheckBox::Unchecked);
+    cbCtrl[i].setValue((*preset)[static_cast<std::size_t>(i)] ? forms::CheckBox::Checked : forms::CheckBox::Unchecked);
   }
-  const usb::TransferOutcome sent = link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
+  const usb::TransferOutcome sent =
+      link_.writePipe(protocol::kPinPipe, protocol::pinPacket(oneDen, obShutb[0].value()));
 
   updateCtrlByte();
   return sent.outcome();
@@ -398,13 +414,11 @@ void TimingPanel::sclkStvGroup() {
 
 void TimingPanel::updateReachNotes() {
   const auto value = [](const forms::TextBox& box) { return text::GetTextValue(box.text()); };
-  tbSICclkfreqact.setNote(
-      clockReachNote(value(tbSICclkfreqdes), tbSICclkfreqact.text(), sentByte(cell::kSicDivider)));
+  tbSICclkfreqact.setNote(clockReachNote(value(tbSICclkfreqdes), tbSICclkfreqact.text(), sentByte(cell::kSicDivider)));
   tbPWMIclkfreqact.setNote(
       clockReachNote(value(tbPWMIclkfreqdes), tbPWMIclkfreqact.text(), sentByte(cell::kPwmiDivider)));
   tbSCLKfreqact.setNote(sclkReachNote(value(tbSCLKfreqdes), tbSCLKfreqact.text(), value(tbSCLKdiv)));
-  tbSTVfreqact.setNote(
-      stvReachNote(value(tbSTVfreqdes), tbSTVfreqact.text(), value(tbSCLKfreqact), value(tbSTVtc)));
+  tbSTVfreqact.setNote(stvReachNote(value(tbSTVfreqdes), tbSTVfreqact.text(), value(tbSCLKfreqact), value(tbSTVtc)));
 }
 
 void TimingPanel::writeSplit(int high, double value) {

@@ -99,24 +99,23 @@ bool BoardLink::DeviceAttach(DeviceHandle deviceHandle, const DeviceInfo& info) 
 
   bool accept = false;
   if (context.deviceHandle != 0) {
-    log_.logMessage("DeviceAttach: Previous attached already accepted control of the device - " +
-                    std::string(kCrLf) + "control is rejected because only one device control is supported");
+    log_.logMessage("DeviceAttach: Previous attached already accepted control of the device - " + std::string(kCrLf) +
+                    "control is rejected because only one device control is supported");
   } else {
     context.deviceHandle = deviceHandle;
     if (context.alternateSetting == 0) {
       accept = true;
     } else {
-      context.interfaceStatus =
-          driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.interfaceNumber),
-                               static_cast<uint32_t>(context.alternateSetting));
+      context.interfaceStatus = driver_.setInterface(deviceHandle, static_cast<uint32_t>(context.interfaceNumber),
+                                                     static_cast<uint32_t>(context.alternateSetting));
       if (context.interfaceStatus == kSuccess) {
         accept = true;
       } else {
         log_.logError("DeviceAttach: WDU_SetInterface failed" + std::string(kCrLf) + "(num." +
-                      signedDecimal(context.interfaceNumber) + " alternate" +
-                      signedDecimal(context.alternateSetting) + ")" + std::string(kCrLf) + "device &H" +
-                      hex32(deviceHandle) + ": error &H" + hex32(context.interfaceStatus) + std::string(kCrLf) +
-                      "(" + statusText(context.interfaceStatus) + ")");
+                      signedDecimal(context.interfaceNumber) + " alternate" + signedDecimal(context.alternateSetting) +
+                      ")" + std::string(kCrLf) + "device &H" + hex32(deviceHandle) + ": error &H" +
+                      hex32(context.interfaceStatus) + std::string(kCrLf) + "(" + statusText(context.interfaceStatus) +
+                      ")");
         context.deviceHandle = 0;
       }
     }
@@ -213,9 +212,9 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
   if (!SetPipesInfo(info->activeInterface.activeAltSetting)) {
     outcome.stage = TransferOutcome::Stage::NoPipes;
     outcome.status = kNoSuchPipe;
-    log_.logText("  No pipes are defined for this device " + std::string(kCrLf) +
-                     "other than the default pipe (number 0)",
-                 kCrLf);
+    log_.logText(
+        "  No pipes are defined for this device " + std::string(kCrLf) + "other than the default pipe (number 0)",
+        kCrLf);
     log_.logError(closing);
     return outcome;
   }

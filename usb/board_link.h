@@ -21,8 +21,8 @@ namespace glim::usb {
 // is switched to, the board's handle, and how the switch went.
 struct DeviceContext {
   int32_t interfaceNumber = 0;
-  int32_t alternateSetting = 0;  // 0: no selection is made
-  DeviceHandle deviceHandle = 0;  // the board held; 0 while none is
+  int32_t alternateSetting = 0;       // 0: no selection is made
+  DeviceHandle deviceHandle = 0;      // the board held; 0 while none is
   Status interfaceStatus = kSuccess;  // of the last selection
 };
 

@@ -14,9 +14,9 @@ namespace glim::usb::protocol {
 inline constexpr uint32_t kTransferTimeoutMs = 30000;
 
 // Pipes (endpoint addresses): three out, one in.
-inline constexpr uint32_t kPinPipe = 1;       // the two control lines
-inline constexpr uint32_t kI2cPipe = 2;       // commands for the board's I2C master
-inline constexpr uint32_t kTimingPipe = 3;    // the timing generator's settings
+inline constexpr uint32_t kPinPipe = 1;        // the two control lines
+inline constexpr uint32_t kI2cPipe = 2;        // commands for the board's I2C master
+inline constexpr uint32_t kTimingPipe = 3;     // the timing generator's settings
 inline constexpr uint32_t kAnswerPipe = 0x82;  // 130: the I2C master's answers
 
 // ---- Timing generator -------------------------------------------------------
@@ -109,7 +109,7 @@ inline constexpr int kI2cWriteHeaderLength = 3;  // command, address, first regi
 inline constexpr int kI2cWriteOneLength = kI2cWriteHeaderLength + 1;
 inline constexpr int kI2cWriteAllLength = kI2cWriteHeaderLength + kRegisterCount;
 inline constexpr int kI2cRequestLength = 3;
-inline constexpr int kI2cReadAnswerLength = 2;                  // status byte, value
+inline constexpr int kI2cReadAnswerLength = 2;                    // status byte, value
 inline constexpr int kI2cBlockAnswerLength = 1 + kRegisterCount;  // status byte, 22 values (0x17)
 
 // Status byte of an answer (byte 0).
@@ -121,7 +121,7 @@ inline constexpr uint8_t kAnswerBadCommand = 0xEE;  // malformed or unknown pack
 inline constexpr uint8_t readAddress(uint8_t writeAddress) { return static_cast<uint8_t>(writeAddress + 1); }
 
 inline constexpr std::array<uint8_t, kI2cWriteOneLength> registerWritePacket(uint8_t address, uint8_t reg,
-                                                                               uint8_t value) {
+                                                                             uint8_t value) {
   return {kI2cWrite, address, reg, value};
 }
 
@@ -137,8 +137,7 @@ inline constexpr std::array<uint8_t, kI2cRequestLength> registerReadRequest(uint
   return {kI2cRead, address, reg};
 }
 
-inline constexpr std::array<uint8_t, kI2cRequestLength> registerBlockReadRequest(uint8_t address,
-                                                                                 uint8_t first) {
+inline constexpr std::array<uint8_t, kI2cRequestLength> registerBlockReadRequest(uint8_t address, uint8_t first) {
   return {kI2cBlockRead, address, first};
 }
 

@@ -14,26 +14,26 @@ using Status = uint32_t;
 
 enum StatusCode : Status {
   kSuccess = 0,
-  kTimeout = 0x20000001,           // the board did not answer in time
-  kDeviceGone = 0x20000002,        // the board was unplugged or reset
-  kStall = 0x20000003,             // the board refused the packet (endpoint halted)
-  kInvalidHandle = 0x20000004,     // no board with this handle is open
-  kNoSuchPipe = 0x20000005,        // the active setting has no such pipe
-  kTransferRefused = 0x20000006,   // the board refused the transfer
-  kDeviceInfoRefused = 0x20000007, // the board's descriptors could not be read
-  kNotSupported = 0x20000008,      // this USB layer cannot do that (yet)
-  kAccessDenied = 0x20000009,      // no permission to open the board
-  kBusy = 0x2000000A,              // another program holds the board
-  kOverflow = 0x2000000B,          // the board sent more than asked for
-  kIoError = 0x2000000C,           // input/output error on the bus
-  kInvalidParameter = 0x2000000D,  // a call with arguments the layer cannot use
+  kTimeout = 0x20000001,            // the board did not answer in time
+  kDeviceGone = 0x20000002,         // the board was unplugged or reset
+  kStall = 0x20000003,              // the board refused the packet (endpoint halted)
+  kInvalidHandle = 0x20000004,      // no board with this handle is open
+  kNoSuchPipe = 0x20000005,         // the active setting has no such pipe
+  kTransferRefused = 0x20000006,    // the board refused the transfer
+  kDeviceInfoRefused = 0x20000007,  // the board's descriptors could not be read
+  kNotSupported = 0x20000008,       // this USB layer cannot do that (yet)
+  kAccessDenied = 0x20000009,       // no permission to open the board
+  kBusy = 0x2000000A,               // another program holds the board
+  kOverflow = 0x2000000B,           // the board sent more than asked for
+  kIoError = 0x2000000C,            // input/output error on the bus
+  kInvalidParameter = 0x2000000D,   // a call with arguments the layer cannot use
   kNoMemory = 0x2000000E,
-  kAlreadyOpen = 0x2000000F,       // the driver connection is open already
-  kNotOpen = 0x20000010,           // the driver connection is not open
-  kNoSuchSetting = 0x20000011,     // the interface or alternate setting does not exist
+  kAlreadyOpen = 0x2000000F,    // the driver connection is open already
+  kNotOpen = 0x20000010,        // the driver connection is not open
+  kNoSuchSetting = 0x20000011,  // the interface or alternate setting does not exist
   kCancelled = 0x20000012,
-  kNoRealBoards = 0x20000013,      // this build reaches only the simulated board
-  kNoWinUsbDriver = 0x20000014,    // Windows: the board is bound to no driver libusb can use
+  kNoRealBoards = 0x20000013,    // this build reaches only the simulated board
+  kNoWinUsbDriver = 0x20000014,  // Windows: the board is bound to no driver libusb can use
   kUnknownError = 0x200000FF,
 };
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <QAction>
 #include <QApplication>
-#include <QPushButton>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 #include <memory>

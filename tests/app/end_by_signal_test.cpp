@@ -32,8 +32,8 @@ class EndBySignalTest : public QObject {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("run")));
-    QFile(dir.filePath(QStringLiteral("run"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                              QFileDevice::ExeOwner);
+    QFile(dir.filePath(QStringLiteral("run")))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // Typed, and the register window open; the last line says it is done.
     QFile script(dir.filePath(QStringLiteral("typed.gls")));
     QVERIFY(script.open(QIODevice::WriteOnly));

@@ -10,8 +10,8 @@
 
 #include "app/app_fixture.h"
 #include "script/control_actions.h"
-#include "support/program_state.h"
 #include "script/script_runner.h"
+#include "support/program_state.h"
 #include "text/hex_text.h"
 #include "usb/sim/sim_driver.h"
 

@@ -1,6 +1,8 @@
 // The session kept on exit: however the program ends, the window's settings
 // go to the last-session file as a configuration file, and "Load Last
 // Session" brings them back.
+#include "app/last_session.h"
+
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,7 +21,6 @@
 #include <string>
 
 #include "app/app_fixture.h"
-#include "app/last_session.h"
 #include "app/end_requests.h"
 #include "app/register_window_view.h"
 #include "app/wait_probe.h"

@@ -1,14 +1,14 @@
 // The log pane: what the core appends appears as lines, only the new part is
 // inserted, and the caret ends at the very end after every append.
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
-#include <iterator>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -96,10 +96,14 @@ class LogPaneTest : public glim::testing::WindowTest {
   void saveLogAddsTxtAndReports_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::newRow("bare name") << "mylog" << "mylog.txt";
-    QTest::newRow("own extension") << "mylog.log" << "mylog.log";
-    QTest::newRow("txt kept") << "mylog.txt" << "mylog.txt";
-    QTest::newRow("no folder") << "no/such/mylog" << "";
+    QTest::newRow("bare name") << "mylog"
+                               << "mylog.txt";
+    QTest::newRow("own extension") << "mylog.log"
+                                   << "mylog.log";
+    QTest::newRow("txt kept") << "mylog.txt"
+                              << "mylog.txt";
+    QTest::newRow("no folder") << "no/such/mylog"
+                               << "";
   }
   void saveLogAddsTxtAndReports() {
     QFETCH(QString, chosen);

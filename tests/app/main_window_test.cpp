@@ -10,11 +10,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStatusBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <memory>
 #include <set>
@@ -31,7 +31,6 @@ class MainWindowTest : public glim::testing::WindowTest {
   Q_OBJECT
 
  private:
-
   // Where a control's widget lies in the window's client area.
   QRect placeOf(const QWidget* w) const { return QRect(w->mapTo(f->window->content(), QPoint(0, 0)), w->size()); }
   // Whether a control lies wholly in the part of the content now shown.
@@ -94,8 +93,8 @@ class MainWindowTest : public glim::testing::WindowTest {
       keys << a->shortcut().toString(QKeySequence::PortableText);
     }
     QCOMPARE(entries, (QStringList{"mFileSaveConfig=Save Configuration", "mFileLoadConfig=Load Configuration",
-                                   "actionLoadLastSession=Load Last Session",
-                                   "actionRecordScript=Re&cord Script...", "actionRunScript=&Run Script...", "actionStopScript=Stop Script",
+                                   "actionLoadLastSession=Load Last Session", "actionRecordScript=Re&cord Script...",
+                                   "actionRunScript=&Run Script...", "actionStopScript=Stop Script",
                                    "actionSaveLog=Save &Log...", "nMenuFileExit=E&xit"}));
     QCOMPARE(keys, (QStringList{"Ctrl+S", "Ctrl+L", "", "", "Ctrl+R", "", "", "Ctrl+X"}));
   }
@@ -130,7 +129,8 @@ class MainWindowTest : public glim::testing::WindowTest {
       }
       ++placed;
     }
-    QCOMPARE(placed, 43 + 12 + 4 + 2 + 3 + 2 + 3 + 3 + 2 + 2);  // cells, fields, checks, frames, options, buttons, log, status
+    QCOMPARE(placed,
+             43 + 12 + 4 + 2 + 3 + 2 + 3 + 3 + 2 + 2);  // cells, fields, checks, frames, options, buttons, log, status
     QCOMPARE(glim::app::kDividerPanelX, 632);
     QCOMPARE(glim::app::kLogPanelY, 364);
     // Enlarged to the content's size, the window shows all three panels.
@@ -225,7 +225,8 @@ class MainWindowTest : public glim::testing::WindowTest {
       auto* box = f->find<QLineEdit>(name);
       QVERIFY2(box->isReadOnly() && box->isEnabled(), name);
       QVERIFY2(!(box->focusPolicy() & Qt::TabFocus), name);
-      QCOMPARE(box->palette().color(QPalette::Text), f->find<QLineEdit>("tbSCLKfreqdes")->palette().color(QPalette::Text));
+      QCOMPARE(box->palette().color(QPalette::Text),
+               f->find<QLineEdit>("tbSCLKfreqdes")->palette().color(QPalette::Text));
     }
     for (const char* name : {"tbSTVtc", "tbSCLKdiv", "tbCPLDdata(0)", "tbSCLKfreqdes"})
       QVERIFY2(f->find(name)->isEnabled(), name);
@@ -237,7 +238,8 @@ class MainWindowTest : public glim::testing::WindowTest {
     const QString hint = QStringLiteral("SIC clock the divider gives, kHz");
     QCOMPARE(actual->toolTip(), hint);
     f->main().timing.tbSICclkfreqdes.enterText("20");
-    QCOMPARE(actual->toolTip(), QStringLiteral("20 kHz cannot be reached: the divider's largest value gives 196.1 kHz"));
+    QCOMPARE(actual->toolTip(),
+             QStringLiteral("20 kHz cannot be reached: the divider's largest value gives 196.1 kHz"));
     QCOMPARE(actual->palette().color(QPalette::Base), glim::app::Binder::markColor(glim::app::Binder::Mark::Warm));
     f->main().timing.tbSICclkfreqdes.enterText("196");
     QCOMPARE(actual->toolTip(), hint);
@@ -432,7 +434,13 @@ class MainWindowTest : public glim::testing::WindowTest {
       if (!inView(w) && w->objectName() != QLatin1String("txtLog")) {
         const QWidget* viewport = f->window->clientArea()->viewport();
         QRect r(w->mapTo(viewport, QPoint(0, 0)), w->size());
-        outOfView << w->objectName() + QStringLiteral("@%1,%2,%3x%4 in %5x%6").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(viewport->width()).arg(viewport->height());
+        outOfView << w->objectName() + QStringLiteral("@%1,%2,%3x%4 in %5x%6")
+                                           .arg(r.x())
+                                           .arg(r.y())
+                                           .arg(r.width())
+                                           .arg(r.height())
+                                           .arg(viewport->width())
+                                           .arg(viewport->height());
       }
       // The log pane is taller than a small view: its top must show.
       if (w->objectName() == QLatin1String("txtLog")) {
@@ -490,8 +498,8 @@ class MainWindowTest : public glim::testing::WindowTest {
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     QApplication::processEvents();
     const QWidget* viewport = area->viewport();
-    const QPoint corner = f->window->content()->mapTo(viewport, QPoint(f->window->content()->width() - 1,
-                                                                          f->window->content()->height() - 1));
+    const QPoint corner = f->window->content()->mapTo(
+        viewport, QPoint(f->window->content()->width() - 1, f->window->content()->height() - 1));
     QVERIFY(viewport->rect().contains(corner));
     area->ensureWidgetVisible(f->find("cmdClearLog"));
     QVERIFY(inView(f->find("cmdClearLog")));

@@ -175,7 +175,8 @@ class RegisterWindowTest : public glim::testing::WindowTest {
   // "Write" and "Read" head the write and read boxes, under the slave address.
   void headingsOverTheValueColumns() {
     showI2c();
-    const std::pair<const char*, const char*> headings[] = {{"headingWrite", "tbI2Creg"}, {"headingRead", "tbI2Cregread"}};
+    const std::pair<const char*, const char*> headings[] = {{"headingWrite", "tbI2Creg"},
+                                                            {"headingRead", "tbI2Cregread"}};
     for (const auto& [name, column] : headings) {
       auto* heading = part<QLabel>(QString::fromLatin1(name));
       QVERIFY2(heading != nullptr, name);
@@ -217,7 +218,8 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QVERIFY(greyed(part(indexed("tbI2Cregread", 0))));
     for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), notYet);
     const auto hint = [](int i) {
-      return QStringLiteral("Value last read from register %1, hexadecimal").arg(QString::fromLatin1(kLabels[i]).left(4));
+      return QStringLiteral("Value last read from register %1, hexadecimal")
+          .arg(QString::fromLatin1(kLabels[i]).left(4));
     };
     click(QStringLiteral("cbReadall"));
     for (int i = 0; i < 22; ++i) QCOMPARE(part(indexed("tbI2Cregread", i))->toolTip(), hint(i));
@@ -248,13 +250,34 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("tip");
     QTest::addColumn<QString>("whole");
-    QTest::newRow("write box, 0x") << "tbI2Creg(10)" << "0x4C" << "\"0x4C\" reads as 00: reading stops at \"x\"" << "4C";
-    QTest::newRow("write box, empty") << "tbI2Creg(10)" << "" << "\"\" reads as 00" << "4d";
-    QTest::newRow("write box, sign") << "tbI2Creg(0)" << "-1" << "\"-1\" reads as 00: reading stops at \"-\"" << "1";
-    QTest::newRow("slave address") << "tbI2Caddr" << "5A!" << "\"5A!\" reads as 5A: reading stops at \"!\"" << "5A";
-    QTest::newRow("cell, letters") << "tbCPLDdata(3)" << "12abc" << "\"12abc\" reads as 12: reading stops at \"a\"" << "12";
-    QTest::newRow("cell, 0x") << "tbCPLDdata(37)" << "0x10" << "\"0x10\" reads as 0: reading stops at \"x\"" << "3";
-    QTest::newRow("desired field") << "tbSTVfreqdes" << "abc" << "\"abc\" reads as 0: reading stops at \"a\"" << "300";
+    QTest::newRow("write box, 0x") << "tbI2Creg(10)"
+                                   << "0x4C"
+                                   << "\"0x4C\" reads as 00: reading stops at \"x\""
+                                   << "4C";
+    QTest::newRow("write box, empty") << "tbI2Creg(10)"
+                                      << ""
+                                      << "\"\" reads as 00"
+                                      << "4d";
+    QTest::newRow("write box, sign") << "tbI2Creg(0)"
+                                     << "-1"
+                                     << "\"-1\" reads as 00: reading stops at \"-\""
+                                     << "1";
+    QTest::newRow("slave address") << "tbI2Caddr"
+                                   << "5A!"
+                                   << "\"5A!\" reads as 5A: reading stops at \"!\""
+                                   << "5A";
+    QTest::newRow("cell, letters") << "tbCPLDdata(3)"
+                                   << "12abc"
+                                   << "\"12abc\" reads as 12: reading stops at \"a\""
+                                   << "12";
+    QTest::newRow("cell, 0x") << "tbCPLDdata(37)"
+                              << "0x10"
+                              << "\"0x10\" reads as 0: reading stops at \"x\""
+                              << "3";
+    QTest::newRow("desired field") << "tbSTVfreqdes"
+                                   << "abc"
+                                   << "\"abc\" reads as 0: reading stops at \"a\""
+                                   << "300";
   }
   void typedTextsThatReadAsAnotherValueAreMarked() {
     QFETCH(QString, box);
@@ -295,14 +318,16 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QCOMPARE(f->find("tbCPLDdata(37)")->toolTip(),
              QStringLiteral("Enable bits, set by the check boxes: 1 STV, 2 PWMI, 4 SIC, 8 serial: 0 to 255"));
     QCOMPARE(f->find("tbCPLDdata(28)")->toolTip(), QStringLiteral("Serial block 1, channel byte CH8: 0 to 255"));
-    QCOMPARE(part(indexed("tbI2Creg", 10))->toolTip(), QStringLiteral("Value to write to register 0x0A, hexadecimal 00 to FF"));
+    QCOMPARE(part(indexed("tbI2Creg", 10))->toolTip(),
+             QStringLiteral("Value to write to register 0x0A, hexadecimal 00 to FF"));
     QCOMPARE(f->find("ob1Den(1)")->toolTip(), QStringLiteral("1D EN not driven (floating)"));
   }
 
   // Every button says what it does.
   void everyButtonHasATooltip() {
     showI2c();
-    for (QPushButton* b : view()->findChildren<QPushButton*>()) QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    for (QPushButton* b : view()->findChildren<QPushButton*>())
+      QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
     for (QPushButton* b : f->window->content()->findChildren<QPushButton*>()) {
       QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
     }
@@ -321,7 +346,9 @@ class RegisterWindowTest : public glim::testing::WindowTest {
     QApplication::processEvents();
     mark->ensurePolished();
     QVERIFY2(mark->fontMetrics().horizontalAdvance(mark->text()) <= mark->width(),
-             qPrintable(QStringLiteral("%1 wide for %2").arg(mark->width()).arg(mark->fontMetrics().horizontalAdvance(mark->text()))));
+             qPrintable(QStringLiteral("%1 wide for %2")
+                            .arg(mark->width())
+                            .arg(mark->fontMetrics().horizontalAdvance(mark->text()))));
   }
 
   // A value typed into the view, written and read back through the simulated chip.

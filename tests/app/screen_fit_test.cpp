@@ -60,7 +60,8 @@ class ScreenFitTest : public glim::testing::WindowTest {
  private slots:
   void initTestCase() {
     QVERIFY(glim::testing::fontsAvailable());
-    const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
+    const qreal scale =
+        qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
     const QSize asked = askedScreen();
     QCOMPARE(QApplication::primaryScreen()->geometry().size(),
              QSize(qRound(asked.width() / scale), qRound(asked.height() / scale)));
@@ -86,7 +87,8 @@ class ScreenFitTest : public glim::testing::WindowTest {
     qInfo("room %s: main %s, board %s (whole %dx%d, least %d), registers %s", qPrintable(text(room())),
           qPrintable(text(mainFrame)), qPrintable(text(boardFrame)), board->wholeSize().width(),
           board->wholeSize().height(), board->minimumSizeHint().width(), qPrintable(text(regFrame)));
-    for (const QRect& frame : {mainFrame, boardFrame, regFrame}) QVERIFY2(room().contains(frame), qPrintable(text(frame)));
+    for (const QRect& frame : {mainFrame, boardFrame, regFrame})
+      QVERIFY2(room().contains(frame), qPrintable(text(frame)));
     QVERIFY(!mainFrame.intersects(boardFrame));
     QVERIFY(!regFrame.intersects(onScreen(f->find("cbWritesettings"))));
     QVERIFY(!regFrame.intersects(onScreen(f->find("cbQuit"))));

@@ -74,9 +74,10 @@ class ScriptPlayTest : public QObject {
     int played = 0;
     for (const QString& name : scripts) {
       const QString script = readAll(dir.filePath(name));
-      if (script.contains(QStringLiteral("answer "))) continue;  // file dialogs: a person's choice
+      if (script.contains(QStringLiteral("answer "))) continue;   // file dialogs: a person's choice
       if (script.contains(QStringLiteral("# args: "))) continue;  // options of glimmora-cli's own
-      const QString expected = readAll(dir.filePath(QString(name).replace(QStringLiteral(".gls"), QStringLiteral(".out"))));
+      const QString expected =
+          readAll(dir.filePath(QString(name).replace(QStringLiteral(".gls"), QStringLiteral(".out"))));
       Window w;
       QVERIFY2(w.play(dir.filePath(name)), qPrintable(name));
       QCOMPARE(QString::fromStdString(w.out.str()), expected);
@@ -87,7 +88,8 @@ class ScriptPlayTest : public QObject {
 
   void printsAndErrorsGoToTheLogPaneWhichSavesAsShown() {
     QTemporaryDir tmp;
-    const QString script = scriptFile(tmp, "board attach\r\nprint cbQuit\nexpect cbQuit Exit\nbogus line\nprint cbQuit\n");
+    const QString script =
+        scriptFile(tmp, "board attach\r\nprint cbQuit\nexpect cbQuit Exit\nbogus line\nprint cbQuit\n");
     QVERIFY(!script.isEmpty());
 
     Window w;

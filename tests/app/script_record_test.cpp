@@ -3,12 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>

@@ -194,8 +194,9 @@ class ScriptStopTest : public glim::testing::WindowTest {
       QCOMPARE(f->sim.transfers.back().status, glim::usb::kCancelled);
       QCOMPARE(answersRead(*f), 1);
     } else {
-      QVERIFY2(said.startsWith(QStringLiteral("glimmora: script stopped at line ")) && said.endsWith(" lines not run\n"),
-               qPrintable(said));
+      QVERIFY2(
+          said.startsWith(QStringLiteral("glimmora: script stopped at line ")) && said.endsWith(" lines not run\n"),
+          qPrintable(said));
       QVERIFY(!said.endsWith(QStringLiteral(" 0 lines not run\n")));
     }
     QVERIFY(f->main().lblStatus.problem());
@@ -274,8 +275,9 @@ class ScriptStopTest : public glim::testing::WindowTest {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    QVERIFY2(text.contains("board attach\nset tbSCLKdiv 249\nset tbSCLKfreqdes 100\nclick cbShowi2c\nclick cmdClearLog\n"),
-             text.constData());
+    QVERIFY2(
+        text.contains("board attach\nset tbSCLKdiv 249\nset tbSCLKfreqdes 100\nclick cbShowi2c\nclick cmdClearLog\n"),
+        text.constData());
     const int lines = static_cast<int>(text.count('\n'));
     QCOMPARE(status(), "Record Script: " + std::to_string(lines) + " lines written to session.gls");
   }

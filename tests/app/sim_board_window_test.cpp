@@ -3,7 +3,6 @@
 // layer.
 #include "app/sim_board_window.h"
 
-#include <array>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +12,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTest>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>

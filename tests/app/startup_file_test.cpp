@@ -2,6 +2,8 @@
 // started and the board plugged in at start has been attached, exactly as
 // "Load Configuration" loads it; a file that is not a configuration is refused
 // with the usual message and changes nothing.
+#include "app/startup_file.h"
+
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
@@ -11,7 +13,6 @@
 #include <string>
 
 #include "app/app_fixture.h"
-#include "app/startup_file.h"
 #include "config/config_commands.h"
 #include "support/temp_dir.h"
 

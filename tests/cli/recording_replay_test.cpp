@@ -52,9 +52,10 @@ void printsOf(shell::MainForm& main, std::string& lines, std::vector<std::string
   add(main.form, "");
   const i2c::RegisterForm* registers = main.i2cWindow.existing();
   lines += "print Glimmora_i2c\n";
-  shown.push_back(std::string("Glimmora_i2c = ") +
-                  (registers == nullptr ? "not loaded"
-                   : main.i2cWindow.state() == i2c::RegisterWindow::State::Shown ? "shown" : "hidden"));
+  shown.push_back(std::string("Glimmora_i2c = ") + (registers == nullptr ? "not loaded"
+                                                    : main.i2cWindow.state() == i2c::RegisterWindow::State::Shown
+                                                        ? "shown"
+                                                        : "hidden"));
   if (registers != nullptr) add(registers->form, "Glimmora_i2c.");
 }
 
@@ -156,8 +157,8 @@ class Person {
         return {"set Glimmora_i2c.tbI2Caddr " + oneOf({"5A", "5A", "5A", "5C", "5B", "100"})};
       case 8: {
         const std::string row = "(" + std::to_string(pick(22)) + ")";
-        return {"click Glimmora_i2c." + oneOf({"cbWritei2c" + row, "cbReadi2c" + row, "cbCopyi2c" + row,
-                                               "cbWriteall", "cbReadall", "cbCopyall"})};
+        return {"click Glimmora_i2c." + oneOf({"cbWritei2c" + row, "cbReadi2c" + row, "cbCopyi2c" + row, "cbWriteall",
+                                               "cbReadall", "cbCopyall"})};
       }
       case 9: {
         const std::string file = (folder_ / ("cfg" + std::to_string(pick(2)) + ".txt")).string();
@@ -224,8 +225,8 @@ TEST_F(RecordingReplay, ARecordingStartedMidSessionReplaysToTheSamePacketsAndCon
     std::size_t packetsBefore = 0;
     const auto startRecording = [&] {
       packetsBefore = session.packets.lines.size();
-      std::filesystem::copy(live, copy,
-                            std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+      std::filesystem::copy(
+          live, copy, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
       return session.recorder.start(recording.string(), recordingSetup(session.program()));
     };
     for (int i = 0; i < kActions; ++i) {
@@ -289,9 +290,9 @@ TEST_F(RecordingReplay, ARecordingStartedMidSessionReplaysToTheSamePacketsAndCon
 // cells, clicks for the boxes, `select` for the option.
 TEST(StateLines, BringANewProgramToTheWindowsStateWithoutSending) {
   Session session;
-  for (const char* line : {"board attach", "set tbSCLKfreqdes 100", "click ob1Den(2)", "click cbCtrl(0)",
-                           "set tbCPLDdata(1) 9", "click cbShowi2c", "set Glimmora_i2c.tbI2Creg(3) 77",
-                           "click Glimmora_i2c.cbVerify"}) {
+  for (const char* line :
+       {"board attach", "set tbSCLKfreqdes 100", "click ob1Den(2)", "click cbCtrl(0)", "set tbCPLDdata(1) 9",
+        "click cbShowi2c", "set Glimmora_i2c.tbI2Creg(3) 77", "click Glimmora_i2c.cbVerify"}) {
     ASSERT_TRUE(session.act({line})) << line;
   }
   const std::vector<std::string> lines = stateLines(session.program().main);

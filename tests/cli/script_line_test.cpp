@@ -150,22 +150,22 @@ TEST(ParseLine, MalformedLinesAreErrors) {
            "board fail",             //
            "board fail transfer",    //
            "board fail transfer 256",
-           "board timeout",          //
-           "board timeout 1x",       //
-           "board short 130",        //
-           "board short 130 -1",     //
-           "board hang",             //
-           "board hang 130 1 2",     //
-           "board hang 130 soon",    //
-           "board reg 22 00",        // 22 registers: 0 to 21
-           "board reg 3 100",        // one byte
-           "board reg 3 0x",         //
-           "board reg 3 zz",         //
-           "board ok now",           //
-           "decode",                 //
-           "decode 22",              // 0 to 21
-           "decode 0x16",            //
-           "decode 1 2",             //
+           "board timeout",        //
+           "board timeout 1x",     //
+           "board short 130",      //
+           "board short 130 -1",   //
+           "board hang",           //
+           "board hang 130 1 2",   //
+           "board hang 130 soon",  //
+           "board reg 22 00",      // 22 registers: 0 to 21
+           "board reg 3 100",      // one byte
+           "board reg 3 0x",       //
+           "board reg 3 zz",       //
+           "board ok now",         //
+           "decode",               //
+           "decode 22",            // 0 to 21
+           "decode 0x16",          //
+           "decode 1 2",           //
            "decode Glimmora_i2c.tbI2Creg(1)",
        }) {
     const ParsedLine p = parseLine(line);

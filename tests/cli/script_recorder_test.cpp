@@ -24,7 +24,7 @@ struct TextCase {
 
 TEST(ScriptRecorder, TextChangesReadBackAsTheSameChange) {
   const TextCase cases[] = {
-      {"10", "100", Verb::Set},     {"", "  two  blanks ", Verb::Set}, {"7", "", Verb::Set},
+      {"10", "100", Verb::Set},     {"", "  two  blanks ", Verb::Set},    {"7", "", Verb::Set},
       {"5", "5", Verb::Type},       {"\xC3\xA9", "\xC3\xA9", Verb::Type},  // a digit or é typed over itself
       {"12", "12", Verb::Activate},                                        // nothing replays that
       {"", "a\nb", Verb::Activate}, {"", "a\r", Verb::Activate},
@@ -89,8 +89,8 @@ TEST(ScriptRecorder, FaultLinesOnlyAddOrStartAfresh) {
   more.shortPipes[130] = 5;
   more.hangPipes = {{130, 0}};
   more.ignoredRegisters = {2};
-  EXPECT_EQ(faultLines(before, more), (std::vector<std::string>{"board timeout 2", "board short 130 5",
-                                                                "board hang 130", "board ignore 2"}));
+  EXPECT_EQ(faultLines(before, more),
+            (std::vector<std::string>{"board timeout 2", "board short 130 5", "board hang 130", "board ignore 2"}));
   usb::sim::Faults fewer = before;
   fewer.refusedPipes.clear();
   fewer.deviceInfoRefused = true;

@@ -41,10 +41,10 @@ struct Harness {
 // file's name, with the separator.
 TEST(FolderOf, IsThePathUpToTheScriptsName) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"dir/s.gls", "dir/"}, {"s.gls", ""}, {"/a/b/c.gls", "/a/b/"}, {"dir/", "dir/"},
-      {"", ""},              {"a/\xC3\xBC.gls", "a/"}, {"./s", "./"},
+      {"dir/s.gls", "dir/"},    {"s.gls", ""},       {"/a/b/c.gls", "/a/b/"},     {"dir/", "dir/"}, {"", ""},
+      {"a/\xC3\xBC.gls", "a/"}, {"./s", "./"},
 #ifdef _WIN32
-      {"C:s.gls", "C:"},     {"a\\b.gls", "a\\"},  {"C:\\x\\y.gls", "C:\\x\\"},
+      {"C:s.gls", "C:"},        {"a\\b.gls", "a\\"}, {"C:\\x\\y.gls", "C:\\x\\"},
 #endif
   };
   for (const auto& [path, folder] : cases) EXPECT_EQ(folderOf(path), folder) << path;
@@ -102,8 +102,8 @@ TEST(ScriptRunner, AScriptErrorOutranksAFailedExpectation) {
 TEST(ScriptRunner, OnceTheProgramEndsTheRestIsCountedNotRun) {
   for (const char* ending : {"click cbQuit", "click nMenuFileExit", "close Glimmora_interface"}) {
     Harness h;
-    const std::string script = "click cbShowi2c\n" + std::string(ending) +
-                               "\n\nprint txtLog\n  # not counted\nnonsense here\nclick cbQuit";
+    const std::string script =
+        "click cbShowi2c\n" + std::string(ending) + "\n\nprint txtLog\n  # not counted\nnonsense here\nclick cbQuit";
     EXPECT_EQ(h.run(script), kExitOk) << ending;
     EXPECT_EQ(h.out.str(), "") << ending;
     EXPECT_EQ(h.err.str(), "glimmora-cli: the program ended at line 2; 3 lines not run\n") << ending;

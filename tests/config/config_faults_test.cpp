@@ -34,7 +34,10 @@ TEST_F(ConfigFaultsTest, LoadIsAllOrNothing) {
       {"SHUTb option 2", withLine(defaultFile(), 45, "2")},
       {"1D EN option 3", withLine(defaultFile(), 46, "3")},
       {"a line over 4 KiB", withLine(defaultFile(), 30, std::string(5000, '1'))},
-      {"a NUL byte", withLine(defaultFile(), 30, std::string("25\0" "5", 4))},
+      {"a NUL byte", withLine(defaultFile(), 30,
+                              std::string("25\0"
+                                          "5",
+                                          4))},
       {"binary data", binary},
       {"header, then binary data", "//Glimmora Config File\r\n" + binary},
   };
@@ -64,8 +67,10 @@ TEST_F(ConfigFaultsTest, TextsThatWouldNotReadBackAreRefusedByName) {
     std::string text;
     std::string message;
   } cases[] = {
-      {"tbCPLDdata(5)", "1\"2", "The text of tbCPLDdata(5) cannot be saved: it holds a double quote. Nothing was written."},
-      {"Glimmora_i2c.tbI2Creg(3)", "B\r\n8", "The text of tbI2Creg(3) cannot be saved: it holds a line break. Nothing was written."},
+      {"tbCPLDdata(5)", "1\"2",
+       "The text of tbCPLDdata(5) cannot be saved: it holds a double quote. Nothing was written."},
+      {"Glimmora_i2c.tbI2Creg(3)", "B\r\n8",
+       "The text of tbI2Creg(3) cannot be saved: it holds a line break. Nothing was written."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.control);
@@ -96,8 +101,7 @@ TEST_F(ConfigFaultsTest, AFailedSaveLeavesTheOldFileAsItWas) {
   load(aDirectory);  // refused before it is opened
   ASSERT_EQ(sim.ui.boxes.size(), 3u);
   EXPECT_EQ(sim.ui.boxes[0].caption, "Error");
-  EXPECT_EQ(sim.ui.boxes[0].text,
-            "Could not save the configuration to " + missingDir + ": No such file or directory");
+  EXPECT_EQ(sim.ui.boxes[0].text, "Could not save the configuration to " + missingDir + ": No such file or directory");
   EXPECT_EQ(sim.ui.boxes[1].text, "Could not save the configuration to " + aDirectory + ": Is a directory");
   EXPECT_EQ(sim.ui.boxes[2], (RecordingUi::Box{"Could not open " + aDirectory + ": Is a directory", "Error"}));
   EXPECT_TRUE(std::filesystem::is_directory(aDirectory));
@@ -116,8 +120,8 @@ TEST_F(ConfigFaultsTest, AFailedSaveLeavesTheOldFileAsItWas) {
   std::signal(SIGXFSZ, oldHandler);
 
   ASSERT_EQ(sim.ui.boxes.size(), 4u);
-  EXPECT_EQ(sim.ui.boxes[3], (RecordingUi::Box{"Could not save the configuration to " + path + ": File too large",
-                                               "Error"}));
+  EXPECT_EQ(sim.ui.boxes[3],
+            (RecordingUi::Box{"Could not save the configuration to " + path + ": File too large", "Error"}));
   EXPECT_EQ(readFile(path), old);
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"keep.txt", "subdir"}));
 #endif

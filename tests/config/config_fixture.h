@@ -48,8 +48,8 @@ inline std::string defaultFile() {
          times(27, "255") +                                               // cells 10..36
          lines({"0", "10", "20", "5", "5", "5"}) +                        // cells 37..42
          lines({"1", "1"}) +                                              // SHUTb "1", 1D EN "Z"
-         lines({"5A", "FF", "00", "00", "B8"}) + times(6, "00") + lines({"4D", "B3"}) + times(3, "00") +
-         lines({"29"}) + times(6, "FF");
+         lines({"5A", "FF", "00", "00", "B8"}) + times(6, "00") + lines({"4D", "B3"}) + times(3, "00") + lines({"29"}) +
+         times(6, "FF");
 }
 
 // Where line n (1-based) of a file starts, and how long it is.

@@ -1,7 +1,6 @@
 #include "config/file_io.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

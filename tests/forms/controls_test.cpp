@@ -1,9 +1,9 @@
-#include "forms/control.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "forms/control.h"
 
 namespace glim::forms {
 namespace {

@@ -97,7 +97,8 @@ TEST(Dispatcher, ConcurrentPostsAreAllRunOnceInOrderPerThread) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      for (int i = 0; i < kPosts; ++i) dispatcher.post([&seen, t, i] { seen[static_cast<std::size_t>(t)].push_back(i); });
+      for (int i = 0; i < kPosts; ++i)
+        dispatcher.post([&seen, t, i] { seen[static_cast<std::size_t>(t)].push_back(i); });
     });
   }
   // Drain while the threads post, as the forms thread would, until every task

@@ -95,10 +95,13 @@ TEST(RegisterDescriptions, RefusesAWrongFileWithWhereItIsWrong) {
     const char* reason;
   };
   const Case cases[] = {
-      {"", "line 1, column 1: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"},
-      {"{\"registers\": {\n", "line 2, column 1: syntax error while parsing object key - unexpected end of input; "
-                              "expected string literal"},
-      {"{\"registers\": {}} x", "line 1, column 19: syntax error while parsing value - invalid literal; expected end of input"},
+      {"",
+       "line 1, column 1: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"},
+      {"{\"registers\": {\n",
+       "line 2, column 1: syntax error while parsing object key - unexpected end of input; "
+       "expected string literal"},
+      {"{\"registers\": {}} x",
+       "line 1, column 19: syntax error while parsing value - invalid literal; expected end of input"},
       {"[]", "line 1, column 1: the file must hold an object with \"registers\""},
       {"{\"description\": \"x\"}", "line 1, column 1: \"registers\" must be an object of registers by address"},
       {"{\"registers\": []}", "line 1, column 15: \"registers\" must be an object of registers by address"},
@@ -137,13 +140,15 @@ TEST(RegisterDescriptions, RefusesAWrongFileWithWhereItIsWrong) {
        "line 1, column 76: value \"4\" does not fit field \"A\" (2 bits)"},
       {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"1\", \"name\": \"A\", \"values\": {\"0x2\": \"x\"}}]}}}",
        "line 1, column 74: value \"0x2\" does not fit field \"A\" (1 bit)"},
-      {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"7:0\", \"name\": \"A\", \"values\": {\"99999999999\": \"x\"}}]}}}",
+      {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"7:0\", \"name\": \"A\", \"values\": {\"99999999999\": "
+       "\"x\"}}]}}}",
        "line 1, column 76: value \"99999999999\" does not fit field \"A\" (8 bits)"},
       {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"1\", \"name\": \"A\", \"values\": {\"0b2\": \"x\"}}]}}}",
        "line 1, column 74: value \"0b2\" is not a number"},
       {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"1\", \"name\": \"A\", \"values\": {\"on\": \"x\"}}]}}}",
        "line 1, column 74: value \"on\" is not a number"},
-      {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"1\", \"name\": \"A\", \"values\": {\"1\": \"x\", \"0b1\": \"y\"}}]}}}",
+      {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"1\", \"name\": \"A\", \"values\": {\"1\": \"x\", "
+       "\"0b1\": \"y\"}}]}}}",
        "line 1, column 84: value \"0b1\" of field \"A\" is named twice"},
       {"{\"registers\": {\"0x01\": {\"fields\": [{\"bits\": \"1\", \"name\": \"A\", \"values\": {\"1\": 1}}]}}}",
        "line 1, column 79: a value's name must be a string"},
@@ -170,8 +175,9 @@ TEST(RegisterDescriptions, RefusesAWrongFileWithWhereItIsWrong) {
        "line 12, column 5: field \"MODE\" overlaps \"EN\""},
       {"{\"description\": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]}",
        "line 1, column 48: nested too deeply"},
-      {"{\"description\": \"\xC3\x28\"}", "line 1, column 19: syntax error while parsing value - invalid string: "
-                                           "ill-formed UTF-8 byte"},
+      {"{\"description\": \"\xC3\x28\"}",
+       "line 1, column 19: syntax error while parsing value - invalid string: "
+       "ill-formed UTF-8 byte"},
   };
   for (const Case& c : cases) {
     RegisterDescriptions d = parsed(R"({"registers": {"0x02": {"name": "kept"}}})");

@@ -30,13 +30,27 @@ TEST(RegisterWindow, NewWindowHoldsTheDefaultTextsInAddressOrder) {
   EXPECT_EQ(w.tbI2Caddr.text(), "5A");
 
   const Row rows[] = {
-      {0, "0x00 PWM Brightness", "FF"}, {1, "0x01 Device Control", "00"}, {2, "0x02 Fault/Status", "00"},
-      {3, "0x03 Identification", "B8"}, {4, "0x04", "00"},               {5, "0x05", "00"},
-      {6, "0x06", "00"},                {7, "0x07", "00"},               {8, "0x08", "00"},
-      {9, "0x09", "00"},                {10, "0x0A GD", "4D"},           {11, "0x0B GB", "B3"},
-      {12, "0x0C DD", "00"},            {13, "0x0D DM", "00"},           {14, "0x0E DB", "00"},
-      {15, "0x0F FD/DC/J", "29"},       {16, "0x10 Max PWM 6-7", "FF"},  {17, "0x11 Max PWM 7-8", "FF"},
-      {18, "0x12 Max PWM 8-9", "FF"},   {19, "0x13 Max PWM 9-10", "FF"}, {20, "0x14 Max PWM 10-11", "FF"},
+      {0, "0x00 PWM Brightness", "FF"},
+      {1, "0x01 Device Control", "00"},
+      {2, "0x02 Fault/Status", "00"},
+      {3, "0x03 Identification", "B8"},
+      {4, "0x04", "00"},
+      {5, "0x05", "00"},
+      {6, "0x06", "00"},
+      {7, "0x07", "00"},
+      {8, "0x08", "00"},
+      {9, "0x09", "00"},
+      {10, "0x0A GD", "4D"},
+      {11, "0x0B GB", "B3"},
+      {12, "0x0C DD", "00"},
+      {13, "0x0D DM", "00"},
+      {14, "0x0E DB", "00"},
+      {15, "0x0F FD/DC/J", "29"},
+      {16, "0x10 Max PWM 6-7", "FF"},
+      {17, "0x11 Max PWM 7-8", "FF"},
+      {18, "0x12 Max PWM 8-9", "FF"},
+      {19, "0x13 Max PWM 9-10", "FF"},
+      {20, "0x14 Max PWM 10-11", "FF"},
       {21, "0x15 Max PWM 11-12", "FF"},
   };
   for (const Row& r : rows) {
@@ -64,12 +78,13 @@ TEST(RegisterWindow, ObserversFollowTheWindowThroughItsLife) {
   RegisterWindow& win = p.main().i2cWindow;
   Trace trace;
   const RegisterForm* told = nullptr;
-  const auto watching = win.subscribe({[&](RegisterForm& f) {
-                   told = &f;
-                   trace.push_back("created");
-                 },
-                 [&](RegisterForm& f) { trace.push_back(&f == told ? "destroying it" : "destroying other"); },
-                 [&](bool shown) { trace.push_back(shown ? "shown" : "hidden"); }});
+  const auto watching =
+      win.subscribe({[&](RegisterForm& f) {
+                       told = &f;
+                       trace.push_back("created");
+                     },
+                     [&](RegisterForm& f) { trace.push_back(&f == told ? "destroying it" : "destroying other"); },
+                     [&](bool shown) { trace.push_back(shown ? "shown" : "hidden"); }});
 
   win.show();
   win.show();  // already shown: nothing to tell
@@ -103,16 +118,16 @@ TEST(RegisterWindow, AClosedFormStaysUntilEveryObserverWasTold) {
   Trace trace;
   const auto showing = win.subscribe({nullptr, [&](RegisterForm&) { win.show(); }, nullptr});
   const auto watching = win.subscribe({nullptr,
-                 [&](RegisterForm& f) {
-                   // Checked before the form is touched: without the guard it is gone.
-                   if (win.retiredCount() != 1) return trace.push_back("freed while told");
-                   trace.push_back(f.tbI2Creg[3].text());
-                 },
-                 nullptr});
+                                       [&](RegisterForm& f) {
+                                         // Checked before the form is touched: without the guard it is gone.
+                                         if (win.retiredCount() != 1) return trace.push_back("freed while told");
+                                         trace.push_back(f.tbI2Creg[3].text());
+                                       },
+                                       nullptr});
   win.get().tbI2Creg[3].setText("42");
   win.unload();
   EXPECT_EQ(trace, Trace{"42"});
-  EXPECT_EQ(win.retiredCount(), 0u);  // freed once everyone was told
+  EXPECT_EQ(win.retiredCount(), 0u);              // freed once everyone was told
   EXPECT_EQ(win.get().tbI2Creg[3].text(), "B8");  // the window brought back is a new one
 }
 

@@ -1,5 +1,7 @@
 // The board link (attach, detach, the pipe methods and their log lines) over
 // the libusb layer, against boards on the emulated bus.
+#include "usb/board_link.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,7 +13,6 @@
 #include "libusb/libusb_rig.h"
 #include "support/recording_ui.h"
 #include "text/number_format.h"
-#include "usb/board_link.h"
 
 namespace glim::testing {
 namespace {
@@ -74,11 +75,11 @@ TEST(LibusbBoardLink, AcceptsTheFirstBoardAndRefusesASecondWhichIsClosed) {
 
   const int second = rig.bed.plug();
   ASSERT_TRUE(rig.settle([&] { return rig.bed.releases(second) == 1; }));
-  EXPECT_THAT(rig.log(), ::testing::EndsWith(
-                             attachLines(2) +
-                             "DeviceAttach: Previous attached already accepted control of the device - \r\n"
-                             "control is rejected because only one device control is supported\r\n"
-                             "DeviceAttach: Rejecting control of the device\r\n"));
+  EXPECT_THAT(rig.log(),
+              ::testing::EndsWith(attachLines(2) +
+                                  "DeviceAttach: Previous attached already accepted control of the device - \r\n"
+                                  "control is rejected because only one device control is supported\r\n"
+                                  "DeviceAttach: Rejecting control of the device\r\n"));
   EXPECT_EQ(rig.link.heldDevice(), 1u);
   rig.send(1, kPins);
   EXPECT_THAT(rig.bed.urbs(1), ::testing::ElementsAre(UrbRecord{0x01, kPins, 0}));
@@ -157,7 +158,8 @@ TEST(LibusbBoardLink, UnplugDuringAReadLogsTheFailureAndTheDetachAtOnceAndAReplu
 
     rig.bed.plug();
     ASSERT_TRUE(rig.settle([&] { return rig.connected(); }));
-    EXPECT_THAT(rig.log(), ::testing::EndsWith(attachLines(2) + "DeviceAttach: Accepting control of the device\r\n\r\n"));
+    EXPECT_THAT(rig.log(),
+                ::testing::EndsWith(attachLines(2) + "DeviceAttach: Accepting control of the device\r\n\r\n"));
     rig.send(1, kPins);
     EXPECT_THAT(rig.bed.urbs(2), ::testing::ElementsAre(UrbRecord{0x01, kPins, 0}));
   }
@@ -168,9 +170,9 @@ TEST(LibusbBoardLink, UnplugDuringAReadLogsTheFailureAndTheDetachAtOnceAndAReplu
 // that vendor id chosen, the same board is taken.
 TEST(LibusbBoardLink, ABoardOfAnotherVendorIsNamedOnceAndTakenWhenItsVendorIdIsChosen) {
   constexpr uint16_t kOther = 0x16C0;
-  const std::string named = "Found a board with vendor ID &H16C0 product ID &H200B; this program looks for vendor ID &H" +
-                            text::hex16(usb::kBoardVendorId) +
-                            ". Start it with GLIMMORA_VENDOR_ID=16C0 to use it.\r\n";
+  const std::string named =
+      "Found a board with vendor ID &H16C0 product ID &H200B; this program looks for vendor ID &H" +
+      text::hex16(usb::kBoardVendorId) + ". Start it with GLIMMORA_VENDOR_ID=16C0 to use it.\r\n";
   const auto count = [](const std::string& text, const std::string& part) {
     std::size_t n = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -185,14 +187,16 @@ TEST(LibusbBoardLink, ABoardOfAnotherVendorIsNamedOnceAndTakenWhenItsVendorIdIsC
     rig.bed.plug();
     ASSERT_TRUE(rig.settle([&] { return rig.connected(); }));
     ASSERT_TRUE(rig.settle([&] { return count(rig.log(), named) >= 1; }));
-    settleUntil(rig.dispatcher, [] { return false; }, 300ms);  // whatever else comes of it
+    settleUntil(
+        rig.dispatcher, [] { return false; }, 300ms);  // whatever else comes of it
     EXPECT_EQ(count(rig.log(), named), 1u);
     EXPECT_EQ(count(rig.log(), "DeviceAttach: Received attach"), 1u);
     EXPECT_EQ(rig.bed.claims(other), 0);
     rig.bed.unplug(other);
     rig.bed.plug(kOther);  // plugged in anew: named anew
     ASSERT_TRUE(rig.settle([&] { return count(rig.log(), named) >= 2; }));
-    settleUntil(rig.dispatcher, [] { return false; }, 300ms);
+    settleUntil(
+        rig.dispatcher, [] { return false; }, 300ms);
     EXPECT_EQ(count(rig.log(), named), 2u);
   }
   {
@@ -201,9 +205,10 @@ TEST(LibusbBoardLink, ABoardOfAnotherVendorIsNamedOnceAndTakenWhenItsVendorIdIsC
     rig.bed.plug(kOther);
     rig.start();
     ASSERT_TRUE(rig.settle([&] { return rig.connected(); }));
-    EXPECT_EQ(rig.log(), "Please verify that the device is attached...\r\n\r\n"
-                         "DeviceAttach: Received attach for \r\nvendor ID &H16C0 product ID &H200B\r\n"
-                         "device handle &H1\r\nDeviceAttach: Accepting control of the device\r\n\r\n");
+    EXPECT_EQ(rig.log(),
+              "Please verify that the device is attached...\r\n\r\n"
+              "DeviceAttach: Received attach for \r\nvendor ID &H16C0 product ID &H200B\r\n"
+              "device handle &H1\r\nDeviceAttach: Accepting control of the device\r\n\r\n");
     rig.send(1, kPins);
     EXPECT_THAT(rig.bed.urbs(1), ::testing::ElementsAre(UrbRecord{0x01, kPins, 0}));
   }

@@ -130,7 +130,8 @@ TEST(LibusbDriver, AnAttachCallbackMayCloseTheLayer) {
   // Closed: the board was let go, and nothing more is told.
   EXPECT_EQ(rig.bed.releases(1), 1);
   rig.bed.plug();
-  EXPECT_FALSE(settleUntil(rig.dispatcher, [&] { return rig.events.size() > 1; }, 300ms));
+  EXPECT_FALSE(settleUntil(
+      rig.dispatcher, [&] { return rig.events.size() > 1; }, 300ms));
   EXPECT_EQ(rig.write(rig.events[0].handle, 1, {0xFE, 0xE3}), usb::kNotOpen);
 }
 

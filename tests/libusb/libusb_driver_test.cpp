@@ -1,8 +1,7 @@
 // The libusb layer on its own, against boards on the emulated bus.
+#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 #include <libusb.h>
 
 #include <atomic>
@@ -96,7 +95,6 @@ TEST(LibusbDriver, OffersABoardAlreadyPluggedInDescribedByItsDescriptors) {
   EXPECT_FALSE(rig.driver->polling());
 }
 
-
 // A board with its handle, on a freshly opened layer.
 struct OneBoard : ::testing::Test {
   void SetUp() override {
@@ -125,9 +123,9 @@ TEST_F(OneBoard, MovesTheExactBytesOnTheEndpointsNamedByThePipes) {
   EXPECT_EQ(read(answer, 1000), usb::kSuccess);
   EXPECT_EQ(moved, 2u);
   EXPECT_THAT(answer, ::testing::ElementsAre(0x00, 0x4D));
-  EXPECT_THAT(rig.bed.urbs(1), ::testing::ElementsAre(UrbRecord{0x01, {0xFE, 0xE3}, 0},
-                                                      UrbRecord{0x02, {0x01, 0x5B, 0x0A}, 0},
-                                                      UrbRecord{0x82, {0x00, 0x4D}, 0}));
+  EXPECT_THAT(rig.bed.urbs(1),
+              ::testing::ElementsAre(UrbRecord{0x01, {0xFE, 0xE3}, 0}, UrbRecord{0x02, {0x01, 0x5B, 0x0A}, 0},
+                                     UrbRecord{0x82, {0x00, 0x4D}, 0}));
 }
 
 TEST_F(OneBoard, ReportsTheCountLibusbGivesForAShortAnswer) {
@@ -256,8 +254,7 @@ TEST_P(UnplugDuringRead, EndsTheReadAtOnceAndReportsTheDetach) {
   EXPECT_LT(std::chrono::steady_clock::now() - again, 5000ms);
 }
 
-INSTANTIATE_TEST_SUITE_P(LibusbDriver, UnplugDuringRead,
-                         ::testing::Values(Unplug::FailInFlight, Unplug::KeepInFlight),
+INSTANTIATE_TEST_SUITE_P(LibusbDriver, UnplugDuringRead, ::testing::Values(Unplug::FailInFlight, Unplug::KeepInFlight),
                          [](const auto& info) {
                            return info.param == Unplug::FailInFlight ? std::string("UrbsFail")
                                                                      : std::string("UrbsNeverReported");
@@ -287,7 +284,8 @@ TEST(LibusbDriver, ABoardReportedTwiceIsOfferedOnce) {
   ASSERT_TRUE(rig.waitForEvents(1));
   const int second = rig.bed.plug();
   ASSERT_TRUE(rig.waitForEvents(2));
-  EXPECT_FALSE(settleUntil(rig.dispatcher, [&] { return rig.events.size() > 2; }, 300ms));
+  EXPECT_FALSE(settleUntil(
+      rig.dispatcher, [&] { return rig.events.size() > 2; }, 300ms));
   ASSERT_EQ(rig.events.size(), 2u);
   EXPECT_TRUE(rig.events[0].attach && rig.events[1].attach);
   EXPECT_NE(rig.events[0].handle, rig.events[1].handle);
@@ -316,7 +314,8 @@ TEST(LibusbDriver, ARefusedBoardIsReleasedAndClosedAndNeverReportedGone) {
   EXPECT_EQ(rig.bed.releases(1), 0);
   EXPECT_EQ(rig.write(rig.events[0].handle, 1, {0xFE, 0xE3}), usb::kSuccess);
   rig.bed.unplug(second);
-  EXPECT_FALSE(settleUntil(rig.dispatcher, [&] { return rig.events.size() > 2; }, 300ms));
+  EXPECT_FALSE(settleUntil(
+      rig.dispatcher, [&] { return rig.events.size() > 2; }, 300ms));
 }
 
 TEST(LibusbDriver, PollsTheDeviceListWhenAskedInsteadOfHotplugEvents) {

@@ -1,4 +1,6 @@
 // What libusb reports, as the log shows it.
+#include "usb/libusb/libusb_status.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <libusb.h>
@@ -7,18 +9,16 @@
 #include <set>
 #include <string>
 
-#include "usb/libusb/libusb_status.h"
-
 namespace glim::testing {
 namespace {
 
 using usb::libusb::statusFromError;
 
 TEST(LibusbStatus, EveryLibusbErrorHasAStatusAndATextOfItsOwn) {
-  const int errors[] = {LIBUSB_ERROR_IO,       LIBUSB_ERROR_INVALID_PARAM, LIBUSB_ERROR_ACCESS,
-                        LIBUSB_ERROR_NO_DEVICE, LIBUSB_ERROR_NOT_FOUND,     LIBUSB_ERROR_BUSY,
-                        LIBUSB_ERROR_TIMEOUT,   LIBUSB_ERROR_OVERFLOW,      LIBUSB_ERROR_PIPE,
-                        LIBUSB_ERROR_INTERRUPTED, LIBUSB_ERROR_NO_MEM,      LIBUSB_ERROR_NOT_SUPPORTED,
+  const int errors[] = {LIBUSB_ERROR_IO,          LIBUSB_ERROR_INVALID_PARAM, LIBUSB_ERROR_ACCESS,
+                        LIBUSB_ERROR_NO_DEVICE,   LIBUSB_ERROR_NOT_FOUND,     LIBUSB_ERROR_BUSY,
+                        LIBUSB_ERROR_TIMEOUT,     LIBUSB_ERROR_OVERFLOW,      LIBUSB_ERROR_PIPE,
+                        LIBUSB_ERROR_INTERRUPTED, LIBUSB_ERROR_NO_MEM,        LIBUSB_ERROR_NOT_SUPPORTED,
                         LIBUSB_ERROR_OTHER};
   std::set<usb::Status> statuses;
   std::set<std::string> texts;

@@ -1,5 +1,6 @@
-#include <array>
 #include <gtest/gtest.h>
+
+#include <array>
 
 #include "shell_fixture.h"
 

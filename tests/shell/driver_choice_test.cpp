@@ -12,8 +12,7 @@ namespace {
 
 // The log of a program started on the layer a GLIMMORA_USB text chooses.
 struct Started {
-  explicit Started(std::string_view choice)
-      : program(usb::createDriver(usb::parseDriverChoice(choice)), ui) {
+  explicit Started(std::string_view choice) : program(usb::createDriver(usb::parseDriverChoice(choice)), ui) {
     program.main.Form_Activate();
     program.dispatcher.drain();
   }

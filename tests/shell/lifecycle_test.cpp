@@ -59,7 +59,8 @@ TEST_F(ShellTest, LaterActivationsDoNothing) {
 TEST_F(ShellTest, FailedDriverStartIsLoggedOnceAndTheWindowStaysUsable) {
   driver->failOpen = usb::kNoRealBoards;
   activate();
-  EXPECT_EQ(log(), std::string(kStartLines) + "Form_Activate(): Failed to initialize USB driver: error &H20000013\r\n(" +
+  EXPECT_EQ(log(), std::string(kStartLines) +
+                       "Form_Activate(): Failed to initialize USB driver: error &H20000013\r\n(" +
                        usb::statusText(usb::kNoRealBoards) + ")\r\n");
   EXPECT_EQ(link().driverStatus(), usb::kNoRealBoards);
 
@@ -82,9 +83,15 @@ class EndingTest : public ShellTest, public ::testing::WithParamInterface<Ending
  protected:
   void end() {
     switch (GetParam()) {
-      case Ending::Quit: main().cbQuit.click(); break;
-      case Ending::Exit: main().nMenuFileExit.click(); break;
-      case Ending::CloseBox: main().closeBox(); break;
+      case Ending::Quit:
+        main().cbQuit.click();
+        break;
+      case Ending::Exit:
+        main().nMenuFileExit.click();
+        break;
+      case Ending::CloseBox:
+        main().closeBox();
+        break;
     }
   }
 };

@@ -44,9 +44,9 @@ TEST(PipesWithoutBoard, StillAskForTheDeviceInformationOfHandleZero) {
     EXPECT_EQ(outcome.stage, Stage::DeviceInfo);
     EXPECT_EQ(outcome.status, usb::kInvalidHandle);
     EXPECT_FALSE(outcome.ok());
-    EXPECT_EQ(program.main.txtLog.text().substr(mark),
-              std::string(read ? "ReadPipe" : "WritePipe") + ": WDU_GetDeviceInfo() failed:\r\nerror &H20000004 (" +
-                  usb::statusText(usb::kInvalidHandle) + ")\r\n\r\n");
+    EXPECT_EQ(program.main.txtLog.text().substr(mark), std::string(read ? "ReadPipe" : "WritePipe") +
+                                                           ": WDU_GetDeviceInfo() failed:\r\nerror &H20000004 (" +
+                                                           usb::statusText(usb::kInvalidHandle) + ")\r\n\r\n");
     EXPECT_EQ(driver->deviceInfoHandles, std::vector<usb::DeviceHandle>{0});
     EXPECT_TRUE(driver->transfers.empty());
   }
@@ -69,21 +69,40 @@ std::vector<FailureCase> failureCases() {
     return std::string(who) + ": WDU_Transfer() failed: error &H" + hex + " (" + statusText(s) + ")\r\n" + closing +
            "\r\n";
   };
-  const std::string noPipes =
-      "  No pipes are defined for this device \r\nother than the default pipe (number 0)\r\n";
+  const std::string noPipes = "  No pipes are defined for this device \r\nother than the default pipe (number 0)\r\n";
   return {
-      {"device information refused", [](Faults& f) { f.deviceInfoRefused = true; }, {}, Stage::DeviceInfo,
+      {"device information refused",
+       [](Faults& f) { f.deviceInfoRefused = true; },
+       {},
+       Stage::DeviceInfo,
        usb::kDeviceInfoRefused,
        "WritePipe: WDU_GetDeviceInfo() failed:\r\nerror &H20000007 (" + statusText(usb::kDeviceInfoRefused) +
            ")\r\n\r\n",
        "ReadPipe: WDU_GetDeviceInfo() failed:\r\nerror &H20000007 (" + statusText(usb::kDeviceInfoRefused) +
            ")\r\n\r\n"},
-      {"no pipes", [](Faults& f) { f.noPipes = true; }, {}, Stage::NoPipes, usb::kNoSuchPipe, noPipes + "Write Pipe failed\r\n",
+      {"no pipes",
+       [](Faults& f) { f.noPipes = true; },
+       {},
+       Stage::NoPipes,
+       usb::kNoSuchPipe,
+       noPipes + "Write Pipe failed\r\n",
        noPipes + "Read Pipe failed\r\n"},
-      {"transfer refused", [](Faults& f) { f.refusedPipes = {1, 130}; }, {}, Stage::Transfer, usb::kStall,
+      {"transfer refused",
+       [](Faults& f) {
+         f.refusedPipes = {1, 130};
+       },
+       {},
+       Stage::Transfer,
+       usb::kStall,
        transferLines("WritePipe", "20000003", usb::kStall, "Write Pipe failed"),
        transferLines("ReadPipe", "20000003", usb::kStall, "Read Pipe failed")},
-      {"transfer timed out", [](Faults& f) { f.timeoutPipes = {1, 130}; }, {}, Stage::Transfer, usb::kTimeout,
+      {"transfer timed out",
+       [](Faults& f) {
+         f.timeoutPipes = {1, 130};
+       },
+       {},
+       Stage::Transfer,
+       usb::kTimeout,
        transferLines("WritePipe", "20000001", usb::kTimeout, "Write Pipe failed"),
        transferLines("ReadPipe", "20000001", usb::kTimeout, "Read Pipe failed")},
       {"status with the top bit set", [](Faults&) {}, 0xFFFFFFFEu, Stage::Transfer, 0xFFFFFFFEu,

@@ -42,8 +42,8 @@ class SpyDriver final : public usb::Driver {
   }
   usb::TransferResult transfer(usb::DeviceHandle device, uint32_t pipe, usb::Direction direction,
                                std::span<uint8_t> bytes, uint32_t timeoutMs, usb::TransferWaiter& waiter) override {
-    transfers.push_back({device, pipe, direction, bytes.data() == nullptr, static_cast<uint32_t>(bytes.size()),
-                         timeoutMs});
+    transfers.push_back(
+        {device, pipe, direction, bytes.data() == nullptr, static_cast<uint32_t>(bytes.size()), timeoutMs});
     usb::TransferResult result = sim.transfer(device, pipe, direction, bytes, timeoutMs, waiter);
     if (failTransfer) result.status = *failTransfer;
     return result;

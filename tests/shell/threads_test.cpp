@@ -1,7 +1,7 @@
-#include <array>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <random>

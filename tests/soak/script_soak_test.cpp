@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "script/script_runner.h"
 #include "config/config_file.h"
+#include "script/script_runner.h"
 #include "usb/sim/sim_driver.h"
 
 namespace glim {
@@ -74,10 +74,10 @@ class ScriptMaker {
   std::string pipe() { return any<std::string>({"1", "2", "3", "130"}); }
 
   std::string text() {
-    static const std::vector<std::string> texts{
-        "0",  "1",    "5",     "63",    "255",  "256", "-1",      "&H1F", "&HFFFF", "1e3", "2.5",
-        "",   "abc",  " 12 ",  "1,5",   "a\"b", "5A",  "FF",      "100",  "0.001",  "1e400",
-        "50000", "295.928", "390.625", "99999999", "\xC3\xA9"};
+    static const std::vector<std::string> texts{"0",     "1",       "5",       "63",       "255",     "256",   "-1",
+                                                "&H1F",  "&HFFFF",  "1e3",     "2.5",      "",        "abc",   " 12 ",
+                                                "1,5",   "a\"b",    "5A",      "FF",       "100",     "0.001", "1e400",
+                                                "50000", "295.928", "390.625", "99999999", "\xC3\xA9"};
     return any(texts);
   }
 
@@ -90,15 +90,14 @@ class ScriptMaker {
         return "set " + index("tbCPLDdata", kTimingBytes) + " " + text();
       case 2:
         return "type " +
-               any<std::string>({"tbSICclkfreqdes", "tbPWMIclkfreqdes", "tbSTVtc", "tbSCLKdiv", "tbSTVfreqdes",
-                                 "tbSCLKfreqdes"}) +
+               any<std::string>(
+                   {"tbSICclkfreqdes", "tbPWMIclkfreqdes", "tbSTVtc", "tbSCLKdiv", "tbSTVfreqdes", "tbSCLKfreqdes"}) +
                " " + text();
       case 3:
         return "click " + any<std::string>({"cbWritesettings", "cbCopyser", "cbCopysic", "cmdClearLog", "cbShowi2c",
                                             index("cbCtrl", 4), index("ob1Den", 3), index("obShutb", 2)});
       case 4:
-        return "type Glimmora_i2c." + any<std::string>({index("tbI2Creg", kRegisterCount), "tbI2Caddr"}) + " " +
-               text();
+        return "type Glimmora_i2c." + any<std::string>({index("tbI2Creg", kRegisterCount), "tbI2Caddr"}) + " " + text();
       case 5:
         return "click Glimmora_i2c." +
                any<std::string>({index("cbReadi2c", kRegisterCount), index("cbWritei2c", kRegisterCount),
@@ -230,8 +229,7 @@ TEST_F(ScriptSoak, RandomScriptsEndCleanly) {
     currentSeed = seed;
     std::string script;
     const std::string fault = runOnce(static_cast<unsigned>(seed), script);
-    ASSERT_EQ(fault, "") << "seed " << seed << " (GLIMMORA_SOAK_SEED=" << seed << " replays it); script:\n"
-                         << script;
+    ASSERT_EQ(fault, "") << "seed " << seed << " (GLIMMORA_SOAK_SEED=" << seed << " replays it); script:\n" << script;
   }
   std::signal(SIGSEGV, previousSegv);
   std::signal(SIGABRT, previousAbort);

@@ -5,8 +5,8 @@
 #include <QStringList>
 
 #include "script/control_actions.h"
-#include "support/control_states.h"
 #include "shell/program.h"
+#include "support/control_states.h"
 #include "text/hex_text.h"
 #include "usb/sim/sim_driver.h"
 
@@ -14,9 +14,10 @@ namespace glim::testing {
 
 inline QStringList stateOf(shell::Program& program, const usb::sim::SimDriver& sim) {
   QStringList state;
-  eachControl(program.main.form, "", [&state](const std::string& name, const forms::Control&, const script::ShownValue& shown) {
-    state << QString::fromStdString(script::printLine(name, shown));
-  });
+  eachControl(program.main.form, "",
+              [&state](const std::string& name, const forms::Control&, const script::ShownValue& shown) {
+                state << QString::fromStdString(script::printLine(name, shown));
+              });
   for (const usb::sim::PacketTraceEntry& p : sim.trace()) {
     state << QStringLiteral("board %1 %2 %3: %4 [%5]")
                  .arg(p.board)

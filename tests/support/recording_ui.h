@@ -23,9 +23,7 @@ class RecordingUi : public forms::UiHost {
     forms::FileDialogSetup setup;
   };
 
-  void messageBox(const std::string& text, const std::string& caption) override {
-    boxes.push_back({text, caption});
-  }
+  void messageBox(const std::string& text, const std::string& caption) override { boxes.push_back({text, caption}); }
   forms::FileChoice fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) override {
     dialogs.push_back({kind, setup});
     if (answers.empty()) return forms::FileChoice::cancelled();

@@ -19,8 +19,8 @@ class SimProgram {
     auto driver = std::make_unique<usb::sim::SimDriver>();
     sim = driver.get();
     program = std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), sim}, ui);
-    recording_ = program->main.link.onTransfer.connectScoped(
-        [this](const usb::TransferRecord& r) { transfers.push_back(r); });
+    recording_ =
+        program->main.link.onTransfer.connectScoped([this](const usb::TransferRecord& r) { transfers.push_back(r); });
     if (activate) {
       program->main.Form_Activate();
       settle();

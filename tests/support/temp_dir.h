@@ -15,8 +15,8 @@ class TempDir {
  public:
   TempDir() {
     std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() / ("glimmora-test-" + std::to_string(seed()) +
-                                                     std::to_string(seed()));
+    path_ =
+        std::filesystem::temp_directory_path() / ("glimmora-test-" + std::to_string(seed()) + std::to_string(seed()));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {

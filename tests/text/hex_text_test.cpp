@@ -11,11 +11,21 @@ namespace {
 
 TEST(HexTextValue, ReadsHexadecimalDigitsUntilTheFirstOther) {
   const std::vector<std::pair<std::string, uint32_t>> cases = {
-      {"5A", 0x5A},       {"5a", 0x5A},  {"", 0},          {"5G", 5},        {"5Z1", 5},
-      {" 5 A ", 0x5A},    {"G5", 0},     {"-5", 0},        {"00FF", 0xFF},   {"100", 0x100},
+      {"5A", 0x5A},
+      {"5a", 0x5A},
+      {"", 0},
+      {"5G", 5},
+      {"5Z1", 5},
+      {" 5 A ", 0x5A},
+      {"G5", 0},
+      {"-5", 0},
+      {"00FF", 0xFF},
+      {"100", 0x100},
       {"ffffffff", 0xFFFFFFFF},
       // Too long for 32 bits: saturates rather than wraps into a small value.
-      {"100000000", UINT32_MAX}, {"123456789ABCDEF", UINT32_MAX}, {std::string(1000, 'F') + "0", UINT32_MAX},
+      {"100000000", UINT32_MAX},
+      {"123456789ABCDEF", UINT32_MAX},
+      {std::string(1000, 'F') + "0", UINT32_MAX},
   };
   for (const auto& [text, value] : cases) {
     SCOPED_TRACE("text \"" + text + "\"");

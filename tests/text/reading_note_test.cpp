@@ -28,7 +28,11 @@ TEST(ReadingNote, HexadecimalBoxesSayWhatTheyReadAs) {
       {"5 Z", "\"5 Z\" reads as 05: reading stops at \"Z\""},
       // Read whole: blanks are skipped, case does not matter, a value too
       // large for a byte is refused when sent, not misread.
-      {"4c", ""}, {" 4 C ", ""}, {"1FF", ""}, {"0", ""}, {"12abc", ""},
+      {"4c", ""},
+      {" 4 C ", ""},
+      {"1FF", ""},
+      {"0", ""},
+      {"12abc", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("text \"" + c.text + "\"");
@@ -51,7 +55,12 @@ TEST(ReadingNote, DecimalFieldsSayWhatTheyReadAs) {
       {"1.2.3", "\"1.2.3\" reads as 1.2: reading stops at \".\""},
       {"12,5", "\"12,5\" reads as 12: reading stops at \",\""},
       // Whole: blanks anywhere, an exponent, "&H", a fraction.
-      {" 1 2 ", ""}, {"1e3", ""}, {"1e", ""}, {"&H1F", ""}, {"12.6", ""}, {"-0", ""},
+      {" 1 2 ", ""},
+      {"1e3", ""},
+      {"1e", ""},
+      {"&H1F", ""},
+      {"12.6", ""},
+      {"-0", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("text \"" + c.text + "\"");

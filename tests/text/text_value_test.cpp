@@ -49,7 +49,10 @@ TEST(GetTextValue, StopsAtTheFirstCharacterThatCannotContinue) {
       {"1e+", 1},
       {"1ex", 1},
       {"0x10", 0},
-      {std::string("1\0" "2", 3), 1},
+      {std::string("1\0"
+                   "2",
+                   3),
+       1},
   });
 }
 

@@ -83,9 +83,9 @@ TEST_F(BoardTest, WriteSettingsWithDefaultsSendsPinsThenTheSettingsPacket) {
 }
 
 TEST_F(BoardTest, SettingsBytesAreRoundedHalfToEven) {
-  const std::vector<std::pair<std::string, uint8_t>> cases = {
-      {"12.5", 12}, {"13.5", 14}, {"", 0}, {"abc", 0}, {"12.6", 13}, {"&H1F", 31},
-      {"254.5", 254}, {"0.5", 0}, {"1.5", 2}, {"255", 255}, {"7.49999", 7}};
+  const std::vector<std::pair<std::string, uint8_t>> cases = {{"12.5", 12}, {"13.5", 14}, {"", 0},        {"abc", 0},
+                                                              {"12.6", 13}, {"&H1F", 31}, {"254.5", 254}, {"0.5", 0},
+                                                              {"1.5", 2},   {"255", 255}, {"7.49999", 7}};
   for (const auto& [text, byte] : cases) {
     cell(13).setText(text);
     t.cbWritesettings.click();
@@ -99,8 +99,8 @@ TEST_F(BoardTest, EnableCellTypedByHandIsOverwrittenBeforeThePacketIsBuilt) {
   t.cbCtrl[2].userClick();
   t.cbWritesettings.click();
   EXPECT_EQ(p.written(3).back()[38], 9);
-  EXPECT_EQ(boxValues(t), (std::vector<int>{CheckBox::Checked, CheckBox::Unchecked, CheckBox::Unchecked,
-                                            CheckBox::Checked}));
+  EXPECT_EQ(boxValues(t),
+            (std::vector<int>{CheckBox::Checked, CheckBox::Unchecked, CheckBox::Unchecked, CheckBox::Checked}));
 }
 
 TEST_F(BoardTest, ShutbAndOneDenChoicesGiveTheSixPinPackets) {
@@ -158,8 +158,8 @@ TEST_F(BoardTest, OneDenChoiceRunsWriteSettings) {
   EXPECT_EQ(p.transfers[0].bytes, (Bytes{0xFE, 0xF3}));
   EXPECT_EQ(p.transfers[1].pipe, 3u);
   EXPECT_EQ(p.transfers[1].bytes[38], 7);
-  EXPECT_EQ(boxValues(t), (std::vector<int>{CheckBox::Checked, CheckBox::Checked, CheckBox::Checked,
-                                            CheckBox::Unchecked}));
+  EXPECT_EQ(boxValues(t),
+            (std::vector<int>{CheckBox::Checked, CheckBox::Checked, CheckBox::Checked, CheckBox::Unchecked}));
   const auto board = p.sim->boardState(1);
   EXPECT_TRUE(board.timingWritten);
   EXPECT_EQ(board.timing[37], 7);

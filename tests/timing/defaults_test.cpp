@@ -14,9 +14,8 @@ TEST_F(TimingTest, CellsStartWithTheirDefaultTexts) {
   std::array<std::string, usb::protocol::kTimingBytes> expected;
   expected.fill("255");  // repeat counts and channel bytes
   const std::vector<std::pair<int, std::string>> others = {
-      {0, "0"}, {1, "5"},  {2, "0"},  {3, "5"},   {4, "250"}, {5, "1"},  {6, "5"},
-      {7, "40"}, {8, "0"}, {9, "63"}, {37, "0"}, {38, "10"}, {39, "20"}, {40, "5"},
-      {41, "5"}, {42, "5"}};
+      {0, "0"}, {1, "5"},  {2, "0"},  {3, "5"},   {4, "250"}, {5, "1"},  {6, "5"},  {7, "40"},
+      {8, "0"}, {9, "63"}, {37, "0"}, {38, "10"}, {39, "20"}, {40, "5"}, {41, "5"}, {42, "5"}};
   for (const auto& [i, text] : others) expected[static_cast<std::size_t>(i)] = text;
   for (int i = 0; i < usb::protocol::kTimingBytes; ++i) {
     auto* box = p.main().form.findAs<forms::TextBox>("tbCPLDdata(" + std::to_string(i) + ")");
@@ -32,12 +31,18 @@ TEST_F(TimingTest, CompanionFieldsStartWithTheirDefaultsAndOnlyDisplaysAreLocked
     bool locked;
   };
   const Field fields[] = {
-      {"tbSICclkfreqdes", "50000", false},  {"tbSICclkfreqact", "50000.0", true},
-      {"tbPWMIclkfreqdes", "50000", false}, {"tbPWMIclkfreqact", "50000.0", true},
-      {"tbPWMIpw", "100", true},            {"tbSTVpw", "2.560", true},
-      {"tbSTVtc", "1320", false},           {"tbSCLKdiv", "63", false},
-      {"tbSTVfreqdes", "295.928", false},   {"tbSTVfreqact", "295.928", true},
-      {"tbSCLKfreqdes", "390.625", false},  {"tbSCLKfreqact", "390.625", true},
+      {"tbSICclkfreqdes", "50000", false},
+      {"tbSICclkfreqact", "50000.0", true},
+      {"tbPWMIclkfreqdes", "50000", false},
+      {"tbPWMIclkfreqact", "50000.0", true},
+      {"tbPWMIpw", "100", true},
+      {"tbSTVpw", "2.560", true},
+      {"tbSTVtc", "1320", false},
+      {"tbSCLKdiv", "63", false},
+      {"tbSTVfreqdes", "295.928", false},
+      {"tbSTVfreqact", "295.928", true},
+      {"tbSCLKfreqdes", "390.625", false},
+      {"tbSCLKfreqact", "390.625", true},
   };
   for (const Field& f : fields) {
     auto* box = p.main().form.findAs<forms::TextBox>(f.name);
@@ -55,11 +60,10 @@ TEST_F(TimingTest, CompanionFieldsStartWithTheirDefaultsAndOnlyDisplaysAreLocked
 }
 
 TEST_F(TimingTest, ButtonsBoxesAndOptionsStartWithTheirCaptionsAndStates) {
-  const std::pair<const char*, int> boxes[] = {
-      {"STV Enable", CheckBox::Checked},
-      {"PWMI Enable", CheckBox::Unchecked},
-      {"SIC Enable", CheckBox::Unchecked},
-      {"Serial Enable", CheckBox::Checked}};
+  const std::pair<const char*, int> boxes[] = {{"STV Enable", CheckBox::Checked},
+                                               {"PWMI Enable", CheckBox::Unchecked},
+                                               {"SIC Enable", CheckBox::Unchecked},
+                                               {"Serial Enable", CheckBox::Checked}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(t.cbCtrl[i].caption(), boxes[i].first);
     EXPECT_EQ(t.cbCtrl[i].value(), boxes[i].second) << i;

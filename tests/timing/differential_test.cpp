@@ -1,9 +1,9 @@
 // Random desired texts and cell texts against a model written straight from the
 // formulas, with its own parsing and its own decimal formatter: every cell and
 // every display must agree digit for digit.
+#include <algorithm>
 #include <array>
 #include <charconv>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -68,7 +68,10 @@ std::string fixedModel(double v, int decimals) {
     if (next >= '5') {
       int k = static_cast<int>(m.size()) - 1;
       while (k >= 0 && m[k] == '9') m[k--] = '0';
-      if (k < 0) m = "1" + m; else ++m[k];
+      if (k < 0)
+        m = "1" + m;
+      else
+        ++m[k];
     }
   }
   while (m.size() < static_cast<std::size_t>(decimals) + 1) m = "0" + m;
@@ -134,9 +137,9 @@ class Texts {
 
   // A cell text: mostly in range, sometimes above it, below zero or not a number.
   Sample cell(bool nibble) {
-    static const std::vector<Sample> kOdd = {
-        {"", 0},       {"abc", 0},     {"&H1F", 31}, {"1e3", 1000}, {" 12", 12},  {"7x", 7},
-        {"1.5E1", 15}, {"&HFFFF", -1}, {".5", 0.5},  {"2D1", 20},   {"-0", 0},    {"&H0", 0}};
+    static const std::vector<Sample> kOdd = {{"", 0},     {"abc", 0},  {"&H1F", 31},  {"1e3", 1000},
+                                             {" 12", 12}, {"7x", 7},   {"1.5E1", 15}, {"&HFFFF", -1},
+                                             {".5", 0.5}, {"2D1", 20}, {"-0", 0},     {"&H0", 0}};
     const int kind = pick(0, 9);
     if (kind == 0) return kOdd[static_cast<std::size_t>(pick(0, static_cast<int>(kOdd.size()) - 1))];
     std::string text = std::to_string(pick(0, nibble ? 20 : 300));
@@ -241,10 +244,23 @@ TEST(TimingDifferential, DisplaysAgreeWithTheFormulasDigitForDigit) {
       const Sample s = texts.desired();
       forms::TextBox* field = nullptr;
       switch (kind) {
-        case 4: field = &t.tbSICclkfreqdes; m.desiredByte(0, s.value); break;
-        case 5: field = &t.tbPWMIclkfreqdes; m.desiredByte(2, s.value); break;
-        case 6: case 7: field = &t.tbSCLKfreqdes; m.desiredSclk(s.value); break;
-        default: field = &t.tbSTVfreqdes; m.desiredStv(s.value); break;
+        case 4:
+          field = &t.tbSICclkfreqdes;
+          m.desiredByte(0, s.value);
+          break;
+        case 5:
+          field = &t.tbPWMIclkfreqdes;
+          m.desiredByte(2, s.value);
+          break;
+        case 6:
+        case 7:
+          field = &t.tbSCLKfreqdes;
+          m.desiredSclk(s.value);
+          break;
+        default:
+          field = &t.tbSTVfreqdes;
+          m.desiredStv(s.value);
+          break;
       }
       action = field->name() + " \"" + s.text + "\"";
       field->enterText(s.text);

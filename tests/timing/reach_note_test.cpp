@@ -1,9 +1,10 @@
 // The notes on actual fields that are not what was asked for: which wishes
 // the dividers and counts cannot meet, and why.
+#include "timing/reach_note.h"
+
 #include <string>
 #include <vector>
 
-#include "timing/reach_note.h"
 #include "timing_fixture.h"
 
 namespace glim::testing {
@@ -64,8 +65,9 @@ TEST_F(ReachNoteTest, DefaultsAndHandTypedDividers) {
   EXPECT_EQ(box("tbSICclkfreqact").note(), "");
   // A new SCLK leaves the STV count for the old one: STV is noted until asked again.
   typeInto(t.tbSCLKfreqdes, "1000");
-  EXPECT_EQ(box("tbSTVfreqact").note(), "the STV count holds 1320, not the 3379 that 295.928 Hz asks for at this "
-                                        "SCLK/STV clock");
+  EXPECT_EQ(box("tbSTVfreqact").note(),
+            "the STV count holds 1320, not the 3379 that 295.928 Hz asks for at this "
+            "SCLK/STV clock");
   typeInto(t.tbSTVfreqdes, "295.928");
   EXPECT_EQ(box("tbSTVfreqact").note(), "");
 }

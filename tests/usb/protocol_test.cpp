@@ -1,12 +1,12 @@
 // The packet builders as functions: the bytes the board receives, written out
 // by hand so that a slip in the protocol table shows here.
+#include "usb/protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <numeric>
 #include <vector>
-
-#include "usb/protocol.h"
 
 namespace glim::usb::protocol {
 namespace {

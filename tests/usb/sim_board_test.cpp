@@ -131,7 +131,8 @@ TEST(SimBoard, MalformedPacketsGetTheErrorAnswer) {
       {"pins, three bytes", kPinPipe, {0xFE, 0xE3, 0x00}},
       {"timing, 43 bytes", kTimingPipe, Bytes(43)},
       {"timing, 45 bytes", kTimingPipe, Bytes(45)},
-      {"timing, lead byte not 0", kTimingPipe, [] {
+      {"timing, lead byte not 0", kTimingPipe,
+       [] {
          Bytes b(44);
          b[0] = 1;
          return b;

@@ -136,7 +136,7 @@ TEST_F(SimDriverTest, ForgetsUnpluggedBoardsOnceNoCallHoldsThem) {
     ASSERT_LE(sim.keptBoards(), 1u);
   }
   EXPECT_EQ(sim.keptBoards(), 0u);
-  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kDeviceGone);  // gone, yet still known as a board's
+  EXPECT_EQ(write(0x1000, kPinPipe, {0xFE, 0xE3}), kDeviceGone);            // gone, yet still known as a board's
   EXPECT_EQ(write(0x1000 + 1000, kPinPipe, {0xFE, 0xE3}), kInvalidHandle);  // never given out
   takeCalls();
 
@@ -402,8 +402,8 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
       {"at the time-out", 0, 120, nullptr, kTimeout, 120ms},
       {"hang not under the time-out", 20000, 120, nullptr, kTimeout, 120ms},
       {"cancelled", 0, 30000, [](SimDriver&, PendingTransfer& p) { p.cancel(); }, kCancelled, 50ms},
-      {"unplugged", 0, 30000, [](SimDriver& s, PendingTransfer&) { s.unplug(s.pluggedBoards().back()); },
-       kDeviceGone, 50ms},
+      {"unplugged", 0, 30000, [](SimDriver& s, PendingTransfer&) { s.unplug(s.pluggedBoards().back()); }, kDeviceGone,
+       50ms},
       {"fault cleared", 0, 30000, [](SimDriver& s, PendingTransfer&) { s.clearFaults(); }, kSuccess, 50ms},
   };
   ASSERT_EQ(open(), kSuccess);
@@ -414,7 +414,9 @@ TEST_F(SimDriverTest, AHangingPipeHoldsTheTransferUntilItIsDueCancelledUnplugged
     const DeviceHandle handle = sim.handleOf(board);
     sim.setFaults(faultsWith([&](Faults& f) { f.hangPipes[kPinPipe] = c.hangMs; }));
     EndIt waiter;
-    waiter.act = [&](PendingTransfer& p) { if (c.act) c.act(sim, p); };
+    waiter.act = [&](PendingTransfer& p) {
+      if (c.act) c.act(sim, p);
+    };
     Bytes pins{0xFE, 0xE3};
     const auto start = std::chrono::steady_clock::now();
     const TransferResult r = sim.transfer(handle, kPinPipe, kWrite, pins, c.timeoutMs, waiter);

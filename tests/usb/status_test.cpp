@@ -1,13 +1,13 @@
 #include "usb/status.h"
 
-#include "usb/vendor_choice.h"
-#include "usb/vendor_id.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <set>
 #include <string>
+
+#include "usb/vendor_choice.h"
+#include "usb/vendor_id.h"
 
 namespace glim::usb {
 namespace {
@@ -21,10 +21,11 @@ TEST(StatusText, CutsAtTheFirstNul) {
 }
 
 TEST(StatusText, EveryFailureHasATextOfItsOwn) {
-  const Status codes[] = {kTimeout,          kDeviceGone,   kStall,       kInvalidHandle,    kNoSuchPipe,
-                          kTransferRefused,  kDeviceInfoRefused, kNotSupported, kAccessDenied, kBusy,
-                          kOverflow,         kIoError,      kInvalidParameter, kNoMemory,     kAlreadyOpen,
-                          kNotOpen,          kNoSuchSetting, kCancelled,   kNoRealBoards, kNoWinUsbDriver};
+  const Status codes[] = {
+      kTimeout,           kDeviceGone,    kStall,        kInvalidHandle, kNoSuchPipe,    kTransferRefused,
+      kDeviceInfoRefused, kNotSupported,  kAccessDenied, kBusy,          kOverflow,      kIoError,
+      kInvalidParameter,  kNoMemory,      kAlreadyOpen,  kNotOpen,       kNoSuchSetting, kCancelled,
+      kNoRealBoards,      kNoWinUsbDriver};
   std::set<std::string> texts{statusText(kSuccess), statusText(0x12345678)};
   for (Status code : codes) {
     const std::string text = statusText(code);
@@ -42,10 +43,10 @@ TEST(VendorChoice, HexadecimalIdsAreTakenAndAnythingElseIsRefusedByName) {
     const char* text;
     std::optional<uint16_t> id;
   };
-  const Row rows[] = {{"16C0", 0x16C0}, {"16c0", 0x16C0}, {"0x16c0", 0x16C0}, {"&H16C0", 0x16C0},
-                      {"1", 0x0001},    {"FFFF", 0xFFFF}, {"0", std::nullopt}, {"0000", std::nullopt},
-                      {"", std::nullopt}, {"0x", std::nullopt}, {"10000", std::nullopt}, {"16C0 ", std::nullopt},
-                      {"-1", std::nullopt}, {"G", std::nullopt}, {"12.5", std::nullopt}};
+  const Row rows[] = {{"16C0", 0x16C0},     {"16c0", 0x16C0},     {"0x16c0", 0x16C0},      {"&H16C0", 0x16C0},
+                      {"1", 0x0001},        {"FFFF", 0xFFFF},     {"0", std::nullopt},     {"0000", std::nullopt},
+                      {"", std::nullopt},   {"0x", std::nullopt}, {"10000", std::nullopt}, {"16C0 ", std::nullopt},
+                      {"-1", std::nullopt}, {"G", std::nullopt},  {"12.5", std::nullopt}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
     EXPECT_EQ(parseVendorId(row.text), row.id);

@@ -1,7 +1,7 @@
 #pragma once
-#include <cstdint>
-
 #include <libusb.h>
+
+#include <cstdint>
 
 #include "usb/driver.h"
 

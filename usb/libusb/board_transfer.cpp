@@ -35,9 +35,7 @@ void LIBUSB_CALL onTransferDone(libusb_transfer* transfer) {
 }
 
 // Takes the transfer off the in-flight list (under the lock).
-void unlist(SyncPoint& sync, InFlight* entry) {
-  std::erase(sync.inFlight, entry);
-}
+void unlist(SyncPoint& sync, InFlight* entry) { std::erase(sync.inFlight, entry); }
 
 }  // namespace
 
@@ -69,8 +67,8 @@ TransferResult transferOnBoard(const std::shared_ptr<SyncPoint>& sync, OpenBoard
     libusb_fill_interrupt_transfer(transfer, board.handle, endpoint, data, static_cast<int>(length), onTransferDone,
                                    &flight, timeoutMs);
   } else {
-    libusb_fill_bulk_transfer(transfer, board.handle, endpoint, data, static_cast<int>(length), onTransferDone,
-                              &flight, timeoutMs);
+    libusb_fill_bulk_transfer(transfer, board.handle, endpoint, data, static_cast<int>(length), onTransferDone, &flight,
+                              timeoutMs);
   }
   {
     // Listed before it is submitted, so that a departure or a close that

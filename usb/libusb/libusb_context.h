@@ -1,11 +1,11 @@
 #pragma once
+#include <libusb.h>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
-
-#include <libusb.h>
 
 namespace glim::usb::libusb {
 

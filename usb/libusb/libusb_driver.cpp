@@ -65,8 +65,8 @@ Result<DeviceInfo> LibusbDriver::deviceInfo(DeviceHandle device) {
   return session->deviceInfo(device);
 }
 
-TransferResult LibusbDriver::transfer(DeviceHandle device, uint32_t pipe, Direction direction,
-                                      std::span<uint8_t> bytes, uint32_t timeoutMs, TransferWaiter& waiter) {
+TransferResult LibusbDriver::transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
+                                      uint32_t timeoutMs, TransferWaiter& waiter) {
   const auto session = impl_->current();
   if (!session) return {kNotOpen, 0};
   return session->transfer(device, pipe, direction, bytes, timeoutMs, waiter);

@@ -56,7 +56,8 @@ Status Session::open() {
 
   polling_ = options_.pollForBoards || libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0;
   if (polling_) {
-    eventThread_ = std::make_unique<EventThread>(raw, [this] { pollDevices(); }, options_.pollInterval);
+    eventThread_ = std::make_unique<EventThread>(
+        raw, [this] { pollDevices(); }, options_.pollInterval);
     return kSuccess;
   }
   eventThread_ = std::make_unique<EventThread>(raw);
@@ -298,8 +299,8 @@ Status Session::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint
   const int result = libusb_set_interface_alt_setting(board->handle, static_cast<int>(interfaceNumber),
                                                       static_cast<int>(alternateSetting));
   if (result != LIBUSB_SUCCESS) return statusFromError(result);
-  DeviceInfo info = describeBoard(board->device.get(), static_cast<uint8_t>(interfaceNumber),
-                                  static_cast<uint8_t>(alternateSetting));
+  DeviceInfo info =
+      describeBoard(board->device.get(), static_cast<uint8_t>(interfaceNumber), static_cast<uint8_t>(alternateSetting));
   std::lock_guard lock(board->infoMutex);
   board->info = std::move(info);
   return kSuccess;

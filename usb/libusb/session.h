@@ -1,10 +1,10 @@
 #pragma once
+#include <libusb.h>
+
 #include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
-
-#include <libusb.h>
 
 #include "usb/driver.h"
 #include "usb/libusb/libusb_context.h"
@@ -18,9 +18,8 @@ namespace glim::usb::libusb {
 // libusb has no hot-plug), and the boards it opened.
 //
 // Threads: the hot-plug callback (event thread) only takes a reference to the
-// device, queues the event and cancels transfers pending on a board that left; the opening, the program's attach and detach
-// callbacks and the closing run in tasks handed to the Poster, on the thread
-// that owns the forms.
+// device, queues the event and cancels transfers pending on a board that left; the opening, the program's attach and
+// detach callbacks and the closing run in tasks handed to the Poster, on the thread that owns the forms.
 class Session : public std::enable_shared_from_this<Session> {
  public:
   Session(const LibusbOptions& options, const MatchEntry& match, const DriverEvents& events, Poster post,

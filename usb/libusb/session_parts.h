@@ -1,12 +1,12 @@
 #pragma once
+#include <libusb.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <libusb.h>
 
 #include "usb/driver.h"
 #include "usb/libusb/libusb_context.h"

@@ -62,9 +62,8 @@ void SimDriver::close(Connection connection) {
   for (auto& [number, slot] : core->slots) slot->offer = Offer::Pending;
   // No callback may run after this returns; one running on another thread is
   // waited for (one running on this thread is the caller itself).
-  core->callbacksDone.wait(lock, [&] {
-    return core->callbacksRunning == 0 || core->callbackThread == std::this_thread::get_id();
-  });
+  core->callbacksDone.wait(
+      lock, [&] { return core->callbacksRunning == 0 || core->callbackThread == std::this_thread::get_id(); });
 }
 
 Status SimDriver::setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) {
@@ -96,8 +95,8 @@ TransferResult SimDriver::transfer(DeviceHandle device, uint32_t pipe, Direction
   if (core->faults.noPipes || !(in || out) || in != (direction == kRead)) return {kNoSuchPipe, 0};
 
   if (const auto hang = core->faults.hangPipes.find(pipe); hang != core->faults.hangPipes.end() &&
-                                                          !core->faults.refusedPipes.contains(pipe) &&
-                                                          !core->faults.timeoutPipes.contains(pipe)) {
+                                                           !core->faults.refusedPipes.contains(pipe) &&
+                                                           !core->faults.timeoutPipes.contains(pipe)) {
     const Status held = core->held.hold(lock, device, pipe, hang->second, timeoutMs, waiter);
     // The board may have gone meanwhile: look it up afresh.
     const Status now = core->usable(device, slot);

@@ -6,8 +6,8 @@
 
 #include "usb/bench.h"
 #include "usb/driver.h"
-#include "usb/vendor_id.h"
 #include "usb/sim/sim_board.h"
+#include "usb/vendor_id.h"
 
 namespace glim::usb::sim {
 

@@ -6,7 +6,7 @@ namespace glim::usb::sim {
 namespace {
 
 constexpr double kReferenceKHz = protocol::kReferenceHz / 1000.0;
-constexpr double kNsPerMs = 1000000.0;     // ns in one period of a 1 kHz clock
+constexpr double kNsPerMs = 1000000.0;  // ns in one period of a 1 kHz clock
 constexpr double kUsPerS = 1000000.0;
 
 // Byte positions in the 43 timing bytes.

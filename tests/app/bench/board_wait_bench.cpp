@@ -78,9 +78,10 @@ class BoardWaitBench : public QObject {
     });
     clock.start();
     QTest::mouseClick(f->find<QPushButton>("cbWritesettings"), Qt::LeftButton);
-    qInfo("dialog after %lld ms; idle wait %.2f %% of a core (with a 10 ms probe timer); "
-          "%.0f repaints/s of 100 asked; Esc to the end of the wait %lld ms",
-          dialogAt, idleCpu * 100, paintsPerSecond, clock.elapsed() - cancelledAt);
+    qInfo(
+        "dialog after %lld ms; idle wait %.2f %% of a core (with a 10 ms probe timer); "
+        "%.0f repaints/s of 100 asked; Esc to the end of the wait %lld ms",
+        dialogAt, idleCpu * 100, paintsPerSecond, clock.elapsed() - cancelledAt);
   }
 
   void waitThenUnplug() {

@@ -36,8 +36,7 @@ class OurLayer {
       handle = h;
       return true;
     };
-    const auto opened =
-        driver.open(match, events, [this](std::function<void()> t) { dispatcher.post(std::move(t)); });
+    const auto opened = driver.open(match, events, [this](std::function<void()> t) { dispatcher.post(std::move(t)); });
     if (opened.ok()) connection = opened.value();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (handle == 0 && std::chrono::steady_clock::now() < until) {

@@ -35,15 +35,11 @@ std::string descriptorsHex(uint16_t vid) {
       // configuration, 69 bytes in all
       0x09, 0x02, 0x45, 0x00, 0x01, 0x01, 0x00, 0x80, 0x32,
       // interface 0, alternate 0, four endpoints, vendor class
-      0x09, 0x04, 0x00, 0x00, 0x04, 0xFF, 0x00, 0x00, 0x00,
-      0x07, 0x05, 0x01, 0x02, 0x40, 0x00, 0x00,
-      0x07, 0x05, 0x02, 0x02, 0x40, 0x00, 0x00,
-      0x07, 0x05, 0x03, 0x02, 0x40, 0x00, 0x00,
-      0x07, 0x05, 0x82, 0x02, 0x40, 0x00, 0x00,
+      0x09, 0x04, 0x00, 0x00, 0x04, 0xFF, 0x00, 0x00, 0x00, 0x07, 0x05, 0x01, 0x02, 0x40, 0x00, 0x00, 0x07, 0x05, 0x02,
+      0x02, 0x40, 0x00, 0x00, 0x07, 0x05, 0x03, 0x02, 0x40, 0x00, 0x00, 0x07, 0x05, 0x82, 0x02, 0x40, 0x00, 0x00,
       // interface 0, alternate 1, two endpoints
-      0x09, 0x04, 0x00, 0x01, 0x02, 0xFF, 0x00, 0x00, 0x00,
-      0x07, 0x05, 0x01, 0x02, 0x40, 0x00, 0x00,
-      0x07, 0x05, 0x82, 0x03, 0x08, 0x00, 0x0A};
+      0x09, 0x04, 0x00, 0x01, 0x02, 0xFF, 0x00, 0x00, 0x00, 0x07, 0x05, 0x01, 0x02, 0x40, 0x00, 0x00, 0x07, 0x05, 0x82,
+      0x03, 0x08, 0x00, 0x0A};
   std::string hex;
   char two[3];
   for (uint8_t b : bytes) {
@@ -76,7 +72,7 @@ struct UsbTestbed::Board {
     uint8_t endpoint = 0;
     int length = 0;
     int status = 0;
-    std::vector<uint8_t> in;  // bytes delivered to an IN URB
+    std::vector<uint8_t> in;                                         // bytes delivered to an IN URB
     std::optional<std::chrono::steady_clock::time_point> discardAt;  // being taken back
   };
 
@@ -186,7 +182,8 @@ struct UsbTestbed::Board {
     lock.unlock();
     auto* u = reinterpret_cast<usbdevfs_urb*>(urb.urb.data->data);
     u->status = urb.status;
-    u->actual_length = (urb.endpoint & 0x80) != 0 ? static_cast<int>(urb.in.size()) : (urb.status == 0 ? urb.length : 0);
+    u->actual_length =
+        (urb.endpoint & 0x80) != 0 ? static_cast<int>(urb.in.size()) : (urb.status == 0 ? urb.length : 0);
     if (!urb.in.empty() && urb.buffer.data != nullptr) std::memcpy(urb.buffer.data->data, urb.in.data(), urb.in.size());
     DataRef pointer(umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr));
     umockdev_ioctl_data_set_ptr(pointer.data, 0, urb.urb.data);
@@ -324,14 +321,14 @@ int UsbTestbed::plug(uint16_t vendorId) {
   char pid[8];
   std::snprintf(vid, sizeof vid, "%04x", vendorId);
   std::snprintf(pid, sizeof pid, "%04x", usb::kBoardProductId);
-  const std::string record = "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(number) +
-                             "\nN: bus/usb/001/" + devnumText + "\nE: DEVNAME=" + board->devNode +
-                             "\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=" +
-                             devnumText + "\nE: MAJOR=189\nE: MINOR=" + std::to_string(devnum - 1) +
-                             "\nE: PRODUCT=" + ids + "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) +
-                             "\\n\nA: speed=480\\n\nA: idVendor=" + vid + "\\n\nA: idProduct=" + pid +
-                             "\\n\nA: bConfigurationValue=1\\n\nA: bNumConfigurations=1\\n\nH: descriptors=" +
-                             descriptorsHex(vendorId) + "\n";
+  const std::string record =
+      "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(number) + "\nN: bus/usb/001/" + devnumText +
+      "\nE: DEVNAME=" + board->devNode +
+      "\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: SUBSYSTEM=usb\nE: BUSNUM=001\nE: DEVNUM=" + devnumText +
+      "\nE: MAJOR=189\nE: MINOR=" + std::to_string(devnum - 1) + "\nE: PRODUCT=" + ids +
+      "\nA: busnum=1\\n\nA: devnum=" + std::to_string(devnum) + "\\n\nA: speed=480\\n\nA: idVendor=" + vid +
+      "\\n\nA: idProduct=" + pid +
+      "\\n\nA: bConfigurationValue=1\\n\nA: bNumConfigurations=1\\n\nH: descriptors=" + descriptorsHex(vendorId) + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(impl_->testbed, record.c_str(), &error)) {
     std::fprintf(stderr, "usb testbed: %s\n", error != nullptr ? error->message : "cannot add board");
