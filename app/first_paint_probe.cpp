@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -22,6 +23,14 @@ bool FirstPaintProbe::eventFilter(QObject* watched, QEvent* event) {
     QTimer::singleShot(0, this, [this] { report_(clock_.nsecsElapsed()); });
   }
   return QObject::eventFilter(watched, event);
+}
+
+void FirstPaintProbe::afterFirstPaint(QWidget* widget, QObject* context, std::function<void()> then) {
+  QElapsedTimer clock;
+  clock.start();
+  new FirstPaintProbe(widget, clock, [guard = QPointer<QObject>(context), then = std::move(then)](qint64) {
+    if (guard) QTimer::singleShot(0, guard.data(), then);
+  });
 }
 
 void FirstPaintProbe::exitAfterPaintIfAsked(QWidget* widget, const QElapsedTimer& sinceMain) {

@@ -19,6 +19,11 @@ class FirstPaintProbe : public QObject {
   // ends the application. Otherwise does nothing.
   static void exitAfterPaintIfAsked(QWidget* widget, const QElapsedTimer& sinceMain);
 
+  // Runs `then` once, a turn of the event loop after `widget`'s first paint
+  // has been handled (so that it adds nothing to the time the window takes
+  // to appear), unless `context` has gone by then.
+  static void afterFirstPaint(QWidget* widget, QObject* context, std::function<void()> then);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 

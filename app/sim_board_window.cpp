@@ -132,20 +132,13 @@ void SimBoardWindow::showBeside(QWidget& anchor, std::function<QSize()> register
     keepInFront(anchor);
     return;
   }
-  // The anchor is not on screen yet: follow its first paint, one turn of the
-  // event loop after whatever else waits for that paint, so that this window
-  // adds nothing to the time the program takes to appear.
-  QElapsedTimer clock;
-  clock.start();
-  const QPointer<SimBoardWindow> self(this);
-  auto follow = [self, other = QPointer<QWidget>(&anchor)] {
-    if (!self || !other) return;
-    self->placeBeside(*other);
-    self->show();
+  // The anchor is not on screen yet: follow its first paint, so that this
+  // window adds nothing to the time the program takes to appear.
+  FirstPaintProbe::afterFirstPaint(&anchor, this, [this, other = QPointer<QWidget>(&anchor)] {
+    if (!other) return;
+    placeBeside(*other);
+    show();
     keepInFront(*other);
-  };
-  new FirstPaintProbe(&anchor, clock, [self, follow](qint64) {
-    if (self) QTimer::singleShot(0, self.data(), follow);
   });
 }
 
