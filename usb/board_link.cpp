@@ -79,7 +79,7 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
       return;
     case BoardNotice::Kind::NoWinUsbDriver:
       log_.logMessage("DeviceAttach: the board (vendor ID &H" + vendor + " product ID &H" + product +
-                      ") has no WinUSB driver: bind it with Zadig, see README-windows.txt");
+                      ") has no WinUSB driver: " + std::string(kWinUsbRemedy));
       return;
   }
 }

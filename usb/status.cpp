@@ -24,7 +24,11 @@ const char* statusMessage(Status status) {
       return "Not supported by this USB layer";
     case kAccessDenied:
 #if defined(_WIN32)
-      return "Access denied: bind the board to WinUSB (with Zadig, see README-windows.txt) and plug it in again";
+    {
+      static const std::string text =
+          "Access denied: the board needs the WinUSB driver: " + std::string(kWinUsbRemedy) + ", and plug it in again";
+      return text.c_str();
+    }
 #else
       return "Access denied: install the udev rule for the board, 60-glimmora.rules, and plug it in again";
 #endif
@@ -48,8 +52,10 @@ const char* statusMessage(Status status) {
       return "The transfer was cancelled";
     case kNoRealBoards:
       return "Real boards are not supported yet; set GLIMMORA_USB=sim to use the simulated board";
-    case kNoWinUsbDriver:
-      return "The board has no WinUSB driver: bind it with Zadig, see README-windows.txt";
+    case kNoWinUsbDriver: {
+      static const std::string text = "The board has no WinUSB driver: " + std::string(kWinUsbRemedy);
+      return text.c_str();
+    }
     default:
       return "Unknown status code";
   }

@@ -8,6 +8,10 @@
 
 namespace glim::usb {
 
+// What to do about a board Windows has bound to no driver the program can
+// use; every text that meets such a board ends with it.
+inline constexpr std::string_view kWinUsbRemedy = "bind it with Zadig, see README-windows.txt";
+
 // Status of a USB layer call; 0 is success. Every failure has its own code so
 // that the log line names what went wrong.
 using Status = uint32_t;
