@@ -5,7 +5,6 @@
 
 #include "shell_fixture.h"
 #include "usb/driver_factory.h"
-#include "usb/sim/sim_driver.h"
 
 namespace glim::testing {
 namespace {
@@ -24,14 +23,14 @@ struct Started {
 
 TEST(DriverChoice, SimPlugsInOneBoardAtStart) {
   Started s("sim");
-  ASSERT_NE(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
+  ASSERT_NE(s.program.bench(), nullptr);  // the simulated board has a bench
   EXPECT_EQ(s.log(), kStartLines + attachLines(0x1000) + kAccepted);
   EXPECT_TRUE(s.program.main.link.deviceConnected());
 }
 
 TEST(DriverChoice, SimEmptyStartsWithNoBoard) {
   Started s("sim-empty");
-  ASSERT_NE(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
+  ASSERT_NE(s.program.bench(), nullptr);  // the simulated board has a bench
   EXPECT_EQ(s.log(), kStartLines);
   EXPECT_FALSE(s.program.main.link.deviceConnected());
 }
@@ -43,7 +42,7 @@ TEST(DriverChoice, AnyOtherTextIsRealBoards) {
     SCOPED_TRACE(choice);
     EXPECT_EQ(usb::parseDriverChoice(choice), usb::DriverChoice::RealBoards);
     Started s(choice);
-    EXPECT_EQ(dynamic_cast<usb::sim::SimDriver*>(&s.program.driver()), nullptr);
+    EXPECT_EQ(s.program.bench(), nullptr);  // real boards have none
     if (s.program.main.link.driverStatus() != usb::kNoRealBoards) {
       // This build reaches real boards: with none plugged in, the window starts
       // as always and board commands find no board.
