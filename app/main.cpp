@@ -41,11 +41,11 @@ int main(int argc, char* argv[]) {
 
   // GLIMMORA_VENDOR_ID: the boards' vendor id, when it is not the built-in one.
   const auto vendor = glim::usb::chooseVendorId(std::getenv("GLIMMORA_VENDOR_ID"), "GLIMMORA_VENDOR_ID");
-  if (!vendor.error.empty()) {
-    std::cerr << "glimmora: " << vendor.error << '\n';
+  if (!vendor.outcome.ok()) {
+    std::cerr << "glimmora: " << vendor.outcome.reason() << '\n';
     // On Windows no console shows standard error: the person is told in a box.
     QMessageBox::critical(nullptr, QString::fromLatin1(glim::app::kApplicationName),
-                          QString::fromStdString(vendor.error));
+                          QString::fromStdString(vendor.outcome.reason()));
     return 2;
   }
 
@@ -95,9 +95,9 @@ int main(int argc, char* argv[]) {
   if (!runFile.isEmpty()) {
     ui.setUnattended(exitAfterRun);
     QTimer::singleShot(0, &window, [&window, runFile, exitAfterRun] {
-      const bool started = window.runScript(runFile, &std::cout, &std::cerr);
+      const glim::text::Outcome started = window.runScript(runFile, &std::cout, &std::cerr);
       if (!exitAfterRun) return;
-      if (!started) {
+      if (!started.ok()) {
         QApplication::exit(2);
         return;
       }

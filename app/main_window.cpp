@@ -182,12 +182,8 @@ void MainWindow::placeRegisterWindow(RegisterWindowView& view) {
   // again once it has, so that it lands where "Show i2c" would put it.
   const QWindow* own = windowHandle();
   if (own == nullptr || !own->isExposed()) {
-    QElapsedTimer clock;
-    clock.start();
-    new FirstPaintProbe(this, clock, [this, later = QPointer<RegisterWindowView>(&view)](qint64) {
-      QTimer::singleShot(0, this, [this, later] {
-        if (later) placeRegisterWindow(*later);
-      });
+    FirstPaintProbe::afterFirstPaint(this, this, [this, later = QPointer<RegisterWindowView>(&view)] {
+      if (later) placeRegisterWindow(*later);
     });
   }
   const QScreen* s = screen();
@@ -417,7 +413,7 @@ void MainWindow::addScriptActions(QMenu* file) {
   run->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
   connect(run, &QAction::triggered, this, [this] {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Run Script"), QString(), kScriptFilter);
-    if (!path.isEmpty()) runScript(path, nullptr, &std::cerr);
+    if (!path.isEmpty()) (void)runScript(path, nullptr, &std::cerr);  // a refusal is in the log
   });
 
   auto* stop = file->addAction(QStringLiteral("Stop Script"));
@@ -511,20 +507,26 @@ void MainWindow::recordingChanged() {
   recordingLabel_->setVisible(on);
 }
 
-bool MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream* echoErrors) {
-  if (player_->running()) return false;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    const QString why = QStringLiteral("Cannot read the script ") + path + QStringLiteral(": ") + file.errorString();
+text::Outcome MainWindow::runScript(const QString& path, std::ostream* echo, std::ostream* echoErrors) {
+  // Every refusal is in the log pane, and goes to `echoErrors` too.
+  const auto refuse = [this, echoErrors](const QString& why) {
     showInLog(why);
     if (echoErrors != nullptr) *echoErrors << why.toStdString() << '\n';
-    return false;
+    return text::Outcome(text::Failure(why.toStdString()));
+  };
+  if (player_->running())
+    return refuse(QStringLiteral("A script is playing already: ") + path + QStringLiteral(" not played"));
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    return refuse(QStringLiteral("Cannot read the script ") + path + QStringLiteral(": ") + file.errorString());
   }
   const QByteArray bytes = file.readAll();
   QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
   // A last line feed ends the last line; it does not start another.
   if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
-  return player_->start(std::move(lines), echo, echoErrors, path);
+  if (!player_->start(std::move(lines), echo, echoErrors, path))
+    return refuse(QStringLiteral("The program is ending: ") + path + QStringLiteral(" not played"));
+  return {};
 }
 
 text::Outcome MainWindow::saveLog(const QString& path) const {

@@ -56,10 +56,10 @@ class MainWindow : public QMainWindow {
   BoardWaitHost& waitHost() { return waitHost_; }
 
   // Plays the script in `path` on this window; with `echo`, every line
-  // glimmora-cli would print goes there too (errors to `echoErrors`). False,
-  // with the reason in the log pane, when the file cannot be read or a script
-  // is running already.
-  bool runScript(const QString& path, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr);
+  // glimmora-cli would print goes there too (errors to `echoErrors`). Fails,
+  // saying why in the log pane too, when a script is playing already, when the
+  // program is ending, or when the file cannot be read.
+  text::Outcome runScript(const QString& path, std::ostream* echo = nullptr, std::ostream* echoErrors = nullptr);
   ScriptPlayer* scriptPlayer() const { return player_; }
   // Records what the person does in the program's windows into `path`, as
   // script lines, until stopRecording(); fails when the file cannot be

@@ -13,20 +13,12 @@ constexpr bool kRealBoards = false;
 #endif
 
 OpenedBoards openBoards(BoardChoice choice, uint16_t vendorId) {
-  OpenedBoards opened;
-  if (choice == BoardChoice::Sim) {
-    usb::DriverAndBench sim = usb::createDriver(usb::DriverChoice::SimEmpty, vendorId);
-    opened.driver = std::move(sim.driver);
-    opened.bench = sim.bench;
-    return opened;
-  }
+  if (choice == BoardChoice::Sim) return {usb::createDriver(usb::DriverChoice::SimEmpty, vendorId), {}};
   if (!kRealBoards) {
-    opened.error = "--board usb: this build has no support for real boards yet (use --board sim)";
-    return opened;
+    return {{}, text::Failure("--board usb: this build has no support for real boards yet (use --board sim)")};
   }
   // The command line has chosen: GLIMMORA_USB plays no part here.
-  opened.driver = usb::createDriver(usb::DriverChoice::RealBoards, vendorId).driver;
-  return opened;
+  return {usb::createDriver(usb::DriverChoice::RealBoards, vendorId), {}};
 }
 
 }  // namespace glim::cli

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "text/outcome.h"
 #include "usb/bench.h"
 #include "usb/driver.h"
 
@@ -9,10 +10,11 @@ namespace glim::cli {
 
 enum class BoardChoice { Sim, Usb };
 
+// The layer chosen (its bench set for the simulated one only), or why the
+// choice cannot be served (the driver then null).
 struct OpenedBoards {
-  std::unique_ptr<usb::Driver> driver;  // null when the choice cannot be served
-  usb::Bench* bench = nullptr;          // set for the simulated layer only
-  std::string error;                    // why there is no driver
+  usb::DriverAndBench layer;
+  text::Outcome outcome;
 };
 
 // The USB layer a run uses: the simulated one with no board plugged in, or the

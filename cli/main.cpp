@@ -73,7 +73,7 @@ int run(const std::vector<std::string>& argv) {
   }
 
   const glim::usb::VendorChoice vendor = glim::usb::chooseVendorId(vendorText, vendorSource);
-  if (!vendor.error.empty()) return usageError(vendor.error);
+  if (!vendor.outcome.ok()) return usageError(vendor.outcome.reason());
 
   // A file asked for must be right; the shipped one, when it is not, is
   // left out with a word.
@@ -102,11 +102,11 @@ int run(const std::vector<std::string>& argv) {
 
   try {
     OpenedBoards boards = openBoards(board, vendor.vendorId);
-    if (!boards.driver) {
-      std::cerr << "glimmora-cli: " << boards.error << '\n';
+    if (!boards.outcome.ok()) {
+      std::cerr << "glimmora-cli: " << boards.outcome.reason() << '\n';
       return kExitScriptError;
     }
-    ScriptRunner runner(std::move(boards.driver), boards.bench, std::cout, std::cerr);
+    ScriptRunner runner(std::move(boards.layer.driver), boards.layer.bench, std::cout, std::cerr);
     runner.program().main.link.useVendorId(vendor.vendorId);
     if (!registersFile.empty()) runner.program().useRegisterDescriptions(std::move(descriptions), registersFile);
     if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));

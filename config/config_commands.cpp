@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "config/file_io.h"
+#include "config/platform_file.h"
 
 namespace glim::config {
 
@@ -14,7 +15,7 @@ namespace {
 constexpr std::string_view kSave = "Save Configuration";
 constexpr std::string_view kLoad = "Load Configuration";
 
-std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string fileName(const std::string& path) { return platform::fileNameOf(path); }
 
 }  // namespace
 
@@ -98,14 +99,15 @@ void ConfigCommands::load(const std::string& path, const std::string& action, bo
   ParseResult parsed;
   {
     FileSource file;
-    if (!file.open(path)) {
-      fail(action, "Could not open " + path + ": " + file.error(), fileName(path) + ": " + file.error());
+    if (const text::Outcome opened = file.open(path); !opened.ok()) {
+      fail(action, "Could not open " + path + ": " + opened.reason(), fileName(path) + ": " + opened.reason());
       return;
     }
     std::istream in(&file);
     parsed = parseConfig(in);
     if (file.failed()) {
-      fail(action, "Could not read " + path + ": " + file.error(), fileName(path) + ": " + file.error());
+      const std::string& why = file.outcome().reason();
+      fail(action, "Could not read " + path + ": " + why, fileName(path) + ": " + why);
       return;
     }
   }

@@ -103,7 +103,7 @@ text::Outcome writeAndReplace(const fs::path& path, std::string_view content) {
 
 }  // namespace
 
-bool FileSource::open(const std::string& path) {
+text::Outcome FileSource::open(const std::string& path) {
   close();
   setg(nullptr, nullptr, nullptr);
   try {
@@ -111,7 +111,8 @@ bool FileSource::open(const std::string& path) {
   } catch (const std::exception& e) {  // a name the system cannot take
     outcome_ = text::Failure(e.what());
   }
-  return file_ != nullptr;
+  if (file_ == nullptr && outcome_.ok()) outcome_ = text::Failure("cannot be opened");
+  return outcome_;
 }
 
 FileSource::int_type FileSource::underflow() {

@@ -19,13 +19,13 @@ class FileSource : public std::streambuf {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
-  // False when the file cannot be opened or is not a regular file (a named
-  // pipe is refused at once, never waited on); error() then says why.
-  bool open(const std::string& path);
+  // Fails, with the system's reason, when the file cannot be opened or is not
+  // a regular file (a named pipe is refused at once, never waited on).
+  text::Outcome open(const std::string& path);
   void close();
-  // Set once a read failed (the source then reads as ended).
+  // Failed once a read failed (the source then reads as ended).
+  const text::Outcome& outcome() const { return outcome_; }
   bool failed() const { return !outcome_.ok(); }
-  const std::string& error() const { return outcome_.reason(); }
 
  protected:
   int_type underflow() override;

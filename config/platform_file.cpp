@@ -226,4 +226,9 @@ fs::path programFile() {
 #endif
 }
 
+std::string fileNameOf(const std::string& utf8) {
+  const std::u8string name = toPath(utf8).filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+
 }  // namespace glim::config::platform

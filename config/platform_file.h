@@ -12,6 +12,10 @@ namespace glim::config::platform {
 // A UTF-8 name as a path the system understands.
 std::filesystem::path toPath(const std::string& utf8);
 
+// The last part of a UTF-8 path, the file's own name, as the system splits
+// it (on Windows "\\" and "C:" end a folder too), in UTF-8.
+std::string fileNameOf(const std::string& utf8);
+
 // The system's reason for the failure just seen, from errno (a failure that
 // set none reads as an input/output error).
 std::string lastError();

@@ -9,13 +9,11 @@
 namespace glim::shell {
 
 text::Outcome readRegisterDescriptions(const std::string& path, i2c::RegisterDescriptions& into) {
-#if defined(_WIN32)
-  const std::string name = path.substr(path.find_last_of("/\\:") + 1);
-#else
-  const std::string name = path.substr(path.rfind('/') + 1);
-#endif
+  const std::string name = config::platform::fileNameOf(path);
   config::FileSource source;
-  if (!source.open(path)) return text::Failure(name + ": " + source.error());
+  if (const text::Outcome opened = source.open(path); !opened.ok()) {
+    return text::Failure(name + ": " + opened.reason());
+  }
   std::istream in(&source);
   std::string text;
   char buffer[4096];
@@ -26,7 +24,7 @@ text::Outcome readRegisterDescriptions(const std::string& path, i2c::RegisterDes
                            " MiB, no register description file");
     }
   }
-  if (source.failed()) return text::Failure(name + ": " + source.error());
+  if (source.failed()) return text::Failure(name + ": " + source.outcome().reason());
   return i2c::RegisterDescriptions::parse(text, name, into);
 }
 

@@ -24,8 +24,8 @@ std::optional<uint16_t> parseVendorId(std::string_view text) {
 VendorChoice chooseVendorId(const char* text, std::string_view source) {
   if (text == nullptr) return {kBoardVendorId, {}};
   if (const auto id = parseVendorId(text)) return {*id, {}};
-  return {0, std::string(source) + " \"" + text +
-                 "\" is not a vendor id: give 1 to 4 hexadecimal digits, not all 0 (such as 16C0)"};
+  return {0, text::Failure(std::string(source) + " \"" + text +
+                           "\" is not a vendor id: give 1 to 4 hexadecimal digits, not all 0 (such as 16C0)")};
 }
 
 }  // namespace glim::usb

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/outcome.h"
+
 namespace glim::usb {
 
 // A vendor id as a person types it: 1 to 4 hexadecimal digits, with "0x" or
@@ -13,11 +15,11 @@ std::optional<uint16_t> parseVendorId(std::string_view text);
 
 // The vendor id a run looks for: `text` when given (GLIMMORA_VENDOR_ID, or
 // glimmora-cli's --vendor-id), else the one the program was built with.
-// `error` says what was wrong with a text that is not a vendor id, naming
+// A text that is not a vendor id fails, saying what was wrong and naming
 // `source` and the text.
 struct VendorChoice {
   uint16_t vendorId = 0;
-  std::string error;  // empty when the choice is usable
+  text::Outcome outcome;
 };
 VendorChoice chooseVendorId(const char* text, std::string_view source);
 

@@ -167,7 +167,7 @@ class LastSessionTest : public glim::testing::WindowTest {
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write("click Glimmora_i2c.cbReadi2c(1)\nclick Glimmora_i2c.cbReadi2c(2)\n");
         script.close();
-        QVERIFY(f->window->runScript(script.fileName()));
+        QVERIFY(f->window->runScript(script.fileName()).ok());
       }
     }
     QTRY_COMPARE(ended.count(), 1);

@@ -37,7 +37,7 @@ struct Window {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
     });
     okPresser.start(1);
-    if (!window->runScript(path, &out, &err)) return false;
+    if (!window->runScript(path, &out, &err).ok()) return false;
     return QTest::qWaitFor([this] { return !window->scriptPlayer()->running(); }, 20000);
   }
 
@@ -116,12 +116,13 @@ class ScriptPlayTest : public QObject {
     const QString script = scriptFile(tmp, "print cbQuit\nprint cbQuit\nprint cbQuit\n");
     QVERIFY(!script.isEmpty());
     Window w;
-    QVERIFY(w.window->runScript(script, &w.out, &w.err));
-    QVERIFY(!w.window->runScript(script, &w.out, &w.err));  // one at a time
+    QVERIFY(w.window->runScript(script, &w.out, &w.err).ok());
+    // One at a time.
+    QVERIFY(w.window->runScript(script, &w.out, &w.err).reason().starts_with("A script is playing already: "));
     w.window->scriptPlayer()->stop();
     QVERIFY(QTest::qWaitFor([&w] { return !w.window->scriptPlayer()->running(); }, 5000));
     QCOMPARE(QString::fromStdString(w.out.str()), QString());
-    QVERIFY(!w.window->runScript(tmp.filePath(QStringLiteral("missing.gls")), &w.out, &w.err));
+    QVERIFY(!w.window->runScript(tmp.filePath(QStringLiteral("missing.gls")), &w.out, &w.err).ok());
   }
 };
 

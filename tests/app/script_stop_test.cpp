@@ -59,7 +59,7 @@ class ScriptStopTest : public glim::testing::WindowTest {
     const QString path = writeScript(dir, script);
     if (path.isEmpty()) return false;
     during(step);
-    if (!f->window->runScript(path, &out, &err)) return false;
+    if (!f->window->runScript(path, &out, &err).ok()) return false;
     return QTest::qWaitFor([&] { return !player()->running(); }, 30000);
   }
 
@@ -240,13 +240,13 @@ class ScriptStopTest : public glim::testing::WindowTest {
 
   void aScriptThatEndsSaysSoOnTheStatusLine() {
     const QString path = writeScript(dir, "# two lines run\nboard attach\n\nclick Glimmora_i2c.cbReadi2c(0)\n");
-    QVERIFY(f->window->runScript(path, &out, &err));
+    QVERIFY(f->window->runScript(path, &out, &err).ok());
     QVERIFY(QTest::qWaitFor([&] { return !player()->running(); }, 10000));
     QCOMPARE(status(), std::string("Run Script: waits.gls played, 2 lines"));
     QCOMPARE(QString::fromStdString(err.str()), QString());
 
     const QString bad = writeScript(dir, "board attach\nbogus\nprint cbQuit\n");
-    QVERIFY(f->window->runScript(bad, &out, &err));
+    QVERIFY(f->window->runScript(bad, &out, &err).ok());
     QVERIFY(QTest::qWaitFor([&] { return !player()->running(); }, 10000));
     QCOMPARE(status(), std::string("Run Script: failed: waits.gls has an error at line 2"));
   }

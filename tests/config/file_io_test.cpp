@@ -60,8 +60,7 @@ TEST(FileIo, ADeviceIsRefusedAtOnce) {
                  << "); making one needs root";
   }
   FileSource source;
-  EXPECT_FALSE(source.open(path));
-  EXPECT_EQ(source.error(), "Is a device");
+  EXPECT_EQ(source.open(path), text::Outcome(text::Failure("Is a device")));
   EXPECT_EQ(replaceFile(path, "x"), text::Outcome(text::Failure("Is a device")));
   EXPECT_TRUE(fs::is_character_file(path));
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"null"}));
@@ -79,8 +78,7 @@ TEST(FileIo, ASocketIsRefusedAtOnce) {
   ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
 
   FileSource source;
-  EXPECT_FALSE(source.open(path));
-  EXPECT_EQ(source.error(), "Is a socket");
+  EXPECT_EQ(source.open(path), text::Outcome(text::Failure("Is a socket")));
   EXPECT_EQ(replaceFile(path, "x"), text::Outcome(text::Failure("Is a socket")));
   EXPECT_TRUE(fs::is_socket(path));
   close(fd);

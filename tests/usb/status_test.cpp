@@ -53,10 +53,11 @@ TEST(VendorChoice, HexadecimalIdsAreTakenAndAnythingElseIsRefusedByName) {
     const VendorChoice choice = chooseVendorId(row.text, "GLIMMORA_VENDOR_ID");
     if (row.id) {
       EXPECT_EQ(choice.vendorId, *row.id);
-      EXPECT_EQ(choice.error, "");
+      EXPECT_TRUE(choice.outcome.ok());
     } else {
-      EXPECT_NE(choice.error.find(std::string("GLIMMORA_VENDOR_ID \"") + row.text + "\""), std::string::npos)
-          << choice.error;
+      EXPECT_FALSE(choice.outcome.ok());
+      EXPECT_NE(choice.outcome.reason().find(std::string("GLIMMORA_VENDOR_ID \"") + row.text + "\""), std::string::npos)
+          << choice.outcome.reason();
     }
   }
   EXPECT_EQ(chooseVendorId(nullptr, "GLIMMORA_VENDOR_ID").vendorId, kBoardVendorId);
