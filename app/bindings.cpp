@@ -17,7 +17,9 @@
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "script/script_recorder.h"
 
@@ -125,12 +127,33 @@ QString LineEndConverter::feed(std::string_view text) {
   return QString::fromStdString(out);
 }
 
-Binder::Binder(forms::Dispatcher& dispatcher) : dispatcher_(dispatcher), context_(std::make_unique<QObject>()) {}
+Binder::Binder(forms::Dispatcher& dispatcher)
+    : dispatcher_(dispatcher),
+      showsAtHandlerEnd_(dispatcher.onHandlerEnded.connectScoped([this] { showStale(); })),
+      context_(std::make_unique<QObject>()) {}
+
+void Binder::showLater(QLineEdit* edit, const forms::TextBox& box) {
+  const auto same = [edit](const auto& entry) { return entry.first == edit; };
+  if (std::none_of(stale_.begin(), stale_.end(), same)) stale_.emplace_back(edit, &box);
+  if (staleQueued_) return;
+  staleQueued_ = true;
+  QTimer::singleShot(0, context(), [this] { showStale(); });
+}
+
+void Binder::showStale() {
+  staleQueued_ = false;
+  const auto stale = std::exchange(stale_, {});
+  for (const auto& [edit, box] : stale) {
+    if (edit) showText(edit, *box);
+  }
+}
 
 Binder::~Binder() { release(); }
 
 void Binder::release() {
   connections_.clear();
+  stale_.clear();
+  staleQueued_ = false;
   context_ = std::make_unique<QObject>();
 }
 
@@ -191,14 +214,19 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, Mark mark) {
   showNote();
   keepWhile(edit, box.subscribeNotes([showNote](ControlEvent) { showNote(); }));
 
-  watch(edit, box, [edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
+  watch(edit, box, [this, edit = QPointer<QLineEdit>(edit), &box](ControlEvent event) {
     if (!edit) return;
     switch (event) {
       case ControlEvent::Text:
       case ControlEvent::Appended:
-        showText(edit, box);
+        if (dispatcher_.inHandler()) {
+          showLater(edit, box);
+        } else {
+          showText(edit, box);
+        }
         break;
       case ControlEvent::Selection:
+        showText(edit, box);  // a selection is in the text as it is now
         showSelection(edit, box);
         break;
       case ControlEvent::Enabled:

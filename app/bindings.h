@@ -1,6 +1,7 @@
 #pragma once
 #include <QColor>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <map>
@@ -98,6 +99,16 @@ class Binder {
   forms::Dispatcher& dispatcher_;
   script::ScriptRecorder* recorder_ = nullptr;
   std::string window_;
+  // A box whose text changed inside a handler is shown once, when the
+  // outermost handler ends (nested handlers may rewrite it several times,
+  // and each showing lays its text out anew), or at the next turn of the
+  // event loop should the handler wait in a dialog first.
+  void showLater(QLineEdit* edit, const forms::TextBox& box);
+  void showStale();
+  std::vector<std::pair<QPointer<QLineEdit>, const forms::TextBox*>> stale_;
+  bool staleQueued_ = false;
+  forms::Connection showsAtHandlerEnd_;
+
   // Keeps `connection` until the binder is released or `widget` goes.
   void keepWhile(QObject* widget, forms::Connection connection);
   // The controls' observers of every bound widget, by a key of the binder's.

@@ -62,8 +62,11 @@ void Dispatcher::drain() {
         queue_.pop_front();
       }
       // A queued task is itself a handler: nothing else may run inside it.
-      const DepthGuard inTask(depth_, serial_);
-      task();
+      {
+        const DepthGuard inTask(depth_, serial_);
+        task();
+      }
+      onHandlerEnded.notify();
     }
   } catch (...) {
     // The tasks behind the one that threw still have to run; ask for another
@@ -84,7 +87,10 @@ void Dispatcher::runHandler(const Task& handler) {
     if (depth_ == 0) wakeUpIfPending();
     throw;
   }
-  if (depth_ == 0) drain();
+  if (depth_ == 0) {
+    onHandlerEnded.notify();
+    drain();
+  }
 }
 
 }  // namespace glim::forms

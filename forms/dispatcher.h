@@ -4,6 +4,8 @@
 #include <functional>
 #include <mutex>
 
+#include "forms/signal.h"
+
 namespace glim::forms {
 
 // Hands work from other threads (USB callbacks) to the thread that owns the
@@ -34,6 +36,9 @@ class Dispatcher {
   // Forms thread: changes each time an outermost handler or task begins, so
   // state kept for "the handler now running" can tell it is stale.
   uint64_t handlerSerial() const { return serial_; }
+  // Forms thread: told when an outermost handler or task has ended (not when
+  // it threw), so that views can show at once what it changed.
+  Signal<std::function<void()>> onHandlerEnded;
 
  private:
   void wakeUpIfPending();

@@ -280,6 +280,27 @@ class MainWindowTest : public glim::testing::WindowTest {
     QCOMPARE(f->firstStaleBox(), QString());
   }
 
+  // A box a handler rewrites several times is laid out once, with its last
+  // text, when the handler ends; one that waits in an event loop of its own
+  // (a message box, the board) shows what it has set so far meanwhile.
+  void boxesShowAHandlersLastTextWhenItEndsOrWaits() {
+    auto* cell = f->find<QLineEdit>("tbCPLDdata(40)");
+    QString seenInHandler, seenWhileWaiting;
+    f->sim.program->dispatcher.runHandler([&] {
+      auto& box = f->main().timing.tbCPLDdata[40];
+      for (const char* text : {"1", "2", "3"}) box.setText(text);
+      seenInHandler = cell->text();
+      QTest::qWait(1);  // as a message box's own event loop would
+      seenWhileWaiting = cell->text();
+      box.setText("7");
+      box.setText("8");
+    });
+    QCOMPARE(seenInHandler, QStringLiteral("5"));  // the default, not laid out three times
+    QCOMPARE(seenWhileWaiting, QStringLiteral("3"));
+    QCOMPARE(cell->text(), QStringLiteral("8"));
+    QCOMPARE(f->firstStaleBox(), QString());
+  }
+
   void ctrlXInATextBoxCutsAndKeepsTheSession() {
     QVERIFY(f->showActive());
     QSignalSpy ended(f->window.get(), &glim::app::MainWindow::ended);
