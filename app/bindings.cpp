@@ -364,8 +364,10 @@ void Binder::bindMenuItem(QAction* action, forms::MenuItem& item) {
 void Binder::bindLabel(QLabel* label, forms::Label& control) {
   label->setObjectName(QString::fromStdString(control.qualifiedName()));
   label->setText(QString::fromStdString(control.caption()));
+  label->setToolTip(QString::fromStdString(control.hint()));
   watch(label, control, [label = QPointer<QLabel>(label), &control](ControlEvent event) {
     if (label && event == ControlEvent::Caption) label->setText(QString::fromStdString(control.caption()));
+    if (label && event == ControlEvent::Hint) label->setToolTip(QString::fromStdString(control.hint()));
   });
 }
 

@@ -18,4 +18,8 @@ QString lastSessionPath() {
 #endif
 }
 
+QString windowSettingsPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/glimmora.ini");
+}
+
 }  // namespace glim::app

@@ -9,4 +9,9 @@ namespace glim::app {
 // application data folder. A configuration file like any other.
 QString lastSessionPath();
 
+// Where the window keeps its own settings (the register description file
+// chosen last): glimmora.ini in the user's configuration folder for the
+// program. Never the configuration files'.
+QString windowSettingsPath();
+
 }  // namespace glim::app

@@ -58,6 +58,8 @@ int main(int argc, char* argv[]) {
   glim::shell::Program program(glim::usb::createDriver(layer, vendor.vendorId), ui, vendor.vendorId);
   glim::app::MainWindow window(program, &ui);
   window.keepLastSessionIn(glim::app::lastSessionPath());
+  window.keepSettingsIn(glim::app::windowSettingsPath());
+  window.loadRegisterDescriptionsAtStart(options.registersFile);
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
   // On the simulated layer a window of its own plays the hardware; it must
   // exist before the main window's first activation opens the driver.

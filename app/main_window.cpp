@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
@@ -50,6 +51,9 @@ namespace {
 
 const QString kScriptFilter = QStringLiteral("Glimmora Script (*.gls);;All Files (*)");
 const QString kLogFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
+constexpr std::string_view kRegistersFilter = "Register Descriptions (*.json)|*.json|All Files (*.*)|*.*|";
+const QString kRegistersKey = QStringLiteral("registers/file");
+constexpr const char* kRegistersAction = "Register Descriptions";
 
 // Scrolls `area` so that all of `control` shows, with a small margin; a
 // control larger than the view shows its top left part. (Qt's own
@@ -159,6 +163,9 @@ void MainWindow::buildMenu() {
       loadLastSession_ = file->addAction(QStringLiteral("Load Last Session"));
       loadLastSession_->setObjectName(QStringLiteral("actionLoadLastSession"));
       connect(loadLastSession_, &QAction::triggered, this, [this] { loadLastSession(); });
+      QAction* registers = file->addAction(QStringLiteral("Register &Descriptions..."));
+      registers->setObjectName(QStringLiteral("actionRegisterDescriptions"));
+      connect(registers, &QAction::triggered, this, [this] { chooseRegisterDescriptions(); });
     }
   }
   // The file may have come or gone since the menu was last opened.
@@ -273,6 +280,61 @@ void MainWindow::loadLastSession() {
   binder_.runRecorded(script::clickLine(program_.main.mFileLoadConfig.qualifiedName()), [this, &path] {
     recorder_.fileDialogAnswered(forms::FileChoice::chosen(path));
     program_.main.config.loadSession(path, "Load Last Session");
+  });
+}
+
+void MainWindow::chooseRegisterDescriptions() {
+  binder_.run([this] {
+    forms::FileDialogSetup setup;
+    setup.defaultExt = "json";
+    setup.filter = std::string(kRegistersFilter);
+    setup.fileName = program_.registerDescriptionsFile();
+    const forms::FileChoice choice = program_.main.uiHost().fileDialog(forms::FileDialogKind::Open, setup);
+    if (!choice.isCancelled() && !choice.path().empty()) useRegisterDescriptions(choice.path());
+  });
+}
+
+bool MainWindow::useRegisterDescriptions(const std::string& path) {
+  if (!loadRegisterDescriptions(path, true)) return false;
+  // The window's choice, not the configuration's: a configuration file stays
+  // the same whatever describes the registers.
+  if (!settingsFile_.isEmpty()) {
+    QSettings settings(settingsFile_, QSettings::IniFormat);
+    settings.setValue(kRegistersKey, QString::fromStdString(path));
+  }
+  return true;
+}
+
+bool MainWindow::loadRegisterDescriptions(const std::string& path, bool tell) {
+  shell::MainForm& main = program_.main;
+  if (const text::Outcome loaded = program_.loadRegisterDescriptions(path); !loaded.ok()) {
+    main.lblStatus.failed(kRegistersAction, loaded.reason());
+    main.log.logMessage(std::string(kRegistersAction) + ": " + loaded.reason() +
+                        "; the descriptions in use stay as they were");
+    return false;
+  }
+  if (!tell) return true;
+  int described = 0;
+  for (int i = 0; i < i2c::RegisterDescriptions::kAddressCount; ++i) {
+    if (program_.registerDescriptions().find(i) != nullptr) ++described;
+  }
+  const std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+  main.lblStatus.succeeded(kRegistersAction, std::to_string(described) + (described == 1 ? " register" : " registers") +
+                                                 " described by " + name);
+  return true;
+}
+
+void MainWindow::loadRegisterDescriptionsAtStart(const QString& given) {
+  binder_.run([this, &given] {
+    if (!given.isEmpty() && loadRegisterDescriptions(QFile::encodeName(given).toStdString(), false)) return;
+    if (!settingsFile_.isEmpty()) {
+      const QString chosen = QSettings(settingsFile_, QSettings::IniFormat).value(kRegistersKey).toString();
+      if (!chosen.isEmpty() && loadRegisterDescriptions(chosen.toStdString(), false)) return;
+    }
+    if (const text::Outcome shipped = program_.loadShippedRegisterDescriptions(); !shipped.ok()) {
+      program_.main.lblStatus.failed(kRegistersAction, shipped.reason());
+      program_.main.log.logMessage(std::string(kRegistersAction) + ": " + shipped.reason());
+    }
   });
 }
 

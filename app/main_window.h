@@ -89,6 +89,20 @@ class MainWindow : public QMainWindow {
   void endNow();
   const QString& lastSessionFile() const { return lastSession_; }
 
+  // The window's own settings (the register description file chosen last)
+  // are kept in the INI file `path`; empty (the default): none are kept.
+  void keepSettingsIn(const QString& path) { settingsFile_ = path; }
+  // At start: the register descriptions of `given` (--registers) unless it is
+  // empty or refused, else those of the file chosen last with File >
+  // "Register Descriptions...", else the shipped ones. A file refused is told
+  // on the status line and in the log.
+  void loadRegisterDescriptionsAtStart(const QString& given);
+  // "Register Descriptions..." once its dialog chose `path`: the descriptions
+  // in use from now on, the file remembered; or, refused, the reason (with
+  // its line and column) on the status line and in the log, and the
+  // descriptions in use kept.
+  bool useRegisterDescriptions(const std::string& path);
+
  signals:
   // The main form was unloaded: the program is over.
   void ended();
@@ -112,6 +126,9 @@ class MainWindow : public QMainWindow {
   void loadLastSession();
   void updateLastSessionAction();
   void updateScrollBars();
+  void chooseRegisterDescriptions();
+  // Loads `path`; says so on the status line when `tell`, and always when it is refused.
+  bool loadRegisterDescriptions(const std::string& path, bool tell);
 
   shell::Program& program_;
   // Before everything that reports to it, so that it outlives them.
@@ -128,6 +145,7 @@ class MainWindow : public QMainWindow {
   QLabel* recordingLabel_ = nullptr;
   QAction* loadLastSession_ = nullptr;
   QString lastSession_;
+  QString settingsFile_;
   QSize registerWindowSize_;
   bool endAsked_ = false;
   bool sized_ = false;  // the initial size was made exact at the first showing

@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <tuple>
 
 #include "app/status_text.h"
@@ -127,13 +128,21 @@ void RegisterWindowView::build() {
                   0, Qt::AlignLeft | Qt::AlignBottom);
   grid->addWidget(button(f.cbWriteall, QStringLiteral("Writes all 22 registers, one after another")), bottom, 2,
                   Qt::AlignBottom);
+  QPushButton* changed =
+      button(f.cbWritechanged, QStringLiteral("Writes, one after another, the registers whose value differs from what "
+                                              "the chip was last known to hold (by a write or a read), and those not "
+                                              "known; skips registers described as read-only"));
+  // Under "Write All", over the write and read columns: its caption is longer
+  // than the others', and the rows keep their width.
+  changed->setFixedWidth(std::max(kButtonWidth, changed->sizeHint().width()));
+  grid->addWidget(changed, bottom + 1, 2, 1, 2, Qt::AlignLeft);
   grid->addWidget(button(f.cbReadall, QStringLiteral("Reads all 22 registers, one after another")), bottom, 4,
                   Qt::AlignBottom);
   grid->addWidget(button(f.cbCopyall, QStringLiteral("Copies every value read into its write box")), bottom, 5,
                   Qt::AlignBottom);
   auto* verify = new QCheckBox(this);
   binder_.bindCheckBox(verify, f.cbVerify);
-  grid->addWidget(verify, bottom + 1, 2, 1, 4);
+  grid->addWidget(verify, bottom + 1, 4, 1, 3);
   auto* icon = new QLabel(this);
   auto* status = new StatusText(this);
   binder_.bindStatus(icon, status, f.lblStatus);

@@ -40,6 +40,11 @@ struct Parser {
                            QStringLiteral("The boards to work with, as GLIMMORA_USB chooses them: sim, sim-empty or "
                                           "usb (real boards). Given, GLIMMORA_USB is not read."),
                            QStringLiteral("LAYER")};
+  QCommandLineOption registers{
+      QStringLiteral("registers"),
+      QStringLiteral("Register descriptions (JSON) for this run, instead of the file last chosen with File > "
+                     "Register Descriptions or the shipped one."),
+      QStringLiteral("FILE")};
   QCommandLineOption help;
   QCommandLineOption version;
 
@@ -59,7 +64,7 @@ struct Parser {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A saved configuration to load at start."),
                                  QStringLiteral("[FILE]"));
-    for (const QCommandLineOption* option : {&run, &record, &exitOption, &board}) parser.addOption(*option);
+    for (const QCommandLineOption* option : {&run, &record, &exitOption, &board, &registers}) parser.addOption(*option);
     for (const char* name : kQtOptionsWithValue) {
       QCommandLineOption qt(QString::fromLatin1(name), QString(), QStringLiteral("value"));
       qt.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -120,6 +125,7 @@ StartOptions parseStartOptions(const QStringList& arguments) {
       return refuse(QStringLiteral("--board takes sim, sim-empty or usb, not \"") + layer + QLatin1Char('"'));
     }
   }
+  options.registersFile = p.parser.value(p.registers);
   options.runScript = p.parser.value(p.run);
   options.recordScript = p.parser.value(p.record);
   options.exitAfterRun = p.parser.isSet(p.exitOption);

@@ -30,6 +30,8 @@ struct StartOptions {
   // --board sim|sim-empty|usb: the layer, as GLIMMORA_USB chooses it; unset,
   // GLIMMORA_USB decides.
   std::optional<usb::DriverChoice> board;
+  // --registers FILE: the register descriptions for this run (not remembered).
+  QString registersFile;
 };
 
 // Reads `arguments` (the program's name first). Qt's own options (-platform,

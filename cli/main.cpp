@@ -20,8 +20,8 @@ constexpr const char* kUsage =
     "usage: glimmora-cli [--board sim|usb] [--vendor-id VVVV] [--registers FILE] [FILE|-]\n"
     "  --vendor-id VVVV  the boards' USB vendor id, in hexadecimal (default: GLIMMORA_VENDOR_ID,\n"
     "                    else the built-in one)\n"
-    "  --registers FILE  register descriptions (JSON) that decode uses (default: the shipped\n"
-    "                    qxb40218-registers.json, when it is found)\n";
+    "  --registers FILE  register descriptions (JSON) for decode and Write Changed (default:\n"
+    "                    the shipped qxb40218-registers.json, when it is found)\n";
 
 int usageError(std::string_view what) {
   std::cerr << "glimmora-cli: " << what << '\n' << kUsage;

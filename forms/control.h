@@ -19,6 +19,7 @@ enum class ControlEvent {
   Enabled,
   Caption,
   Note,  // the note on the control's value came or went (subscribeNotes)
+  Hint,
 };
 
 // A named control with state. Handlers (the program's `_Change`/`_Click`) run
@@ -43,9 +44,14 @@ class Control {
   const std::string& caption() const { return caption_; }
   void setCaption(std::string caption);
   // What the control holds, its unit and its range or rule, for a tooltip
-  // ("SCLK divider, bits 11 to 8: 0 to 15"). Set once, when the form is built.
+  // ("SCLK divider, bits 11 to 8: 0 to 15"). Mostly set once, when the form
+  // is built; views are told when it changes.
   const std::string& hint() const { return hint_; }
-  void setHint(std::string hint) { hint_ = std::move(hint); }
+  void setHint(std::string hint) {
+    if (hint == hint_) return;
+    hint_ = std::move(hint);
+    notify(ControlEvent::Hint);
+  }
   // What the person should know about the control's value (a value that is
   // old, or not the one asked for); views show it as a tooltip and mark the
   // control while there is one. Empty: nothing to say. Told only to those

@@ -24,12 +24,37 @@ constexpr std::string_view kNoBoard = "no board connected";
 
 bool isRow(int16_t index) { return index >= 0 && index < protocol::kRegisterCount; }
 
+const RegisterDescriptions kNoDescriptions;
+
 }  // namespace
 
 I2cOperations::I2cOperations(usb::BoardLink& link, forms::UiHost& ui, forms::Log& log)
-    : link_(link), ui_(ui), log_(log), forgetsReads_(link.onConnectionChanged.connectScoped([this] {
-        if (link_.deviceConnected()) lastReads_ = {};
-      })) {}
+    : link_(link),
+      ui_(ui),
+      log_(log),
+      forgetsReads_(link.onConnectionChanged.connectScoped([this] {
+        if (!link_.deviceConnected()) return;
+        lastReads_ = {};
+        known_ = {};
+      })),
+      descriptions_(&kNoDescriptions) {}
+
+void I2cOperations::useDescriptions(const RegisterDescriptions& descriptions) {
+  descriptions_ = &descriptions;
+  if (window_ != nullptr) {
+    if (RegisterForm* form = window_->existing()) form->describeRows();
+  }
+}
+
+std::optional<uint8_t> I2cOperations::knownValue(int address, uint8_t slave) const {
+  if (address < 0 || address >= protocol::kRegisterCount || !link_.deviceConnected()) return std::nullopt;
+  const Known& known = known_[static_cast<std::size_t>(address)];
+  return known.slave == slave ? known.value : std::nullopt;
+}
+
+void I2cOperations::noteKnown(int address, uint8_t slave, std::optional<uint8_t> value) {
+  if (address >= 0 && address < protocol::kRegisterCount) known_[static_cast<std::size_t>(address)] = {slave, value};
+}
 
 I2cOperations::LastRead I2cOperations::lastRead(int address) const {
   return address >= 0 && address < protocol::kRegisterCount ? lastReads_[static_cast<std::size_t>(address)]
@@ -44,7 +69,7 @@ void I2cOperations::tellDoesNotFit(const std::string& what, const std::string& t
   ui_.messageBox(what + ": " + quoted(text) + " does not fit in a byte (0 to FF). Nothing was sent.", "");
 }
 
-text::Outcome I2cOperations::slaveAddress(RegisterForm& form, bool forRead, uint8_t& address) {
+text::Outcome I2cOperations::slaveAddress(RegisterForm& form, uint8_t& address) {
   const std::string& text = form.tbI2Caddr.text();
   const uint32_t value = text::hexTextValue(text);
   if (value > 0xFF) {
@@ -59,8 +84,7 @@ text::Outcome I2cOperations::slaveAddress(RegisterForm& form, bool forRead, uint
                    "");
     return text::Failure("the slave address is odd");
   }
-  const auto even = static_cast<uint8_t>(value);
-  address = forRead ? protocol::readAddress(even) : even;
+  address = static_cast<uint8_t>(value);
   return {};
 }
 
@@ -95,13 +119,14 @@ I2cResult I2cOperations::do_i2c_write(int16_t Index) {
 
   RegisterForm& form = window_->get();
   uint8_t address = 0;
-  if (auto refusal = slaveAddress(form, false, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
+  if (auto refusal = slaveAddress(form, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
   const auto value = writeValue(form, Index);
   if (!value) return refused(I2cOutcome::NotSent, text::Failure("the value does not fit in a byte"));
 
   I2cResult result = written(
       link_.writePipe(protocol::kI2cPipe, protocol::registerWritePacket(address, static_cast<uint8_t>(Index), *value)));
   result.values = {*value};
+  noteKnown(Index, address, result.ok() ? value : std::nullopt);
   return result;
 }
 
@@ -111,7 +136,7 @@ I2cResult I2cOperations::do_i2c_writeall() {
 
   RegisterForm& form = window_->get();
   uint8_t address = 0;
-  if (auto refusal = slaveAddress(form, false, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
+  if (auto refusal = slaveAddress(form, address); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
   // One packet carries every register: one value that does not fit stops all.
   std::array<uint8_t, protocol::kRegisterCount> values{};
   for (int i = 0; i < protocol::kRegisterCount; ++i) {
@@ -121,6 +146,9 @@ I2cResult I2cOperations::do_i2c_writeall() {
   }
   I2cResult result = written(link_.writePipe(protocol::kI2cPipe, protocol::registerBlockWritePacket(address, values)));
   result.values.assign(values.begin(), values.end());
+  for (int i = 0; i < protocol::kRegisterCount; ++i) {
+    noteKnown(i, address, result.ok() ? std::optional<uint8_t>(values[static_cast<std::size_t>(i)]) : std::nullopt);
+  }
   return result;
 }
 
@@ -150,10 +178,9 @@ I2cResult I2cOperations::do_i2c_read(int16_t Index) {
   if (window_ == nullptr || !isRow(Index)) return refused(I2cOutcome::NotSent, text::Failure("no such register"));
   if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, text::Failure(std::string(kNoBoard)));
 
-  uint8_t address = 0;
-  if (auto refusal = slaveAddress(window_->get(), true, address); !refusal.ok()) {
-    return refused(I2cOutcome::NotSent, refusal);
-  }
+  uint8_t slave = 0;
+  if (auto refusal = slaveAddress(window_->get(), slave); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
+  const uint8_t address = protocol::readAddress(slave);
   std::array<uint8_t, protocol::kI2cReadAnswerLength> answer{};
   I2cResult result = requestAndRead(protocol::registerReadRequest(address, static_cast<uint8_t>(Index)), answer);
   if (result.result.ok() && result.values.empty()) {
@@ -162,6 +189,8 @@ I2cResult I2cOperations::do_i2c_read(int16_t Index) {
   }
 
   noteRead(Index, result.values.empty() ? std::nullopt : std::optional<uint8_t>(result.values[0]));
+  // A read that failed tells nothing new of what the chip holds.
+  if (result.ok()) noteKnown(Index, slave, result.values[0]);
   // A register whose byte did not arrive shows nothing rather than a value
   // that was never read.
   RegisterForm& form = window_->get();
@@ -176,10 +205,9 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
   }
   if (!link_.requireDevice()) return refused(I2cOutcome::NotConnected, text::Failure(std::string(kNoBoard)));
 
-  uint8_t address = 0;
-  if (auto refusal = slaveAddress(window_->get(), true, address); !refusal.ok()) {
-    return refused(I2cOutcome::NotSent, refusal);
-  }
+  uint8_t slave = 0;
+  if (auto refusal = slaveAddress(window_->get(), slave); !refusal.ok()) return refused(I2cOutcome::NotSent, refusal);
+  const uint8_t address = protocol::readAddress(slave);
   std::array<uint8_t, protocol::kI2cBlockAnswerLength> answer{};
   I2cResult result = requestAndRead(protocol::registerBlockReadRequest(address, static_cast<uint8_t>(Index)), answer);
 
@@ -188,6 +216,7 @@ I2cResult I2cOperations::do_i2c_readall(int16_t Index) {
   for (int reg = Index; reg < protocol::kRegisterCount; ++reg) {
     const auto at = static_cast<std::size_t>(reg - Index);
     noteRead(reg, at < result.values.size() ? std::optional<uint8_t>(result.values[at]) : std::nullopt);
+    if (at < result.values.size()) noteKnown(reg, slave, result.values[at]);
   }
   RegisterForm& form = window_->get();
   for (int i = 0; i < protocol::kRegisterCount; ++i) {

@@ -9,6 +9,7 @@
 #include "forms/log.h"
 #include "forms/signal.h"
 #include "forms/ui_host.h"
+#include "i2c/register_descriptions.h"
 #include "text/outcome.h"
 #include "usb/board_link.h"
 
@@ -66,11 +67,24 @@ class I2cOperations {
   };
   LastRead lastRead(int address) const;
 
+  // The value register `address` of the chip at write address `slave` is
+  // known to hold: what the last successful write or read of it there gave
+  // since the board now held was accepted. Nothing while no board is held,
+  // nor after a write that was sent but failed or was cancelled (the chip
+  // may or may not have taken it).
+  std::optional<uint8_t> knownValue(int address, uint8_t slave) const;
+
+  // The register descriptions in use (they stay the caller's); the register
+  // window's rows say what they describe.
+  void useDescriptions(const RegisterDescriptions& descriptions);
+  const RegisterDescriptions& descriptions() const { return *descriptions_; }
+
  private:
   void noteRead(int address, std::optional<uint8_t> value);
-  // The slave address for a write (address) or a read (address + 1) in
-  // `address`, or a failure after telling the user it does not fit a byte.
-  text::Outcome slaveAddress(RegisterForm& form, bool forRead, uint8_t& address);
+  void noteKnown(int address, uint8_t slave, std::optional<uint8_t> value);
+  // The slave (write) address in `address`, or a failure after telling the
+  // user it does not fit a byte or is odd. Reads go to readAddress() of it.
+  text::Outcome slaveAddress(RegisterForm& form, uint8_t& address);
   // Register i's write value, or nothing after telling the user.
   std::optional<uint8_t> writeValue(RegisterForm& form, int i);
   // Sends a read request and reads its answer into `answer`. The result holds
@@ -85,7 +99,13 @@ class I2cOperations {
   forms::Log& log_;
   RegisterWindow* window_ = nullptr;
   std::array<LastRead, usb::protocol::kRegisterCount> lastReads_{};
-  forms::Connection forgetsReads_;  // a board accepted starts with nothing read
+  struct Known {
+    uint8_t slave = 0;
+    std::optional<uint8_t> value;
+  };
+  std::array<Known, usb::protocol::kRegisterCount> known_{};
+  forms::Connection forgetsReads_;  // a board accepted starts with nothing read or known
+  const RegisterDescriptions* descriptions_;
 };
 
 }  // namespace glim::i2c

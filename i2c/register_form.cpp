@@ -110,6 +110,8 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   cbCopyall.setCaption("Copy All");
   cbClose.setClickHandler([this] { cbClose_Click(); });
   cbWriteall.setClickHandler([this] { cbWriteall_Click(); });
+  cbWritechanged.setCaption("Write Changed");
+  cbWritechanged.setClickHandler([this] { cbWritechanged_Click(); });
   cbReadall.setClickHandler([this] { cbReadall_Click(); });
   cbCopyall.setClickHandler([this] { cbCopyall_Click(); });
 
@@ -121,9 +123,28 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   }
   cbVerify.setCaption("Read back after write");
   cbVerify.setHint("Reads each register back after writing it, and marks one that reads back another value");
-  form.addAll(cbClose, cbWriteall, cbReadall, cbCopyall, cbVerify);
+  form.addAll(cbClose, cbWriteall, cbWritechanged, cbReadall, cbCopyall, cbVerify);
   form.addArray(lblReadback);
   form.add(lblStatus);
+  describeRows();
+}
+
+void RegisterForm::describeRows() {
+  const RegisterDescriptions& descriptions = ops_.descriptions();
+  for (int i = 0; i < kRegisterCount; ++i) {
+    const RegisterDescription* described = descriptions.find(i);
+    std::string hint;
+    if (described != nullptr) {
+      hint = descriptions.heading(i);
+      if (!described->description.empty()) hint += "\n" + described->description;
+      static constexpr std::array<std::string_view, 4> kAccessWords = {"", "read and write", "read only", "write only"};
+      if (described->access != Access::Unstated) {
+        hint += "\nAccess: " + std::string(accessName(described->access)) + " (" +
+                std::string(kAccessWords[static_cast<std::size_t>(described->access)]) + ")";
+      }
+    }
+    Label1[i].setHint(std::move(hint));
+  }
 }
 
 bool RegisterForm::live() const { return window_.existing() == this; }
@@ -221,64 +242,113 @@ void RegisterForm::cbCopyi2c_Click(int Index) {
 // (always so for a slave address). The registers before it are done. They also
 // stop if the window was closed meanwhile (a message box lets other events in):
 // going on would recreate it with its defaults and send those. A cancelled
-// transfer stops them too.
-void RegisterForm::cbWriteall_Click() {
-  Running running(*this);
+// transfer stops them too. "Write Changed" goes the same way.
+struct RegisterForm::WriteTally {
   int written = 0;
   int equal = 0;
-  std::vector<std::string> failed, differs, readBackFailed, misreadRows;
+  std::vector<std::string> writtenRows, failed, differs, readBackFailed, misreadRows;
   std::string firstReason, stopped;
+};
+
+RegisterForm::WriteTally RegisterForm::writeRows(const std::vector<int>& rows) {
+  WriteTally t;
   usb::BoardLink& link = ops_.link();
-  for (int i = 0; i < kRegisterCount && live(); ++i) {
-    const usb::BoardLink::Activity step(link, registerActivity("Writing", i), i + 1, kRegisterCount);
+  const auto count = static_cast<int>(rows.size());
+  for (int step = 0; step < count && live(); ++step) {
+    const int i = rows[static_cast<std::size_t>(step)];
+    const usb::BoardLink::Activity doing(link, registerActivity("Writing", i), step + 1, count);
     const WriteCheck c = writeChecked(i);
-    if (c.write.ok() && !text::hexReadingNote(tbI2Creg[i].text()).empty()) misreadRows.push_back(address(i));
+    if (c.write.ok() && !text::hexReadingNote(tbI2Creg[i].text()).empty()) t.misreadRows.push_back(address(i));
     if (cancelled(c.write) || (c.readBack && cancelled(*c.readBack))) {
-      stopped = "cancelled at " + address(i) + " (" + std::to_string(written) + " written)";
+      t.stopped = "cancelled at " + address(i) + " (" + std::to_string(t.written) + " written)";
       break;
     }
     if (c.write.outcome == I2cOutcome::NotSent) {
-      stopped = c.write.reason();
+      t.stopped = c.write.reason();
       break;
     }
     if (!c.write.ok()) {
-      if (firstReason.empty()) firstReason = c.write.reason();
-      failed.push_back(address(i));
+      if (t.firstReason.empty()) t.firstReason = c.write.reason();
+      t.failed.push_back(address(i));
       continue;
     }
-    ++written;
+    ++t.written;
+    t.writtenRows.push_back(address(i));
     if (!c.readBack) continue;
     if (!c.readBack->ok()) {
-      readBackFailed.push_back(label(i));
+      t.readBackFailed.push_back(label(i));
     } else if (c.differs()) {
-      differs.push_back(label(i));
+      t.differs.push_back(label(i));
       ops_.log().logMessage("Write " + label(i) + ": wrote " + twoDigits(c.write.values[0]) + ", read back " +
                             twoDigits(c.readBack->values[0]));
     } else {
-      ++equal;
+      ++t.equal;
     }
   }
-  if (!live()) return;
-  const std::string action = "Write All";
-  if (!stopped.empty() && stopped.starts_with("cancelled")) return lblStatus.show(action, stopped, true);
-  if (!stopped.empty() && written == 0) return lblStatus.failed(action, stopped);
-  if (written == 0) return lblStatus.failed(action, firstReason);
-  std::string outcome = std::to_string(written) + " written";
-  if (!failed.empty()) outcome += ", " + std::to_string(failed.size()) + " failed: " + listed(failed);
-  if (!stopped.empty()) outcome += ", then failed: " + stopped;
+  return t;
+}
+
+void RegisterForm::showWritten(const std::string& action, const WriteTally& t, const std::string& written) {
+  if (!t.stopped.empty() && t.stopped.starts_with("cancelled")) return lblStatus.show(action, t.stopped, true);
+  if (!t.stopped.empty() && t.written == 0) return lblStatus.failed(action, t.stopped);
+  if (t.written == 0) return lblStatus.failed(action, t.firstReason);
+  std::string outcome = std::to_string(t.written) + " written" + written;
+  if (!t.failed.empty()) outcome += ", " + std::to_string(t.failed.size()) + " failed: " + listed(t.failed);
+  if (!t.stopped.empty()) outcome += ", then failed: " + t.stopped;
   if (cbVerify.value() == forms::CheckBox::Checked) {
-    outcome += ", " + std::to_string(equal) + " read back equal";
-    if (!differs.empty()) outcome += ", " + std::to_string(differs.size()) + " differs: " + listed(differs);
-    if (!readBackFailed.empty()) {
-      outcome += ", " + std::to_string(readBackFailed.size()) + " read back failed: " + listed(readBackFailed);
+    outcome += ", " + std::to_string(t.equal) + " read back equal";
+    if (!t.differs.empty()) outcome += ", " + std::to_string(t.differs.size()) + " differs: " + listed(t.differs);
+    if (!t.readBackFailed.empty()) {
+      outcome += ", " + std::to_string(t.readBackFailed.size()) + " read back failed: " + listed(t.readBackFailed);
     }
   }
-  if (!misreadRows.empty()) {
-    outcome += "; " + std::to_string(misreadRows.size()) + " read as other values (" + listed(misreadRows) + ")";
+  if (!t.misreadRows.empty()) {
+    outcome += "; " + std::to_string(t.misreadRows.size()) + " read as other values (" + listed(t.misreadRows) + ")";
   }
-  lblStatus.show(
-      action, outcome,
-      !failed.empty() || !stopped.empty() || !differs.empty() || !readBackFailed.empty() || !misreadRows.empty());
+  lblStatus.show(action, outcome,
+                 !t.failed.empty() || !t.stopped.empty() || !t.differs.empty() || !t.readBackFailed.empty() ||
+                     !t.misreadRows.empty());
+}
+
+void RegisterForm::cbWriteall_Click() {
+  Running running(*this);
+  std::vector<int> rows(kRegisterCount);
+  for (int i = 0; i < kRegisterCount; ++i) rows[static_cast<std::size_t>(i)] = i;
+  const WriteTally t = writeRows(rows);
+  if (!live()) return;
+  showWritten("Write All", t, "");
+}
+
+void RegisterForm::cbWritechanged_Click() {
+  Running running(*this);
+  // What the chip is known to hold goes by the slave address typed: another
+  // address is another chip. A text that is no slave address matches none,
+  // and its first write says what is wrong with it.
+  const uint32_t slave = text::hexTextValue(tbI2Caddr.text());
+  std::vector<int> rows;
+  int unchanged = 0;
+  std::vector<std::string> readOnly;
+  for (int i = 0; i < kRegisterCount; ++i) {
+    const RegisterDescription* described = ops_.descriptions().find(i);
+    if (described != nullptr && described->access == Access::ReadOnly) {
+      readOnly.push_back(address(i));
+      continue;
+    }
+    const uint32_t value = text::hexTextValue(tbI2Creg[i].text());
+    const std::optional<uint8_t> known = slave <= 0xFF ? ops_.knownValue(i, static_cast<uint8_t>(slave)) : std::nullopt;
+    if (known && value == *known) {
+      ++unchanged;
+    } else {
+      rows.push_back(i);
+    }
+  }
+  std::string others = ", " + std::to_string(unchanged) + " unchanged";
+  if (!readOnly.empty()) others += ", " + std::to_string(readOnly.size()) + " read-only skipped: " + listed(readOnly);
+  const std::string action = "Write Changed";
+  if (rows.empty()) return lblStatus.succeeded(action, "0 written" + others);
+  const WriteTally t = writeRows(rows);
+  if (!live()) return;
+  showWritten(action, t, " (" + listed(t.writtenRows) + ")" + others);
 }
 
 void RegisterForm::cbReadall_Click() {

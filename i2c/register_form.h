@@ -39,6 +39,9 @@ class RegisterForm {
   forms::ControlArray<forms::CommandButton> cbCopyi2c{"cbCopyi2c", usb::protocol::kRegisterCount};
   forms::CommandButton cbClose{"cbClose"};
   forms::CommandButton cbWriteall{"cbWriteall"};
+  // Writes only the registers whose write box differs from what the chip is
+  // known to hold (I2cOperations::knownValue), or whose value is not known.
+  forms::CommandButton cbWritechanged{"cbWritechanged"};
   forms::CommandButton cbReadall{"cbReadall"};
   forms::CommandButton cbCopyall{"cbCopyall"};
   // Read back after write: each write the board took is followed by a read of
@@ -57,6 +60,7 @@ class RegisterForm {
   void cbReadi2c_Click(int Index);
   void cbCopyi2c_Click(int Index);
   void cbWriteall_Click();
+  void cbWritechanged_Click();
   void cbReadall_Click();
   void cbCopyall_Click();
   void cbClose_Click();
@@ -65,13 +69,24 @@ class RegisterForm {
   // when none does.
   bool handlerRunning() const { return running_ > 0; }
 
+  // Gives each row's label the description and access the descriptions in
+  // use give its register (as its hint), or none.
+  void describeRows();
+
  private:
   class Running;
   struct WriteCheck;
+  struct WriteTally;
   // Whether this form is still the window's form (a handler may have closed it).
   bool live() const;
   // One register written, and read back when cbVerify is checked.
   WriteCheck writeChecked(int index);
+  // Registers `rows` written one after another as "Write All" does, and what
+  // became of them.
+  WriteTally writeRows(const std::vector<int>& rows);
+  // The status line after writeRows: `written` follows the count of
+  // registers written when any were.
+  void showWritten(const std::string& action, const WriteTally& tally, const std::string& written);
   std::string label(int index) const { return Label1[index].caption(); }
   // " (\"0x4C\" reads as 00)" after a write whose value or slave address
   // text the hexadecimal rule reads only in part; empty otherwise.

@@ -25,6 +25,7 @@ class Program {
   Program(usb::DriverAndBench layer, forms::UiHost& ui, uint16_t vendorId = usb::kBoardVendorId)
       : driver_(std::move(layer.driver)), bench_(layer.bench), main(*driver_, dispatcher, ui) {
     main.link.useVendorId(vendorId);
+    main.i2c.useDescriptions(descriptions_);
   }
   // A program with no bench, as on real boards.
   Program(std::unique_ptr<usb::Driver> driver, forms::UiHost& ui, uint16_t vendorId = usb::kBoardVendorId)
@@ -52,6 +53,7 @@ class Program {
   void useRegisterDescriptions(i2c::RegisterDescriptions descriptions, std::string path) {
     descriptions_ = std::move(descriptions);
     descriptionsFile_ = std::move(path);
+    main.i2c.useDescriptions(descriptions_);  // the register window's rows say what is new
     onRegisterDescriptionsChanged.notify();
   }
   // The shipped file, when it is beside the program or installed with it;

@@ -9,7 +9,7 @@ execute_process(COMMAND ${PROGRAM} --help RESULT_VARIABLE rc OUTPUT_VARIABLE out
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "glimmora --help ended with ${rc}: ${err}")
 endif()
-foreach(expected "GLIMMORA_USB" "--board <LAYER>" "--run <SCRIPT>" "--record <FILE>" "FILE" "--version" "last-session.txt")
+foreach(expected "GLIMMORA_USB" "--board <LAYER>" "--registers <FILE>" "--run <SCRIPT>" "--record <FILE>" "FILE" "--version" "last-session.txt")
   string(FIND "${out}" "${expected}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "glimmora --help does not name ${expected}:\n${out}")

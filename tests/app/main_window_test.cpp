@@ -92,11 +92,13 @@ class MainWindowTest : public glim::testing::WindowTest {
       entries << a->objectName() + QLatin1Char('=') + a->text();
       keys << a->shortcut().toString(QKeySequence::PortableText);
     }
-    QCOMPARE(entries, (QStringList{"mFileSaveConfig=Save Configuration", "mFileLoadConfig=Load Configuration",
-                                   "actionLoadLastSession=Load Last Session", "actionRecordScript=Re&cord Script...",
-                                   "actionRunScript=&Run Script...", "actionStopScript=Stop Script",
-                                   "actionSaveLog=Save &Log...", "nMenuFileExit=E&xit"}));
-    QCOMPARE(keys, (QStringList{"Ctrl+S", "Ctrl+L", "", "", "Ctrl+R", "", "", "Ctrl+X"}));
+    QCOMPARE(
+        entries,
+        (QStringList{"mFileSaveConfig=Save Configuration", "mFileLoadConfig=Load Configuration",
+                     "actionLoadLastSession=Load Last Session", "actionRegisterDescriptions=Register &Descriptions...",
+                     "actionRecordScript=Re&cord Script...", "actionRunScript=&Run Script...",
+                     "actionStopScript=Stop Script", "actionSaveLog=Save &Log...", "nMenuFileExit=E&xit"}));
+    QCOMPARE(keys, (QStringList{"Ctrl+S", "Ctrl+L", "", "", "", "Ctrl+R", "", "", "Ctrl+X"}));
   }
 
   // Every control of the form has a widget; the main panel's lie inside the

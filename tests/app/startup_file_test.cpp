@@ -65,6 +65,10 @@ class StartupFileTest : public glim::testing::WindowTest {
                                  << int(glim::usb::DriverChoice::RealBoards);
     QTest::newRow("--board other") << QStringList{"glimmora", "--board", "Sim"} << int(Answer::Refused)
                                    << QStringLiteral("--board takes sim, sim-empty or usb, not \"Sim\"") << -1;
+    QTest::newRow("--registers") << QStringList{"glimmora", "--registers", "regs.json", "a.txt"} << int(Answer::Start)
+                                 << QStringLiteral("a.txt") << -1;
+    QTest::newRow("--registers with no file") << QStringList{"glimmora", "--registers"} << int(Answer::Refused)
+                                              << QStringLiteral("Missing value after '--registers'.") << -1;
     QTest::newRow("--bogus") << QStringList{"glimmora", "--bogus"} << int(Answer::Refused)
                              << QStringLiteral("unknown option --bogus") << -1;
     QTest::newRow("--bogus=1 after a file") << QStringList{"glimmora", "a.txt", "--bogus=1"} << int(Answer::Refused)
@@ -89,6 +93,10 @@ class StartupFileTest : public glim::testing::WindowTest {
       QCOMPARE(got.configFile.has_value(), !said.isEmpty());
     }
     QCOMPARE(got.board ? int(*got.board) : -1, board);
+    const qsizetype registers = arguments.indexOf(QStringLiteral("--registers"));
+    if (got.answer == glim::app::StartOptions::Answer::Start) {
+      QCOMPARE(got.registersFile, registers > 0 ? arguments.at(registers + 1) : QString());
+    }
   }
 
   void savedFileProgramsTheBoardPluggedInAtStart() {

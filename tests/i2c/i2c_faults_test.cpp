@@ -398,5 +398,40 @@ TEST_F(I2cFaults, EveryOutcomeIsMarkedOnItsStatusLineAndStopsWhatShouldNotFollow
   p.main().link.setWaitHost(nullptr);
 }
 
+// A cancelled "Write Changed" stops as "Write All" does, and the register it
+// was writing is no longer known: the next one writes it again, with the
+// one it never reached, and nothing else.
+TEST_F(I2cFaults, WriteChangedCancelledWritesTheRestNextTime) {
+  win().cbWriteall.click();
+  ASSERT_EQ(win().lblStatus.caption(), "Write All: 22 written");
+  for (const int i : {3, 7, 12}) win().tbI2Creg[i].setText("5");
+  CancellingHost cancelling;
+  p.main().link.setWaitHost(&cancelling);
+  std::size_t made = 0;
+  {
+    const forms::Connection hanging = p.main().link.onTransfer.connectScoped([&](const usb::TransferRecord&) {
+      if (++made == 1)
+        p.sim->setFaults([] {
+          Faults f;
+          f.hangPipes = {{2, 0}};
+          return f;
+        }());
+    });
+    win().cbWritechanged.click();
+  }
+  EXPECT_EQ(made, 2u);
+  EXPECT_EQ(win().lblStatus.caption(), "Write Changed: cancelled at 0x07 (1 written)");
+  EXPECT_TRUE(win().lblStatus.problem());
+  EXPECT_EQ(ops().knownValue(3, 0x5A), uint8_t{5});
+  EXPECT_EQ(ops().knownValue(7, 0x5A), std::nullopt);
+  p.sim->clearFaults();
+  p.main().link.setWaitHost(nullptr);
+  p.transfers.clear();
+  win().cbWritechanged.click();
+  EXPECT_EQ(win().lblStatus.caption(), "Write Changed: 2 written (0x07, 0x0C), 20 unchanged");
+  EXPECT_FALSE(win().lblStatus.problem());
+  EXPECT_EQ(p.transfers.size(), 2u);
+}
+
 }  // namespace
 }  // namespace glim::i2c
