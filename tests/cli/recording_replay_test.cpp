@@ -4,6 +4,7 @@
 // window, saves and loads, boards plugged and pulled, faults and chip registers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,9 @@
 #include "script/script_recorder.h"
 #include "script/script_runner.h"
 #include "script/session_state.h"
+#include "support/recording_ui.h"
+#include "support/sim_program.h"
+#include "usb/empty_driver.h"
 #include "usb/sim/sim_driver.h"
 
 namespace glim::script {
@@ -327,6 +331,31 @@ TEST(StateLines, BringANewProgramToTheWindowsStateWithoutSending) {
   // A program at its start needs none.
   Session fresh;
   EXPECT_TRUE(stateLines(fresh.program().main).empty());
+}
+
+// A recording started mid-session begins with the held board, so that its
+// replay accepts that board and not another one plugged in before it.
+TEST(RecordingSetup, TheHeldBoardComesFirst) {
+  testing::SimProgram p;
+  const int first = p.plug();
+  const int second = p.plug();
+  p.unplug(first);
+  const int third = p.plug();  // nothing held: this one is accepted
+  ASSERT_TRUE(p.main().link.deviceConnected());
+  EXPECT_EQ(recordingSetup(*p.program).boards, (std::vector<int>{third, second}));
+}
+
+// On real boards there is no bench to record, but the windows' state is: a
+// replay must not start from the defaults.
+TEST(RecordingSetup, RealBoardsKeepTheWindowsState) {
+  testing::RecordingUi ui;
+  shell::Program program(usb::DriverAndBench{std::make_unique<usb::EmptyDriver>(), nullptr}, ui);
+  program.main.Form_Activate();
+  program.main.timing.tbCPLDdata[1].setText("9");
+  const ScriptRecorder::Setup setup = recordingSetup(program);
+  EXPECT_FALSE(setup.simulated);
+  EXPECT_TRUE(setup.boards.empty());
+  EXPECT_NE(std::find(setup.state.begin(), setup.state.end(), "set tbCPLDdata(1) 9"), setup.state.end());
 }
 
 }  // namespace
