@@ -1,0 +1,37 @@
+# Every mutant in tests/mutants/ still applies to the tree, so that the
+# mutation check (scripts/mutation.sh) measures the code as it is and not a
+# patch that silently stopped applying.
+#   cmake -DSOURCE_DIR=... -P check_apply.cmake
+file(GLOB patches "${SOURCE_DIR}/tests/mutants/*.patch")
+if(NOT patches)
+  message(FATAL_ERROR "mutants.apply: no patches in tests/mutants")
+endif()
+find_program(GIT git)
+find_program(PATCH patch)
+if(GIT AND EXISTS "${SOURCE_DIR}/.git")
+  set(how git)
+elseif(PATCH)
+  set(how patch)
+else()
+  message("mutants.apply: skipped, neither a git checkout nor the patch program")
+  return()
+endif()
+set(failed "")
+foreach(p ${patches})
+  if(how STREQUAL git)
+    execute_process(COMMAND "${GIT}" apply --check "${p}" WORKING_DIRECTORY "${SOURCE_DIR}"
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  else()
+    execute_process(COMMAND "${PATCH}" --dry-run --force --silent -p1 -i "${p}" WORKING_DIRECTORY "${SOURCE_DIR}"
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  endif()
+  get_filename_component(name "${p}" NAME)
+  if(NOT rc EQUAL 0)
+    string(APPEND failed "  ${name}: ${out}\n")
+  endif()
+endforeach()
+list(LENGTH patches count)
+if(failed)
+  message(FATAL_ERROR "mutants.apply: these patches no longer apply (${how}):\n${failed}")
+endif()
+message("mutants.apply: all ${count} patches apply (${how})")
