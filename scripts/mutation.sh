@@ -88,15 +88,23 @@ for patch in "$@"; do
   if [ -n "$tests" ]; then
     by=$(run_tests -R "$tests" -j2)
   fi
+  ran=
   if [ -z "$by" ]; then
     by=$(run_tests -j2)
+    # How many tests the whole suite ran: a survivor is only one if it did.
+    ran=$(sed -n 's/.* tests failed out of \([0-9][0-9]*\)$/\1/p' "$work/ctest.out")
   fi
   (cd "$tree" && git apply -R "$patch")
   secs=$(($(date +%s) - start))
   if [ -n "$by" ]; then
     result="KILLED by $by"
+  elif [ -z "$ran" ]; then
+    echo "$name: THE SUITE DID NOT RUN"
+    tail -n 5 "$work/ctest.out" | sed 's/^/  /'
+    broken=$((broken + 1))
+    continue
   else
-    result=SURVIVED
+    result="SURVIVED ($ran tests passed)"
   fi
   if [ -n "$equivalent" ]; then
     echo "$name: $result (equivalent, not scored: $equivalent) [${secs} s]"
@@ -114,7 +122,7 @@ if [ "$counted" -gt 0 ]; then
   percent=$((killed * 100 / counted))
 fi
 if [ "$broken" -gt 0 ]; then
-  echo "mutation: $broken patches do not apply or do not compile, left out"
+  echo "mutation: $broken patches do not apply, do not compile or could not be tested, left out"
 fi
 echo "mutation: $killed of $counted killed ($percent %)"
 [ "$broken" -eq 0 ]
