@@ -40,7 +40,9 @@ TEST(ReadingNote, HexadecimalBoxesSayWhatTheyReadAs) {
     EXPECT_EQ(readHexText(c.text).whole(), c.note.empty());
   }
   EXPECT_EQ(hexReadingNote("0x4C").brief, "\"0x4C\" reads as 00");
-  EXPECT_EQ(hexReadingNote(std::string(60, 'z')).brief, "\"" + std::string(40, 'z') + "...\" reads as 00");
+  // A text of up to 40 characters is quoted whole; a longer one is cut there.
+  EXPECT_EQ(hexReadingNote(std::string(40, 'z')).brief, "\"" + std::string(40, 'z') + "\" reads as 00");
+  EXPECT_EQ(hexReadingNote(std::string(41, 'z')).brief, "\"" + std::string(40, 'z') + "...\" reads as 00");
 }
 
 TEST(ReadingNote, DecimalFieldsSayWhatTheyReadAs) {
