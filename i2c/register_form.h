@@ -91,7 +91,6 @@ class RegisterForm {
   // " (\"0x4C\" reads as 00)" after a write whose value or slave address
   // text the hexadecimal rule reads only in part; empty otherwise.
   std::string misreadNote(int index) const;
-  bool misread(int index) const { return !tbI2Creg[index].note().empty(); }
   // A register read box that holds a value the chip gave.
   bool holdsRead(int index) const;
 
