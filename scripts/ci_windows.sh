@@ -54,10 +54,13 @@ done
 # Wine's first start is the slow part: one server for the whole run.
 mkdir -p "$WINEPREFIX"
 "$WINESERVER" -p 2>/dev/null || true  # (one may be running for this prefix already)
-xvfb_pid=""
+# An X server of the run's own for the window (scripts/xvfb_session.sh: it
+# ends with the run, however the run ends).
+# shellcheck source=xvfb_session.sh
+. scripts/xvfb_session.sh
 cleanup() {
   "$WINESERVER" -k 2>/dev/null || true
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  session_end
 }
 trap cleanup EXIT
 "$WINE" "$cli" --help >/dev/null 2>&1
@@ -67,8 +70,20 @@ retry_silent_starts=""
 run_one() {  # PROGRAM-LIST SCRIPT WORK-DIR LOG EXTRA-CMAKE-ARGS...
   program=$1 script=$2 work=$3 log=$4
   shift 4
-  cmake -DCLI="$program" -DSCRIPT="$root/$script" -DWORK_DIR="$work" \
-    -DPLATFORM=win "$@" -P tests/cli/run_script.cmake >"$log" 2>&1
+  one_started=$(date +%s)
+  # A play that hangs under Wine fails alone rather than holding the run.
+  rc=0
+  timeout 300 cmake -DCLI="$program" -DSCRIPT="$root/$script" -DWORK_DIR="$work" \
+    -DPLATFORM=win "$@" -P tests/cli/run_script.cmake >"$log" 2>&1 || rc=$?
+  took=$(($(date +%s) - one_started))
+  # Each takes a few seconds; one that takes long says so, as a clue.
+  [ "$took" -lt 60 ] || echo "windows: $(basename "$script") took $took s under Wine"
+  return "$rc"
+}
+# Wine itself failed to start the program (its own address space, its
+# desktop), before the program could do anything: not the program's fault.
+wine_failed_to_start() {  # LOG
+  grep -q -e 'virtual_alloc_first_teb' -e 'failed to start explorer' "$1"
 }
 run_scripts() {  # LABEL PROGRAM-LIST EXTRA-CMAKE-ARGS... ; the scripts come from $scripts
   label=$1
@@ -81,10 +96,11 @@ run_scripts() {  # LABEL PROGRAM-LIST EXTRA-CMAKE-ARGS... ; the scripts come fro
     mkdir -p "$build/$label"
     if run_one "$program" "$script" "$build/$label/$name" "$log" "$@"; then
       passed=$((passed + 1))
-    elif [ -n "$retry_silent_starts" ] && grep -q '^-' "$log" && ! grep -q '^+[^+]' "$log" &&
-         grep -q '^exit status [1-9]' "$log"; then
-      # It printed nothing at all and failed: the program did not start (a
-      # rare fault of Wine's under load). Shown, and tried once more.
+    elif [ -n "$retry_silent_starts" ] && { wine_failed_to_start "$log" || {
+           grep -q '^-' "$log" && ! grep -q '^+[^+]' "$log" && grep -q '^exit status [1-9]' "$log"; }; }; then
+      # Wine failed to start it, or it printed nothing at all and failed: the
+      # program did not start (a rare fault of Wine's under load). Shown,
+      # and tried once more.
       echo "--- $name ($label, under Wine) did not start; tried again. First try:"
       cat "$log"
       if run_one "$program" "$script" "$build/$label/$name" "$log" "$@"; then
@@ -106,16 +122,15 @@ run_scripts() {  # LABEL PROGRAM-LIST EXTRA-CMAKE-ARGS... ; the scripts come fro
 scripts=$(ls tests/cli/scripts/*.gls)
 run_scripts scripts "$WINE;$cli"
 
-# The window, on a display of its own, with Wine's own interface fonts.
-display=":$((90 + $$ % 100))"
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-sleep 1
+# The window, on a display of its own, with Wine's own interface fonts. One
+# that is not there makes every window play crawl (Wine waits for a desktop
+# it cannot make) and still pass: the run stops here instead.
+start_xvfb 1920x1080x24
+wait_for 10 "the X server's first answer" xdpyinfo
 # As the window's own script-play test: scripts that answer file dialogs are
 # a person's choice, not played unattended; those that give glimmora-cli
-# options of its own are left to it.
-scripts=$(grep -L -e '^answer ' -e '^# args: ' tests/cli/scripts/*.gls)
+# options of its own, or are timed on its own clock, are left to it.
+scripts=$(grep -L -e '^answer ' -e '^# args: ' -e '^# clock: ' tests/cli/scripts/*.gls)
 export GLIMMORA_USB=sim-empty  # as glimmora-cli starts: no board plugged in
 # Only standard output is compared here: Wine's own errors go to standard
 # error, where a failure's log shows them.
