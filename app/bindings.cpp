@@ -371,6 +371,21 @@ void Binder::bindLabel(QLabel* label, forms::Label& control) {
   });
 }
 
+void Binder::bindSharedMarks(QLabel* first, forms::Label& firstControl, QLabel* second, forms::Label& secondControl) {
+  bindLabel(first, firstControl);
+  bindLabel(second, secondControl);
+  const auto choose = [first = QPointer<QLabel>(first), second = QPointer<QLabel>(second), &firstControl,
+                       &secondControl](ControlEvent event) {
+    if (event != ControlEvent::Caption || !first || !second) return;
+    const bool secondShown = firstControl.caption().empty() && !secondControl.caption().empty();
+    first->setVisible(!secondShown);
+    second->setVisible(secondShown);
+  };
+  watch(first, firstControl, choose);
+  watch(second, secondControl, choose);
+  choose(ControlEvent::Caption);
+}
+
 void Binder::bindFrame(QGroupBox* frame, forms::Frame& control) {
   frame->setObjectName(QString::fromStdString(control.qualifiedName()));
   frame->setTitle(QString::fromStdString(control.caption()));

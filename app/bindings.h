@@ -74,6 +74,9 @@ class Binder {
   void bindMenuItem(QAction* action, forms::MenuItem& item);
   void bindLabel(QLabel* label, forms::Label& control);
   void bindFrame(QGroupBox* frame, forms::Frame& control);
+  // Two marks that share one place in a row: `first` while it has a
+  // caption, else `second` (both bound as bindLabel binds a label).
+  void bindSharedMarks(QLabel* first, forms::Label& firstControl, QLabel* second, forms::Label& secondControl);
   // A status line: its text, and an icon and the error colour while the last
   // outcome is a problem.
   void bindStatus(QLabel* icon, QLabel* text, forms::StatusLabel& control);

@@ -36,6 +36,7 @@
 #include "app/script_player.h"
 #include "app/sim_board_placement.h"
 #include "app/status_text.h"
+#include "app/watch_timer.h"
 #include "config/file_io.h"
 #include "forms/ui_host.h"
 #include "i2c/register_form.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   buildMenu();
   buildStatusLine();
   registerWindow_ = std::make_unique<RegisterWindowFollower>(main.i2cWindow, program_.dispatcher, &recorder_);
+  new WatchTimer(main.watch, this);
   placesRegisterWindow_ =
       registerWindow_->placeNew.connectScoped([this](RegisterWindowView& view) { placeRegisterWindow(view); });
 

@@ -24,7 +24,7 @@ namespace glim::app {
 namespace {
 constexpr int kFontPixels = 11;
 constexpr int kValueBoxWidth = 44;
-constexpr int kButtonWidth = 64;
+constexpr int kButtonWidth = 60;
 }  // namespace
 
 RegisterWindowView::RegisterWindowView(i2c::RegisterForm& form, forms::Dispatcher& dispatcher,
@@ -58,7 +58,7 @@ void RegisterWindowView::build() {
   outer->addWidget(area);
   auto* grid = new QGridLayout(page);
   grid->setContentsMargins(8, 8, 8, 8);
-  grid->setHorizontalSpacing(6);
+  grid->setHorizontalSpacing(5);
   grid->setVerticalSpacing(2);
 
   auto label = [this](forms::Label& control) {
@@ -87,14 +87,26 @@ void RegisterWindowView::build() {
   grid->addWidget(label(f.Label1[registers]), 0, 0);
   grid->addWidget(box(f.tbI2Caddr, true), 0, 1);
   // Headings over the value columns, under the slave address.
-  for (const auto& [caption, name, column] : {std::tuple{"Write", "headingWrite", 1}, {"Read", "headingRead", 3}}) {
+  // ("Watch" ends over its narrow column of check boxes, reaching left over
+  // the marks.)
+  for (const auto& [caption, name, column, span] :
+       {std::tuple{"Write", "headingWrite", 1, 1}, {"Read", "headingRead", 3, 1}, {"Watch", "headingWatch", 6, 2}}) {
     auto* heading = new QLabel(QString::fromLatin1(caption), this);
     heading->setObjectName(QString::fromLatin1(name));
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
-    grid->addWidget(heading, 1, column, Qt::AlignLeft | Qt::AlignBottom);
+    grid->addWidget(heading, 1, column, 1, span, (span > 1 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignBottom);
   }
+  // The watch interval on the slave address's line, over the watch column.
+  auto* every = new QHBoxLayout;
+  every->setSpacing(4);
+  every->addStretch(1);
+  every->addWidget(label(f.lblWatchms));
+  QLineEdit* interval = box(f.tbWatchms, true);
+  interval->setFixedWidth(kValueBoxWidth + 8);
+  every->addWidget(interval);
+  grid->addLayout(every, 0, 3, 1, 5);
   for (int i = 0; i < registers; ++i) {
     const int row = i + 2;
     grid->addWidget(label(f.Label1[i]), row, 0);
@@ -110,8 +122,12 @@ void RegisterWindowView::build() {
     grid->addWidget(button(f.cbReadi2c[i], QStringLiteral("Reads register %1 into the box on its left").arg(reg)), row,
                     4);
     grid->addWidget(button(f.cbCopyi2c[i], QStringLiteral("Copies the value read into the write box")), row, 5);
-    // Marked when the register read back something else than was written.
-    QLabel* mark = label(f.lblReadback[i]);
+    // Marked when the register read back something else than was written;
+    // else, while it is watched, when its value changed or it went unanswered.
+    auto* mark = new QLabel(this);
+    auto* watched = new QLabel(this);
+    binder_.bindSharedMarks(mark, f.lblReadback[i], watched, f.lblWatch[i]);
+    watched->setStyleSheet(QStringLiteral("color: #8a5a00;"));
     // Bold as a font of its own, not through the style sheet, so that the
     // room measured here is the room it takes: the widest mark, at any scale.
     QFont bold = mark->font();
@@ -120,7 +136,16 @@ void RegisterWindowView::build() {
     mark->setStyleSheet(QStringLiteral("color: #b00020;"));
     mark->setMinimumWidth(mark->fontMetrics().horizontalAdvance(QStringLiteral("read back WW")) +
                           mark->fontMetrics().averageCharWidth());
-    grid->addWidget(mark, row, 6);
+    watched->setMinimumWidth(mark->minimumWidth());
+    auto* marks = new QHBoxLayout;
+    marks->setContentsMargins(0, 0, 0, 0);
+    marks->addWidget(mark);
+    marks->addWidget(watched);
+    grid->addLayout(marks, row, 6);
+    auto* watch = new QCheckBox(this);
+    binder_.bindCheckBox(watch, f.cbWatch[i]);
+    watch->setAccessibleName(QStringLiteral("Watch %1").arg(reg));
+    grid->addWidget(watch, row, 7, Qt::AlignHCenter);
   }
   const int bottom = registers + 2;
   grid->setRowMinimumHeight(bottom, 30);

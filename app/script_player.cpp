@@ -41,7 +41,10 @@ class ScriptPlayer::Output final : public script::ScriptOutput {
 };
 
 ScriptPlayer::ScriptPlayer(shell::Program& program, QPlainTextEdit* logPane, QtUiHost* ui, QObject* parent)
-    : QObject(parent), program_(program), logPane_(logPane), ui_(ui) {}
+    : QObject(parent), program_(program), logPane_(logPane), ui_(ui) {
+  waitTimer_.setSingleShot(true);
+  connect(&waitTimer_, &QTimer::timeout, this, &ScriptPlayer::nextLine);
+}
 
 ScriptPlayer::~ScriptPlayer() {
   if (ui_ != nullptr) ui_->setScript(nullptr);
@@ -61,13 +64,15 @@ bool ScriptPlayer::start(QStringList lines, std::ostream* echo, std::ostream* ec
   if (!path.isEmpty()) runner_->setScriptFolder((QFileInfo(path).absolutePath() + QLatin1Char('/')).toStdString());
   if (ui_ != nullptr) ui_->setScript(runner_.get());
   emit runningChanged(true);
-  QTimer::singleShot(0, this, &ScriptPlayer::nextLine);
+  waitTimer_.start(0);
   return true;
 }
 
 void ScriptPlayer::stop() {
   if (!runner_ || stopAsked_) return;
   stopAsked_ = true;
+  // A `wait` line is cut short.
+  if (waitTimer_.isActive()) waitTimer_.start(0);
   // A line waiting for the board would hold the stop until its time-out.
   cancelWait.notify();
 }
@@ -119,10 +124,14 @@ void ScriptPlayer::nextLine() {
     finish();
     return;
   }
-  QTimer::singleShot(0, this, &ScriptPlayer::nextLine);
+  // A `wait` line lets its time pass on the event loop: the window, and
+  // watching, go on meanwhile.
+  const std::optional<uint32_t> wait = runner_->takeWait();
+  waitTimer_.start(wait ? static_cast<int>(*wait) : 0);
 }
 
 void ScriptPlayer::finish() {
+  waitTimer_.stop();
   if (ui_ != nullptr) ui_->setScript(nullptr);
   runner_.reset();
   output_.reset();

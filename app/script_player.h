@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -69,6 +70,8 @@ class ScriptPlayer : public QObject {
   int linesRun_ = 0;
   QString name_;
   bool stopAsked_ = false;
+  // Runs the next line: at once, or when a `wait` line has had its time.
+  QTimer waitTimer_;
 };
 
 }  // namespace glim::app

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "i2c/i2c_operations.h"
+#include "i2c/register_watch.h"
 #include "text/hex_text.h"
 #include "text/reading_note.h"
 
@@ -126,6 +127,21 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   form.addAll(cbClose, cbWriteall, cbWritechanged, cbReadall, cbCopyall, cbVerify);
   form.addArray(lblReadback);
   form.add(lblStatus);
+  for (int i = 0; i < kRegisterCount; ++i) {
+    cbWatch[i].setHint("Reads register " + address(i) +
+                       " once per interval while a board is held, and logs each change");
+    cbWatch[i].setClickHandler([this] { onWatchChanged.notify(); });
+  }
+  tbWatchms.setText(std::to_string(kWatchDefaultMs));
+  tbWatchms.setHint("How often the watched registers are read, in milliseconds (" + std::to_string(kWatchMinMs) +
+                    " to " + std::to_string(kWatchMaxMs) + ")");
+  tbWatchms.setChangeHandler([this] {
+    tbWatchms.setNote(watchInterval(tbWatchms.text()).note);
+    onWatchChanged.notify();
+  });
+  form.addArray(cbWatch);
+  form.addAll(lblWatchms, tbWatchms);
+  form.addArray(lblWatch);
   describeRows();
 }
 

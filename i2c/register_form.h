@@ -50,6 +50,15 @@ class RegisterForm {
   forms::CheckBox cbVerify{"cbVerify"};
   forms::ControlArray<forms::Label> lblReadback{"lblReadback", usb::protocol::kRegisterCount};
   forms::StatusLabel lblStatus{"lblStatus"};
+  // Watching: a watched register is read once per interval while a board is
+  // held (RegisterWatch); its mark (lblWatch) says "changed" for a while after
+  // its value changed, or "no answer".
+  forms::ControlArray<forms::CheckBox> cbWatch{"cbWatch", usb::protocol::kRegisterCount};
+  forms::Label lblWatchms{"lblWatchms", -1, "Watch every (ms)"};
+  forms::TextBox tbWatchms{"tbWatchms"};
+  forms::ControlArray<forms::Label> lblWatch{"lblWatch", usb::protocol::kRegisterCount};
+  // Told when a Watch box is clicked or the interval is changed.
+  forms::Signal<std::function<void()>> onWatchChanged;
   // The note on a read box that a failed or cancelled "Read All" did not read.
   static constexpr std::string_view kNotReadNote = "not read by the last Read All";
   // The note on a read box never read (nor typed into) since the window was

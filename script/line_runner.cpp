@@ -67,6 +67,8 @@ std::string verbName(Verb verb) {
       return "board";
     case Verb::Decode:
       return "decode";
+    case Verb::Wait:
+      return "wait";
   }
   return "?";
 }
@@ -149,6 +151,9 @@ text::Outcome LineRunner::execute(const Command& command, int lineNumber) {
       return {};
     case Verb::Activate:
       userAction([this] { program_.main.Form_Activate(); });
+      return {};
+    case Verb::Wait:
+      wait_ = command.waitMs;
       return {};
     default:
       break;

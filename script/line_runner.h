@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "forms/signal.h"
 #include "forms/ui_host.h"
@@ -48,6 +49,10 @@ class LineRunner {
   // Runs `action` as a handler the user started, then what it posted.
   void userAction(const std::function<void()>& action);
 
+  // The time a `wait` line asked for, once: the front end lets it pass
+  // before the next line (watching goes on meanwhile).
+  std::optional<uint32_t> takeWait() { return std::exchange(wait_, std::nullopt); }
+
   // Some `expect` did not hold.
   bool expectFailed() const { return expectFailed_; }
   shell::Program& program() { return program_; }
@@ -67,6 +72,7 @@ class LineRunner {
   // For the next file dialog, once the script gave it.
   std::optional<forms::FileChoice> answer_;
   bool expectFailed_ = false;
+  std::optional<uint32_t> wait_;
   std::string scriptFolder_;
 };
 

@@ -173,6 +173,15 @@ ParsedLine parseLine(std::string_view line) {
     c.reg = static_cast<int>(*reg);
     return command(std::move(c));
   }
+  if (verb == "wait") {
+    const std::vector<std::string_view> w = splitBlanks(rest);
+    const auto ms = w.size() == 1 ? parseNumber(w[0], kMaxWaitMs) : std::nullopt;
+    if (!ms) return error("wait needs a time in milliseconds, 0 to " + std::to_string(kMaxWaitMs));
+    Command c;
+    c.verb = Verb::Wait;
+    c.waitMs = *ms;
+    return command(std::move(c));
+  }
   if (verb == "answer") {
     // The path is everything after the one space that follows the verb.
     const std::string_view path = afterVerb.empty() ? afterVerb : afterVerb.substr(1);
@@ -200,7 +209,7 @@ ParsedLine parseLine(std::string_view line) {
     v = Verb::Expect;
   } else {
     return error("unknown verb \"" + std::string(verb) +
-                 "\" (set, type, click, select, close, activate, print, expect, answer, board, decode)");
+                 "\" (set, type, click, select, close, activate, print, expect, answer, board, decode, wait)");
   }
 
   Command c;

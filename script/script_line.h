@@ -6,7 +6,10 @@
 
 namespace glim::script {
 
-enum class Verb { Set, Type, Click, Select, Close, Activate, Print, Expect, Answer, Board, Decode };
+enum class Verb { Set, Type, Click, Select, Close, Activate, Print, Expect, Answer, Board, Decode, Wait };
+
+// The longest `wait`: an hour.
+inline constexpr uint32_t kMaxWaitMs = 3600000;
 
 enum class BoardAction { Attach, Detach, FailDeviceInfo, FailTransfer, Timeout, NoPipes, Short, Hang, Ignore, Ok, Reg };
 
@@ -30,7 +33,8 @@ struct Command {
   // answer: the path, or nothing for `answer cancel`.
   std::optional<std::string> answer;
   BoardCommand board;
-  int reg = 0;  // decode
+  int reg = 0;          // decode
+  uint32_t waitMs = 0;  // wait
 };
 
 struct ParsedLine {

@@ -1,5 +1,9 @@
 #include "script/script_runner.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace glim::script {
 
 ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, std::ostream& out, std::ostream& err)
@@ -7,7 +11,10 @@ ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* benc
       err_(err),
       output_(out, err),
       program_(std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), bench}, *this)),
-      lines_(*program_, output_) {}
+      lines_(*program_, output_),
+      simulated_(bench != nullptr) {
+  if (simulated_) program_->main.watch.useClock(scriptClock_);
+}
 
 ScriptRunner::~ScriptRunner() = default;
 
@@ -18,6 +25,38 @@ void ScriptRunner::messageBox(const std::string& text, const std::string& captio
 forms::FileChoice ScriptRunner::fileDialog(forms::FileDialogKind kind, const forms::FileDialogSetup& setup) {
   // A dialog with no answer waiting is cancelled.
   return lines_.fileDialogShown(kind, setup).value_or(forms::FileChoice::cancelled());
+}
+
+void ScriptRunner::waitFor(uint32_t ms) {
+  i2c::RegisterWatch& watch = program_->main.watch;
+  forms::Dispatcher& dispatcher = program_->dispatcher;
+  if (simulated_) {
+    // From one thing due to the next, as the window's timer would go.
+    const int64_t end = scriptClock_.nowMs() + ms;
+    for (std::optional<int64_t> due = watch.nextDue(); due && *due <= end; due = watch.nextDue()) {
+      scriptClock_.advanceTo(*due);
+      watch.poll();
+      dispatcher.drain();
+      // Nothing can be due again at the same moment: a round moves its next
+      // one on by the interval, and a mark goes when it is due.
+      if (const std::optional<int64_t> again = watch.nextDue(); again && *again <= *due) break;
+    }
+    scriptClock_.advanceTo(end);
+    return;
+  }
+  const forms::Clock& clock = watch.clock();
+  const int64_t end = clock.nowMs() + ms;
+  // Boards come and go meanwhile: their news is taken in every few
+  // milliseconds.
+  constexpr int64_t kStepMs = 10;
+  for (int64_t now = clock.nowMs(); now < end; now = clock.nowMs()) {
+    dispatcher.drain();
+    watch.poll();
+    const std::optional<int64_t> due = watch.nextDue();
+    const int64_t until = std::min({end, now + kStepMs, due ? std::max(*due, now) : end});
+    std::this_thread::sleep_for(std::chrono::milliseconds(until - now));
+  }
+  dispatcher.drain();
 }
 
 int ScriptRunner::run(std::istream& script) {
@@ -36,6 +75,7 @@ int ScriptRunner::run(std::istream& script) {
       continue;
     }
     const LineRunner::LineResult outcome = lines_.runLine(line, lineNumber);
+    if (const std::optional<uint32_t> ms = lines_.takeWait()) waitFor(*ms);
     out_.flush();
     if (outcome == LineRunner::LineResult::Error) {
       status = kExitScriptError;

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "forms/clock.h"
 #include "forms/ui_host.h"
 #include "script/line_runner.h"
 #include "script/script_output.h"
@@ -38,11 +39,19 @@ class ScriptRunner final : public forms::UiHost {
   shell::Program& program() { return *program_; }
 
  private:
+  // Lets `ms` pass for a `wait` line, watching registers meanwhile: on the
+  // simulated board on this runner's own clock, at once; on real boards in
+  // earnest.
+  void waitFor(uint32_t ms);
+
   std::ostream& out_;
   std::ostream& err_;
   StreamOutput output_;
   std::unique_ptr<shell::Program> program_;
   LineRunner lines_;
+  // The simulated board's time: it moves only when a script waits.
+  forms::ScriptClock scriptClock_;
+  bool simulated_;
 };
 
 }  // namespace glim::script

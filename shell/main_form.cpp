@@ -11,6 +11,7 @@ MainForm::MainForm(usb::Driver& driver, forms::Dispatcher& dispatcher, forms::Ui
       timing(form, link, lblStatus),
       i2c(link, ui, log),
       i2cWindow(i2c),
+      watch(i2c, i2cWindow, dispatcher),
       config(timing, i2cWindow, i2c, ui, lblStatus),
       ui_(ui) {
   i2c.setWindow(i2cWindow);

@@ -12,6 +12,7 @@
 #include "forms/ui_host.h"
 #include "i2c/i2c_operations.h"
 #include "i2c/register_form.h"
+#include "i2c/register_watch.h"
 #include "i2c/register_window.h"
 #include "timing/timing_panel.h"
 #include "usb/board_link.h"
@@ -49,6 +50,9 @@ class MainForm {
   timing::TimingPanel timing;
   i2c::I2cOperations i2c;
   i2c::RegisterWindow i2cWindow;
+  // Reads the register window's watched registers once per interval, when
+  // the front end polls it (its timer, or a script's `wait`).
+  i2c::RegisterWatch watch;
   config::ConfigCommands config;
 
   void Form_Initialize();

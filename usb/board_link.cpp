@@ -1,6 +1,7 @@
 #include "usb/board_link.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "text/number_format.h"
@@ -175,6 +176,11 @@ bool BoardLink::cancelledInHandler() const {
 }
 
 void BoardLink::HostWaiter::wait(PendingTransfer& pending) {
+  if (link.unattendedMs_ != 0) {
+    if (!pending.waitFor(std::chrono::milliseconds(link.unattendedMs_))) pending.cancel(kTimeout);
+    pending.waitPlainly();
+    return;
+  }
   if (link.waitHost_ == nullptr) {
     pending.waitPlainly();
     return;

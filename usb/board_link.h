@@ -124,6 +124,24 @@ class BoardLink {
   };
   WaitLabel waitLabel() const;
 
+  // While one lives, a transfer that does not end at once opens no wait for
+  // the person: it is waited for on this thread up to `limitMs`, then given
+  // up (kTimeout). For reads nobody clicked for (watching registers), whose
+  // board should not keep the person waiting. Lives on the caller's stack.
+  class Unattended {
+   public:
+    Unattended(BoardLink& link, uint32_t limitMs) : link_(link), before_(link.unattendedMs_) {
+      link.unattendedMs_ = limitMs;
+    }
+    ~Unattended() { link_.unattendedMs_ = before_; }
+    Unattended(const Unattended&) = delete;
+    Unattended& operator=(const Unattended&) = delete;
+
+   private:
+    BoardLink& link_;
+    uint32_t before_;
+  };
+
   // True once the user cancelled a transfer in the handler now running: its
   // later transfers are skipped (Stage::Skipped), and batches stop.
   bool cancelledInHandler() const;
@@ -167,6 +185,7 @@ class BoardLink {
     BoardLink& link;
   };
   WaitHost* waitHost_ = nullptr;
+  uint32_t unattendedMs_ = 0;  // 0: the person is asked to wait
   HostWaiter waiter_{*this};
   std::vector<WaitLabel> activities_;
   // The dispatcher's handler serial (never 0 in a handler) of the last cancel.

@@ -311,8 +311,9 @@ class RegisterWindowTest : public glim::testing::WindowTest {
       for (QWidget* w : root->findChildren<QRadioButton*>()) fields << w;
     }
     // 43 cells, 12 companion fields, 4 enable boxes, 5 options; address,
-    // 44 register boxes and "Read back after write".
-    QCOMPARE(fields.size(), 43 + 12 + 4 + 5 + 1 + 44 + 1);
+    // 44 register boxes, "Read back after write", 22 Watch boxes and the
+    // watch interval.
+    QCOMPARE(fields.size(), 43 + 12 + 4 + 5 + 1 + 44 + 1 + 22 + 1);
     for (QWidget* w : fields) QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
     QCOMPARE(f->find("tbCPLDdata(8)")->toolTip(), QStringLiteral("SCLK divider, bits 11 to 8: 0 to 15"));
     QCOMPARE(f->find("tbCPLDdata(37)")->toolTip(),

@@ -11,6 +11,9 @@
 # gives the program that name (to try names the system may mangle).
 # A comment line "# args: ARGS" gives the program ARGS (separated by blanks)
 # before the script's name.
+# A comment line "# clock: ..." marks a script timed on glimmora-cli's own
+# clock (`wait` with watching): the window's plays leave it out, as their
+# clock is the system's.
 # CLI may be a list: an emulator, then the program. With -DPLATFORM=win,
 # NAME.win.out and NAME.win.err are expected instead where they exist (for
 # what the system itself words differently there).
