@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,15 +25,16 @@ constexpr int kBitWidth = 24;
 constexpr int kBits = 8;
 // A text longer than this is cut where the panel quotes it.
 constexpr std::size_t kQuotedMax = 40;
-// The grid's columns: captions, bits 7..0, what the write box reads as, choices.
-constexpr int kNoteColumn = 1 + kBits;
-constexpr int kChoiceColumn = kNoteColumn + 1;
+// The grid's columns: captions, bits 7..0, a gap, choices.
+constexpr int kGapColumn = 1 + kBits;
+constexpr int kChoiceColumn = kGapColumn + 1;
 constexpr int kNamesRow = 1;
 constexpr int kNumbersRow = 2;
 constexpr int kWriteRow = 3;
 constexpr int kReadRow = 4;
 // Choices stand in columns of this many beside the bits.
 constexpr int kChoicesPerColumn = 4;
+constexpr int kChoiceMaxWidth = 220;
 
 int bitColumn(int bit) { return 1 + (kBits - 1 - bit); }
 
@@ -100,7 +102,18 @@ void RegisterBitsPanel::build() {
   QFont bold = heading_->font();
   bold.setBold(true);
   heading_->setFont(bold);
-  bits_->addWidget(heading_, 0, 0, 1, kChoiceColumn + 1);
+  // Beside the heading, what the write box reads as when that is not what it
+  // shows: cut where the panel is too narrow (whole in its tooltip), so that
+  // a long text typed never widens the window.
+  note_ = new QLabel(this);
+  note_->setObjectName(QStringLiteral("bitsNote"));
+  note_->setStyleSheet(QStringLiteral("color: #8a4b00;"));
+  note_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* top = new QHBoxLayout;
+  top->setSpacing(12);
+  top->addWidget(heading_);
+  top->addWidget(note_, 1);
+  bits_->addLayout(top, 0, 0, 1, kChoiceColumn + 1);
 
   const auto caption = [this](const char* text, int row) {
     auto* label = new QLabel(QString::fromLatin1(text), this);
@@ -137,11 +150,7 @@ void RegisterBitsPanel::build() {
     readBits_[static_cast<std::size_t>(bit)] = indicator;
   }
 
-  note_ = new QLabel(this);
-  note_->setObjectName(QStringLiteral("bitsNote"));
-  note_->setStyleSheet(QStringLiteral("color: #8a4b00;"));
-  bits_->addWidget(note_, kWriteRow, kNoteColumn);
-  bits_->setColumnMinimumWidth(kNoteColumn, 8);
+  bits_->setColumnMinimumWidth(kGapColumn, 8);
 
   choices_ = new QGridLayout;
   choices_->setContentsMargins(12, 0, 0, 0);
@@ -235,6 +244,8 @@ void RegisterBitsPanel::describe() {
       box->addItem(QStringLiteral("%1 (%2)").arg(qText(valueName), binary(value, field.width())), value);
     }
     box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A long value name does not widen the window without end.
+    box->setMaximumWidth(kChoiceMaxWidth);
     const Choice choice{box, k};
     connect(box, &QComboBox::activated, this, [this, choice](int index) { choose(choice, index); });
     choices_->addWidget(caption, at % kChoicesPerColumn, 2 * (at / kChoicesPerColumn));
@@ -310,12 +321,15 @@ void RegisterBitsPanel::refresh() {
     }
   }
 
-  if (!shown) {
-    note_->clear();
-  } else if (!fits) {
-    note_->setText(quoted(written) + QStringLiteral(" does not fit in a byte"));
-  } else {
-    note_->setText(qText(text::hexReadingNote(written).brief));
+  QString said;
+  if (shown && !fits) {
+    said = quoted(written) + QStringLiteral(" does not fit in a byte");
+  } else if (shown) {
+    said = qText(text::hexReadingNote(written).brief);
+  }
+  if (said != note_->text()) {
+    note_->setText(said);
+    note_->setToolTip(said);
   }
 
   const i2c::RegisterDescription* described = shown ? form_->descriptions().find(reg_) : nullptr;

@@ -1,6 +1,7 @@
 // The register window's bits panel: the row selected last shows its bits;
 // toggles and field choices edit the write box as typing does, and the read
 // box's bits that differ from it are marked.
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,7 +42,9 @@ class RegisterBitsTest : public glim::testing::WindowTest {
   W* part(const QString& name) const {
     return view()->findChild<W*>(name);
   }
-  glim::app::RegisterBitsPanel* panel() const { return part<glim::app::RegisterBitsPanel>(QStringLiteral("registerBits")); }
+  glim::app::RegisterBitsPanel* panel() const {
+    return part<glim::app::RegisterBitsPanel>(QStringLiteral("registerBits"));
+  }
   QLineEdit* writeBox(int reg) const { return part<QLineEdit>(indexed("tbI2Creg", reg)); }
   QLineEdit* readBox(int reg) const { return part<QLineEdit>(indexed("tbI2Cregread", reg)); }
   QPushButton* toggle(int bit) const { return part<QPushButton>(QStringLiteral("bitsWrite%1").arg(bit)); }
@@ -108,7 +111,7 @@ class RegisterBitsTest : public glim::testing::WindowTest {
     QCOMPARE(toggles(), QStringLiteral("01001101"));  // 4D
     clickIn(readBox(3));
     QCOMPARE(heading(), QStringLiteral("0x03 Identification"));
-    QCOMPARE(toggles(), QStringLiteral("10111000"));  // B8
+    QCOMPARE(toggles(), QStringLiteral("10111000"));     // B8
     QCOMPARE(indicators(), QStringLiteral("........"));  // not read yet
     QTest::mouseClick(toggle(0), Qt::LeftButton);
     QCOMPARE(panel()->selected(), 3);
@@ -151,12 +154,26 @@ class RegisterBitsTest : public glim::testing::WindowTest {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("bits");
     QTest::addColumn<QString>("said");
-    QTest::newRow("whole") << "4c" << "01001100" << "";
-    QTest::newRow("0x") << "0x4C" << "00000000" << "\"0x4C\" reads as 00";
-    QTest::newRow("stops at a letter") << "3g" << "00000011" << "\"3g\" reads as 03";
-    QTest::newRow("empty") << "" << "00000000" << "\"\" reads as 00";
-    QTest::newRow("too big") << "1FF" << "--------" << "\"1FF\" does not fit in a byte";
-    QTest::newRow("far too big") << "FFFFFFFFFF" << "--------" << "\"FFFFFFFFFF\" does not fit in a byte";
+    QTest::newRow("whole") << "4c"
+                           << "01001100"
+                           << "";
+    QTest::newRow("0x") << "0x4C"
+                        << "00000000"
+                        << "\"0x4C\" reads as 00";
+    QTest::newRow("stops at a letter") << "3g"
+                                       << "00000011"
+                                       << "\"3g\" reads as 03";
+    QTest::newRow("empty") << ""
+                           << "00000000"
+                           << "\"\" reads as 00";
+    QTest::newRow("too big") << "1FF"
+                             << "--------"
+                             << "\"1FF\" does not fit in a byte";
+    QTest::newRow("far too big") << "FFFFFFFFFF"
+                                 << "--------"
+                                 << "\"FFFFFFFFFF\" does not fit in a byte";
+    QTest::newRow("long") << QString(60, QLatin1Char('F')) << "--------"
+                          << "\"" + QString(40, QLatin1Char('F')) + "...\" does not fit in a byte";
   }
   void togglesFollowTyping() {
     QFETCH(QString, typed);
@@ -166,10 +183,15 @@ class RegisterBitsTest : public glim::testing::WindowTest {
     retype(writeBox(0), typed);
     QCOMPARE(toggles(), bits);
     QCOMPARE(note(), said);
+    QApplication::processEvents();  // laid out anew
+    const int width = panel()->minimumSizeHint().width();
     // Typed whole again, it is a byte once more.
     retype(writeBox(0), QStringLiteral("81"));
     QCOMPARE(toggles(), QStringLiteral("10000001"));
     QCOMPARE(note(), QString());
+    // However long the text was, what it reads as never widened the window.
+    QApplication::processEvents();
+    QCOMPARE(panel()->minimumSizeHint().width(), width);
   }
 
   // After a read on the simulated board, the bits the chip holds otherwise
