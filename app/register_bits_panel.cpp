@@ -201,11 +201,14 @@ void RegisterBitsPanel::describe() {
   }
   if (reg_ < 0) {
     heading_->setText(QStringLiteral("Bits: click in a register's write or read box"));
+    heading_->setToolTip(QString());
     refresh();
     return;
   }
   const i2c::RegisterDescriptions& descriptions = form_->descriptions();
   heading_->setText(qText(descriptions.heading(reg_)));
+  // The description and access, as the row's label gives them.
+  heading_->setToolTip(qText(form_->Label1[reg_].hint()));
   const i2c::RegisterDescription* described = descriptions.find(reg_);
   if (described == nullptr) {
     refresh();

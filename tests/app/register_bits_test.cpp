@@ -21,7 +21,7 @@ namespace {
 
 // Register 0x01 with two named fields and one without names; 0x02 unnamed bits.
 constexpr const char* kDescribed = R"({"registers": {
-  "0x01": {"name": "Device Control", "fields": [
+  "0x01": {"name": "Device Control", "description": "Outputs and mode", "fields": [
     {"bits": "0", "name": "EN", "values": {"0": "off", "1": "on"}},
     {"bits": "3:2", "name": "MODE", "values": {"0": "normal", "1": "standby", "2": "test"}},
     {"bits": "7:5", "name": "SLOPE"}]}
@@ -195,6 +195,7 @@ class RegisterBitsTest : public glim::testing::WindowTest {
     QVERIFY(part(QStringLiteral("bitsName_MODE")) == nullptr);
     describe();  // while the row is selected
     QCOMPARE(heading(), QStringLiteral("0x01 Device Control"));
+    QCOMPARE(part(QStringLiteral("bitsHeading"))->toolTip(), QStringLiteral("0x01 Device Control\nOutputs and mode"));
     for (const char* name : {"EN", "MODE", "SLOPE"}) {
       QVERIFY2(part(QStringLiteral("bitsName_") + QLatin1String(name)) != nullptr, name);
     }
