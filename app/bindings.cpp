@@ -180,6 +180,11 @@ void Binder::runRecorded(std::string line, const std::function<void()>& action) 
   if (recorder != nullptr) recorder->endAction();
 }
 
+void Binder::enterText(forms::TextBox& box, std::string text) {
+  std::string line = script::textChangeLine(scriptName(box), box.text(), text);
+  runRecorded(std::move(line), [&] { box.enterText(std::move(text)); });
+}
+
 void Binder::watch(QObject* widget, forms::Control& control, forms::Control::Observer observer) {
   keepWhile(widget, control.subscribe(std::move(observer)));
 }
@@ -244,9 +249,7 @@ void Binder::bindTextBox(QLineEdit* edit, forms::TextBox& box, Mark mark) {
   // now: nested handlers may already have rewritten the box by the time a
   // queued or later slot would look.
   QObject::connect(edit, &QLineEdit::textEdited, context(), [this, edit, &box, bound = QPointer<QObject>(context())] {
-    std::string text = edit->text().toStdString();
-    std::string line = script::textChangeLine(scriptName(box), box.text(), text);
-    runRecorded(std::move(line), [&] { box.enterText(std::move(text)); });
+    enterText(box, edit->text().toStdString());
     if (bound) showText(edit, box);  // unless the handler closed the form
   });
 }

@@ -87,6 +87,12 @@ class Binder {
   // main window).
   void recordInto(script::ScriptRecorder* recorder, std::string window = {});
 
+  // Puts `text` into `box` as a person's edit of it: one handler, its change
+  // handler run, recorded as the line typing it would be. For views that edit
+  // a box through controls of their own.
+  void enterText(forms::TextBox& box, std::string text);
+  forms::Dispatcher& dispatcher() const { return dispatcher_; }
+
   // Runs a user action as one handler of the forms thread.
   void run(const std::function<void()>& action) { dispatcher_.runHandler(action); }
   // The same, for an action a recording replays with `line`.

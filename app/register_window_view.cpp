@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "app/register_bits_panel.h"
 #include "app/status_text.h"
 #include "i2c/register_form.h"
 #include "script/script_recorder.h"
@@ -168,6 +169,11 @@ void RegisterWindowView::build() {
   auto* verify = new QCheckBox(this);
   binder_.bindCheckBox(verify, f.cbVerify);
   grid->addWidget(verify, bottom + 1, 4, 1, 3);
+  // The bits of the row selected last, in view below the rows however they
+  // scroll, above the status line.
+  bits_ = new RegisterBitsPanel(f, binder_, this);
+  bits_->followRows(page);
+  outer->addWidget(bits_);
   auto* icon = new QLabel(this);
   auto* status = new StatusText(this);
   binder_.bindStatus(icon, status, f.lblStatus);
@@ -182,10 +188,11 @@ void RegisterWindowView::build() {
   // The whole page where the screen has room for it.
   const QSize whole = page->sizeHint();
   resize(whole.width() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
-         whole.height() + line->sizeHint().height() + outer->spacing());
+         whole.height() + bits_->sizeHint().height() + line->sizeHint().height() + 2 * outer->spacing());
 }
 
 void RegisterWindowView::detach() {
+  if (bits_) bits_->detach();
   binder_.release();
   form_ = nullptr;
 }

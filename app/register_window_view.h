@@ -16,6 +16,8 @@ namespace glim::app {
 // The register window `Glimmora_i2c`: a top-level window of its own, with no
 // owner, that shows the core's register form. It holds no state: closing it
 // unloads the form, and the form's unloading destroys it.
+class RegisterBitsPanel;
+
 class RegisterWindowView : public QWidget {
  public:
   // What the person does in it is told to `recorder` (when given).
@@ -36,6 +38,7 @@ class RegisterWindowView : public QWidget {
 
   i2c::RegisterForm* form_;
   Binder binder_;
+  QPointer<RegisterBitsPanel> bits_;
 };
 
 // Keeps a view for the core's register window: created with the form, shown

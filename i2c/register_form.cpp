@@ -161,7 +161,10 @@ void RegisterForm::describeRows() {
     }
     Label1[i].setHint(std::move(hint));
   }
+  rowsDescribed.notify();
 }
+
+const RegisterDescriptions& RegisterForm::descriptions() const { return ops_.descriptions(); }
 
 bool RegisterForm::live() const { return window_.existing() == this; }
 

@@ -15,6 +15,7 @@
 namespace glim::i2c {
 
 class I2cOperations;
+class RegisterDescriptions;
 
 // The name of chip register `address` (0..21) as its row shows it
 // ("0x00 PWM Brightness"); empty for an address the chip lacks.
@@ -79,8 +80,13 @@ class RegisterForm {
   bool handlerRunning() const { return running_ > 0; }
 
   // Gives each row's label the description and access the descriptions in
-  // use give its register (as its hint), or none.
+  // use give its register (as its hint), or none; then tells rowsDescribed.
   void describeRows();
+  // The register descriptions in use (they may change while the form lives).
+  const RegisterDescriptions& descriptions() const;
+  // Told when the descriptions in use changed: views that show more of them
+  // than the rows' hints read them again.
+  forms::Signal<std::function<void()>> rowsDescribed;
 
  private:
   class Running;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_fixture.h"
+#include "app/register_window_view.h"
 
 using glim::testing::AppFixture;
 
@@ -82,6 +83,31 @@ class ViewSpeedBench : public QObject {
     const Figures c = summarise(coreOnly);
     qInfo("keystroke in tbSCLKfreqdes through the view: median %.1f us, mean %.1f us", v.medianMicros, v.meanMicros);
     qInfo("the same change with every widget following: median %.1f us, mean %.1f us", c.medianMicros, c.meanMicros);
+  }
+
+  // A register's write box with its row selected: every keystroke also sets
+  // the bits panel's toggles, field choices and read marks.
+  void keystrokeInASelectedRegister() {
+    constexpr int kKeystrokes = 400;
+    f->main().cbShowi2c.click();
+    QWidget* registers = f->window->registerView();
+    QVERIFY(registers != nullptr && QTest::qWaitForWindowActive(registers));
+    auto* box = registers->findChild<QLineEdit*>(QStringLiteral("tbI2Creg(1)"));
+    QTest::mouseClick(box, Qt::LeftButton);
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("5"));
+    std::vector<qint64> view;
+    QElapsedTimer clock;
+    for (int i = 0; i < kKeystrokes; ++i) {
+      clock.start();
+      QTest::keyClick(box, i % 2 == 0 ? Qt::Key_A : Qt::Key_Backspace);  // 5A <-> 5
+      view.push_back(clock.nsecsElapsed());
+    }
+    QCOMPARE(box->text(), QStringLiteral("5"));
+    QVERIFY(registers->findChild<QWidget*>(QStringLiteral("bitsWrite2"))->property("checked").toBool());
+    const Figures v = summarise(view);
+    qInfo("keystroke in a selected register's write box, bits panel following: median %.1f us, mean %.1f us",
+          v.medianMicros, v.meanMicros);
   }
 
   // An append costs the same on a long log as on a short one: the pane
