@@ -21,9 +21,9 @@ WatchInterval watchInterval(std::string_view text) {
   }
   const bool fits = reading.whole() && reading.value >= kWatchMinMs && reading.value <= kWatchMaxMs;
   if (!fits) {
-    interval.note = "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "...\"" : "\"") +
-                    ": watching every " + std::to_string(interval.ms) + " ms (" + std::to_string(kWatchMinMs) +
-                    " to " + std::to_string(kWatchMaxMs) + ")";
+    interval.note = "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "...\"" : "\"") + ": watching every " +
+                    std::to_string(interval.ms) + " ms (" + std::to_string(kWatchMinMs) + " to " +
+                    std::to_string(kWatchMaxMs) + ")";
   }
   return interval;
 }
@@ -62,7 +62,9 @@ bool RegisterWatch::anyWatched() const {
   return false;
 }
 
-int RegisterWatch::intervalMs() const { return form_ == nullptr ? kWatchDefaultMs : watchInterval(form_->tbWatchms.text()).ms; }
+int RegisterWatch::intervalMs() const {
+  return form_ == nullptr ? kWatchDefaultMs : watchInterval(form_->tbWatchms.text()).ms;
+}
 
 void RegisterWatch::watchChanged() {
   // A click on a Watch box is the person's word that watching goes on.

@@ -89,7 +89,7 @@ class RegisterWatch {
   forms::SystemClock systemClock_;
   const forms::Clock* clock_ = &systemClock_;
   Pause pause_ = Pause::None;
-  std::optional<int64_t> nextRound_;  // none: a round is due as soon as one can run
+  std::optional<int64_t> nextRound_;                                // none: a round is due as soon as one can run
   std::array<int64_t, usb::protocol::kRegisterCount> markUntil_{};  // 0: no "changed" mark
   forms::Connection windowObserver_, formObserver_, boardObserver_;
 };
