@@ -2,15 +2,18 @@
 // chain of nested handlers, and log appends that must not slow down as the
 // log grows. Prints the figures it measures; a benchmark, not a test, as the
 // figures depend on the machine and its load.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <vector>
 
 #include "app/app_fixture.h"
 #include "app/register_window_view.h"
+#include "i2c/register_form.h"
 
 using glim::testing::AppFixture;
 
@@ -108,6 +111,73 @@ class ViewSpeedBench : public QObject {
     const Figures v = summarise(view);
     qInfo("keystroke in a selected register's write box, bits panel following: median %.1f us, mean %.1f us",
           v.medianMicros, v.meanMicros);
+  }
+
+  // All 22 registers watched every 50 ms, on the event loop as the window
+  // runs it: the share of a core the process spends meanwhile (watch reads,
+  // read boxes and marks shown), and a keystroke in tbSCLKfreqdes between
+  // rounds.
+  void keystrokeWhileWatching() {
+    f->sim.plug();
+    f->main().cbShowi2c.click();
+    QWidget* registers = f->window->registerView();
+    QVERIFY(registers != nullptr && QTest::qWaitForWindowActive(registers));
+    glim::i2c::RegisterForm& form = f->main().i2cWindow.get();
+    f->sim.program->dispatcher.runHandler([&] {
+      form.tbWatchms.setText("50");
+      for (int i = 0; i < form.cbWatch.size(); ++i) form.cbWatch[i].userClick();
+    });
+    const auto transfers = [&] { return f->sim.transfers.size(); };
+    const std::size_t before = transfers();
+    const std::clock_t cpuStart = std::clock();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(2000);
+    const double cpuShare = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC * 1e3 /
+                            static_cast<double>(wall.elapsed()) * 100.0;
+    const double rounds = static_cast<double>(transfers() - before) / 44.0;
+    QVERIFY2(rounds >= 20, "watching did not run");
+
+    auto* box = f->find<QLineEdit>("tbSCLKfreqdes");
+    f->window->activateWindow();
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("20"));
+    // Keystrokes with the event loop run between them (watch rounds come
+    // there when due): back to back, and 5 ms apart as typed, when painting
+    // between them leaves the caches cold whether or not anything is watched.
+    const auto typed = [&](int apartMs) {
+      constexpr int kKeystrokes = 400;
+      std::vector<qint64> view;
+      QElapsedTimer clock;
+      for (int i = 0; i < kKeystrokes; ++i) {
+        if (apartMs == 0) {
+          QCoreApplication::processEvents();
+        } else {
+          QTest::qWait(apartMs);
+        }
+        clock.start();
+        QTest::keyClick(box, i % 2 == 0 ? Qt::Key_0 : Qt::Key_Backspace);
+        view.push_back(clock.nsecsElapsed());
+      }
+      return summarise(view);
+    };
+    const std::size_t watched = transfers();
+    const Figures close = typed(0);
+    const Figures apart = typed(5);
+    QVERIFY2(transfers() > watched, "watching stopped");
+    f->sim.program->dispatcher.runHandler([&] {
+      for (int i = 0; i < form.cbWatch.size(); ++i) form.cbWatch[i].userClick();
+    });
+    const Figures closePlain = typed(0);
+    const Figures apartPlain = typed(5);
+    QCOMPARE(box->text(), QStringLiteral("20"));
+    qInfo("watching 22 registers every 50 ms: %.1f rounds a second, %.2f %% of a core for the whole process",
+          rounds / 2.0, cpuShare);
+    qInfo("keystroke in tbSCLKfreqdes, back to back: median %.1f us watching, %.1f us not", close.medianMicros,
+          closePlain.medianMicros);
+    qInfo("keystroke in tbSCLKfreqdes, 5 ms apart: median %.1f us watching, %.1f us not", apart.medianMicros,
+          apartPlain.medianMicros);
   }
 
   // An append costs the same on a long log as on a short one: the pane
