@@ -2,6 +2,7 @@
 // lines waits for the board; Esc cancels every wait for the board; the status
 // bar shows a recording while it runs.
 #include <QAction>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -251,6 +253,29 @@ class ScriptStopTest : public glim::testing::WindowTest {
     QCOMPARE(status(), std::string("Run Script: failed: waits.gls has an error at line 2"));
   }
 
+  // A `wait` line lets watching run on the event loop, the window working;
+  // Stop Script cuts it short.
+  void aWaitLetsWatchingRunAndStopCutsItShort() {
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(
+        play("board attach\nset Glimmora_i2c.tbWatchms 50\nclick Glimmora_i2c.cbWatch(2)\nwait 200\n"
+             "board reg 2 01\nwait 60000\nprint txtLog\n",
+             [&] {
+               if (f->main().txtLog.text().find("Watch 0x02 Fault/Status: 00 -> 01\r\n") == std::string::npos)
+                 return false;
+               player()->stop();
+               return true;
+             }));
+    QVERIFY2(clock.elapsed() < 10000, "the wait was not cut short");
+    QCOMPARE(f->main().i2cWindow.get().lblWatch[2].caption(), std::string("changed"));
+    QVERIFY(QString::fromStdString(f->main().txtLog.text())
+                .contains(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d Watch 0x02"),
+                                             QRegularExpression::MultilineOption)));
+    QVERIFY2(out.str().find("txtLog =") == std::string::npos, out.str().c_str());
+    QCOMPARE(status(), std::string("Run Script: stopped at line 6"));
+  }
+
   // While recording, the status bar says where to, with a red dot; stopping
   // says how many lines were written.
   void theStatusBarShowsARecording() {
@@ -270,13 +295,18 @@ class ScriptStopTest : public glim::testing::WindowTest {
 
     QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton);
     QTest::mouseClick(f->find<QPushButton>("cmdClearLog"), Qt::LeftButton);
+    // Watching is recorded as any control is.
+    auto* watch = f->window->registerView()->findChild<QCheckBox*>(QStringLiteral("cbWatch(2)"));
+    QVERIFY(watch != nullptr);
+    QTest::mouseClick(watch, Qt::LeftButton, {}, QPoint(4, watch->height() / 2));
     f->find<QAction>("actionRecordScript")->trigger();
     QVERIFY(!indicator->isVisible());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
     QVERIFY2(
-        text.contains("board attach\nset tbSCLKdiv 249\nset tbSCLKfreqdes 100\nclick cbShowi2c\nclick cmdClearLog\n"),
+        text.contains("board attach\nset tbSCLKdiv 249\nset tbSCLKfreqdes 100\nclick cbShowi2c\nclick cmdClearLog\n"
+                      "click Glimmora_i2c.cbWatch(2)\n"),
         text.constData());
     const int lines = static_cast<int>(text.count('\n'));
     QCOMPARE(status(), "Record Script: " + std::to_string(lines) + " lines written to session.gls");
