@@ -352,6 +352,27 @@ class RegisterWindowTest : public glim::testing::WindowTest {
                             .arg(mark->fontMetrics().horizontalAdvance(mark->text()))));
   }
 
+  // A row's watch mark ("changed", "no answer") takes the read back mark's
+  // place while that has nothing to say; a read back that differs wins.
+  void watchMarkSharesThePlaceOfTheReadBackMark() {
+    showI2c();
+    auto* readBack = part<QLabel>(indexed("lblReadback", 3));
+    auto* watch = part<QLabel>(indexed("lblWatch", 3));
+    glim::i2c::RegisterForm& form = f->main().i2cWindow.get();
+    const auto shown = [&] {
+      QApplication::processEvents();
+      return (readBack->isVisible() ? readBack->text() : QString()) + '|' +
+             (watch->isVisible() ? watch->text() : QString());
+    };
+    QCOMPARE(shown(), QStringLiteral("|"));
+    form.lblWatch[3].setCaption("changed");
+    QCOMPARE(shown(), QStringLiteral("|changed"));
+    form.lblReadback[3].setCaption("read back 05");
+    QCOMPARE(shown(), QStringLiteral("read back 05|"));
+    form.lblReadback[3].setCaption("");
+    QCOMPARE(shown(), QStringLiteral("|changed"));
+  }
+
   // A value typed into the view, written and read back through the simulated chip.
   void writeThenReadThroughTheView() {
     f->sim.sim->plug();
