@@ -298,6 +298,9 @@ void RegisterBitsPanel::refresh() {
                          readBox->note() != i2c::RegisterForm::kNotReadYetNote &&
                          text::hexTextValue(readBox->text()) <= 0xFF;
   const uint32_t read = holdsRead ? text::hexTextValue(readBox->text()) : 0;
+  // A value an unfinished Read All did not read again: shown greyed, as its
+  // box is, and compared with nothing, as it may no longer be the chip's.
+  const bool stale = holdsRead && readBox->note() == i2c::RegisterForm::kNotReadNote;
 
   for (int bit = 0; bit < kBits; ++bit) {
     const auto at = static_cast<std::size_t>(bit);
@@ -315,8 +318,9 @@ void RegisterBitsPanel::refresh() {
 
     const bool readOn = ((read >> bit) & 1u) != 0;
     readBits_[at]->setText(holdsRead ? (readOn ? QStringLiteral("1") : QStringLiteral("0")) : QString());
+    readBits_[at]->setEnabled(!stale);
     // Restyled only when the mark comes or goes: a style sheet re-polishes.
-    const bool marked = holdsRead && fits && readOn != on;
+    const bool marked = holdsRead && !stale && fits && readOn != on;
     if (marked != marked_[at]) {
       marked_[at] = marked;
       readBits_[at]->setStyleSheet(marked ? kIndicatorMarked : kIndicatorPlain);

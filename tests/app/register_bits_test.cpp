@@ -185,6 +185,13 @@ class RegisterBitsTest : public glim::testing::WindowTest {
     QCOMPARE(indicators(), QStringLiteral("........"));
     QTest::mouseClick(part<QPushButton>(QStringLiteral("cbReadall")), Qt::LeftButton);
     QCOMPARE(indicators(), QStringLiteral("00000000"));
+    retype(writeBox(6), QStringLiteral("01"));
+    QCOMPARE(indicators(), QStringLiteral("0000000O"));
+    // A value the last Read All did not read again is greyed and compared
+    // with nothing, as its box is greyed.
+    f->main().i2cWindow.get().tbI2Cregread[6].setNote(std::string(glim::i2c::RegisterForm::kNotReadNote));
+    QCOMPARE(indicators(), QStringLiteral("00000000"));
+    QVERIFY(!indicator(0)->isEnabled());
   }
 
   // Described fields stand over their bits; a choice sets its field's bits
