@@ -23,8 +23,6 @@ namespace {
 
 constexpr int kBitWidth = 24;
 constexpr int kBits = 8;
-// A text longer than this is cut where the panel quotes it.
-constexpr std::size_t kQuotedMax = 40;
 // The grid's columns: captions, bits 7..0, a gap, choices.
 constexpr int kGapColumn = 1 + kBits;
 constexpr int kChoiceColumn = kGapColumn + 1;
@@ -40,10 +38,7 @@ int bitColumn(int bit) { return 1 + (kBits - 1 - bit); }
 
 QString qText(const std::string& text) { return QString::fromStdString(text); }
 
-QString quoted(const std::string& text) {
-  if (text.size() <= kQuotedMax) return QLatin1Char('"') + qText(text) + QLatin1Char('"');
-  return QLatin1Char('"') + qText(text.substr(0, kQuotedMax)) + QStringLiteral("...\"");
-}
+QString quoted(const std::string& text) { return qText(text::quoted(text)); }
 
 QString registerAddress(int reg) { return QStringLiteral("0x") + qText(text::hexText(static_cast<uint32_t>(reg), 2)); }
 

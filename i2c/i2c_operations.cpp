@@ -5,6 +5,7 @@
 
 #include "i2c/register_form.h"
 #include "text/hex_text.h"
+#include "text/reading_note.h"
 
 namespace glim::i2c {
 
@@ -12,13 +13,7 @@ namespace {
 
 namespace protocol = usb::protocol;
 
-// A pasted novel in a box should not become a novel in a message box.
-constexpr std::size_t kQuotedTextMax = 40;
-
-std::string quoted(const std::string& text) {
-  if (text.size() <= kQuotedTextMax) return "\"" + text + "\"";
-  return "\"" + text.substr(0, kQuotedTextMax) + "...\"";
-}
+using text::quoted;
 
 constexpr std::string_view kNoBoard = "no board connected";
 

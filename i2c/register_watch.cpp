@@ -7,6 +7,7 @@
 #include "i2c/register_form.h"
 #include "i2c/register_window.h"
 #include "text/hex_text.h"
+#include "text/reading_note.h"
 #include "text/text_value.h"
 
 namespace glim::i2c {
@@ -21,9 +22,8 @@ WatchInterval watchInterval(std::string_view text) {
   }
   const bool fits = reading.whole() && reading.value >= kWatchMinMs && reading.value <= kWatchMaxMs;
   if (!fits) {
-    interval.note = "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "...\"" : "\"") + ": watching every " +
-                    std::to_string(interval.ms) + " ms (" + std::to_string(kWatchMinMs) + " to " +
-                    std::to_string(kWatchMaxMs) + ")";
+    interval.note = text::quoted(text) + ": watching every " + std::to_string(interval.ms) + " ms (" +
+                    std::to_string(kWatchMinMs) + " to " + std::to_string(kWatchMaxMs) + ")";
   }
   return interval;
 }
@@ -131,8 +131,8 @@ void RegisterWatch::readRound() {
   const uint32_t address = text::hexTextValue(slave);
   if (address > 0xFF || address % 2 != 0) {
     pause_ = Pause::NoAnswer;
-    form_->lblStatus.failed("Watch", "the slave address \"" + slave.substr(0, 40) +
-                                         "\" is no even byte; watching paused until a Watch box is clicked");
+    form_->lblStatus.failed("Watch", "the slave address " + text::quoted(slave) +
+                                         " is no even byte; watching paused until a Watch box is clicked");
     return;
   }
   for (int reg = 0; reg < kRegisterCount && form_ != nullptr; ++reg) {

@@ -6,14 +6,13 @@
 namespace glim::text {
 
 namespace {
-// A pasted page in a box should not become a page in a tooltip.
 constexpr std::size_t kQuotedMax = 40;
+}  // namespace
 
 std::string quoted(std::string_view text) {
   if (text.size() <= kQuotedMax) return "\"" + std::string(text) + "\"";
   return "\"" + std::string(text.substr(0, kQuotedMax)) + "...\"";
 }
-}  // namespace
 
 ReadingNote readingNote(std::string_view text, const TextReading& reading, std::string_view shown) {
   if (reading.whole()) return {};

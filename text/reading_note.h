@@ -6,6 +6,11 @@
 
 namespace glim::text {
 
+// A text as a message quotes it: in double quotes, and cut after 40
+// characters with "..." (a pasted page in a box should not become a page in
+// a tooltip or a message box).
+std::string quoted(std::string_view text);
+
 // What a box says of a text that does not read whole: the note
 // (`"0x4C" reads as 00: reading stops at "x"`) and its short form for a status
 // line (`"0x4C" reads as 00`). Both empty for a text that reads whole.
