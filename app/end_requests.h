@@ -10,7 +10,9 @@ namespace glim::app {
 // Windows the console's Ctrl+C, Ctrl+Break and close, when the program was
 // started from one. Each is handed to `end` on the Qt thread, in the event
 // loop, never inside the signal handler. A signal ignored when the program
-// started (nohup) stays ignored. One instance at a time; the handlers go with it.
+// started (nohup) stays ignored. A Ctrl+C while an end asked for earlier is
+// still under way (it hangs) ends the program at once, as Ctrl+C does by
+// default. One instance at a time; the handlers go with it.
 class EndRequests : public QObject {
  public:
   explicit EndRequests(std::function<void()> end, QObject* parent = nullptr);

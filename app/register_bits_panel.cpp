@@ -182,7 +182,17 @@ void RegisterBitsPanel::select(int reg) {
 }
 
 void RegisterBitsPanel::clearFields() {
-  for (QWidget* w : fieldWidgets_) delete w;
+  // Deleted later, not now: a rebuild may come from inside a choice box's
+  // own signal, and the box is still running then. Until it goes it is out
+  // of sight and out of the layouts, and tells this panel nothing more.
+  for (QWidget* w : fieldWidgets_) {
+    disconnect(w, nullptr, this, nullptr);
+    bits_->removeWidget(w);
+    choices_->removeWidget(w);
+    w->hide();
+    w->setObjectName(QString());  // the new one is found by its name
+    w->deleteLater();
+  }
   fieldWidgets_.clear();
   choiceBoxes_.clear();
 }

@@ -215,9 +215,21 @@ text::Outcome LineRunner::controlVerb(const Command& command, int lineNumber) {
   // The user's own actions: only on controls a user could reach.
   if (!control->enabled()) return text::Failure(name + " is disabled");
   const forms::ControlKind kind = control->kind();
+  if (command.verb == Verb::Set && kind == forms::ControlKind::CheckBox) {
+    // The box's state, whatever it was: its click runs only when that
+    // changes it, so the line means the same in any program.
+    const std::string& value = command.text;
+    if (value != "0" && value != "1" && value != "2") {
+      return text::Failure("set " + name + " needs 0, 1 or 2 for a check box, not \"" + value + '"');
+    }
+    static_cast<forms::CheckBox&>(*control).setValue(value[0] - '0');
+    return {};
+  }
   if (command.verb == Verb::Set || command.verb == Verb::Type) {
     if (kind != forms::ControlKind::TextBox) {
-      return text::Failure(verbName(command.verb) + " needs a text box; " + name + " is " + kindName(kind));
+      return text::Failure(verbName(command.verb) +
+                           (command.verb == Verb::Set ? " needs a text box or a check box; " : " needs a text box; ") +
+                           name + " is " + kindName(kind));
     }
     auto& box = static_cast<forms::TextBox&>(*control);
     if (box.locked) return text::Failure(name + " is read-only");
@@ -270,6 +282,11 @@ text::Outcome LineRunner::boardVerb(const BoardCommand& board) {
   switch (board.action) {
     case BoardAction::Attach:
       bench->plug();
+      return {};
+    case BoardAction::Plugged:
+      // A state, not an action: a program that has the boards already (a
+      // recording played into a running window) gets none more.
+      while (bench->pluggedBoards().size() < board.count) bench->plug();
       return {};
     case BoardAction::Detach:
       if (!bench->unplug(board.board)) {

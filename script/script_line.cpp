@@ -91,6 +91,11 @@ ParsedLine parseBoard(std::string_view rest) {
 
   if (what == "attach" && w.size() == 1) {
     b.action = BoardAction::Attach;
+  } else if (what == "plugged" && w.size() == 2) {
+    const auto n = parseNumber(w[1], kMaxBoard);
+    if (!n) return error("board plugged needs a number of boards 0, 1, 2, ...");
+    b.action = BoardAction::Plugged;
+    b.count = *n;
   } else if (what == "detach" && w.size() == 2) {
     const auto n = parseNumber(w[1], kMaxBoard);
     if (!n || *n == 0) return error("board detach needs a board number 1, 2, ...");
@@ -140,7 +145,7 @@ ParsedLine parseBoard(std::string_view rest) {
     b.value = *value;
   } else {
     return error("unknown board command \"" + std::string(skipBlanks(rest)) +
-                 "\" (attach, detach N, fail deviceinfo, fail transfer PIPE, timeout PIPE, nopipes, "
+                 "\" (attach, plugged N, detach N, fail deviceinfo, fail transfer PIPE, timeout PIPE, nopipes, "
                  "short PIPE N, hang PIPE [MS], ignore REG, ok, reg REG HEX)");
   }
   return command(std::move(c));

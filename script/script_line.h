@@ -11,14 +11,27 @@ enum class Verb { Set, Type, Click, Select, Close, Activate, Print, Expect, Answ
 // The longest `wait`: an hour.
 inline constexpr uint32_t kMaxWaitMs = 3600000;
 
-enum class BoardAction { Attach, Detach, FailDeviceInfo, FailTransfer, Timeout, NoPipes, Short, Hang, Ignore, Ok, Reg };
+enum class BoardAction {
+  Attach,
+  Plugged,
+  Detach,
+  FailDeviceInfo,
+  FailTransfer,
+  Timeout,
+  NoPipes,
+  Short,
+  Hang,
+  Ignore,
+  Ok,
+  Reg
+};
 
 // A `board` line, with its numbers already checked.
 struct BoardCommand {
   BoardAction action = BoardAction::Ok;
   int board = 0;       // detach
   uint32_t pipe = 0;   // fail transfer, timeout, short, hang
-  uint32_t count = 0;  // short; hang: milliseconds (0: until the time-out)
+  uint32_t count = 0;  // short; hang: milliseconds (0: until the time-out); plugged: boards
   int reg = 0;         // reg, ignore
   uint8_t value = 0;   // reg
 };

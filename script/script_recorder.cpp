@@ -131,7 +131,13 @@ text::Outcome ScriptRecorder::start(const std::string& path, const Setup& setup)
   put(setup.simulated ? "# Board: simulated (replay with glimmora-cli --board sim)"
                       : "# Board: real (replay with glimmora-cli --board usb)");
   if (setup.simulated) {
-    for (int board : setup.boards) boardPlugged(board);
+    // States, not actions, so that a replay into a program that has boards
+    // or faults already ends where one into a new program does: as many
+    // boards as there are now (numbered as a new program numbers them), and
+    // no faults but these.
+    for (int board : setup.boards) boardNumbers_[board] = nextBoard_++;
+    if (!setup.boards.empty()) put("board plugged " + std::to_string(setup.boards.size()));
+    put("board ok");
     for (std::string& line : faultLines({}, setup.faults)) put(std::move(line));
     for (const auto& [reg, value] : setup.registers) registerSet(reg, value);
   }

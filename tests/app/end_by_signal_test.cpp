@@ -1,16 +1,54 @@
 // The real program, ended by the system (SIGTERM at logout, SIGHUP when its
 // terminal closes, SIGINT for Ctrl+C), ends as "Quit" does: the last session
 // is written and the exit status is 0.
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #ifdef Q_OS_UNIX
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
+
+#include "app/end_requests.h"
+
+namespace {
+#ifdef Q_OS_UNIX
+// Runs `body` in a process of its own, where signals may end it, and gives
+// how that process ended (as waitpid tells it), -1 when it did not end
+// within `ms` (it is killed then).
+int inChild(const std::function<int()>& body, int ms) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  if (pid < 0) return -1;
+  QElapsedTimer waited;
+  waited.start();
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (waited.elapsed() > ms) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    ::usleep(10000);
+  }
+  return status;
+}
+
+void turnFor(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+#endif
+}  // namespace
 
 class EndBySignalTest : public QObject {
   Q_OBJECT
@@ -70,6 +108,65 @@ class EndBySignalTest : public QObject {
     QCOMPARE(kept.count("\r\n"), 69);
     QVERIFY(kept.contains("\r\n44\r\n"));
     QVERIFY(kept.contains("\r\nC3\r\n"));
+#endif
+  }
+
+  // The end asked for by a first Ctrl+C hangs; the second one ends the
+  // program at once, as Ctrl+C does by default, rather than being swallowed.
+  void secondCtrlCEndsAtOnce() {
+#ifndef Q_OS_UNIX
+    QSKIP("signals are sent as POSIX systems send them");
+#else
+    const int status = inChild(
+        [] {
+          const glim::app::EndRequests requests([] {
+            ::raise(SIGINT);  // pressed again while ending
+            ::sleep(5);       // the end that hangs
+            ::_exit(3);
+          });
+          ::raise(SIGINT);
+          turnFor(3000);
+          return 4;  // the first never reached the program
+        },
+        15000);
+    QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT, qPrintable(QString::number(status)));
+#endif
+  }
+
+  // A signal ignored when the program started (nohup) stays ignored, while
+  // and after the program listens; the others are handed over, also to a
+  // second listener, which does not take what the first left unread.
+  void ignoredSignalsStayIgnored() {
+#ifndef Q_OS_UNIX
+    QSKIP("signals are sent as POSIX systems send them");
+#else
+    const int status = inChild(
+        [] {
+          ::signal(SIGHUP, SIG_IGN);
+          int ends = 0;
+          {
+            const glim::app::EndRequests first([&ends] { ++ends; });
+            ::raise(SIGHUP);
+            turnFor(200);
+            if (ends != 0) return 5;
+            ::raise(SIGTERM);
+            turnFor(200);
+            if (ends != 1) return 6;
+            ::raise(SIGTERM);  // not read before this listener goes
+          }
+          struct sigaction now = {};
+          ::sigaction(SIGHUP, nullptr, &now);
+          if (now.sa_handler != SIG_IGN) return 7;
+          const glim::app::EndRequests second([&ends] { ++ends; });
+          turnFor(200);
+          if (ends != 1) return 8;
+          ::raise(SIGTERM);
+          turnFor(200);
+          return ends == 2 ? 0 : 9;
+        },
+        15000);
+    QVERIFY2(WIFEXITED(status), qPrintable(QString::number(status)));
+    QCOMPARE(WEXITSTATUS(status), 0);
 #endif
   }
 };

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <fstream>
@@ -245,6 +246,35 @@ class RegisterBitsTest : public glim::testing::WindowTest {
     QVERIFY(part(QStringLiteral("bitsField_MODE")) == nullptr);
     QVERIFY(part(QStringLiteral("bitsName_MODE")) == nullptr);
     QCOMPARE(toggle(3)->toolTip(), QStringLiteral("Bit 3 of register 0x01"));
+  }
+
+  // Descriptions that change while a choice box is still telling of the
+  // person's choice: the panel is rebuilt from inside the box's own signal,
+  // and the box must outlive that signal.
+  void rebuiltFromAChoicesOwnSignal() {
+    showI2c();
+    clickIn(writeBox(1));
+    describe();
+    QPointer<QComboBox> mode = part<QComboBox>(QStringLiteral("bitsField_MODE"));
+    QVERIFY(mode != nullptr);
+    int rebuilds = 0;
+    connect(mode, &QComboBox::activated, this, [&] {
+      ++rebuilds;
+      f->main().i2c.useDescriptions(descriptions_);
+    });
+    retype(writeBox(1), QStringLiteral("E5"));
+    mode->setFocus();
+    QTest::keyClick(mode, Qt::Key_Down);
+    QCOMPARE(rebuilds, 1);
+    QCOMPARE(QString::fromStdString(core(1)), QStringLiteral("E9"));
+    // The old box goes at the next turn of the event loop; the new one is
+    // found by its name meanwhile, and follows the write box.
+    auto* fresh = part<QComboBox>(QStringLiteral("bitsField_MODE"));
+    QVERIFY(fresh != nullptr && fresh != mode);
+    QCOMPARE(fresh->currentText(), QStringLiteral("test (10)"));
+    QTRY_VERIFY(mode.isNull());
+    retype(writeBox(1), QStringLiteral("E5"));
+    QCOMPARE(fresh->currentText(), QStringLiteral("standby (01)"));
   }
 
   // Tab reaches the toggles, high bit first, and Space flips one; the row

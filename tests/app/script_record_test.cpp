@@ -19,6 +19,7 @@
 #include "app/main_window.h"
 #include "app/qt_ui_host.h"
 #include "app/register_window_view.h"
+#include "app/script_player.h"
 #include "app/sim_board_window.h"
 #include "script/control_actions.h"
 #include "script/script_runner.h"
@@ -145,6 +146,60 @@ class ScriptRecordTest : public QObject {
     QCOMPARE(runner.run(text), int(glim::script::kExitOk));
     QVERIFY2(err.str().find("error") == std::string::npos, err.str().c_str());
     QCOMPARE(stateOf(runner.program(), replaySim), inWindow);
+  }
+
+  // A recording started mid-session, with a board held and a register
+  // watched, is played back into the same window: the file carries the
+  // windows' state, and playing it leaves the window as it was (no second
+  // board, the watch still on), as a new program that played it would be.
+  void recordingPlayedIntoTheRunningWindow() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString script = dir.filePath(QStringLiteral("mid.gls"));
+    glim::app::QtUiHost ui;
+    auto driver = std::make_unique<SimDriver>();
+    SimDriver& sim = *driver;
+    glim::shell::Program program(glim::usb::DriverAndBench{std::move(driver), &sim}, ui);
+    glim::app::MainWindow window(program, &ui);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const auto log = [&] { return QString::fromStdString(program.main.txtLog.text()); };
+    sim.plug();
+    QVERIFY(QTest::qWaitFor([&] { return log().contains(QStringLiteral("Accepting control")); }));
+    click(window.findChild<QWidget*>(QStringLiteral("cbCtrl(3)")));
+    click(window.findChild<QWidget*>(QStringLiteral("cbShowi2c")));
+    QVERIFY(QTest::qWaitFor([&] { return window.registerView() != nullptr && window.registerView()->isVisible(); }));
+    click(window.registerView()->findChild<QCheckBox*>(QStringLiteral("cbWatch(2)")));
+    QCOMPARE(program.main.i2cWindow.get().cbWatch[2].value(), 1);
+
+    QCOMPARE(window.startRecording(script), glim::text::Outcome());
+    window.stopRecording();
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const char* line : {"\nboard plugged 1\n", "\nclick cbShowi2c\n", "\nset Glimmora_i2c.cbWatch(2) 1\n"}) {
+      QVERIFY2(text.contains(QLatin1String(line)), qPrintable(text));
+    }
+    const auto controls = [&] {
+      QStringList shown = stateOf(program, sim);
+      // Packets (the watch reads on) and the status line (which tells of the
+      // recording, then of the script) are not the windows' state.
+      shown.removeIf([](const QString& line) {
+        return line.startsWith(QStringLiteral("board ")) || line.startsWith(QStringLiteral("lblStatus "));
+      });
+      return shown;
+    };
+    const QStringList before = controls();
+
+    std::ostringstream out;
+    std::ostringstream err;
+    QVERIFY(window.runScript(script, &out, &err).ok());
+    QVERIFY(QTest::qWaitFor([&] { return !window.scriptPlayer()->running(); }, 20000));
+    QVERIFY2(err.str().empty(), err.str().c_str());
+    QCOMPARE(sim.pluggedBoards().size(), std::size_t{1});
+    QCOMPARE(program.main.i2cWindow.get().cbWatch[2].value(), 1);
+    QCOMPARE(controls(), before);
   }
 };
 

@@ -21,6 +21,7 @@
 #include "script/session_state.h"
 #include "support/recording_ui.h"
 #include "support/sim_program.h"
+#include "support/temp_dir.h"
 #include "usb/empty_driver.h"
 #include "usb/sim/sim_driver.h"
 
@@ -119,8 +120,19 @@ class Session final : public forms::UiHost {
     return true;
   }
 
+  // Plays a script into this session as it stands, as File > Run Script
+  // does in a running window; false on a script error.
+  bool play(const std::string& script) {
+    std::istringstream in(script);
+    for (std::string line; std::getline(in, line);) {
+      if (lines_->runLine(line, ++number_) == LineRunner::LineResult::Error) return false;
+    }
+    return true;
+  }
+
   shell::Program& program() { return *program_; }
   std::vector<int> pluggedBoards() const { return sim_->pluggedBoards(); }
+  usb::sim::Faults faults() const { return sim_->faults(); }
 
   PacketLines packets;
   ScriptRecorder recorder;
@@ -291,7 +303,7 @@ TEST_F(RecordingReplay, ARecordingStartedMidSessionReplaysToTheSamePacketsAndCon
 // (which sent and preset the enable boxes), one box unchecked again, a cell
 // typed, the register window shown with a value and read back switched on.
 // The lines put that back without a packet: the desired field before the
-// cells, clicks for the boxes, `select` for the option.
+// cells, the boxes' states, `select` for the option.
 TEST(StateLines, BringANewProgramToTheWindowsStateWithoutSending) {
   Session session;
   for (const char* line :
@@ -304,10 +316,10 @@ TEST(StateLines, BringANewProgramToTheWindowsStateWithoutSending) {
   for (const std::string& line : lines) all += line + "\n";
   // tbSCLKdiv can be typed into too; it differs, so it is set, though the
   // desired field after it would have written it anyway.
-  EXPECT_EQ(lines, (std::vector<std::string>{"set tbSCLKdiv 249", "set tbSCLKfreqdes 100", "click cbCtrl(0)",
-                                             "click cbCtrl(1)", "click cbCtrl(2)", "click cbCtrl(3)",
+  EXPECT_EQ(lines, (std::vector<std::string>{"set tbSCLKdiv 249", "set tbSCLKfreqdes 100", "set cbCtrl(0) 0",
+                                             "set cbCtrl(1) 1", "set cbCtrl(2) 1", "set cbCtrl(3) 0",
                                              "select ob1Den(2)", "set tbCPLDdata(1) 9", "click cbShowi2c",
-                                             "set Glimmora_i2c.tbI2Creg(3) 77", "click Glimmora_i2c.cbVerify"}))
+                                             "set Glimmora_i2c.tbI2Creg(3) 77", "set Glimmora_i2c.cbVerify 1"}))
       << all;
   // The report's own case: a configuration loaded (which shows the register
   // window), then SCLK desired 100.
@@ -343,19 +355,128 @@ TEST(RecordingSetup, TheHeldBoardComesFirst) {
   const int third = p.plug();  // nothing held: this one is accepted
   ASSERT_TRUE(p.main().link.deviceConnected());
   EXPECT_EQ(recordingSetup(*p.program).boards, (std::vector<int>{third, second}));
+
+  // The recording written numbers the held board 1, as its replay does, and
+  // the replay holds that board: pulling it out leaves none held in both.
+  const testing::TempDir dir;
+  const std::filesystem::path path = dir.file("held.gls");
+  ScriptRecorder recorder;
+  ASSERT_TRUE(recorder.start(path.string(), recordingSetup(*p.program)).ok());
+  p.unplug(third);
+  recorder.boardUnplugged(third);
+  recorder.stop();
+  ASSERT_FALSE(p.main().link.deviceConnected());
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.starts_with('#')) lines.push_back(line);
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"board plugged 2", "board ok", "board detach 1"}));
+  std::string script;
+  for (const std::string& line : lines) script += line + "\n";
+  Session replay;
+  ASSERT_TRUE(replay.play(script));
+  EXPECT_FALSE(replay.program().main.link.deviceConnected());
+  EXPECT_EQ(replay.pluggedBoards().size(), 1u);
 }
 
-// On real boards there is no bench to record, but the windows' state is: a
-// replay must not start from the defaults.
-TEST(RecordingSetup, RealBoardsKeepTheWindowsState) {
+// On real boards there is no bench to record, but the windows' state is: the
+// recording written begins with it, and a replay ends where the session was.
+TEST_F(RecordingReplay, RealBoardsKeepTheWindowsState) {
   testing::RecordingUi ui;
   shell::Program program(usb::DriverAndBench{std::make_unique<usb::EmptyDriver>(), nullptr}, ui);
   program.main.Form_Activate();
   program.main.timing.tbCPLDdata[1].setText("9");
-  const ScriptRecorder::Setup setup = recordingSetup(program);
-  EXPECT_FALSE(setup.simulated);
-  EXPECT_TRUE(setup.boards.empty());
-  EXPECT_NE(std::find(setup.state.begin(), setup.state.end(), "set tbCPLDdata(1) 9"), setup.state.end());
+  program.main.timing.cbCtrl[2].userClick();
+  program.main.i2cWindow.show();
+  program.main.i2cWindow.get().cbVerify.userClick();
+  const std::filesystem::path path = folder / "real.gls";
+  ScriptRecorder recorder;
+  ASSERT_TRUE(recorder.start(path.string(), recordingSetup(program)).ok());
+  recorder.stop();
+  std::ifstream file(path);
+  std::stringstream recorded;
+  recorded << file.rdbuf();
+  const std::string text = recorded.str();
+  EXPECT_NE(text.find("# Board: real"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\nboard "), std::string::npos) << text;  // a replay on real boards refuses them
+  for (const char* line : {"\nset tbCPLDdata(1) 9\n", "\nclick cbShowi2c\n", "\nset Glimmora_i2c.cbVerify 1\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+  }
+
+  std::string prints;
+  std::vector<std::string> controls;
+  printsOf(program.main, prints, controls);
+  std::istringstream script(text + prints);
+  std::ostringstream out, err;
+  ScriptRunner replay(std::make_unique<usb::EmptyDriver>(), nullptr, out, err);
+  ASSERT_EQ(replay.run(script), kExitOk) << err.str() << "\n" << text;
+  std::vector<std::string> printed;
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) printed.push_back(line);
+  EXPECT_EQ(printed, controls) << text;
+}
+
+// What a running window ends in after a recording is played into it: the
+// one of a new program that played it. The session holds its board and
+// watches a register, as when the recording began, and has a fault on that
+// the recording did not: the starting lines must neither plug in a second
+// board, nor switch the watch off, nor leave the fault.
+TEST_F(RecordingReplay, PlayedIntoARunningWindowEndsAsInANewProgram) {
+  const std::vector<std::string> before = {"board attach",
+                                           "board reg 1 05",
+                                           "click cbShowi2c",
+                                           "click Glimmora_i2c.cbWatch(2)",
+                                           "click cbCtrl(1)",
+                                           "click ob1Den(2)",
+                                           "set Glimmora_i2c.tbI2Caddr 5C"};
+  Session recorded;
+  for (const std::string& line : before) ASSERT_TRUE(recorded.act({line})) << line;
+  const std::filesystem::path path = folder / "running.gls";
+  ASSERT_TRUE(recorded.recorder.start(path.string(), recordingSetup(recorded.program())).ok());
+  for (const char* line : {"set Glimmora_i2c.tbI2Creg(3) 77", "click Glimmora_i2c.cbWritei2c(3)",
+                           "click Glimmora_i2c.cbReadi2c(1)", "click cbCtrl(3)"}) {
+    ASSERT_TRUE(recorded.act({line})) << line;
+  }
+  recorded.recorder.stop();
+  std::ifstream file(path);
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string text = content.str();
+
+  // In a new program, as glimmora-cli plays it.
+  std::string prints;
+  std::vector<std::string> unused;
+  printsOf(recorded.program().main, prints, unused);
+  auto driver = std::make_unique<usb::sim::SimDriver>();
+  usb::sim::SimDriver* sim = driver.get();
+  std::ostringstream out, err;
+  ScriptRunner fresh(std::move(driver), sim, out, err);
+  std::istringstream script(text + prints);
+  ASSERT_EQ(fresh.run(script), kExitOk) << err.str() << "\n" << text;
+  std::vector<std::string> inFresh;
+  std::vector<std::string> packetsInFresh;
+  std::istringstream outLines(out.str());
+  for (std::string line; std::getline(outLines, line);) {
+    (line.starts_with("out ") || line.starts_with("in ") ? packetsInFresh : inFresh).push_back(line);
+  }
+
+  // In a running window that stands where the recording began, a fault on.
+  Session running;
+  for (const std::string& line : before) ASSERT_TRUE(running.act({line})) << line;
+  ASSERT_TRUE(running.act({"board timeout 3"}));
+  const std::size_t packetsBefore = running.packets.lines.size();
+  ASSERT_TRUE(running.play(text)) << text;
+  std::string unusedPrints;
+  std::vector<std::string> inRunning;
+  printsOf(running.program().main, unusedPrints, inRunning);
+  EXPECT_EQ(inRunning, inFresh) << text;
+  const std::vector<std::string> packetsInRunning(
+      running.packets.lines.begin() + static_cast<std::ptrdiff_t>(packetsBefore), running.packets.lines.end());
+  EXPECT_EQ(packetsInRunning, packetsInFresh) << text;
+  EXPECT_EQ(running.pluggedBoards().size(), sim->pluggedBoards().size()) << text;
+  EXPECT_EQ(faultLines({}, running.faults()), faultLines({}, sim->faults())) << text;
+  EXPECT_EQ(running.program().main.i2cWindow.get().cbWatch[2].value(), forms::CheckBox::Checked);
 }
 
 }  // namespace

@@ -91,6 +91,8 @@ TEST(ParseLine, BoardCommands) {
   const Case cases[] = {
       {"board attach", BoardAction::Attach, 0, 0, 0, 0, 0},
       {"board detach 2", BoardAction::Detach, 2, 0, 0, 0, 0},
+      {"board plugged 2", BoardAction::Plugged, 0, 0, 2, 0, 0},
+      {"board plugged 0", BoardAction::Plugged, 0, 0, 0, 0, 0},
       {"board fail deviceinfo", BoardAction::FailDeviceInfo, 0, 0, 0, 0, 0},
       {"board fail transfer 3", BoardAction::FailTransfer, 0, 3, 0, 0, 0},
       {"board timeout 0x82", BoardAction::Timeout, 0, 130, 0, 0, 0},
@@ -144,6 +146,9 @@ TEST(ParseLine, MalformedLinesAreErrors) {
            "board plug",             //
            "board attach 2",         //
            "board detach",           //
+           "board plugged",          //
+           "board plugged -1",       //
+           "board plugged 1 2",      //
            "board detach 0",         //
            "board detach -1",        //
            "board detach two",       //

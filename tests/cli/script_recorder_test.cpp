@@ -133,9 +133,9 @@ TEST(ScriptRecorder, AnswersGoBeforeTheirActionAndBoardsAreNumberedAnew) {
   recorder.activated();
   recorder.stop();
   recorder.boardPlugged(6);  // after the end: nothing
-  EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board attach", "board nopipes", "answer /srv/glimmora/setup.txt",
-                                                     "click mFileSaveConfig", "board attach", "board detach 1",
-                                                     "board detach 2", "activate"}));
+  EXPECT_EQ(linesOf(path), (std::vector<std::string>{"board plugged 1", "board ok", "board nopipes",
+                                                     "answer /srv/glimmora/setup.txt", "click mFileSaveConfig",
+                                                     "board attach", "board detach 1", "board detach 2", "activate"}));
   EXPECT_FALSE(recorder.start((path / "no such directory" / "x.gls").string(), setup).ok());
 }
 

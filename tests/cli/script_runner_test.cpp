@@ -68,7 +68,8 @@ TEST(ScriptRunner, ScriptErrorsStopTheRunWithTheirLineNumber) {
       {"set tbNothing 1", "unknown control \"tbNothing\""},
       {"print Glimmora_i2c.tbNothing", "unknown control \"Glimmora_i2c.tbNothing\""},
       {"set Glimmora_i2c 1", "unknown control \"Glimmora_i2c\""},
-      {"set cbQuit 1", "set needs a text box; cbQuit is a command button"},
+      {"set cbQuit 1", "set needs a text box or a check box; cbQuit is a command button"},
+      {"set cbCtrl(0) on", "set cbCtrl(0) needs 0, 1 or 2 for a check box, not \"on\""},
       {"type cbCtrl(0) 1", "type needs a text box; cbCtrl(0) is a check box"},
       {"click txtLog", "click needs a button, menu item, check box or option button; txtLog is a text box"},
       {"click lblLog", "click needs a button, menu item, check box or option button; lblLog is a label"},
@@ -83,6 +84,33 @@ TEST(ScriptRunner, ScriptErrorsStopTheRunWithTheirLineNumber) {
     EXPECT_EQ(h.out.str(), "cbQuit = \"Quit\"\n") << c.script << ": nothing after the error runs";
     EXPECT_EQ(h.err.str().rfind("error (line 3): " + std::string(c.error), 0), 0u) << h.err.str();
     EXPECT_TRUE(h.main().unloaded()) << c.script;
+  }
+}
+
+// The lines a recording starts with say states: played twice, or into a
+// program that is there already, they end where they would once.
+TEST(ScriptRunner, StateLinesMeanTheSameInAnyProgram) {
+  struct Case {
+    const char* script;
+    std::size_t boards;
+    const char* prints;
+  };
+  const Case cases[] = {
+      {"board plugged 2\nboard plugged 2\n", 2, ""},
+      {"board attach\nboard plugged 1\nboard plugged 0\n", 1, ""},
+      {"board attach\nboard attach\nboard attach\nboard plugged 2\n", 3, ""},  // none pulled out
+      {"board plugged 1\nboard detach 1\nboard plugged 1\n", 1, ""},
+      {"set cbCtrl(0) 1\nset cbCtrl(0) 1\nprint cbCtrl(0)\n", 0, "cbCtrl(0) = 1\n"},
+      {"set cbCtrl(0) 1\nset cbCtrl(0) 0\nprint cbCtrl(0)\n", 0, "cbCtrl(0) = 0\n"},
+      {"set cbCtrl(0) 2\nprint cbCtrl(0)\n", 0, "cbCtrl(0) = 2\n"},
+      {"click Glimmora_i2c.cbWatch(2)\nset Glimmora_i2c.cbWatch(2) 1\nprint Glimmora_i2c.cbWatch(2)\n", 0,
+       "Glimmora_i2c.cbWatch(2) = 1\n"},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    EXPECT_EQ(h.run(c.script), kExitOk) << c.script << h.err.str();
+    EXPECT_EQ(h.sim->pluggedBoards().size(), c.boards) << c.script;
+    EXPECT_EQ(h.out.str(), c.prints) << c.script;
   }
 }
 
