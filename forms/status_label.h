@@ -16,8 +16,15 @@ class StatusLabel : public Label {
   bool problem() const { return problem_; }
   // The flag is set before views hear of the new caption.
   void show(const std::string& action, const std::string& outcome, bool problem) {
+    const bool turned = problem != problem_;
     problem_ = problem;
-    setCaption(action + ": " + outcome);
+    std::string caption = action + ": " + outcome;
+    // The same words, now a problem or no longer one: views must hear of it.
+    if (turned && caption == this->caption()) {
+      notify(ControlEvent::Caption);
+    } else {
+      setCaption(std::move(caption));
+    }
   }
   void succeeded(const std::string& action, const std::string& outcome) { show(action, outcome, false); }
   void failed(const std::string& action, const std::string& reason) { show(action, "failed: " + reason, true); }
