@@ -284,6 +284,17 @@ void Binder::bindLog(QPlainTextEdit* pane, forms::TextBox& box) {
         pane->setPlainText(converter->feed(box.text()));
         placeCaret(pane, logOffset(box));
         break;
+      case ControlEvent::Front: {
+        // The oldest lines leave and a new first line comes: only those parts
+        // change in the document.
+        LineEndConverter removed;
+        LineEndConverter added;
+        QTextCursor front(pane->document());
+        front.setPosition(static_cast<int>(removed.feed(box.lastRemoved()).size()), QTextCursor::KeepAnchor);
+        front.insertText(added.feed(std::string_view(box.text()).substr(0, box.frontAdded())));
+        caretToEnd(pane);
+        break;
+      }
       case ControlEvent::Selection:
         placeCaret(pane, logOffset(box));
         break;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,6 +31,7 @@
 #include <iostream>
 
 #include "app/first_paint_probe.h"
+#include "app/last_session.h"
 #include "app/main_layout.h"
 #include "app/qt_ui_host.h"
 #include "app/register_window_view.h"
@@ -117,6 +119,17 @@ MainWindow::MainWindow(shell::Program& program, QtUiHost* ui)
   auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
   repaintsLog_ = main.onRepaintLog.connectScoped([pane = QPointer<QPlainTextEdit>(pane)] {
     if (pane) pane->viewport()->repaint();
+  });
+  // A long session's log keeps its bound in the pane and the whole of it in a
+  // file beside the last session's, named by when the first line left.
+  main.log.keepWholeLogIn([] {
+    const QString folder = QFileInfo(lastSessionPath()).absolutePath();
+    if (!QDir().mkpath(folder)) return std::string();
+    const QString stem =
+        folder + QStringLiteral("/log-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = stem + QStringLiteral(".txt");
+    for (int n = 2; QFileInfo::exists(path); ++n) path = stem + QStringLiteral("-%1.txt").arg(n);
+    return QDir::toNativeSeparators(path).toStdString();
   });
   endsWithProgram_ = main.onUnloaded.connectScoped([this] { programEnded(); });
   savesOnEnding_ = main.onEnding.connectScoped([this] { saveLastSession(); });
@@ -593,18 +606,15 @@ text::Outcome MainWindow::runScript(const QString& path, std::ostream* echo, std
   return {};
 }
 
-text::Outcome MainWindow::saveLog(const QString& path) const {
-  const auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
-  const std::string text = pane != nullptr ? pane->toPlainText().toStdString() : std::string();
-  return config::replaceFile(path.toStdString(), text);
+text::Outcome MainWindow::saveLog(const QString& path) {
+  // The whole log, also the lines that have left the pane.
+  std::string missing;
+  const std::string text = program_.main.log.wholeLog(&missing);
+  if (text::Outcome saved = config::replaceFile(path.toStdString(), text); !saved.ok()) return saved;
+  if (!missing.empty()) return text::Failure("saved without the lines that left the pane (" + missing + ")");
+  return {};
 }
 
-void MainWindow::showInLog(const QString& line) {
-  auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
-  if (pane == nullptr) return;
-  QTextCursor end(pane->document());
-  end.movePosition(QTextCursor::End);
-  end.insertText(line + QLatin1Char('\n'));
-}
+void MainWindow::showInLog(const QString& line) { program_.main.log.logMessage(line.toStdString()); }
 
 }  // namespace glim::app

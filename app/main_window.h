@@ -68,8 +68,9 @@ class MainWindow : public QMainWindow {
   void stopRecording();
   // Where the views report the person's actions (the simulated board's window too).
   script::ScriptRecorder& recorder() { return recorder_; }
-  // Writes the log pane's text as shown.
-  text::Outcome saveLog(const QString& path) const;
+  // Writes the whole log as the pane shows it, with the lines that have left
+  // the pane.
+  text::Outcome saveLog(const QString& path);
   // "Save Log..." once its dialog chose `chosen`: ".txt" added to a name
   // without an extension, the outcome on the status line.
   void saveLogAs(const QString& chosen);

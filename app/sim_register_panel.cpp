@@ -15,6 +15,26 @@ namespace glim::app {
 
 using usb::protocol::kRegisterCount;
 
+// A chip register's box. From the moment it takes the focus until the person
+// leaves it or presses Enter, it is theirs: a refresh leaves its text,
+// selection and caret alone, however often the board changes meanwhile.
+class SimRegisterPanel::RegisterBox : public QLineEdit {
+ public:
+  bool held = false;
+  std::function<void()> left;  // told after the box lost the focus
+
+ protected:
+  void focusInEvent(QFocusEvent* e) override {
+    held = true;
+    QLineEdit::focusInEvent(e);
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    QLineEdit::focusOutEvent(e);  // applies a finished edit first
+    held = false;
+    if (left) left();
+  }
+};
+
 SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> changed,
                                    std::function<void(int reg, uint8_t value)> edited)
     : QGroupBox(QStringLiteral("Chip registers (edit a value and press Enter)")),
@@ -28,13 +48,21 @@ SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> change
   for (int i = 0; i < kRegisterCount; ++i) {
     auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i)));
     name->setObjectName(indexedName("chipRegName", i));
-    auto* value = new QLineEdit;
+    auto* value = new RegisterBox;
     value->setObjectName(indexedName("chipReg", i));
     value->setFixedWidth(34);
     value->setMaxLength(2);
     value->setAlignment(Qt::AlignCenter);
     value->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,2}")), value));
     connect(value, &QLineEdit::editingFinished, this, [this, i] { edit(i); });
+    // After Enter the box follows the board again, until the person acts in it.
+    const auto acted = [this, value] {
+      if (!setting_ && value->hasFocus()) value->held = true;
+    };
+    connect(value, &QLineEdit::textEdited, this, acted);
+    connect(value, &QLineEdit::selectionChanged, this, acted);
+    connect(value, &QLineEdit::cursorPositionChanged, this, acted);
+    value->left = [this, i] { showBoardValue(i); };
     auto* ignore = new QCheckBox(QStringLiteral("ignore writes"));
     ignore->setObjectName(indexedName("chipRegIgnore", i));
     connect(ignore, &QCheckBox::clicked, this, [this, i](bool on) {
@@ -69,15 +97,28 @@ void SimRegisterPanel::refresh(const usb::BoardState* board) {
     const bool changed = board != nullptr && board->changedByLastWrite[i];
     markChanged(value, changed);
     markChanged(names_[i], changed);
-    // What a person is typing stays until they finish it.
-    if (value->hasFocus() && value->isModified()) continue;
-    value->setText(board != nullptr ? simtext::hexBytes(std::span(&board->registers[i], 1)) : QString());
+    board_[i] = board != nullptr ? simtext::hexBytes(std::span(&board->registers[i], 1)) : QString();
+    showBoardValue(static_cast<int>(i));
   }
 }
 
+void SimRegisterPanel::showBoardValue(int reg) {
+  RegisterBox* value = values_[static_cast<std::size_t>(reg)];
+  const QString& text = board_[static_cast<std::size_t>(reg)];
+  // Setting even the same text would take the selection and the caret.
+  if (value->held || value->text() == text) return;
+  setting_ = true;
+  value->setText(text);
+  setting_ = false;
+}
+
 void SimRegisterPanel::edit(int reg) {
-  QLineEdit* value = values_[static_cast<std::size_t>(reg)];
-  if (!value->isModified()) return;
+  RegisterBox* value = values_[static_cast<std::size_t>(reg)];
+  value->held = false;
+  if (!value->isModified()) {
+    showBoardValue(reg);
+    return;
+  }
   value->setModified(false);
   bool ok = false;
   const uint v = value->text().toUInt(&ok, 16);

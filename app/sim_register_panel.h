@@ -1,5 +1,6 @@
 #pragma once
 #include <QGroupBox>
+#include <QString>
 #include <array>
 #include <functional>
 
@@ -25,13 +26,18 @@ class SimRegisterPanel : public QGroupBox {
   void refresh(const usb::BoardState* board);
 
  private:
+  class RegisterBox;
   void edit(int reg);
+  // Shows the board's value in the register's box, unless the person is in it.
+  void showBoardValue(int reg);
 
   usb::Bench& sim_;
   std::function<void()> changed_;
   std::function<void(int reg, uint8_t value)> edited_;
   std::array<QLabel*, usb::protocol::kRegisterCount> names_{};
-  std::array<QLineEdit*, usb::protocol::kRegisterCount> values_{};
+  std::array<RegisterBox*, usb::protocol::kRegisterCount> values_{};
+  std::array<QString, usb::protocol::kRegisterCount> board_{};  // what each box shows when left alone
+  bool setting_ = false;                                        // a refresh is setting a box
   std::array<QCheckBox*, usb::protocol::kRegisterCount> ignore_{};
 };
 

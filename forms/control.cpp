@@ -55,6 +55,20 @@ void TextBox::appendText(std::string_view text) {
   if (onChange_ && !text.empty()) onChange_();
 }
 
+void TextBox::replaceFront(std::size_t count, std::string_view with) {
+  count = std::min(count, text_.size());
+  removed_.assign(text_, 0, count);
+  text_.replace(0, count, with);
+  frontAdded_ = with.size();
+  const auto shift = [&](std::size_t at) { return at < count ? with.size() : at - count + with.size(); };
+  const std::size_t end = shift(selStart_ + selLength_);
+  selStart_ = shift(selStart_);
+  selLength_ = end - selStart_;
+  appendedFrom_ = text_.size();
+  notify(ControlEvent::Front);
+  if (onChange_) onChange_();
+}
+
 std::string_view TextBox::lastAppended() const {
   return std::string_view(text_).substr(std::min(appendedFrom_, text_.size()));
 }

@@ -14,6 +14,7 @@ enum class ControlKind { TextBox, CheckBox, OptionButton, CommandButton, MenuIte
 enum class ControlEvent {
   Text,       // the whole text was replaced
   Appended,   // text was added at the end (TextBox::appendText)
+  Front,      // the start of the text was replaced (TextBox::replaceFront)
   Selection,  // caret or selection moved
   Value,      // check box or option button state
   Enabled,
@@ -94,11 +95,19 @@ class TextBox : public Control {
   // the added part, so the cost does not grow with the length of the text.
   void appendText(std::string_view text);
 
+  // Replaces the first `count` characters with `with`; the caret keeps its
+  // place in the rest. Views are told only of the two parts (lastRemoved and
+  // frontAdded), so the cost grows with them and not with the rest.
+  void replaceFront(std::size_t count, std::string_view with);
+
   std::size_t selStart() const { return selStart_; }
   std::size_t selLength() const { return selLength_; }
   void setSelection(std::size_t start, std::size_t length = 0);
   // What the last appendText added (for views).
   std::string_view lastAppended() const;
+  // What the last replaceFront took away, and how long its new start is.
+  const std::string& lastRemoved() const { return removed_; }
+  std::size_t frontAdded() const { return frontAdded_; }
 
   bool multiLine = false;
   bool locked = false;  // a display field the user cannot edit
@@ -114,6 +123,8 @@ class TextBox : public Control {
   std::size_t selStart_ = 0;
   std::size_t selLength_ = 0;
   std::size_t appendedFrom_ = 0;
+  std::string removed_;
+  std::size_t frontAdded_ = 0;
 };
 
 class CheckBox : public Control {

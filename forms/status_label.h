@@ -21,9 +21,16 @@ class StatusLabel : public Label {
   // The flags are set before views hear of the new caption.
   void show(const std::string& action, const std::string& outcome, bool problem,
             text::FailureKind failure = text::FailureKind::None) {
+    const bool wasProblem = problem_;
     problem_ = problem || failure != text::FailureKind::None;
     failure_ = failure;
-    setCaption(action + ": " + outcome);
+    std::string caption = action + ": " + outcome;
+    // The same words, now a problem or no longer one: views must hear of it.
+    if (problem_ != wasProblem && caption == this->caption()) {
+      notify(ControlEvent::Caption);
+    } else {
+      setCaption(std::move(caption));
+    }
   }
   void succeeded(const std::string& action, const std::string& outcome) { show(action, outcome, false); }
   void failed(const std::string& action, const std::string& reason, text::FailureKind kind = text::FailureKind::Other) {

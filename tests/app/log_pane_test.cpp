@@ -1,6 +1,7 @@
 // The log pane: what the core appends appears as lines, only the new part is
 // inserted, and the caret ends at the very end after every append.
 #include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -129,6 +130,44 @@ class LogPaneTest : public glim::testing::WindowTest {
     std::ifstream in(dir.filePath(written).toStdString(), std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     QVERIFY(text.find("DeviceAttach: Accepting control of the device") != std::string::npos);
+  }
+
+  // A long night's log: the pane never holds more than 100,000 lines, its
+  // first line names the file the whole log went to (beside the last
+  // session, in this test's own state folder), and "Save Log" writes every
+  // line, the ones that left the pane too.
+  void theLogIsBoundedAndSaveLogKeepsEverything() {
+    QTemporaryDir state;
+    const QByteArray before = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    f->main().cmdClearLog.click();
+    constexpr int kEntries = 100'000 + 2'500;
+    QString expected;
+    expected.reserve(kEntries * 20);
+    for (int i = 0; i < kEntries; ++i) {
+      const QString line = QStringLiteral("Watch 0x05: %1").arg(i);
+      log().logMessage(line.toStdString());
+      expected += line + QLatin1Char('\n');
+      if (i == 99'999) QCOMPARE(pane()->document()->firstBlock().text(), QStringLiteral("Watch 0x05: 0"));
+    }
+    qputenv("XDG_STATE_HOME", before);
+    // Lines, not counting the empty one after the last line end.
+    const int lines = pane()->document()->blockCount() - 1;
+    QVERIFY2(lines <= 100'000 && lines > 98'000, qPrintable(QString::number(lines)));
+    QCOMPARE(pane()->toPlainText(), LineEndConverter().feed(f->sim.log()));
+    QVERIFY(caretAtEnd());
+    const QString kept = QString::fromStdString(log().keptIn());
+    QVERIFY2(kept.startsWith(state.path() + QStringLiteral("/glimmora/log-")), qPrintable(kept));
+    QCOMPARE(pane()->document()->firstBlock().text(),
+             QStringLiteral("Older lines have left this pane; the whole log is in ") + kept);
+    QCOMPARE(pane()->document()->lastBlock().previous().text(), QStringLiteral("Watch 0x05: %1").arg(kEntries - 1));
+
+    QTemporaryDir dir;
+    f->window->saveLogAs(dir.filePath(QStringLiteral("night.txt")));
+    QVERIFY(!f->main().lblStatus.problem());
+    QFile saved(dir.filePath(QStringLiteral("night.txt")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()), expected);
   }
 
   void clearLogEmptiesThePane() {

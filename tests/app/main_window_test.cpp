@@ -18,6 +18,7 @@
 #include <QTest>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "app/app_fixture.h"
 #include "app/bindings.h"
@@ -79,6 +80,49 @@ class MainWindowTest : public glim::testing::WindowTest {
     QVERIFY(text->shownText().endsWith(QChar(0x2026)));
     QCOMPARE(text->toolTip(), QString::fromStdString("Write Settings: failed: " + reason));
     QCOMPARE(f->window->size(), before);
+  }
+
+  // Each window's status line turns red with a warning sign for a problem
+  // and back for a success, at every turn: the same words too (a read back
+  // that differed, then the same outcome without the difference). What a view
+  // reads when it hears of the new text already says whether it is one.
+  void statusLineShowsEachProblemAsOne() {
+    QVERIFY(f->showActive());
+    QTest::mouseClick(f->find<QPushButton>("cbShowi2c"), Qt::LeftButton);
+    QVERIFY(f->window->registerView() != nullptr);
+    struct Turn {
+      const char* outcome;
+      bool problem;
+    };
+    const Turn turns[] = {{"sent", false},    {"no board", true},  {"sent", false},
+                          {"no board", true}, {"no board", false}, {"no board", true}};
+    for (glim::forms::StatusLabel* label : {&f->main().lblStatus, &f->main().i2cWindow.get().lblStatus}) {
+      QWidget* window = label == &f->main().lblStatus ? static_cast<QWidget*>(f->window.get())
+                                                      : static_cast<QWidget*>(f->window->registerView());
+      auto* text = window->findChild<glim::app::StatusText*>(QStringLiteral("lblStatus"));
+      QVERIFY(text != nullptr);
+      QLabel* icon = nullptr;
+      for (auto* l : text->parentWidget()->findChildren<QLabel*>()) {
+        // The nearest label on its left.
+        if (l == text || l->parentWidget() != text->parentWidget() || l->x() >= text->x()) continue;
+        if (icon == nullptr || l->x() > icon->x()) icon = l;
+      }
+      QVERIFY(icon != nullptr);
+      std::vector<bool> heard;
+      const auto view = label->subscribe([&](glim::forms::ControlEvent e) {
+        if (e == glim::forms::ControlEvent::Caption) heard.push_back(label->problem());
+      });
+      for (const Turn& turn : turns) {
+        heard.clear();
+        label->show("Write Settings", turn.outcome, turn.problem);
+        QApplication::processEvents();
+        const QString at = QStringLiteral("%1 %2").arg(QLatin1String(turn.outcome)).arg(turn.problem);
+        QVERIFY2(heard == std::vector<bool>{turn.problem}, qPrintable(at));
+        QCOMPARE(text->text(), QStringLiteral("Write Settings: ") + QLatin1String(turn.outcome));
+        QVERIFY2(text->styleSheet().contains(QStringLiteral("#b00020")) == turn.problem, qPrintable(at));
+        QVERIFY2(!icon->pixmap().isNull() == turn.problem, qPrintable(at));
+      }
+    }
   }
 
   void menuEntriesAndShortcuts() {

@@ -20,6 +20,7 @@
 #include "app/app_fixture.h"
 #include "app/register_window_view.h"
 #include "app/sim_board_text.h"
+#include "i2c/register_form.h"
 #include "usb/sim/timing_decode.h"
 
 using glim::app::SimBoardWindow;
@@ -226,6 +227,60 @@ class SimBoardWindowTest : public glim::testing::WindowTest {
     QTRY_COMPARE(reg0->text(), QStringLiteral("3A"));
     QVERIFY(reg0->property("changed").toBool());
     QVERIFY(!part<QLineEdit>(indexed("chipReg", 2))->property("changed").toBool());
+  }
+
+  // A box the person is in stays theirs however often the window refreshes
+  // (a watch every 50 ms, and the chip's value changing meanwhile): its
+  // selection survives, what they type replaces it, and the board's value
+  // shows again once they press Enter or leave the box.
+  void aRegisterBoxKeepsItsEditThroughRefreshes() {
+    QVERIFY(plugFromWindow());
+    clickMain("cbShowi2c");
+    QVERIFY(f->window->registerView() != nullptr);
+    glim::i2c::RegisterForm& form = f->main().i2cWindow.get();
+    f->sim.program->dispatcher.runHandler([&] {
+      form.tbWatchms.setText("50");
+      form.cbWatch[3].userClick();
+    });
+    const auto refreshed = [&] {
+      const std::size_t before = f->sim.transfers.size();
+      return QTest::qWaitFor([&] { return f->sim.transfers.size() >= before + 8; });
+    };
+    board->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(board.get()));
+    auto* box = part<QLineEdit>(indexed("chipReg", 3));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    const QString before = box->text();
+    QCOMPARE(box->selectedText(), before);
+    sim().setChipRegister(3, 0x42);
+    QVERIFY(refreshed());
+    QCOMPARE(box->text(), before);
+    QCOMPARE(box->selectedText(), before);
+
+    QTest::keyClicks(box, QStringLiteral("7"));
+    QVERIFY(refreshed());
+    QCOMPARE(box->text(), QStringLiteral("7"));
+    QCOMPARE(box->cursorPosition(), 1);
+    QTest::keyClicks(box, QStringLiteral("e"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(sim().boardState(1).registers[3], 0x7E);
+    QCOMPARE(box->text(), QStringLiteral("7E"));
+    // After Enter the box follows the board again, focus or not.
+    sim().setChipRegister(3, 0x42);
+    QTRY_COMPARE(box->text(), QStringLiteral("42"));
+
+    // Emptied and left: nothing is set, and the board's value comes back.
+    auto* other = part<QLineEdit>(indexed("chipReg", 4));
+    other->setFocus();
+    other->selectAll();
+    QTest::keyClick(other, Qt::Key_Backspace);
+    sim().setChipRegister(4, 0x11);
+    QVERIFY(refreshed());
+    QCOMPARE(other->text(), QString());
+    box->setFocus();
+    QCOMPARE(other->text(), QStringLiteral("11"));
+    QCOMPARE(sim().boardState(1).registers[4], 0x11);
   }
 
   // The program cannot tell the window's plugging from the layer's own calls
