@@ -5,9 +5,13 @@
 namespace glim::script {
 
 StartRegisters readStartRegisters(const std::string& asked) {
+  return readStartRegisters(asked, asked.empty() ? shell::shippedRegisterFile() : std::string());
+}
+
+StartRegisters readStartRegisters(const std::string& asked, const std::string& shippedFile) {
   StartRegisters start;
   const bool shipped = asked.empty();
-  start.file = shipped ? shell::shippedRegisterFile() : asked;
+  start.file = shipped ? shippedFile : asked;
   if (start.file.empty()) return start;
   const text::Outcome read = shell::readRegisterDescriptions(start.file, start.descriptions);
   if (read.ok()) return start;

@@ -21,5 +21,8 @@ struct StartRegisters {
 
 // `asked`: the file given by the person, or "" for the shipped one.
 StartRegisters readStartRegisters(const std::string& asked);
+// The same with the shipped file at `shipped` ("": there is none), for a
+// front end that ships it elsewhere than beside the program.
+StartRegisters readStartRegisters(const std::string& asked, const std::string& shipped);
 
 }  // namespace glim::script
