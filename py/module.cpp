@@ -103,7 +103,8 @@ uint16_t vendorChoice(const ::py::object& vendor) {
   }
   if (::py::isinstance<::py::int_>(vendor) && !::py::isinstance<::py::bool_>(vendor)) {
     const auto value = vendor.cast<int64_t>();
-    if (value < 1 || value > 0xFFFF) throw std::invalid_argument("vendor_id " + std::to_string(value) + " is outside 1..0xFFFF");
+    if (value < 1 || value > 0xFFFF)
+      throw std::invalid_argument("vendor_id " + std::to_string(value) + " is outside 1..0xFFFF");
     return static_cast<uint16_t>(value);
   }
   throw std::invalid_argument("vendor_id: a number or hexadecimal text, not " +

@@ -57,7 +57,7 @@ std::string reasonOf(const std::string& error) {
 // else the board's kind. TEMPORARY until StatusLabel keeps the kind.
 std::string shownFailure(const forms::StatusLabel& status) {
   if (!status.problem() || status.caption().find(": failed: ") == std::string::npos) return "";
-  return "other";
+  return "unknown";
 }
 
 // A failure the status line shows, thrown as the caller's exception: a
@@ -182,7 +182,8 @@ class StatusWatch {
   void check() const {
     if (main_.unloaded()) return;
     if (changedToFailure(main_.lblStatus, before_[0])) throwShown(main_.lblStatus);
-    if (i2c::RegisterForm* form = main_.i2cWindow.existing(); form != nullptr && changedToFailure(form->lblStatus, before_[1])) {
+    if (i2c::RegisterForm* form = main_.i2cWindow.existing();
+        form != nullptr && changedToFailure(form->lblStatus, before_[1])) {
       throwShown(form->lblStatus);
     }
   }
@@ -342,9 +343,11 @@ void Session::writeAll(const std::optional<std::vector<int64_t>>& values) {
       throw std::invalid_argument("values: 22 are needed, not " + std::to_string(values->size()));
     }
     std::vector<uint8_t> bytes;
-    for (std::size_t i = 0; i < values->size(); ++i) bytes.push_back(checkedByte((*values)[i], "values[" + std::to_string(i) + "]"));
+    for (std::size_t i = 0; i < values->size(); ++i)
+      bytes.push_back(checkedByte((*values)[i], "values[" + std::to_string(i) + "]"));
     for (int i = 0; i < kRegisterCount; ++i) {
-      runLine("set Glimmora_i2c.tbI2Creg(" + std::to_string(i) + ") " + text::hexText(bytes[static_cast<std::size_t>(i)], 2));
+      runLine("set Glimmora_i2c.tbI2Creg(" + std::to_string(i) + ") " +
+              text::hexText(bytes[static_cast<std::size_t>(i)], 2));
     }
   }
   act([&form] { form.cbWriteall.click(); }, form.lblStatus);
