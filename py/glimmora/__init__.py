@@ -73,7 +73,7 @@ def _last_session_path():
     return _os.path.join(state, "glimmora", "last-session.txt")
 
 
-def open(board="sim", *, vendor_id=None, registers=None):  # noqa: A001 (the interface's name)
+def open(board="sim", *, vendor_id=None, registers=None, keep_last_session=True):  # noqa: A001
     """Start the program and return its :class:`Session`.
 
     ``board``: ``"sim"`` (the simulated board, one board plugged in and
@@ -82,7 +82,10 @@ def open(board="sim", *, vendor_id=None, registers=None):  # noqa: A001 (the int
     or hexadecimal text as ``--vendor-id`` takes it (default:
     GLIMMORA_VENDOR_ID, else the built-in one). ``registers``: a register
     description file (JSON) for :meth:`Registers.decode` and Write Changed
-    (default: the shipped one). A bad argument raises ``ValueError``.
+    (default: the shipped one). ``keep_last_session``: whether closing keeps
+    the settings as the window's last session (False for test runs that
+    must leave the person's last session alone). A bad argument raises
+    ``ValueError``.
     """
     if board not in _BOARDS:
         raise ValueError(f'board: "sim", "sim-empty" or "usb", not {board!r}')
@@ -95,7 +98,8 @@ def open(board="sim", *, vendor_id=None, registers=None):  # noqa: A001 (the int
     shipped = _os.path.join(_HERE, "qxb40218-registers.json")
     if not _os.path.isfile(shipped):
         shipped = ""
-    return Session(_glimmora.Session(board, vendor_id, registers, shipped, _last_session_path()))
+    last = _last_session_path() if keep_last_session else ""
+    return Session(_glimmora.Session(board, vendor_id, registers, shipped, last))
 
 
 class Registers:

@@ -28,3 +28,5 @@ def cli():
     if not path:
         pytest.skip("GLIMMORA_CLI names no glimmora-cli")
     return pathlib.Path(path)
+
+pytest_plugins = ["pytester"]
