@@ -21,10 +21,13 @@ namespace {
 class PythonInterpreter final : public Interpreter {
  public:
   void unlocked(const std::function<void()>& wait) override {
+    // A transfer waited for inside a wait that let the interpreter go already.
+    if (PyGILState_Check() == 0) return wait();
     const ::py::gil_scoped_release release;
     wait();
   }
   bool interrupted() override {
+    const ::py::gil_scoped_acquire held;
     if (PyErr_CheckSignals() == 0) return false;
     if (type_ == nullptr) {
       PyErr_Fetch(&type_, &value_, &traceback_);
@@ -127,10 +130,27 @@ std::unique_ptr<Session> openSession(const std::string& board, const ::py::objec
   return std::make_unique<Session>(std::move(options), interpreter());
 }
 
+// A session's method as Python calls it: one call at a time.
+template <typename R, typename... A>
+auto guarded(R (Session::*method)(A...)) {
+  return [method](Session& s, A... a) -> R {
+    const Session::Busy busy(s);
+    return (s.*method)(std::forward<A>(a)...);
+  };
+}
+template <typename R>
+auto guarded(R (Session::*method)() const) {
+  return [method](const Session& s) -> R {
+    const Session::Busy busy(s);
+    return (s.*method)();
+  };
+}
+
 }  // namespace
 }  // namespace glim::py
 
 PYBIND11_MODULE(_glimmora, m) {
+  using glim::py::guarded;
   using glim::py::Session;
   m.doc() = "The program without a window, one session at a time (see the package glimmora).";
   ::py::register_exception_translator(&glim::py::translate);
@@ -138,31 +158,31 @@ PYBIND11_MODULE(_glimmora, m) {
   ::py::class_<Session>(m, "Session")
       .def(::py::init(&glim::py::openSession), ::py::arg("board"), ::py::arg("vendor_id"), ::py::arg("registers"),
            ::py::arg("shipped"), ::py::arg("last_session"))
-      .def("close", &Session::close)
+      .def("close", guarded(&Session::close))
       .def_property_readonly("closed", &Session::closed)
-      .def_property_readonly("not_kept", &Session::notKept)
-      .def("set", &Session::set)
-      .def("click", &Session::click)
-      .def("text", &Session::text)
-      .def("play", &Session::play)
-      .def("wait", &Session::wait)
-      .def_property_readonly("log", &Session::log)
-      .def_property_readonly("status", &Session::status)
-      .def_property_readonly("messages", &Session::messages)
-      .def_property_readonly("board_held", &Session::boardHeld)
-      .def_property("address", &Session::address, &Session::setAddress)
-      .def("read", &Session::read)
-      .def("read_all", &Session::readAll)
-      .def("write", &Session::write)
-      .def("write_all", &Session::writeAll)
-      .def("write_changed", &Session::writeChanged)
-      .def("decode", &Session::decode)
-      .def("write_settings", &Session::writeSettings)
-      .def("save_config", &Session::saveConfig)
-      .def("load_config", &Session::loadConfig)
-      .def_property_readonly("simulated", &Session::simulated)
-      .def("board", &Session::board)
-      .def("chip_register", &Session::chipRegister)
-      .def_property_readonly("packets", &Session::packets)
-      .def("clear_packets", &Session::clearPackets);
+      .def_property_readonly("not_kept", guarded(&Session::notKept))
+      .def("set", guarded(&Session::set))
+      .def("click", guarded(&Session::click))
+      .def("text", guarded(&Session::text))
+      .def("play", guarded(&Session::play))
+      .def("wait", guarded(&Session::wait))
+      .def_property_readonly("log", guarded(&Session::log))
+      .def_property_readonly("status", guarded(&Session::status))
+      .def_property_readonly("messages", guarded(&Session::messages))
+      .def_property_readonly("board_held", guarded(&Session::boardHeld))
+      .def_property("address", guarded(&Session::address), guarded(&Session::setAddress))
+      .def("read", guarded(&Session::read))
+      .def("read_all", guarded(&Session::readAll))
+      .def("write", guarded(&Session::write))
+      .def("write_all", guarded(&Session::writeAll))
+      .def("write_changed", guarded(&Session::writeChanged))
+      .def("decode", guarded(&Session::decode))
+      .def("write_settings", guarded(&Session::writeSettings))
+      .def("save_config", guarded(&Session::saveConfig))
+      .def("load_config", guarded(&Session::loadConfig))
+      .def_property_readonly("simulated", guarded(&Session::simulated))
+      .def("board", guarded(&Session::board))
+      .def("chip_register", guarded(&Session::chipRegister))
+      .def_property_readonly("packets", guarded(&Session::packets))
+      .def("clear_packets", guarded(&Session::clearPackets));
 }

@@ -272,8 +272,18 @@ void Session::wait(int64_t ms) {
   if (ms < 0 || ms > script::kMaxWaitMs) {
     throw std::invalid_argument("wait " + std::to_string(ms) + " is outside 0.." + std::to_string(script::kMaxWaitMs));
   }
-  runner_->waitFor(static_cast<uint32_t>(ms));
-  if (takeInterrupted()) throw Interrupted{};
+  if (simulated()) {
+    runner_->waitFor(static_cast<uint32_t>(ms));  // on the session's own clock: at once
+    if (takeInterrupted()) throw Interrupted{};
+    return;
+  }
+  // In earnest, a few tens of milliseconds at a time: the interpreter is free
+  // meanwhile, and a Ctrl+C ends the wait.
+  constexpr int64_t kStepMs = 50;
+  for (int64_t left = ms; left > 0; left -= kStepMs) {
+    interpreter_.unlocked([this, step = std::min(left, kStepMs)] { runner_->waitFor(static_cast<uint32_t>(step)); });
+    if (takeInterrupted() || interpreter_.interrupted()) throw Interrupted{};
+  }
 }
 
 std::vector<std::string> Session::log() {

@@ -113,6 +113,22 @@ class Session final : private script::ScriptOutput, private usb::WaitHost {
   const std::vector<std::string>& packets() const { return packets_; }
   void clearPackets() { packets_.clear(); }
 
+  // Held by each call from the interpreter: a call from another thread while
+  // one runs (its wait lets other threads run) is refused.
+  class Busy {
+   public:
+    explicit Busy(const Session& session) : session_(session) {
+      if (session.busy_) throw Failed("the session is busy with a call from another thread", "");
+      session.busy_ = true;
+    }
+    ~Busy() { session_.busy_ = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    const Session& session_;
+  };
+
   // True once: a wait was cancelled because the person asked to stop; the
   // interpreter holds what to raise.
   bool takeInterrupted() { return std::exchange(interrupted_, false); }
@@ -144,6 +160,7 @@ class Session final : private script::ScriptOutput, private usb::WaitHost {
   std::vector<std::string>* printed_ = nullptr;
   std::string lastError_;
   bool interrupted_ = false;
+  mutable bool busy_ = false;
 };
 
 }  // namespace glim::py
