@@ -224,3 +224,37 @@ def test_glimmora_cli_and_python_send_the_same_packets(cli, own_folder):
         from_python = s.packets
     assert from_python == from_cli
     assert (own_folder / "setup.txt").read_bytes() == (own_folder / "cli" / "setup.txt").read_bytes()
+
+
+def test_ctrl_c_ends_a_real_wait():
+    try:
+        s = glimmora.open("usb", keep_last_session=False)
+    except ValueError:
+        pytest.skip("this build has no real boards")
+    with s:
+        timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+        start = time.monotonic()
+        timer.start()
+        with pytest.raises(KeyboardInterrupt):
+            s.wait(20000)
+        assert time.monotonic() - start < 5
+        s.wait(0)
+
+
+def test_a_second_thread_is_refused_while_a_call_waits(session):
+    session.sim.hang(2, 500)
+    refused = []
+
+    def meanwhile():
+        time.sleep(0.1)
+        try:
+            session.registers.read(1)
+        except glimmora.Error as e:
+            refused.append(str(e))
+
+    other = threading.Thread(target=meanwhile)
+    other.start()
+    session.registers.write(3, 0x21)  # waits half a second, letting the other thread run
+    other.join()
+    assert refused == ["the session is busy with a call from another thread"]
+    assert session.sim.reg(3) == 0x21
