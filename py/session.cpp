@@ -53,18 +53,11 @@ std::string reasonOf(const std::string& error) {
   return colon == std::string::npos ? error : error.substr(colon + 3);
 }
 
-// The failure `status` shows: "" for none, "other" for one not the board's,
-// else the board's kind. TEMPORARY until StatusLabel keeps the kind.
-std::string shownFailure(const forms::StatusLabel& status) {
-  if (!status.problem() || status.caption().find(": failed: ") == std::string::npos) return "";
-  return "unknown";
-}
-
 // A failure the status line shows, thrown as the caller's exception: a
-// board's failure with its kind, anything else without.
+// board's failure with its kind, anything else (a file, a text) without.
 [[noreturn]] void throwShown(const forms::StatusLabel& status) {
-  const std::string kind = shownFailure(status);
-  throw Failed(status.caption(), kind == "other" ? "" : kind);
+  const text::FailureKind kind = status.failure();
+  throw Failed(status.caption(), kind == text::FailureKind::Other ? "" : std::string(text::failureKindName(kind)));
 }
 
 }  // namespace
@@ -166,7 +159,7 @@ void Session::runLine(const std::string& line) {
 void Session::act(const std::function<void()>& action, const forms::StatusLabel& status) {
   runner_->lines().userAction(action);
   if (takeInterrupted()) throw Interrupted{};
-  if (!shownFailure(status).empty()) throwShown(status);
+  if (status.failure() != text::FailureKind::None) throwShown(status);
 }
 
 namespace {
@@ -190,7 +183,7 @@ class StatusWatch {
 
  private:
   static bool changedToFailure(const forms::StatusLabel& status, const std::string& before) {
-    return status.caption() != before && !shownFailure(status).empty();
+    return status.caption() != before && status.failure() != text::FailureKind::None;
   }
   shell::MainForm& main_;
   std::string before_[2];
@@ -330,8 +323,9 @@ std::vector<int> Session::readAll() {
   std::vector<int> values;
   values.reserve(kRegisterCount);
   for (int i = 0; i < kRegisterCount; ++i) {
-    // A register the Read All did not read has no value to give.
-    if (form.tbI2Cregread[i].note() == i2c::RegisterForm::kNotReadNote) throw Failed(form.lblStatus.caption(), "other");
+    // A register the Read All did not read has no value to give: its box
+    // says why ("not read by the last Read All", no acknowledge, ...).
+    if (!form.tbI2Cregread[i].note().empty()) throw Failed(form.lblStatus.caption(), "other");
     values.push_back(static_cast<int>(text::hexTextValue(form.tbI2Cregread[i].text())));
   }
   return values;
