@@ -11,7 +11,7 @@
 #include "cli/board_choice.h"
 #include "config/platform_file.h"
 #include "script/script_runner.h"
-#include "shell/register_description_file.h"
+#include "script/start_registers.h"
 #include "usb/vendor_choice.h"
 
 namespace {
@@ -75,21 +75,13 @@ int run(const std::vector<std::string>& argv) {
   const glim::usb::VendorChoice vendor = glim::usb::chooseVendorId(vendorText, vendorSource);
   if (!vendor.outcome.ok()) return usageError(vendor.outcome.reason());
 
-  // A file asked for must be right; the shipped one, when it is not, is
-  // left out with a word.
-  glim::i2c::RegisterDescriptions descriptions;
-  const bool shipped = registersFile.empty();
-  if (shipped) registersFile = glim::shell::shippedRegisterFile();
-  if (!registersFile.empty()) {
-    const glim::text::Outcome read = glim::shell::readRegisterDescriptions(registersFile, descriptions);
-    if (!read.ok() && !shipped) {
-      std::cerr << "glimmora-cli: " << read.reason() << '\n';
-      return kExitScriptError;
-    }
-    if (!read.ok()) {
-      std::cerr << "glimmora-cli: " << read.reason() << " (going on without register descriptions)\n";
-      registersFile.clear();
-    }
+  glim::script::StartRegisters registers = readStartRegisters(registersFile);
+  if (!registers.outcome.ok()) {
+    std::cerr << "glimmora-cli: " << registers.outcome.reason() << '\n';
+    return kExitScriptError;
+  }
+  if (!registers.leftOut.empty()) {
+    std::cerr << "glimmora-cli: " << registers.leftOut << " (going on without register descriptions)\n";
   }
 
   std::ifstream fileStream;
@@ -108,7 +100,9 @@ int run(const std::vector<std::string>& argv) {
     }
     ScriptRunner runner(std::move(boards.layer.driver), boards.layer.bench, std::cout, std::cerr);
     runner.program().main.link.useVendorId(vendor.vendorId);
-    if (!registersFile.empty()) runner.program().useRegisterDescriptions(std::move(descriptions), registersFile);
+    if (!registers.file.empty()) {
+      runner.program().useRegisterDescriptions(std::move(registers.descriptions), registers.file);
+    }
     if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));
     return runner.run(*script);
   } catch (const std::exception& e) {

@@ -7,9 +7,17 @@
 namespace glim::script {
 
 ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, std::ostream& out, std::ostream& err)
-    : out_(out),
-      err_(err),
-      output_(out, err),
+    : out_(&out),
+      streams_(std::in_place, out, err),
+      output_(*streams_),
+      program_(std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), bench}, *this)),
+      lines_(*program_, output_),
+      simulated_(bench != nullptr) {
+  if (simulated_) program_->main.watch.useClock(scriptClock_);
+}
+
+ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* bench, ScriptOutput& output)
+    : output_(output),
       program_(std::make_unique<shell::Program>(usb::DriverAndBench{std::move(driver), bench}, *this)),
       lines_(*program_, output_),
       simulated_(bench != nullptr) {
@@ -19,6 +27,7 @@ ScriptRunner::ScriptRunner(std::unique_ptr<usb::Driver> driver, usb::Bench* benc
 ScriptRunner::~ScriptRunner() = default;
 
 void ScriptRunner::messageBox(const std::string& text, const std::string& caption) {
+  onMessageBox.notify(text, caption);
   lines_.messageBoxShown(text, caption);
 }
 
@@ -59,9 +68,25 @@ void ScriptRunner::waitFor(uint32_t ms) {
   dispatcher.drain();
 }
 
-int ScriptRunner::run(std::istream& script) {
+void ScriptRunner::start() {
   shell::MainForm& main = program_->main;
   lines_.userAction([&main] { main.Form_Activate(); });
+}
+
+LineRunner::LineResult ScriptRunner::runLine(std::string_view line, int lineNumber) {
+  const LineRunner::LineResult outcome = lines_.runLine(line, lineNumber);
+  if (const std::optional<uint32_t> ms = lines_.takeWait()) waitFor(*ms);
+  return outcome;
+}
+
+void ScriptRunner::end() {
+  shell::MainForm& main = program_->main;
+  if (!main.unloaded()) lines_.userAction([&main] { main.cbQuit_Click(); });
+}
+
+int ScriptRunner::run(std::istream& script) {
+  shell::MainForm& main = program_->main;
+  start();
 
   int status = kExitOk;
   int lineNumber = 0;
@@ -74,9 +99,8 @@ int ScriptRunner::run(std::istream& script) {
       if (parseLine(line).kind != ParsedLine::Kind::Skip) ++notRun;
       continue;
     }
-    const LineRunner::LineResult outcome = lines_.runLine(line, lineNumber);
-    if (const std::optional<uint32_t> ms = lines_.takeWait()) waitFor(*ms);
-    out_.flush();
+    const LineRunner::LineResult outcome = runLine(line, lineNumber);
+    flush();
     if (outcome == LineRunner::LineResult::Error) {
       status = kExitScriptError;
       break;
@@ -85,12 +109,12 @@ int ScriptRunner::run(std::istream& script) {
   }
 
   if (endedAt != 0) {
-    err_ << "glimmora-cli: the program ended at line " << endedAt << "; " << notRun
-         << (notRun == 1 ? " line" : " lines") << " not run\n";
+    output_.line(OutputKind::Error, "glimmora-cli: the program ended at line " + std::to_string(endedAt) + "; " +
+                                        std::to_string(notRun) + (notRun == 1 ? " line" : " lines") + " not run");
   } else {
-    lines_.userAction([&main] { main.cbQuit_Click(); });
+    end();
   }
-  out_.flush();
+  flush();
   if (status == kExitOk && lines_.expectFailed()) status = kExitExpectFailed;
   return status;
 }

@@ -42,5 +42,15 @@ type=$(XDG_DATA_DIRS="$tree" XDG_DATA_HOME="$tree/none" gio info -a standard::co
 echo "setup.txt: $type"
 [ "$type" = "application/x-glimmora-config" ] || failed=1
 
+# The Python module, from the package's own tree: it imports in Debian's
+# python3, and pytest finds its plugin through the package's entry point.
+echo "=== python3: import glimmora, the example suite"
+site="$tree/usr/lib/python3/dist-packages"
+if [ -d "$site/glimmora" ]; then
+  PYTHONPATH="$site" PYTHONDONTWRITEBYTECODE=1 XDG_STATE_HOME="$tree/state" /usr/bin/python3 -c 'import glimmora' || failed=1
+  (cd "$tree" && PYTHONPATH="$site" PYTHONDONTWRITEBYTECODE=1 XDG_STATE_HOME="$tree/state" \
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider usr/share/doc/glimmora/examples) || failed=1
+fi
+
 [ "$failed" -eq 0 ] && echo "=== package checks passed"
 exit "$failed"

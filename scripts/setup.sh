@@ -6,7 +6,7 @@ set -eu
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
 libusb-1.0-0-dev fonts-dejavu-core umockdev libumockdev-dev xvfb xauth x11-utils imagemagick clang locales \
 lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin nlohmann-json3-dev \
-g++-mingw-w64-x86-64-posix wine64 fonts-wine ninja-build dpkg-dev openbox xdotool shellcheck clang-format"
+g++-mingw-w64-x86-64-posix wine64 fonts-wine ninja-build dpkg-dev openbox xdotool shellcheck clang-format pybind11-dev python3-pytest python3-dev"
 
 missing=""
 for p in $PACKAGES; do
