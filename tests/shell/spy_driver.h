@@ -24,8 +24,8 @@ class SpyDriver final : public usb::Driver {
     uint32_t timeoutMs;
   };
 
-  usb::Result<usb::Connection> open(const usb::MatchEntry& match, const usb::DriverEvents& events,
-                                    usb::Poster post) override {
+  usb::Result<usb::DriverConnection> open(const usb::MatchEntry& match, const usb::DriverEvents& events,
+                                          usb::Poster post) override {
     ++opens;
     lastMatch = match;
     lastEvents = events;
@@ -48,7 +48,7 @@ class SpyDriver final : public usb::Driver {
     if (failTransfer) result.status = *failTransfer;
     return result;
   }
-  void close(usb::Connection connection) override {
+  void close(usb::DriverConnection connection) override {
     ++closes;
     onClose.notify();
     sim.close(connection);
