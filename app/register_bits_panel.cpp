@@ -289,9 +289,7 @@ void RegisterBitsPanel::refresh() {
   const bool fits = shown && value <= 0xFF;
   // The read box, while it holds a value the chip gave.
   const forms::TextBox* readBox = shown ? &form_->tbI2Cregread[reg_] : nullptr;
-  const bool holdsRead = readBox != nullptr && !readBox->text().empty() &&
-                         readBox->note() != i2c::RegisterForm::kNotReadYetNote &&
-                         text::hexTextValue(readBox->text()) <= 0xFF;
+  const bool holdsRead = readBox != nullptr && form_->holdsRead(reg_) && text::hexTextValue(readBox->text()) <= 0xFF;
   const uint32_t read = holdsRead ? text::hexTextValue(readBox->text()) : 0;
   // A value an unfinished Read All did not read again: shown greyed, as its
   // box is, and compared with nothing, as it may no longer be the chip's.

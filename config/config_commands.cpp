@@ -122,10 +122,12 @@ void ConfigCommands::load(const std::string& path, const std::string& action, bo
   const std::string zeros = notNumbersText(parsed.notNumbers);
   const std::string note = zeros.empty() ? std::string() : "; " + zeros;
   if (const text::Outcome sent = apply(parsed.values); !sent.ok()) {
-    status_.failed(action, sent.reason() +
-                               (named ? " (the controls were loaded from " + fileName(path) + ")"
-                                      : std::string(" (the controls were loaded)")) +
-                               note);
+    status_.failed(action,
+                   sent.reason() +
+                       (named ? " (the controls were loaded from " + fileName(path) + ")"
+                              : std::string(" (the controls were loaded)")) +
+                       note,
+                   sent.kind());
     return;
   }
   status_.show(action, (named ? fileName(path) + " " : std::string()) + "loaded and sent" + note, !zeros.empty());
@@ -157,7 +159,7 @@ text::Outcome ConfigCommands::apply(const ConfigValues& values) {
   }
   const usb::BoardLink::Activity step(link, "block write", 2, 2);
   const i2c::I2cResult registers = i2c_.do_i2c_writeall();
-  if (link.cancelledInHandler()) return text::Failure("cancelled");
+  if (link.cancelledInHandler()) return text::Failure("cancelled", text::FailureKind::Cancelled);
   if (!settings.ok()) return settings;
   return registers.result;
 }

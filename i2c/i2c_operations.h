@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,7 +39,9 @@ struct I2cResult {
 
   bool ok() const { return outcome == I2cOutcome::Sent && result.ok(); }
   const std::string& reason() const { return result.reason(); }
-  bool operator==(I2cOutcome o) const { return outcome == o; }
+  // What kind of failure it was (None when ok()).
+  text::FailureKind kind() const { return result.kind(); }
+  bool cancelled() const { return kind() == text::FailureKind::Cancelled; }
 };
 
 // The I2C command packets (out on the I2C pipe, answers on the answer pipe). They read the
@@ -66,6 +69,10 @@ class I2cOperations {
     std::optional<uint8_t> value;
   };
   LastRead lastRead(int address) const;
+  // What the last read of register `address` of the chip at write address
+  // `slave` gave since the board now held was accepted; nothing when that
+  // read failed or none was made. Each chip keeps its own.
+  std::optional<uint8_t> lastReadValue(int address, uint8_t slave) const;
 
   // The value register `address` of the chip at write address `slave` is
   // known to hold: what the last successful write or read of it there gave
@@ -80,7 +87,7 @@ class I2cOperations {
   const RegisterDescriptions& descriptions() const { return *descriptions_; }
 
  private:
-  void noteRead(int address, std::optional<uint8_t> value);
+  void noteRead(int address, uint8_t slave, std::optional<uint8_t> value);
   void noteKnown(int address, uint8_t slave, std::optional<uint8_t> value);
   // The slave (write) address in `address`, or a failure after telling the
   // user it does not fit a byte or is odd. Reads go to readAddress() of it.
@@ -88,8 +95,14 @@ class I2cOperations {
   // Register i's write value, or nothing after telling the user.
   std::optional<uint8_t> writeValue(RegisterForm& form, int i);
   // Sends a read request and reads its answer into `answer`. The result holds
-  // the answer's value bytes (after the board's status byte) that arrived.
-  I2cResult requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer);
+  // the answer's value bytes (after the board's status byte) that arrived,
+  // and none when the board said the chip did not acknowledge. `action` and
+  // `slave` name the read in the log line of such an answer.
+  I2cResult requestAndRead(std::span<const uint8_t> request, std::span<uint8_t> answer, const std::string& action,
+                           uint8_t slave);
+  // The read boxes from `first` on show the answer's bytes that arrived; an
+  // answer the board marked as no value greys them with `result`'s reason.
+  void showAnswer(int first, std::span<const uint8_t> answer, const I2cResult& result);
   I2cResult written(const usb::TransferOutcome& transfer);
   I2cResult refused(I2cOutcome outcome, text::Outcome failure);
   void tellDoesNotFit(const std::string& what, const std::string& text);
@@ -99,6 +112,7 @@ class I2cOperations {
   forms::Log& log_;
   RegisterWindow* window_ = nullptr;
   std::array<LastRead, usb::protocol::kRegisterCount> lastReads_{};
+  std::map<uint8_t, std::array<std::optional<uint8_t>, usb::protocol::kRegisterCount>> readBySlave_;
   struct Known {
     uint8_t slave = 0;
     std::optional<uint8_t> value;

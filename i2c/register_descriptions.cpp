@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <unordered_set>
 
 #include "i2c/register_form.h"
 #include "text/hex_text.h"
@@ -78,9 +80,8 @@ class TreeBuilder {
   bool key(std::string& name) {
     Node& object = *open_.back();
     const std::size_t at = quoteStart();
-    for (const auto& k : object.keys) {
-      if (k.first == name) return refuse(at, "\"" + name + "\" is given twice");
-    }
+    // A set per open object: a file of many keys is checked in linear time.
+    if (!openKeys_.back().insert(name).second) return refuse(at, "\"" + name + "\" is given twice");
     object.keys.emplace_back(std::move(name), at);
     return true;
   }
@@ -133,10 +134,12 @@ class TreeBuilder {
   bool open(Node::Kind kind) {
     if (open_.size() == kMaxDepth) return refuse(offset(), "nested too deeply");
     open_.push_back(add(Node{kind, offset(), {}, {}, {}}));
+    openKeys_.emplace_back();
     return true;
   }
   bool close() {
     open_.pop_back();
+    openKeys_.pop_back();
     return true;
   }
   bool refuse(std::size_t at, std::string why) {
@@ -147,6 +150,7 @@ class TreeBuilder {
   std::string_view text_;
   const char* const& furthest_;
   std::vector<Node*> open_;
+  std::vector<std::unordered_set<std::string>> openKeys_;  // the keys of each open object so far
 };
 
 const Node* member(const Node& object, std::string_view key) {

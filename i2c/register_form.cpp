@@ -29,8 +29,6 @@ std::string listed(const std::vector<std::string>& names) {
   return out;
 }
 
-bool cancelled(const I2cResult& r) { return r.outcome == I2cOutcome::Sent && r.transfer.status == usb::kCancelled; }
-
 // The chip's registers in address order (a new window offers their power-on
 // values to write).
 constexpr std::array<std::string_view, kRegisterCount> kRegisterNames = {
@@ -87,7 +85,7 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
     // A value put into the box (typed, or a recording's state) is the
     // person's: no longer the "0" nobody read.
     tbI2Cregread[i].setChangeHandler([this, i] {
-      if (tbI2Cregread[i].note() == kNotReadYetNote) tbI2Cregread[i].setNote("");
+      if (tbI2Cregread[i].note() != kNotReadNote) tbI2Cregread[i].setNote("");
     });
     const std::string reg(kRegisterNames[at].substr(0, 4));
     tbI2Creg[i].setHint("Value to write to register " + reg + ", hexadecimal 00 to FF");
@@ -130,14 +128,14 @@ RegisterForm::RegisterForm(I2cOperations& ops, RegisterWindow& window) : ops_(op
   for (int i = 0; i < kRegisterCount; ++i) {
     cbWatch[i].setHint("Reads register " + address(i) +
                        " once per interval while a board is held, and logs each change");
-    cbWatch[i].setClickHandler([this] { onWatchChanged.notify(); });
+    cbWatch[i].setClickHandler([this] { onWatchChanged.notify(true); });
   }
   tbWatchms.setText(std::to_string(kWatchDefaultMs));
   tbWatchms.setHint("How often the watched registers are read, in milliseconds (" + std::to_string(kWatchMinMs) +
                     " to " + std::to_string(kWatchMaxMs) + ")");
   tbWatchms.setChangeHandler([this] {
     tbWatchms.setNote(watchInterval(tbWatchms.text()).note);
-    onWatchChanged.notify();
+    onWatchChanged.notify(false);
   });
   form.addArray(cbWatch);
   form.addAll(lblWatchms, tbWatchms);
@@ -181,7 +179,8 @@ std::string RegisterForm::misreadNote(int index) const {
 }
 
 bool RegisterForm::holdsRead(int index) const {
-  return !tbI2Cregread[index].text().empty() && tbI2Cregread[index].note() != kNotReadYetNote;
+  const std::string& note = tbI2Cregread[index].note();
+  return !tbI2Cregread[index].text().empty() && (note.empty() || note == kNotReadNote);
 }
 
 namespace {
@@ -214,7 +213,7 @@ void RegisterForm::cbWritei2c_Click(int Index) {
   }();
   if (!live()) return;
   const std::string action = "Write " + label(Index);
-  if (!c.write.ok()) return lblStatus.failed(action, c.write.reason());
+  if (!c.write.ok()) return lblStatus.failed(action, c.write.result);
   const std::string value = twoDigits(c.write.values[0]);
   // Sent as the rule reads the box, which is not what the box shows.
   const std::string misread = misreadNote(Index);
@@ -240,7 +239,9 @@ void RegisterForm::cbReadi2c_Click(int Index) {
   }();
   if (!live()) return;
   const std::string action = "Read " + label(Index);
-  if (!r.ok()) return lblStatus.failed(action, r.reason());
+  // The board's word that the chip gave no value is told as the log tells it.
+  if (r.kind() == text::FailureKind::NoAnswer) return lblStatus.show(action, r.reason(), true, r.kind());
+  if (!r.ok()) return lblStatus.failed(action, r.result);
   lblStatus.succeeded(action, twoDigits(r.values[0]));
 }
 
@@ -250,8 +251,10 @@ void RegisterForm::cbCopyi2c_Click(int Index) {
   // of 00.
   const std::string action = "Copy " + label(Index);
   const std::string read = tbI2Cregread[Index].text();
-  if (!read.empty() && !holdsRead(Index)) return lblStatus.show(action, "not read yet, nothing copied", true);
+  const std::string& note = tbI2Cregread[Index].note();
   if (read.empty()) return lblStatus.show(action, "nothing read, nothing copied", true);
+  if (note == kNotReadYetNote) return lblStatus.show(action, "not read yet, nothing copied", true);
+  if (!holdsRead(Index)) return lblStatus.show(action, "no value read, nothing copied: " + note, true);
   tbI2Creg[Index].setText(read);
   lblStatus.succeeded(action, read + " copied");
 }
@@ -266,7 +269,9 @@ struct RegisterForm::WriteTally {
   int written = 0;
   int equal = 0;
   std::vector<std::string> writtenRows, failed, differs, readBackFailed, misreadRows;
-  std::string firstReason, stopped;
+  // The first failure, and what stopped the batch (a cancel, a packet that
+  // could not be built); both ok() while there is none.
+  text::Outcome first, stopped;
 };
 
 RegisterForm::WriteTally RegisterForm::writeRows(const std::vector<int>& rows) {
@@ -278,16 +283,17 @@ RegisterForm::WriteTally RegisterForm::writeRows(const std::vector<int>& rows) {
     const usb::BoardLink::Activity doing(link, registerActivity("Writing", i), step + 1, count);
     const WriteCheck c = writeChecked(i);
     if (c.write.ok() && !text::hexReadingNote(tbI2Creg[i].text()).empty()) t.misreadRows.push_back(address(i));
-    if (cancelled(c.write) || (c.readBack && cancelled(*c.readBack))) {
-      t.stopped = "cancelled at " + address(i) + " (" + std::to_string(t.written) + " written)";
+    if (c.write.cancelled() || (c.readBack && c.readBack->cancelled())) {
+      t.stopped = text::Failure("cancelled at " + address(i) + " (" + std::to_string(t.written) + " written)",
+                                text::FailureKind::Cancelled);
       break;
     }
     if (c.write.outcome == I2cOutcome::NotSent) {
-      t.stopped = c.write.reason();
+      t.stopped = c.write.result;
       break;
     }
     if (!c.write.ok()) {
-      if (t.firstReason.empty()) t.firstReason = c.write.reason();
+      if (t.first.ok()) t.first = c.write.result;
       t.failed.push_back(address(i));
       continue;
     }
@@ -308,12 +314,14 @@ RegisterForm::WriteTally RegisterForm::writeRows(const std::vector<int>& rows) {
 }
 
 void RegisterForm::showWritten(const std::string& action, const WriteTally& t, const std::string& written) {
-  if (!t.stopped.empty() && t.stopped.starts_with("cancelled")) return lblStatus.show(action, t.stopped, true);
-  if (!t.stopped.empty() && t.written == 0) return lblStatus.failed(action, t.stopped);
-  if (t.written == 0) return lblStatus.failed(action, t.firstReason);
+  if (t.stopped.kind() == text::FailureKind::Cancelled) {
+    return lblStatus.show(action, t.stopped.reason(), true, text::FailureKind::Cancelled);
+  }
+  if (!t.stopped.ok() && t.written == 0) return lblStatus.failed(action, t.stopped);
+  if (t.written == 0) return lblStatus.failed(action, t.first);
   std::string outcome = std::to_string(t.written) + " written" + written;
   if (!t.failed.empty()) outcome += ", " + std::to_string(t.failed.size()) + " failed: " + listed(t.failed);
-  if (!t.stopped.empty()) outcome += ", then failed: " + t.stopped;
+  if (!t.stopped.ok()) outcome += ", then failed: " + t.stopped.reason();
   if (cbVerify.value() == forms::CheckBox::Checked) {
     outcome += ", " + std::to_string(t.equal) + " read back equal";
     if (!t.differs.empty()) outcome += ", " + std::to_string(t.differs.size()) + " differs: " + listed(t.differs);
@@ -325,7 +333,7 @@ void RegisterForm::showWritten(const std::string& action, const WriteTally& t, c
     outcome += "; " + std::to_string(t.misreadRows.size()) + " read as other values (" + listed(t.misreadRows) + ")";
   }
   lblStatus.show(action, outcome,
-                 !t.failed.empty() || !t.stopped.empty() || !t.differs.empty() || !t.readBackFailed.empty() ||
+                 !t.failed.empty() || !t.stopped.ok() || !t.differs.empty() || !t.readBackFailed.empty() ||
                      !t.misreadRows.empty());
 }
 
@@ -375,24 +383,25 @@ void RegisterForm::cbReadall_Click() {
   int read = 0;
   std::array<bool, kRegisterCount> readOk{};
   std::vector<std::string> failed;
-  std::string firstReason, stopped;
+  text::Outcome first, stopped;
   usb::BoardLink& link = ops_.link();
   for (int i = 0; i < kRegisterCount && live(); ++i) {
     const usb::BoardLink::Activity step(link, registerActivity("Reading", i), i + 1, kRegisterCount);
     const I2cResult r = ops_.do_i2c_read(static_cast<int16_t>(i));
-    if (cancelled(r)) {
-      stopped = "cancelled at " + address(i) + " (" + std::to_string(read) + " read)";
+    if (r.cancelled()) {
+      stopped = text::Failure("cancelled at " + address(i) + " (" + std::to_string(read) + " read)",
+                              text::FailureKind::Cancelled);
       break;
     }
     if (r.outcome == I2cOutcome::NotSent) {
-      stopped = r.reason();
+      stopped = r.result;
       break;
     }
     if (r.ok()) {
       ++read;
       readOk[static_cast<std::size_t>(i)] = true;
     } else {
-      if (firstReason.empty()) firstReason = r.reason();
+      if (first.ok()) first = r.result;
       failed.push_back(address(i));
     }
   }
@@ -401,30 +410,34 @@ void RegisterForm::cbReadall_Click() {
   // until each is read again.
   if (read < kRegisterCount) {
     for (int i = 0; i < kRegisterCount; ++i) {
-      // A box never read keeps saying so: it holds no old value either.
-      if (!readOk[static_cast<std::size_t>(i)] && tbI2Cregread[i].note() != kNotReadYetNote) {
+      // A box never read keeps saying so, and one the chip gave no value for
+      // says why: neither holds an old value.
+      if (!readOk[static_cast<std::size_t>(i)] && tbI2Cregread[i].note().empty()) {
         tbI2Cregread[i].setNote(std::string(kNotReadNote));
       }
     }
   }
   const std::string action = "Read All";
-  if (stopped.starts_with("cancelled")) return lblStatus.show(action, stopped, true);
-  if (read == 0) return lblStatus.failed(action, stopped.empty() ? firstReason : stopped);
+  if (stopped.kind() == text::FailureKind::Cancelled)
+    return lblStatus.show(action, stopped.reason(), true, stopped.kind());
+  if (read == 0) return lblStatus.failed(action, stopped.ok() ? first : stopped);
   std::string outcome = std::to_string(read) + " read";
   if (!failed.empty()) outcome += ", " + std::to_string(failed.size()) + " failed: " + listed(failed);
-  if (!stopped.empty()) outcome += ", then failed: " + stopped;
-  lblStatus.show(action, outcome, !failed.empty() || !stopped.empty());
+  if (!stopped.ok()) outcome += ", then failed: " + stopped.reason();
+  lblStatus.show(action, outcome, !failed.empty() || !stopped.ok());
 }
 
 void RegisterForm::cbCopyall_Click() {
-  std::vector<std::string> skipped;
+  std::vector<std::string> skipped, noValue;
   int copied = 0;
   int notYet = 0;
   for (int i = 0; i < kRegisterCount; ++i) {
     if (tbI2Cregread[i].text().empty()) {
       skipped.push_back(address(i));
-    } else if (!holdsRead(i)) {
+    } else if (tbI2Cregread[i].note() == kNotReadYetNote) {
       ++notYet;
+    } else if (!holdsRead(i)) {
+      noValue.push_back(address(i));
     } else {
       tbI2Creg[i].setText(tbI2Cregread[i].text());
       ++copied;
@@ -433,7 +446,8 @@ void RegisterForm::cbCopyall_Click() {
   std::string outcome = std::to_string(copied) + " copied";
   if (notYet > 0) outcome += ", " + std::to_string(notYet) + " not read yet";
   if (!skipped.empty()) outcome += ", " + std::to_string(skipped.size()) + " not read: " + listed(skipped);
-  lblStatus.show("Copy All", outcome, !skipped.empty() || notYet > 0);
+  if (!noValue.empty()) outcome += ", " + std::to_string(noValue.size()) + " no value read: " + listed(noValue);
+  lblStatus.show("Copy All", outcome, !skipped.empty() || !noValue.empty() || notYet > 0);
 }
 
 void RegisterForm::cbClose_Click() {

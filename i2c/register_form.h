@@ -58,13 +58,18 @@ class RegisterForm {
   forms::Label lblWatchms{"lblWatchms", -1, "Watch every (ms)"};
   forms::TextBox tbWatchms{"tbWatchms"};
   forms::ControlArray<forms::Label> lblWatch{"lblWatch", usb::protocol::kRegisterCount};
-  // Told when a Watch box is clicked or the interval is changed.
-  forms::Signal<std::function<void()>> onWatchChanged;
+  // Told when a Watch box is clicked (true) or the interval is changed (false).
+  forms::Signal<std::function<void(bool clicked)>> onWatchChanged;
   // The note on a read box that a failed or cancelled "Read All" did not read.
   static constexpr std::string_view kNotReadNote = "not read by the last Read All";
   // The note on a read box never read (nor typed into) since the window was
   // made: its "0" is no value of the chip's.
   static constexpr std::string_view kNotReadYetNote = "not read yet";
+  // A read box holds a value the chip gave (or one a person typed): not one
+  // never read, nor the bytes of an answer the board marked as no value
+  // (those carry the reason as their note). One a failed Read All did not
+  // read again still counts.
+  bool holdsRead(int index) const;
 
   void cbWritei2c_Click(int Index);
   void cbReadi2c_Click(int Index);
@@ -106,8 +111,6 @@ class RegisterForm {
   // " (\"0x4C\" reads as 00)" after a write whose value or slave address
   // text the hexadecimal rule reads only in part; empty otherwise.
   std::string misreadNote(int index) const;
-  // A register read box that holds a value the chip gave.
-  bool holdsRead(int index) const;
 
   I2cOperations& ops_;
   RegisterWindow& window_;

@@ -42,7 +42,7 @@ RegisterWatch::RegisterWatch(I2cOperations& ops, RegisterWindow& window, forms::
 
 void RegisterWatch::attach(RegisterForm& form) {
   form_ = &form;
-  formObserver_ = form.onWatchChanged.connectScoped([this] { watchChanged(); });
+  formObserver_ = form.onWatchChanged.connectScoped([this](bool clicked) { watchChanged(clicked); });
   pause_ = Pause::None;
   nextRound_.reset();
   markUntil_.fill(0);
@@ -66,9 +66,10 @@ int RegisterWatch::intervalMs() const {
   return form_ == nullptr ? kWatchDefaultMs : watchInterval(form_->tbWatchms.text()).ms;
 }
 
-void RegisterWatch::watchChanged() {
-  // A click on a Watch box is the person's word that watching goes on.
-  if (pause_ == Pause::NoAnswer) {
+void RegisterWatch::watchChanged(bool clicked) {
+  // A click on a Watch box is the person's word that watching goes on (the
+  // status line says so); a new interval is not.
+  if (pause_ == Pause::NoAnswer && clicked) {
     pause_ = Pause::None;
     for (int i = 0; i < kRegisterCount; ++i) {
       if (form_->lblWatch[i].caption() == kNoAnswerMark) form_->lblWatch[i].setCaption("");
@@ -136,7 +137,7 @@ void RegisterWatch::readRound() {
     return;
   }
   for (int reg = 0; reg < kRegisterCount && form_ != nullptr; ++reg) {
-    if (form_->cbWatch[reg].value() == forms::CheckBox::Checked && !readOne(reg)) return;
+    if (form_->cbWatch[reg].value() == forms::CheckBox::Checked && !readOne(reg, static_cast<uint8_t>(address))) return;
   }
 }
 
@@ -155,8 +156,9 @@ std::string changedFields(const RegisterDescriptions& descriptions, int reg, uin
 }
 }  // namespace
 
-bool RegisterWatch::readOne(int reg) {
-  const std::optional<uint8_t> before = ops_.lastRead(reg).value;
+bool RegisterWatch::readOne(int reg, uint8_t slave) {
+  // The value this chip's register had: another slave address is another chip.
+  const std::optional<uint8_t> before = ops_.lastReadValue(reg, slave);
   const std::string heading = ops_.descriptions().heading(reg);
   I2cResult result;
   {

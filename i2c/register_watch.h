@@ -43,7 +43,9 @@ class RegisterWatch {
  public:
   static constexpr int64_t kMarkMs = 2000;
   // How long a watch read waits for the board before it counts as no answer.
-  static constexpr uint32_t kAnswerLimitMs = 500;
+  // The request and the answer together: a board that keeps the window
+  // longer than that is no answer.
+  static constexpr uint32_t kAnswerLimitMs = 100;
   static constexpr std::string_view kChangedMark = "changed";
   static constexpr std::string_view kNoAnswerMark = "no answer";
 
@@ -73,14 +75,14 @@ class RegisterWatch {
   enum class Pause { None, NoAnswer };
   void attach(RegisterForm& form);
   void detach();
-  void watchChanged();
+  void watchChanged(bool clicked);
   void boardChanged();
   bool anyWatched() const;
   int intervalMs() const;
   // One round: every watched register read once, in address order. False
   // when a read went unanswered (watching is paused then).
   void readRound();
-  bool readOne(int reg);
+  bool readOne(int reg, uint8_t slave);
   void takeAwayMarks(int64_t now);
 
   I2cOperations& ops_;

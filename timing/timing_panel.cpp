@@ -296,7 +296,7 @@ void TimingPanel::updateCtrlByte() {
 }
 
 text::Outcome TimingPanel::writeCtrlPins() {
-  if (!link_.requireDevice()) return text::Failure("no board connected");
+  if (!link_.requireDevice()) return text::Failure("no board connected", text::FailureKind::NoBoard);
 
   protocol::OneDen oneDen = protocol::OneDen::Floating;
   const Preset* preset = &kPresetFloating;
@@ -333,9 +333,9 @@ std::array<uint8_t, kTimingBytes> TimingPanel::imageBytes() const {
 
 void TimingPanel::report(const std::string& action, const text::Outcome& outcome, bool cellsSent) {
   if (link_.cancelledInHandler()) {
-    status_.show(action, "cancelled", true);
+    status_.show(action, "cancelled", true, text::FailureKind::Cancelled);
   } else if (!outcome.ok()) {
-    status_.failed(action, outcome.reason());
+    status_.failed(action, outcome);
   } else if (const std::string misread = cellsSent ? firstMisreadField() : std::string(); !misread.empty()) {
     // Sent as the rule reads it, but not what the box shows.
     status_.show(action, "sent (" + misread + ")", true);
@@ -361,7 +361,7 @@ std::string TimingPanel::firstMisreadField() const {
 }
 
 text::Outcome TimingPanel::writeSettings() {
-  if (!link_.requireDevice()) return text::Failure("no board connected");
+  if (!link_.requireDevice()) return text::Failure("no board connected", text::FailureKind::NoBoard);
   const usb::BoardLink::Activity doing(link_, "Write Settings");
   // A failed pin packet does not stop the settings: the board may still take them.
   const auto pins = writeCtrlPins();

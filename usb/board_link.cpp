@@ -29,6 +29,32 @@ std::string TransferOutcome::reason() const {
   return statusText(status);
 }
 
+text::FailureKind TransferOutcome::kind() const {
+  using text::FailureKind;
+  if (ok()) return FailureKind::None;
+  if (shortWrite()) return FailureKind::Short;
+  switch (stage) {
+    case Stage::Skipped:
+      return FailureKind::Cancelled;
+    case Stage::DeviceInfo:
+    case Stage::NoPipes:
+      return FailureKind::Refused;
+    case Stage::Transfer:
+      break;
+  }
+  switch (status) {
+    case kTimeout:
+      return FailureKind::TimedOut;
+    case kCancelled:
+      return FailureKind::Cancelled;
+    case kDeviceGone:
+    case kInvalidHandle:
+      return FailureKind::NoBoard;
+    default:
+      return FailureKind::Refused;
+  }
+}
+
 BoardLink::BoardLink(Driver& driver, forms::Log& log, forms::Dispatcher& dispatcher, forms::UiHost& ui)
     : driver_(driver), log_(log), dispatcher_(dispatcher), ui_(ui) {}
 
@@ -171,14 +197,30 @@ WaitLabel BoardLink::waitLabel() const {
   return label;
 }
 
+uint32_t BoardLink::timeoutMs() const {
+  if (!unattendedUntil_) return transferTimeoutMs_;
+  // The layer gives the transfer up by itself at the shared deadline too
+  // (at least 1 ms: 0 would mean no time-out at all).
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(*unattendedUntil_ - PendingTransfer::Clock::now()).count();
+  return static_cast<uint32_t>(std::clamp<int64_t>(left, 1, transferTimeoutMs_));
+}
+
 bool BoardLink::cancelledInHandler() const {
   return cancelledIn_ != 0 && dispatcher_.inHandler() && cancelledIn_ == dispatcher_.handlerSerial();
 }
 
 void BoardLink::HostWaiter::wait(PendingTransfer& pending) {
-  if (link.unattendedMs_ != 0) {
-    if (!pending.waitFor(std::chrono::milliseconds(link.unattendedMs_))) pending.cancel(kTimeout);
-    pending.waitPlainly();
+  if (link.unattendedUntil_) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*link.unattendedUntil_ - PendingTransfer::Clock::now());
+    if (!pending.waitFor(std::max(left, std::chrono::milliseconds(0)))) {
+      pending.cancel(kTimeout);
+      // The backends end a cancelled transfer at once; one that does not is
+      // still waited for (its buffer is the caller's), with the layer's own
+      // time-out as the last resort.
+      if (!pending.waitFor(kCancelGrace)) pending.waitPlainly();
+    }
     return;
   }
   if (link.waitHost_ == nullptr) {
@@ -227,7 +269,7 @@ TransferOutcome BoardLink::transfer(uint32_t pipe, Direction direction, std::spa
 
   // No bytes go as a transfer of length 0 with no buffer at all.
   if (bytes.empty()) bytes = {};
-  const TransferResult moved = driver_.transfer(handle, pipe, direction, bytes, transferTimeoutMs_, waiter_);
+  const TransferResult moved = driver_.transfer(handle, pipe, direction, bytes, timeoutMs(), waiter_);
   outcome.status = moved.status;
   if (outcome.status == kCancelled && dispatcher_.inHandler()) {
     cancelledIn_ = dispatcher_.handlerSerial();

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -57,8 +58,11 @@ struct TransferOutcome {
   bool ok() const { return stage == Stage::Transfer && status == kSuccess && !shortWrite(); }
   // Why it failed, in words for a status line ("" when it did not fail).
   std::string reason() const;
-  // The same for the layers above, which care only whether it was done and why not.
-  text::Outcome outcome() const { return ok() ? text::Outcome() : text::Outcome(text::Failure(reason())); }
+  // What kind of failure it was (FailureKind::None when it did not fail).
+  text::FailureKind kind() const;
+  // The same for the layers above, which care only whether it was done, and
+  // why and how not.
+  text::Outcome outcome() const { return ok() ? text::Outcome() : text::Outcome(text::Failure(reason(), kind())); }
 };
 
 // The main window's link to the board: driver start and stop, attach and
@@ -125,22 +129,29 @@ class BoardLink {
   WaitLabel waitLabel() const;
 
   // While one lives, a transfer that does not end at once opens no wait for
-  // the person: it is waited for on this thread up to `limitMs`, then given
-  // up (kTimeout). For reads nobody clicked for (watching registers), whose
-  // board should not keep the person waiting. Lives on the caller's stack.
+  // the person: the transfers made meanwhile share one deadline, `limitMs`
+  // from its making, and one still pending then is given up (kTimeout). For
+  // reads nobody clicked for (watching registers), whose board should not
+  // keep the person waiting. Lives on the caller's stack.
   class Unattended {
    public:
-    Unattended(BoardLink& link, uint32_t limitMs) : link_(link), before_(link.unattendedMs_) {
-      link.unattendedMs_ = limitMs;
+    Unattended(BoardLink& link, uint32_t limitMs) : link_(link), before_(link.unattendedUntil_) {
+      link.unattendedUntil_ = PendingTransfer::Clock::now() + std::chrono::milliseconds(limitMs);
     }
-    ~Unattended() { link_.unattendedMs_ = before_; }
+    ~Unattended() { link_.unattendedUntil_ = before_; }
     Unattended(const Unattended&) = delete;
     Unattended& operator=(const Unattended&) = delete;
 
    private:
     BoardLink& link_;
-    uint32_t before_;
+    std::optional<PendingTransfer::Clock::time_point> before_;
   };
+  // True while an Unattended lives.
+  bool unattended() const { return unattendedUntil_.has_value(); }
+  // How long a transfer that is still pending after its cancel is waited for
+  // before it is waited for plainly (the caller's buffer is the transfer's
+  // until it ends; the backends end a cancelled transfer at once).
+  static constexpr std::chrono::milliseconds kCancelGrace{50};
 
   // True once the user cancelled a transfer in the handler now running: its
   // later transfers are skipped (Stage::Skipped), and batches stop.
@@ -163,6 +174,9 @@ class BoardLink {
   void DeviceDetach(DeviceHandle deviceHandle);
   // Logs a board the layer saw but does not offer.
   void BoardNoticed(const BoardNotice& notice);
+  // The time-out the next transfer is given: the link's, or what is left of
+  // the Unattended's deadline.
+  uint32_t timeoutMs() const;
   // Whether the active alternate setting has pipes besides pipe 0.
   static bool SetPipesInfo(const AlternateSettingInfo& setting) { return setting.numEndpoints != 0; }
 
@@ -185,7 +199,9 @@ class BoardLink {
     BoardLink& link;
   };
   WaitHost* waitHost_ = nullptr;
-  uint32_t unattendedMs_ = 0;  // 0: the person is asked to wait
+  // The deadline of the transfers of the Unattended that lives (none: the
+  // person is asked to wait).
+  std::optional<PendingTransfer::Clock::time_point> unattendedUntil_;
   HostWaiter waiter_{*this};
   std::vector<WaitLabel> activities_;
   // The dispatcher's handler serial (never 0 in a handler) of the last cancel.

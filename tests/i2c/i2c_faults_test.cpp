@@ -70,15 +70,15 @@ TEST_F(I2cFaults, TextsThatDoNotFitAByteSendNothing) {
 
 TEST_F(I2cFaults, AddressFeWritesToFeAndReadsFromFf) {
   win().tbI2Caddr.setText("FE");
-  EXPECT_EQ(ops().do_i2c_write(0), I2cOutcome::Sent);
-  EXPECT_EQ(ops().do_i2c_read(0), I2cOutcome::Sent);
+  EXPECT_EQ(ops().do_i2c_write(0).outcome, I2cOutcome::Sent);
+  EXPECT_EQ(ops().do_i2c_read(0).outcome, I2cOutcome::Sent);
   EXPECT_EQ(p.written(2), (Packets{{0x00, 0xFE, 0x00, 0xFF}, {0x01, 0xFF, 0x00}}));
   EXPECT_TRUE(p.ui.boxes.empty());
 }
 
 TEST_F(I2cFaults, BlockWriteWithAValueThatDoesNotFitSendsNoPacket) {
   win().tbI2Creg[7].setText("1234");
-  EXPECT_EQ(ops().do_i2c_writeall(), I2cOutcome::NotSent);
+  EXPECT_EQ(ops().do_i2c_writeall().outcome, I2cOutcome::NotSent);
   EXPECT_TRUE(p.transfers.empty());
   ASSERT_EQ(p.ui.boxes.size(), 1u);
   EXPECT_EQ(p.ui.boxes[0].text, "Register 0x07: \"1234\" does not fit in a byte (0 to FF). Nothing was sent.");

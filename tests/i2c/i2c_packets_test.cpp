@@ -58,7 +58,7 @@ TEST_F(I2cPackets, HexadecimalTextRuleForValuesAndAddress) {
 }
 
 TEST_F(I2cPackets, BlockWriteWithTheDefaultsSendsTheWholeChipImage) {
-  EXPECT_EQ(ops().do_i2c_writeall(), I2cOutcome::Sent);
+  EXPECT_EQ(ops().do_i2c_writeall().outcome, I2cOutcome::Sent);
   EXPECT_EQ(p.written(2), (Packets{{0x00, 0x5A, 0x00, 0xFF, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                                     0x4D, 0xB3, 0x00, 0x00, 0x00, 0x29, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}));
 }
@@ -81,7 +81,7 @@ TEST_F(I2cPackets, SingleReadShowsTheValueByteInUpperCaseWithoutLeadingZeros) {
 
 TEST_F(I2cPackets, BlockReadFillsAllReadBoxesFromTheAnswer) {
   for (int i = 0; i < usb::protocol::kRegisterCount; ++i) p.sim->setChipRegister(i, static_cast<uint8_t>(0x10 + i));
-  EXPECT_EQ(ops().do_i2c_readall(0), I2cOutcome::Sent);
+  EXPECT_EQ(ops().do_i2c_readall(0).outcome, I2cOutcome::Sent);
   EXPECT_EQ(p.written(2), (Packets{{0x17, 0x5B, 0x00}}));
   ASSERT_EQ(answers().size(), 1u);
   EXPECT_EQ(answers()[0].size(), 23u);
@@ -107,10 +107,10 @@ TEST_F(I2cPackets, WriteAllAndReadAllAreTwentyTwoSingleOperations) {
 TEST(I2cNoBoard, EveryOperationShowsTheMessageOnceAndChangesNothing) {
   testing::SimProgram p;
   I2cOperations& ops = p.main().i2c;
-  EXPECT_EQ(ops.do_i2c_write(0), I2cOutcome::NotConnected);
-  EXPECT_EQ(ops.do_i2c_writeall(), I2cOutcome::NotConnected);
-  EXPECT_EQ(ops.do_i2c_read(0), I2cOutcome::NotConnected);
-  EXPECT_EQ(ops.do_i2c_readall(0), I2cOutcome::NotConnected);
+  EXPECT_EQ(ops.do_i2c_write(0).outcome, I2cOutcome::NotConnected);
+  EXPECT_EQ(ops.do_i2c_writeall().outcome, I2cOutcome::NotConnected);
+  EXPECT_EQ(ops.do_i2c_read(0).outcome, I2cOutcome::NotConnected);
+  EXPECT_EQ(ops.do_i2c_readall(0).outcome, I2cOutcome::NotConnected);
   EXPECT_EQ(p.ui.countBoxes(kNotConnected), 4);
   EXPECT_EQ(p.ui.boxes.size(), 4u);
   EXPECT_EQ(p.main().i2cWindow.state(), RegisterWindow::State::NotLoaded);
@@ -118,9 +118,9 @@ TEST(I2cNoBoard, EveryOperationShowsTheMessageOnceAndChangesNothing) {
 }
 
 TEST_F(I2cPackets, RowsOutsideTheWindowAreIgnored) {
-  EXPECT_EQ(ops().do_i2c_write(22), I2cOutcome::NotSent);
-  EXPECT_EQ(ops().do_i2c_read(-1), I2cOutcome::NotSent);
-  EXPECT_EQ(ops().do_i2c_readall(256), I2cOutcome::NotSent);
+  EXPECT_EQ(ops().do_i2c_write(22).outcome, I2cOutcome::NotSent);
+  EXPECT_EQ(ops().do_i2c_read(-1).outcome, I2cOutcome::NotSent);
+  EXPECT_EQ(ops().do_i2c_readall(256).outcome, I2cOutcome::NotSent);
   EXPECT_TRUE(p.transfers.empty());
   EXPECT_TRUE(p.ui.boxes.empty());
 }

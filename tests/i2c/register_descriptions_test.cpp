@@ -188,6 +188,22 @@ TEST(RegisterDescriptions, RefusesAWrongFileWithWhereItIsWrong) {
   }
 }
 
+// A file of many keys (a megabyte of them) is refused at its one repeated key,
+// wherever that stands, and named.
+TEST(RegisterDescriptions, ManyKeysAreCheckedForRepeatsAtOnce) {
+  std::string json = "{\"registers\": {\"0x01\": {\"name\": \"a\"";
+  for (int k = 0; k < 95000; ++k) json += ", \"k" + std::to_string(k) + "\": 0";
+  const std::string repeated = json + ", \"k47000\": 1}}}";
+  RegisterDescriptions d;
+  const text::Outcome outcome = RegisterDescriptions::parse(repeated, "big.json", d);
+  EXPECT_EQ(outcome.reason(),
+            "big.json line 1, column " + std::to_string(json.size() + 3) + ": \"k47000\" is given twice");
+  // The same keys in another object are no repeat: only the unknown key is refused.
+  const std::string apart = json + "}, \"0x02\": {\"k47000\": 1}}}";
+  EXPECT_EQ(RegisterDescriptions::parse(apart, "big.json", d).reason(),
+            "big.json line 1, column 38: unknown key \"k0\" (name, description, access, fields)");
+}
+
 // The file the program ships names the registers as their rows do, and
 // nothing more.
 TEST(RegisterDescriptions, ShippedFileHoldsTheRowsNames) {

@@ -46,6 +46,7 @@ class SpyDriver final : public usb::Driver {
         {device, pipe, direction, bytes.data() == nullptr, static_cast<uint32_t>(bytes.size()), timeoutMs});
     usb::TransferResult result = sim.transfer(device, pipe, direction, bytes, timeoutMs, waiter);
     if (failTransfer) result.status = *failTransfer;
+    if (direction == usb::kRead && alterRead) alterRead(bytes, result);
     return result;
   }
   void close(usb::DriverConnection connection) override {
@@ -63,6 +64,9 @@ class SpyDriver final : public usb::Driver {
   usb::sim::SimDriver sim;
   std::optional<usb::Status> failOpen;
   std::optional<usb::Status> failTransfer;
+  // Changes what a read brought (its bytes, its status and count), as a
+  // board the simulated one does not play would answer.
+  std::function<void(std::span<uint8_t>, usb::TransferResult&)> alterRead;
   int opens = 0;
   int closes = 0;
   forms::Signal<std::function<void()>> onClose;  // a test's counters outlive the driver's own

@@ -74,5 +74,31 @@ TEST(ReadingNote, DecimalFieldsSayWhatTheyReadAs) {
   }
 }
 
+// A quoted text is cut on a character boundary: a message box never shows a
+// lone byte of a character that did not fit.
+TEST(ReadingNote, QuotedTextsAreCutBetweenCharacters) {
+  const std::string e = "\xC3\xA9";             // é: 2 bytes
+  const std::string euro = "\xE2\x82\xAC";      // €: 3 bytes
+  const std::string clef = "\xF0\x9D\x84\x9E";  // 4 bytes
+  const struct {
+    std::string text, quoted;
+  } cases[] = {
+      {std::string(39, 'A') + e, "\"" + std::string(39, 'A') + "...\""},  // the limit falls inside é
+      {std::string(38, 'A') + e, "\"" + std::string(38, 'A') + e + "\""},
+      {std::string(38, 'A') + e + "B", "\"" + std::string(38, 'A') + e + "...\""},
+      {std::string(38, 'A') + euro + "B", "\"" + std::string(38, 'A') + "...\""},
+      {std::string(37, 'A') + clef + "B", "\"" + std::string(37, 'A') + "...\""},
+      {std::string(36, 'A') + clef + "B", "\"" + std::string(36, 'A') + clef + "...\""},
+      {std::string(20, 'A') + e + e + e + e + e + e + e + e + e + e + e,
+       "\"" + std::string(20, 'A') + e + e + e + e + e + e + e + e + e + e + "...\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(text::quoted(c.text), c.quoted);
+  }
+  // Where reading stops, the whole character is named.
+  EXPECT_EQ(hexReadingNote("4" + e).note, "\"4" + e + "\" reads as 04: reading stops at \"" + e + "\"");
+}
+
 }  // namespace
 }  // namespace glim::text
