@@ -1,9 +1,11 @@
 // glimmora-cli [--board sim|usb] [FILE|-]: runs a script against the program.
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,87 +30,106 @@ int usageError(std::string_view what) {
   return glim::script::kExitScriptError;
 }
 
-int run(const std::vector<std::string>& argv) {
-  using namespace glim::cli;
-  using namespace glim::script;
-  const auto argc = static_cast<int>(argv.size());
-  BoardChoice board = BoardChoice::Sim;
-  std::string_view file;
+// What the command line asks for.
+struct Options {
+  glim::cli::BoardChoice board = glim::cli::BoardChoice::Sim;
+  std::string file;
   bool haveFile = false;
   // The command line wins over the environment.
   const char* vendorText = std::getenv("GLIMMORA_VENDOR_ID");
   std::string vendorSource = "GLIMMORA_VENDOR_ID";
   std::string registersFile;
+};
+
+// Reads the options into `o`; a status when the program ends here (help
+// shown, or a refused command line).
+std::optional<int> parseOptions(const std::vector<std::string>& argv, Options& o) {
+  using glim::cli::BoardChoice;
+  const auto argc = static_cast<int>(argv.size());
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
-      return kExitOk;
+      return glim::script::kExitOk;
     }
     if (arg == "--board") {
       if (i + 1 == argc) return usageError("--board needs sim or usb");
       const std::string_view value = argv[++i];
       if (value == "sim") {
-        board = BoardChoice::Sim;
+        o.board = BoardChoice::Sim;
       } else if (value == "usb") {
-        board = BoardChoice::Usb;
+        o.board = BoardChoice::Usb;
       } else {
         return usageError("--board needs sim or usb, not " + std::string(value));
       }
     } else if (arg == "--vendor-id") {
       if (i + 1 == argc) return usageError("--vendor-id needs a vendor id in hexadecimal");
-      vendorText = argv[++i].c_str();
-      vendorSource = "--vendor-id";
+      o.vendorText = argv[++i].c_str();
+      o.vendorSource = "--vendor-id";
     } else if (arg == "--registers") {
       if (i + 1 == argc) return usageError("--registers needs a register description file");
-      registersFile = argv[++i];
+      o.registersFile = argv[++i];
     } else if (arg.size() > 1 && arg.front() == '-') {
       return usageError("unknown option " + std::string(arg));
-    } else if (haveFile) {
+    } else if (o.haveFile) {
       return usageError("one script at a time");
     } else {
-      file = arg;
-      haveFile = true;
+      o.file = arg;
+      o.haveFile = true;
     }
   }
+  return std::nullopt;
+}
 
-  const glim::usb::VendorChoice vendor = glim::usb::chooseVendorId(vendorText, vendorSource);
-  if (!vendor.outcome.ok()) return usageError(vendor.outcome.reason());
-
-  glim::script::StartRegisters registers = readStartRegisters(registersFile);
-  if (!registers.outcome.ok()) {
-    std::cerr << "glimmora-cli: " << registers.outcome.reason() << '\n';
-    return kExitScriptError;
-  }
-  if (!registers.leftOut.empty()) {
-    std::cerr << "glimmora-cli: " << registers.leftOut << " (going on without register descriptions)\n";
-  }
-
-  std::ifstream fileStream;
-  std::istream* script = &std::cin;
-  if (haveFile && file != "-") {
-    fileStream.open(glim::config::platform::toPath(std::string(file)), std::ios::binary);
-    if (!fileStream) return usageError("cannot read " + std::string(file));
-    script = &fileStream;
-  }
-
+// Opens the boards and plays the script on them.
+int playScript(const Options& o, uint16_t vendorId, glim::script::StartRegisters registers, std::istream& script,
+               bool fromFile) {
+  using namespace glim::cli;
+  using namespace glim::script;
   try {
-    OpenedBoards boards = openBoards(board, vendor.vendorId);
+    OpenedBoards boards = openBoards(o.board, vendorId);
     if (!boards.outcome.ok()) {
       std::cerr << "glimmora-cli: " << boards.outcome.reason() << '\n';
       return kExitScriptError;
     }
     ScriptRunner runner(std::move(boards.layer.driver), boards.layer.bench, std::cout, std::cerr);
-    runner.program().main.link.useVendorId(vendor.vendorId);
+    runner.program().main.link.useVendorId(vendorId);
     if (!registers.file.empty()) {
       runner.program().useRegisterDescriptions(std::move(registers.descriptions), registers.file);
     }
-    if (script == &fileStream) runner.setScriptFolder(glim::script::folderOf(file));
-    return runner.run(*script);
+    if (fromFile) runner.setScriptFolder(glim::script::folderOf(o.file));
+    return runner.run(script);
   } catch (const std::exception& e) {
     std::cerr << "glimmora-cli: internal error: " << e.what() << '\n';
     return kExitScriptError;
   }
+}
+
+int run(const std::vector<std::string>& argv) {
+  Options options;
+  if (const std::optional<int> ended = parseOptions(argv, options)) return *ended;
+
+  const glim::usb::VendorChoice vendor = glim::usb::chooseVendorId(options.vendorText, options.vendorSource);
+  if (!vendor.outcome.ok()) return usageError(vendor.outcome.reason());
+
+  glim::script::StartRegisters registers = glim::script::readStartRegisters(options.registersFile);
+  if (!registers.outcome.ok()) {
+    std::cerr << "glimmora-cli: " << registers.outcome.reason() << '\n';
+    return glim::script::kExitScriptError;
+  }
+  if (!registers.leftOut.empty()) {
+    std::cerr << "glimmora-cli: " << registers.leftOut << " (going on without register descriptions)\n";
+  }
+
+  // A script from a file, or from standard input when none (or "-") is named.
+  std::ifstream fileStream;
+  std::istream* script = &std::cin;
+  if (options.haveFile && options.file != "-") {
+    fileStream.open(glim::config::platform::toPath(options.file), std::ios::binary);
+    if (!fileStream) return usageError("cannot read " + options.file);
+    script = &fileStream;
+  }
+  return playScript(options, vendor.vendorId, std::move(registers), *script, script == &fileStream);
 }
 
 }  // namespace

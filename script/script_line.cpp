@@ -1,6 +1,7 @@
 #include "script/script_line.h"
 
 #include <charconv>
+#include <optional>
 #include <vector>
 
 #include "script/escape.h"
@@ -151,72 +152,59 @@ ParsedLine parseBoard(std::string_view rest) {
   return command(std::move(c));
 }
 
-}  // namespace
+ParsedLine parseActivate(std::string_view rest) {
+  if (!allBlank(rest)) return error("activate takes nothing after it");
+  Command c;
+  c.verb = Verb::Activate;
+  return command(std::move(c));
+}
 
-ParsedLine parseLine(std::string_view line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  std::string_view rest = skipBlanks(line);
-  if (rest.empty() || rest.front() == '#') return {};
+ParsedLine parseDecode(std::string_view rest) {
+  const std::vector<std::string_view> w = splitBlanks(rest);
+  const auto reg = w.size() == 1 ? parseNumber(w[0], kMaxRegister) : std::nullopt;
+  if (!reg) return error("decode needs a register 0 to 21 (0x00 to 0x15)");
+  Command c;
+  c.verb = Verb::Decode;
+  c.reg = static_cast<int>(*reg);
+  return command(std::move(c));
+}
 
-  const std::string_view verb = takeWord(rest);
-  const std::string_view afterVerb = rest;
-  rest = skipBlanks(rest);
+ParsedLine parseWait(std::string_view rest) {
+  const std::vector<std::string_view> w = splitBlanks(rest);
+  const auto ms = w.size() == 1 ? parseNumber(w[0], kMaxWaitMs) : std::nullopt;
+  if (!ms) return error("wait needs a time in milliseconds, 0 to " + std::to_string(kMaxWaitMs));
+  Command c;
+  c.verb = Verb::Wait;
+  c.waitMs = *ms;
+  return command(std::move(c));
+}
 
-  if (verb == "activate") {
-    if (!allBlank(rest)) return error("activate takes nothing after it");
-    Command c;
-    c.verb = Verb::Activate;
-    return command(std::move(c));
-  }
-  if (verb == "board") return parseBoard(rest);
-  if (verb == "decode") {
-    const std::vector<std::string_view> w = splitBlanks(rest);
-    const auto reg = w.size() == 1 ? parseNumber(w[0], kMaxRegister) : std::nullopt;
-    if (!reg) return error("decode needs a register 0 to 21 (0x00 to 0x15)");
-    Command c;
-    c.verb = Verb::Decode;
-    c.reg = static_cast<int>(*reg);
-    return command(std::move(c));
-  }
-  if (verb == "wait") {
-    const std::vector<std::string_view> w = splitBlanks(rest);
-    const auto ms = w.size() == 1 ? parseNumber(w[0], kMaxWaitMs) : std::nullopt;
-    if (!ms) return error("wait needs a time in milliseconds, 0 to " + std::to_string(kMaxWaitMs));
-    Command c;
-    c.verb = Verb::Wait;
-    c.waitMs = *ms;
-    return command(std::move(c));
-  }
-  if (verb == "answer") {
-    // The path is everything after the one space that follows the verb.
-    const std::string_view path = afterVerb.empty() ? afterVerb : afterVerb.substr(1);
-    if (path.empty()) return error("answer needs a path or cancel");
-    Command c;
-    c.verb = Verb::Answer;
-    if (path != "cancel") c.answer = std::string(path);
-    return command(std::move(c));
-  }
+// `afterVerb` is the line after the verb, blanks and all.
+ParsedLine parseAnswer(std::string_view afterVerb) {
+  // The path is everything after the one space that follows the verb.
+  const std::string_view path = afterVerb.empty() ? afterVerb : afterVerb.substr(1);
+  if (path.empty()) return error("answer needs a path or cancel");
+  Command c;
+  c.verb = Verb::Answer;
+  if (path != "cancel") c.answer = std::string(path);
+  return command(std::move(c));
+}
 
-  Verb v;
-  if (verb == "set") {
-    v = Verb::Set;
-  } else if (verb == "type") {
-    v = Verb::Type;
-  } else if (verb == "click") {
-    v = Verb::Click;
-  } else if (verb == "select") {
-    v = Verb::Select;
-  } else if (verb == "close") {
-    v = Verb::Close;
-  } else if (verb == "print") {
-    v = Verb::Print;
-  } else if (verb == "expect") {
-    v = Verb::Expect;
-  } else {
-    return error("unknown verb \"" + std::string(verb) +
-                 "\" (set, type, click, select, close, activate, print, expect, answer, board, decode, wait)");
-  }
+// The verbs that name a control after them.
+std::optional<Verb> controlVerb(std::string_view verb) {
+  if (verb == "set") return Verb::Set;
+  if (verb == "type") return Verb::Type;
+  if (verb == "click") return Verb::Click;
+  if (verb == "select") return Verb::Select;
+  if (verb == "close") return Verb::Close;
+  if (verb == "print") return Verb::Print;
+  if (verb == "expect") return Verb::Expect;
+  return std::nullopt;
+}
 
+// VERB NAME [TEXT]: a control's name, and for set, type and expect the text
+// after it.
+ParsedLine parseControlCommand(std::string_view verb, Verb v, std::string_view rest) {
   Command c;
   c.verb = v;
   c.target = std::string(takeWord(rest));
@@ -244,6 +232,27 @@ ParsedLine parseLine(std::string_view line) {
       break;
   }
   return command(std::move(c));
+}
+
+}  // namespace
+
+ParsedLine parseLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::string_view rest = skipBlanks(line);
+  if (rest.empty() || rest.front() == '#') return {};
+
+  const std::string_view verb = takeWord(rest);
+  const std::string_view afterVerb = rest;
+  rest = skipBlanks(rest);
+
+  if (verb == "activate") return parseActivate(rest);
+  if (verb == "board") return parseBoard(rest);
+  if (verb == "decode") return parseDecode(rest);
+  if (verb == "wait") return parseWait(rest);
+  if (verb == "answer") return parseAnswer(afterVerb);
+  if (const std::optional<Verb> v = controlVerb(verb)) return parseControlCommand(verb, *v, rest);
+  return error("unknown verb \"" + std::string(verb) +
+               "\" (set, type, click, select, close, activate, print, expect, answer, board, decode, wait)");
 }
 
 }  // namespace glim::script

@@ -13,13 +13,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
-sh scripts/setup.sh
-# Ninja for Qt's build; nothing else beyond what the project already needs.
-if ! dpkg-query -W -f='${Status}' ninja-build 2>/dev/null | grep -q "install ok installed"; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends ninja-build
-fi
+# The cross compiler, Wine, and Ninja for Qt's build.
+sh scripts/setup.sh windows
 
 deps="${GLIMMORA_WIN_DEPS:-$HOME/.cache/glimmora/win-deps}"
 host=x86_64-w64-mingw32

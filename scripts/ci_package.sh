@@ -5,6 +5,7 @@
 # Reuses BUILD_DIR (default build/) when the test run configured it.
 set -eu
 cd "$(dirname "$0")/.."
+sh scripts/setup.sh package
 BUILD_DIR="${BUILD_DIR:-build}"
 if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON >/dev/null

@@ -7,25 +7,37 @@
 # script, as the two cannot be combined). GLIMMORA_TSAN_RUN=0 leaves it out.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/setup.sh
-BUILD_DIR="${BUILD_DIR:-build}"
-# (CMAKE_EXTRA holds any number of options, one word each)
+# shellcheck source=stages.sh
+. scripts/stages.sh
+# What the tests need; the later CI stages install their own.
+sets="test"
+case "${CMAKE_EXTRA:-}" in *GLIMMORA_BENCH=ON*) sets="$sets bench" ;; esac
+# (one word a set)
 # shellcheck disable=SC2086
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
-cmake --build "$BUILD_DIR" -j2
-(cd "$BUILD_DIR" && ctest --output-on-failure -j2 --timeout 300)
+stage "packages" sh scripts/setup.sh $sets
+BUILD_DIR="${BUILD_DIR:-build}"
+configure() {
+  # (CMAKE_EXTRA holds any number of options, one word each)
+  # shellcheck disable=SC2086
+  cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
+}
+stage "configure" configure
+stage "build" cmake --build "$BUILD_DIR" -j2
+stage "tests" ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 --timeout 300
 
-case "${CMAKE_EXTRA:-}" in *GLIMMORA_SANITIZE=ON*) exit 0 ;; esac
-[ "${GLIMMORA_TSAN_RUN:-1}" = 0 ] && exit 0
+case "${CMAKE_EXTRA:-}" in *GLIMMORA_SANITIZE=ON*) stage_summary; exit 0 ;; esac
+[ "${GLIMMORA_TSAN_RUN:-1}" = 0 ] && { stage_summary; exit 0; }
 # A compiler without the thread checker, or a kernel whose memory layout it
 # cannot run under, cannot run those tests: said, and not a failure.
 probe="$(mktemp -d)"
-trap 'rm -rf "$probe"' EXIT
+trap 'rm -rf "$probe"; stage_cleanup' EXIT
 printf 'int main() { return 0; }\n' >"$probe/probe.cpp"
 if ! ${CXX:-c++} -fsanitize=thread "$probe/probe.cpp" -o "$probe/probe" >"$probe/log" 2>&1 ||
    ! "$probe/probe" >>"$probe/log" 2>&1; then
   echo "test: the thread checker cannot build or run programs here; its tests are left out:"
   sed 's/^/  /' "$probe/log" | head -5
+  stage_summary
   exit 0
 fi
 BUILD_DIR="${TSAN_BUILD_DIR:-build-tsan}" CMAKE_EXTRA="" sh scripts/ci_tsan.sh
+stage_summary

@@ -8,6 +8,8 @@
 #   wait_for 30 "the main window" xwininfo -name "TITLE"
 # $work is the folder; a program's output kept in "$work/out" is shown when a
 # wait gives up.
+# Xvfb, the X tools, the window manager and ImageMagick, where missing.
+sh "$(dirname "$0")/setup.sh" screen
 work=$(mktemp -d)
 session_pids=""
 

@@ -84,7 +84,7 @@ void BoardLink::startDriver() {
   log_.logText(std::string("Please verify that the device is attached...") + std::string(kCrLf), kCrLf);
 
   forms::Dispatcher* dispatcher = &dispatcher_;
-  const Result<Connection> opened =
+  const Result<DriverConnection> opened =
       driver_.open(match, events, [dispatcher](std::function<void()> task) { dispatcher->post(std::move(task)); });
   driverStatus_ = opened.status();
   if (opened.ok()) {
@@ -113,7 +113,7 @@ void BoardLink::BoardNoticed(const BoardNotice& notice) {
 
 void BoardLink::stopDriver() {
   if (!connection_) return;
-  const Connection open = *connection_;
+  const DriverConnection open = *connection_;
   connection_.reset();
   driver_.close(open);
 }

@@ -187,7 +187,7 @@ class BoardLink {
 
   uint16_t vendorId_ = 0;
   uint16_t productId_ = 0;
-  std::optional<Connection> connection_;  // while the driver is open
+  std::optional<DriverConnection> connection_;  // while the driver is open
   Status driverStatus_ = kSuccess;
   DeviceContext context_;
   bool deviceConnected_ = false;

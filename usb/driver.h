@@ -100,7 +100,7 @@ struct DriverEvents {
 enum Direction : uint32_t { kWrite = 0, kRead = 1 };
 
 // An open driver connection, as open() names it and close() takes it back.
-enum class Connection : uint32_t {};
+enum class DriverConnection : uint32_t {};
 
 // What one transfer did: its status, and how many bytes it moved (from the
 // start of the bytes it was given, never more than they hold).
@@ -124,7 +124,7 @@ class Driver {
 
   // Opens the connection, or says why it could not (kAlreadyOpen while one
   // is open; kInvalidParameter without an attach callback or a Poster).
-  virtual Result<Connection> open(const MatchEntry& match, const DriverEvents& events, Poster post) = 0;
+  virtual Result<DriverConnection> open(const MatchEntry& match, const DriverEvents& events, Poster post) = 0;
   virtual Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) = 0;
   // What the layer knows of a board it offered.
   virtual Result<DeviceInfo> deviceInfo(DeviceHandle device) = 0;
@@ -144,7 +144,7 @@ class Driver {
   // called from inside the attach or detach callback (the callback then
   // finishes first on its own); every layer allows that alike. No layer holds
   // a lock of its own while it calls the program's callbacks.
-  virtual void close(Connection connection) = 0;
+  virtual void close(DriverConnection connection) = 0;
 };
 
 }  // namespace glim::usb

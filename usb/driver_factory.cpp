@@ -13,7 +13,7 @@ namespace {
 // says so, which the program logs as any failed driver start.
 class UnsupportedDriver final : public EmptyDriver {
  public:
-  Result<Connection> open(const MatchEntry&, const DriverEvents&, Poster) override { return kNoRealBoards; }
+  Result<DriverConnection> open(const MatchEntry&, const DriverEvents&, Poster) override { return kNoRealBoards; }
 };
 
 DriverAndBench simulated(uint16_t vendorId, int boards) {

@@ -39,7 +39,7 @@ struct DriverRig {
   std::unique_ptr<usb::libusb::LibusbDriver> driver;
   std::vector<Event> events;
   std::function<bool(usb::DeviceHandle)> accept = [](usb::DeviceHandle) { return true; };
-  usb::Connection connection{};
+  usb::DriverConnection connection{};
 
   // Opens the layer (made with `options` on first use).
   usb::Status open(usb::libusb::LibusbOptions options = {}) {
@@ -53,7 +53,7 @@ struct DriverRig {
       return accept(h);
     };
     table.detach = [this](usb::DeviceHandle h) { events.push_back({false, h, {}}); };
-    const usb::Result<usb::Connection> opened =
+    const usb::Result<usb::DriverConnection> opened =
         driver->open(match, table, [this](std::function<void()> task) { dispatcher.post(std::move(task)); });
     if (opened.ok()) connection = opened.value();
     return opened.status();

@@ -24,8 +24,8 @@ class SpyDriver final : public usb::Driver {
     uint32_t timeoutMs;
   };
 
-  usb::Result<usb::Connection> open(const usb::MatchEntry& match, const usb::DriverEvents& events,
-                                    usb::Poster post) override {
+  usb::Result<usb::DriverConnection> open(const usb::MatchEntry& match, const usb::DriverEvents& events,
+                                          usb::Poster post) override {
     ++opens;
     lastMatch = match;
     lastEvents = events;
@@ -49,7 +49,7 @@ class SpyDriver final : public usb::Driver {
     if (direction == usb::kRead && alterRead) alterRead(bytes, result);
     return result;
   }
-  void close(usb::Connection connection) override {
+  void close(usb::DriverConnection connection) override {
     ++closes;
     onClose.notify();
     sim.close(connection);

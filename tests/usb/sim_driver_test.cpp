@@ -39,7 +39,7 @@ class SimDriverTest : public ::testing::Test {
       return decide ? decide(h) : true;
     };
     events.detach = [this](DeviceHandle h) { calls.push_back("detach " + std::to_string(h)); };
-    const Result<Connection> opened = sim.open(match, events, [this](std::function<void()> task) {
+    const Result<DriverConnection> opened = sim.open(match, events, [this](std::function<void()> task) {
       std::lock_guard lock(queueMutex);
       queue.push_back(std::move(task));
     });
@@ -76,7 +76,7 @@ class SimDriverTest : public ::testing::Test {
 
   SimDriver sim;
   PlainWaiter plain;
-  Connection connection{};
+  DriverConnection connection{};
   std::function<bool(DeviceHandle)> decide;
   DeviceInfo lastInfo;
   std::vector<std::string> calls;
@@ -90,7 +90,7 @@ const std::string kSecond = std::to_string(0x1001);
 TEST_F(SimDriverTest, OffersBoardsOnlyThroughThePoster) {
   sim.plug();
   ASSERT_EQ(open(), kSuccess);
-  EXPECT_NE(connection, Connection{});
+  EXPECT_NE(connection, DriverConnection{});
   EXPECT_TRUE(calls.empty());  // nothing on init's own stack
   run();
   EXPECT_EQ(takeCalls(), std::vector<std::string>{"attach " + kFirst});
@@ -222,7 +222,7 @@ TEST_F(SimDriverTest, NoCallbackAfterClose) {
 
 TEST_F(SimDriverTest, CloseOfAnotherConnectionIsIgnored) {
   ASSERT_EQ(open(), kSuccess);
-  sim.close(Connection{static_cast<uint32_t>(connection) + 1});
+  sim.close(DriverConnection{static_cast<uint32_t>(connection) + 1});
   EXPECT_EQ(open(), kAlreadyOpen);
 }
 

@@ -19,7 +19,7 @@ struct LibusbDriver::Impl {
   LibusbOptions options;
   std::mutex mutex;
   std::shared_ptr<Session> session;
-  Connection connection{};
+  DriverConnection connection{};
   uint32_t lastConnection = 0;
   // Device handles are never reused, not even across connections, so a stale
   // handle can never reach another board.
@@ -39,7 +39,7 @@ LibusbDriver::~LibusbDriver() {
   if (session) session->close();
 }
 
-Result<Connection> LibusbDriver::open(const MatchEntry& match, const DriverEvents& events, Poster post) {
+Result<DriverConnection> LibusbDriver::open(const MatchEntry& match, const DriverEvents& events, Poster post) {
   std::lock_guard lock(impl_->mutex);
   if (impl_->session) return kAlreadyOpen;
   if (!post) return kInvalidParameter;
@@ -50,7 +50,7 @@ Result<Connection> LibusbDriver::open(const MatchEntry& match, const DriverEvent
     return status;
   }
   impl_->session = std::move(session);
-  impl_->connection = Connection{++impl_->lastConnection};
+  impl_->connection = DriverConnection{++impl_->lastConnection};
   return impl_->connection;
 }
 
@@ -72,13 +72,13 @@ TransferResult LibusbDriver::transfer(DeviceHandle device, uint32_t pipe, Direct
   return session->transfer(device, pipe, direction, bytes, timeoutMs, waiter);
 }
 
-void LibusbDriver::close(Connection connection) {
+void LibusbDriver::close(DriverConnection connection) {
   std::shared_ptr<Session> session;
   {
     std::lock_guard lock(impl_->mutex);
     if (!impl_->session || connection != impl_->connection) return;
     session = std::move(impl_->session);
-    impl_->connection = Connection{};
+    impl_->connection = DriverConnection{};
   }
   session->close();
 }

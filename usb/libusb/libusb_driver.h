@@ -33,12 +33,12 @@ class LibusbDriver final : public Driver {
   LibusbDriver(const LibusbDriver&) = delete;
   LibusbDriver& operator=(const LibusbDriver&) = delete;
 
-  Result<Connection> open(const MatchEntry& match, const DriverEvents& events, Poster post) override;
+  Result<DriverConnection> open(const MatchEntry& match, const DriverEvents& events, Poster post) override;
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
   Result<DeviceInfo> deviceInfo(DeviceHandle device) override;
   TransferResult transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
                           uint32_t timeoutMs, TransferWaiter& waiter) override;
-  void close(Connection connection) override;
+  void close(DriverConnection connection) override;
 
   // Whether the open connection finds boards by polling (false when closed).
   bool polling() const;

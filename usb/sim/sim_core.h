@@ -51,7 +51,7 @@ struct Core {
 
   // The driver connection.
   bool open = false;
-  Connection connection{};
+  DriverConnection connection{};
   uint32_t nextConnection = 1;
   uint64_t session = 0;  // changes at every open and close
   MatchEntry match;

@@ -14,7 +14,7 @@ struct SimDriver::Impl {
 SimDriver::SimDriver(uint16_t boardVendorId) : impl_(std::make_unique<Impl>()), boardVendorId_(boardVendorId) {}
 
 SimDriver::~SimDriver() {
-  Connection connection{};
+  DriverConnection connection{};
   {
     std::lock_guard lock(impl_->core->mutex);
     if (!impl_->core->open) return;
@@ -23,7 +23,7 @@ SimDriver::~SimDriver() {
   close(connection);
 }
 
-Result<Connection> SimDriver::open(const MatchEntry& match, const DriverEvents& events, Poster post) {
+Result<DriverConnection> SimDriver::open(const MatchEntry& match, const DriverEvents& events, Poster post) {
   const CorePtr& core = impl_->core;
   std::vector<std::function<void()>> tasks;
   Poster poster;
@@ -32,7 +32,7 @@ Result<Connection> SimDriver::open(const MatchEntry& match, const DriverEvents& 
     if (core->open) return kAlreadyOpen;
     if (!events.attach || !post) return kInvalidParameter;
     core->open = true;
-    core->connection = Connection{core->nextConnection++};
+    core->connection = DriverConnection{core->nextConnection++};
     if (core->nextConnection == 0) core->nextConnection = 1;
     ++core->session;
     core->match = match;
@@ -49,7 +49,7 @@ Result<Connection> SimDriver::open(const MatchEntry& match, const DriverEvents& 
   return core->connection;
 }
 
-void SimDriver::close(Connection connection) {
+void SimDriver::close(DriverConnection connection) {
   const CorePtr& core = impl_->core;
   std::unique_lock lock(core->mutex);
   if (!core->open || connection != core->connection) return;

@@ -39,12 +39,12 @@ class SimDriver final : public Driver, public Bench {
   explicit SimDriver(uint16_t boardVendorId = kBoardVendorId);
   ~SimDriver() override;
 
-  Result<Connection> open(const MatchEntry& match, const DriverEvents& events, Poster post) override;
+  Result<DriverConnection> open(const MatchEntry& match, const DriverEvents& events, Poster post) override;
   Status setInterface(DeviceHandle device, uint32_t interfaceNumber, uint32_t alternateSetting) override;
   Result<DeviceInfo> deviceInfo(DeviceHandle device) override;
   TransferResult transfer(DeviceHandle device, uint32_t pipe, Direction direction, std::span<uint8_t> bytes,
                           uint32_t timeoutMs, TransferWaiter& waiter) override;
-  void close(Connection connection) override;
+  void close(DriverConnection connection) override;
 
   // The bench (see usb::Bench): device handles are 0x1000, 0x1001, ... in
   // plugging order, never reused.

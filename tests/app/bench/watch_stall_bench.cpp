@@ -71,18 +71,20 @@ class WatchStallBench : public QObject {
   void answering() {
     const Stalls s = watchFor(3000, {});
     QVERIFY2(s.transfers > 100, "watching did not run");
-    qInfo("22 registers watched every 50 ms, the board answering: longest stall %.1f ms, %d over 20 ms in 3 s "
-          "(%zu transfers)",
-          s.longestMs, s.over20Ms, s.transfers);
+    qInfo(
+        "22 registers watched every 50 ms, the board answering: longest stall %.1f ms, %d over 20 ms in 3 s "
+        "(%zu transfers)",
+        s.longestMs, s.over20Ms, s.transfers);
   }
 
   void answerPipeHanging() {
     glim::usb::Faults hanging;
     hanging.hangPipes = {{0x82, 0}};
     const Stalls s = watchFor(3000, hanging);
-    qInfo("22 registers watched every 50 ms, the answer pipe hanging: longest stall %.1f ms, %d over 20 ms in 3 s "
-          "(%zu transfers)",
-          s.longestMs, s.over20Ms, s.transfers);
+    qInfo(
+        "22 registers watched every 50 ms, the answer pipe hanging: longest stall %.1f ms, %d over 20 ms in 3 s "
+        "(%zu transfers)",
+        s.longestMs, s.over20Ms, s.transfers);
   }
 };
 

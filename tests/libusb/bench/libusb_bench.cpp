@@ -57,7 +57,7 @@ class OurLayer {
 
   glim::forms::Dispatcher dispatcher;
   glim::usb::libusb::LibusbDriver driver;
-  glim::usb::Connection connection{};
+  glim::usb::DriverConnection connection{};
   glim::usb::PlainWaiter plain;
   glim::usb::DeviceHandle handle = 0;
 };
