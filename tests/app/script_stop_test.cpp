@@ -304,10 +304,9 @@ class ScriptStopTest : public glim::testing::WindowTest {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    QVERIFY2(
-        text.contains("board attach\nset tbSCLKdiv 249\nset tbSCLKfreqdes 100\nclick cbShowi2c\nclick cmdClearLog\n"
-                      "click Glimmora_i2c.cbWatch(2)\n"),
-        text.constData());
+    QVERIFY2(text.contains("board plugged 1\nboard ok\nset tbSCLKdiv 249\nset tbSCLKfreqdes 100\nclick cbShowi2c\n"
+                           "click cmdClearLog\nclick Glimmora_i2c.cbWatch(2)\n"),
+             text.constData());
     const int lines = static_cast<int>(text.count('\n'));
     QCOMPARE(status(), "Record Script: " + std::to_string(lines) + " lines written to session.gls");
   }
