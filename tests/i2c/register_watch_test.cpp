@@ -55,7 +55,9 @@ class Watching : public ::testing::Test {
 TEST_F(Watching, EachChipsRegisterIsComparedWithItselfOnly) {
   spy->sim.setChipRegister(0, 0xA5);
   spy->alterRead = [this](std::span<uint8_t> bytes, usb::TransferResult&) {
-    if (win().tbI2Caddr.text() == "40") bytes[1] = 0x11;
+    if (win().tbI2Caddr.text() != "40") return;
+    bytes[0] = 0x00;  // acknowledged
+    bytes[1] = 0x11;
   };
   win().cbWatch[0].userClick();
   for (const char* address : {"5A", "40", "5A", "40", "5A"}) {
