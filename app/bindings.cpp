@@ -286,11 +286,13 @@ void Binder::bindLog(QPlainTextEdit* pane, forms::TextBox& box) {
         break;
       case ControlEvent::Front: {
         // The oldest lines leave and a new first line comes: only those parts
-        // change in the document.
+        // change in the document. Counted in lines, as the pane may hold
+        // lines of its own between the log's (a played script's output).
         LineEndConverter removed;
         LineEndConverter added;
+        const int lines = static_cast<int>(removed.feed(box.lastRemoved()).count(QLatin1Char('\n')));
         QTextCursor front(pane->document());
-        front.setPosition(static_cast<int>(removed.feed(box.lastRemoved()).size()), QTextCursor::KeepAnchor);
+        front.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, lines);
         front.insertText(added.feed(std::string_view(box.text()).substr(0, box.frontAdded())));
         caretToEnd(pane);
         break;

@@ -607,9 +607,12 @@ text::Outcome MainWindow::runScript(const QString& path, std::ostream* echo, std
 }
 
 text::Outcome MainWindow::saveLog(const QString& path) {
-  // The whole log, also the lines that have left the pane.
+  // What the pane shows while it holds the whole log (a played script's
+  // output too); once lines have left it, the whole log they went to.
   std::string missing;
-  const std::string text = program_.main.log.wholeLog(&missing);
+  const auto* pane = content_->findChild<QPlainTextEdit*>(QStringLiteral("txtLog"));
+  const std::string text = program_.main.log.keptIn().empty() && pane != nullptr ? pane->toPlainText().toStdString()
+                                                                                 : program_.main.log.wholeLog(&missing);
   if (text::Outcome saved = config::replaceFile(path.toStdString(), text); !saved.ok()) return saved;
   if (!missing.empty()) return text::Failure("saved without the lines that left the pane (" + missing + ")");
   return {};

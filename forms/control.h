@@ -14,13 +14,13 @@ enum class ControlKind { TextBox, CheckBox, OptionButton, CommandButton, MenuIte
 enum class ControlEvent {
   Text,       // the whole text was replaced
   Appended,   // text was added at the end (TextBox::appendText)
-  Front,      // the start of the text was replaced (TextBox::replaceFront)
   Selection,  // caret or selection moved
   Value,      // check box or option button state
   Enabled,
   Caption,
   Note,  // the note on the control's value came or went (subscribeNotes)
   Hint,
+  Front,  // the start of the text was replaced (TextBox::replaceFront)
 };
 
 // A named control with state. Handlers (the program's `_Change`/`_Click`) run
