@@ -10,11 +10,15 @@
 # minutes SECONDS: "M min SS s".
 minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
 
-# The CPU seconds of the programs this shell has waited for so far.
+# The CPU seconds of the programs this shell has waited for so far, into
+# children_cpu_s. (Not called in a $(...): a subshell has waited for none.)
 children_cpu() {
   times >"$stage_dir/times"
+  children_cpu_s=$(children_cpu_of "$stage_dir/times")
+}
+children_cpu_of() {
   # Second line: the children's user and system time, such as "1m2.50s 0m3.10s".
-  sed -n 2p "$stage_dir/times" | awk '{
+  sed -n 2p "$1" | awk '{
     t = 0
     for (i = 1; i <= 2; i++) { split($i, p, "m"); sub("s", "", p[2]); t += p[1] * 60 + p[2] }
     printf "%d\n", t + 0.5 }'
@@ -40,12 +44,14 @@ stage() {
   shift
   echo "=== $stage_name ==="
   stage_started=$(date +%s)
-  stage_cpu=$(children_cpu)
+  children_cpu
+  stage_cpu=$children_cpu_s
   stage_status=0
   "$@" || stage_status=$?
   stage_took=$(($(date +%s) - stage_started))
+  children_cpu
   stage_line=$(printf '%-36s %s (CPU %d s)' "$stage_name" "$(minutes "$stage_took")" \
-    $(($(children_cpu) - stage_cpu)))
+    $((children_cpu_s - stage_cpu)))
   [ "$stage_status" -eq 0 ] || stage_line="$stage_line (failed)"
   echo "$stage_line" >>"$STAGE_TIMES"
   echo "=== $stage_line"
