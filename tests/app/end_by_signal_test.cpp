@@ -116,6 +116,8 @@ class EndBySignalTest : public QObject {
   void secondCtrlCEndsAtOnce() {
 #ifndef Q_OS_UNIX
     QSKIP("signals are sent as POSIX systems send them");
+#elif defined(__SANITIZE_THREAD__)
+    QSKIP("the thread checker takes signals first and hands them on late, in a forked child not at all");
 #else
     const int status = inChild(
         [] {
@@ -139,6 +141,8 @@ class EndBySignalTest : public QObject {
   void ignoredSignalsStayIgnored() {
 #ifndef Q_OS_UNIX
     QSKIP("signals are sent as POSIX systems send them");
+#elif defined(__SANITIZE_THREAD__)
+    QSKIP("the thread checker takes signals first and hands them on late, in a forked child not at all");
 #else
     const int status = inChild(
         [] {
