@@ -24,7 +24,7 @@ namespace {
 // Runs `body` in a process of its own, where signals may end it, and gives
 // how that process ended (as waitpid tells it), -1 when it did not end
 // within `ms` (it is killed then).
-int inChild(const std::function<int()>& body, int ms) {
+[[maybe_unused]] int inChild(const std::function<int()>& body, int ms) {
   const pid_t pid = ::fork();
   if (pid == 0) ::_exit(body());
   if (pid < 0) return -1;
@@ -42,7 +42,7 @@ int inChild(const std::function<int()>& body, int ms) {
   return status;
 }
 
-void turnFor(int ms) {
+[[maybe_unused]] void turnFor(int ms) {
   QElapsedTimer t;
   t.start();
   while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
