@@ -1,10 +1,17 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <array>
 #include <functional>
 
 #include "app/bindings.h"
 #include "forms/signal.h"
+
+class QFont;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace glim::i2c {
 class RegisterForm;
@@ -35,6 +42,15 @@ class RegisterWindowView : public QWidget {
 
  private:
   void build();
+  void buildRows(QGridLayout& grid);
+  void buildActions(QGridLayout& grid);
+  QGridLayout* columnGrid(QWidget* on) const;
+  std::array<int, 8> columnWidths() const;
+  QFont markFont() const;
+  QFont headingFont() const;
+  QLabel* label(forms::Label& control);
+  QLineEdit* box(forms::TextBox& control, bool typed);
+  QPushButton* button(forms::CommandButton& control, const QString& tip);
 
   i2c::RegisterForm* form_;
   Binder binder_;

@@ -67,7 +67,8 @@ void SimBoardWindow::build() {
   // the right, over the packet trace.
   auto* whole = new QVBoxLayout(this);
   whole->setContentsMargins(8, 8, 8, 8);
-  auto* columns = new QHBoxLayout;
+  auto* columns = new QBoxLayout(QBoxLayout::LeftToRight);
+  columns_ = columns;
   auto* left = new QVBoxLayout;
   boards_ = new SimBoardsPanel(sim_, changed);
   left->addWidget(boards_);
@@ -95,16 +96,49 @@ void SimBoardWindow::build() {
   area->setFrameShape(QFrame::NoFrame);
   area->setWidgetResizable(true);
   area->setWidget(panels);
+  panelsArea_ = area;
   whole->addWidget(area, 3);
-  // Never taller than the panels: the rest of the height goes to the trace.
-  area->setMaximumHeight(panels->sizeHint().height() + area->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   trace_ = new SimTraceView(sim_);
   whole->addWidget(trace_, 1);
+  area->setMinimumHeight(120);
+  // Each layout's width, measured once.
+  for (int mode = 2; mode >= 0; --mode) {
+    setLayoutMode(mode);
+    modeWidths_[static_cast<std::size_t>(mode)] = panels->sizeHint().width();
+  }
   // Whole where the screen has room: the panels' own size, and the trace's.
   const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  area->setMinimumHeight(120);
   wholeSize_ = QSize(panels->sizeHint().width() + bar + 16,
                      panels->sizeHint().height() + trace_->sizeHint().height() + whole->spacing() + 16);
+}
+
+void SimBoardWindow::setLayoutMode(int mode) {
+  if (mode == mode_) return;
+  mode_ = mode;
+  columns_->setDirection(mode == 0 ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+  registers_->setColumns(mode == 2 ? 1 : 2);
+  QWidget* panels = panelsArea_->widget();
+  // Measured anew, down to the panels' own layouts.
+  panels->layout()->invalidate();
+  panels->layout()->activate();
+  // Never taller than the panels: the rest of the height goes to the trace.
+  panelsArea_->setMaximumHeight(panels->sizeHint().height() +
+                                panelsArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+void SimBoardWindow::reflow() {
+  if (panelsArea_ == nullptr) return;
+  // Measured without the vertical scroll bar's room, which comes and goes
+  // with the layout chosen: a width never flips between two layouts.
+  const int room = panelsArea_->width() - panelsArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  int mode = 0;
+  while (mode < 2 && modeWidths_[static_cast<std::size_t>(mode)] > room) ++mode;
+  setLayoutMode(mode);
+}
+
+void SimBoardWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  reflow();
 }
 
 void SimBoardWindow::setVisible(bool visible) {

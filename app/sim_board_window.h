@@ -1,11 +1,15 @@
 #pragma once
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "forms/signal.h"
 #include "usb/bench.h"
+
+class QBoxLayout;
+class QScrollArea;
 
 namespace glim::shell {
 class Program;
@@ -66,8 +70,16 @@ class SimBoardWindow : public QWidget {
   // What the person does here is told to `recorder` (null: to nobody).
   void setRecorder(script::ScriptRecorder* recorder) { recorder_ = recorder; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void build();
+  // The panels side by side where the window is wide enough for them, else
+  // one above the other, the chip registers in one column where even two
+  // would not fit: never a horizontal scroll bar.
+  void reflow();
+  void setLayoutMode(int mode);
   void readAll();
   void placeBeside(QWidget& anchor);
   // After the person's action: what it changed on the layer, to the recorder.
@@ -90,6 +102,12 @@ class SimBoardWindow : public QWidget {
   SimTimingPanel* timing_ = nullptr;
   SimFaultPanel* faults_ = nullptr;
   SimTraceView* trace_ = nullptr;
+  QBoxLayout* columns_ = nullptr;
+  QScrollArea* panelsArea_ = nullptr;
+  // The panels' width in each layout: side by side, stacked, stacked with
+  // the registers in one column.
+  std::array<int, 3> modeWidths_{};
+  int mode_ = -1;
 };
 
 }  // namespace glim::app

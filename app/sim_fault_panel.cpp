@@ -50,17 +50,22 @@ SimFaultPanel::SimFaultPanel(usb::Bench& sim, std::function<void()> changed)
   setObjectName(QStringLiteral("faults"));
   auto* grid = new QGridLayout(this);
   grid->setVerticalSpacing(2);
+  grid->setHorizontalSpacing(4);
   deviceInfoRefused_ = check(QStringLiteral("Refuse device information"), QStringLiteral("faultDeviceInfo"));
   connect(deviceInfoRefused_, &QCheckBox::clicked, this,
           [this](bool on) { change([on](usb::Faults& f) { f.deviceInfoRefused = on; }); });
   noPipes_ = check(QStringLiteral("No pipes"), QStringLiteral("faultNoPipes"));
   connect(noPipes_, &QCheckBox::clicked, this, [this](bool on) { change([on](usb::Faults& f) { f.noPipes = on; }); });
-  grid->addWidget(deviceInfoRefused_, 0, 0, 1, 2);
-  grid->addWidget(noPipes_, 0, 2, 1, 3);
-  const char* headings[] = {"Refuse", "Time out", "Short after", "", "Hang"};
-  for (int column = 1; column <= 5; ++column) {
-    if (column == 4) continue;  // the byte count under "Short after"
-    grid->addWidget(new QLabel(QLatin1String(headings[column - 1])), 1, column, 1, column == 3 ? 2 : 1);
+  // Over the table, each as wide as the columns below it allow: the panel
+  // is no wider than its table.
+  grid->addWidget(deviceInfoRefused_, 0, 0, 1, 4);
+  grid->addWidget(noPipes_, 0, 4, 1, 3);
+  // A pipe's number and its role in columns of their own, narrower than
+  // the two in one text (the window may be narrow).
+  const char* headings[] = {"Pipe", "", "Refuse", "Time out", "Short after", "", "Hang"};
+  for (int column = 0; column <= 6; ++column) {
+    if (column == 1 || column == 5) continue;  // the role; the byte count under "Short after"
+    grid->addWidget(new QLabel(QLatin1String(headings[column])), 1, column, 1, column == 4 ? 2 : 1);
   }
 
   for (std::size_t i = 0; i < kPipes.size(); ++i) {
@@ -74,6 +79,7 @@ SimFaultPanel::SimFaultPanel(usb::Bench& sim, std::function<void()> changed)
     s.shortBytes->setObjectName(indexed("faultShortBytes", pipe));
     s.shortBytes->setRange(0, kLargestPacket);
     s.shortBytes->setValue(1);
+    s.shortBytes->setMaximumWidth(46);
     s.shortBytes->setToolTip(QStringLiteral("Bytes that still pass"));
     s.hang = check(QString(), indexed("faultHang", pipe));
     s.hang->setToolTip(QStringLiteral("Transfers wait until their time-out, a cancel or an unplug"));
@@ -109,20 +115,21 @@ SimFaultPanel::SimFaultPanel(usb::Bench& sim, std::function<void()> changed)
     });
 
     const int row = static_cast<int>(i) + 2;
-    grid->addWidget(new QLabel(QStringLiteral("Pipe %1 (%2)").arg(pipe).arg(QLatin1String(kPipeRoles[i]))), row, 0);
-    grid->addWidget(s.refused, row, 1);
-    grid->addWidget(s.timeout, row, 2);
-    grid->addWidget(s.shortOn, row, 3);
-    grid->addWidget(s.shortBytes, row, 4);
-    grid->addWidget(s.hang, row, 5);
+    grid->addWidget(new QLabel(QString::number(pipe)), row, 0);
+    grid->addWidget(new QLabel(QLatin1String(kPipeRoles[i])), row, 1);
+    grid->addWidget(s.refused, row, 2);
+    grid->addWidget(s.timeout, row, 3);
+    grid->addWidget(s.shortOn, row, 4);
+    grid->addWidget(s.shortBytes, row, 5);
+    grid->addWidget(s.hang, row, 6);
     pipes_.push_back(s);
   }
 
   auto* clear = new QPushButton(QStringLiteral("Clear all faults"));
   clear->setObjectName(QStringLiteral("faultsClear"));
   connect(clear, &QPushButton::clicked, this, [this] { change([](usb::Faults& f) { f = {}; }); });
-  grid->addWidget(clear, static_cast<int>(kPipes.size()) + 2, 0, 1, 2, Qt::AlignLeft);
-  grid->setColumnStretch(4, 1);
+  grid->addWidget(clear, static_cast<int>(kPipes.size()) + 2, 0, 1, 3, Qt::AlignLeft);
+  grid->setColumnStretch(5, 1);
 }
 
 SimFaultPanel::~SimFaultPanel() = default;

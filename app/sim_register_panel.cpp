@@ -44,7 +44,6 @@ SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> change
   setObjectName(QStringLiteral("registers"));
   auto* grid = new QGridLayout(this);
   grid->setVerticalSpacing(2);
-  const int half = (kRegisterCount + 1) / 2;
   for (int i = 0; i < kRegisterCount; ++i) {
     auto* name = new QLabel(QString::fromLatin1(i2c::registerName(i)));
     name->setObjectName(indexedName("chipRegName", i));
@@ -78,14 +77,34 @@ SimRegisterPanel::SimRegisterPanel(usb::Bench& sim, std::function<void()> change
     names_[static_cast<std::size_t>(i)] = name;
     values_[static_cast<std::size_t>(i)] = value;
     ignore_[static_cast<std::size_t>(i)] = ignore;
-    const int column = i < half ? 0 : 3;
-    grid->addWidget(name, i % half, column);
-    grid->addWidget(value, i % half, column + 1);
-    grid->addWidget(ignore, i % half, column + 2);
   }
   grid->setColumnMinimumWidth(1, 40);
   grid->setColumnStretch(0, 1);
-  grid->setColumnStretch(3, 1);
+  setColumns(2);
+}
+
+void SimRegisterPanel::setColumns(int columns) {
+  columns = columns == 1 ? 1 : 2;
+  if (columns == columns_) return;
+  columns_ = columns;
+  auto* grid = static_cast<QGridLayout*>(layout());
+  const int rows = (kRegisterCount + columns - 1) / columns;
+  for (int i = 0; i < kRegisterCount; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const int column = i < rows ? 0 : 3;
+    // Moved, not created anew: the boxes keep what a person is typing.
+    for (QWidget* w :
+         {static_cast<QWidget*>(names_[at]), static_cast<QWidget*>(values_[at]), static_cast<QWidget*>(ignore_[at])}) {
+      grid->removeWidget(w);
+    }
+    grid->addWidget(names_[at], i % rows, column);
+    grid->addWidget(values_[at], i % rows, column + 1);
+    grid->addWidget(ignore_[at], i % rows, column + 2);
+  }
+  grid->setColumnMinimumWidth(4, columns == 2 ? 40 : 0);
+  grid->setColumnStretch(3, columns == 2 ? 1 : 0);
+  grid->invalidate();
+  updateGeometry();
 }
 
 void SimRegisterPanel::refresh(const usb::BoardState* board) {

@@ -24,6 +24,9 @@ class SimRegisterPanel : public QGroupBox {
                    std::function<void(int reg, uint8_t value)> edited = {});
   // `board` is the shown board's state, or null when none is plugged in.
   void refresh(const usb::BoardState* board);
+  // The registers in two columns side by side, or all in one (a narrow window).
+  void setColumns(int columns);
+  int columns() const { return columns_; }
 
  private:
   class RegisterBox;
@@ -38,6 +41,7 @@ class SimRegisterPanel : public QGroupBox {
   std::array<RegisterBox*, usb::protocol::kRegisterCount> values_{};
   std::array<QString, usb::protocol::kRegisterCount> board_{};  // what each box shows when left alone
   bool setting_ = false;                                        // a refresh is setting a box
+  int columns_ = 0;
   std::array<QCheckBox*, usb::protocol::kRegisterCount> ignore_{};
 };
 

@@ -3,15 +3,16 @@
 # value changed a moment ago), row 0x01 selected with its bits and fields
 # below the rows, described by the example file of the decode test. Under
 # Xvfb with openbox, on the simulated board.
-#   scripts/screenshot_register_bits.sh [BIN] [OUT]
+#   scripts/screenshot_register_bits.sh [BIN] [OUT] [WIDTHxHEIGHT]
 set -eu
 cd "$(dirname "$0")/.."
 BIN=${1:-build/app/glimmora}
 OUT=${2:-docs/screenshots/register-bits-watch.png}
+SIZE=${3:-1920x1080}
 # shellcheck source=xvfb_session.sh
 . scripts/xvfb_session.sh
 mkdir -m 700 "$work/xdg"
-start_xvfb 1920x1080x24
+start_xvfb "${SIZE}x24"
 openbox --sm-disable >"$work/wm.log" 2>&1 &
 started $!
 registers="Glimmora QXB40218 USB interface i2c"

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 #include "app/app_fixture.h"
@@ -214,6 +215,73 @@ class ScreenFitTest : public glim::testing::WindowTest {
       const QRect shown(w->mapTo(viewport, QPoint(0, 0)), w->size());
       QVERIFY2(viewport->rect().contains(shown.topLeft()), name);
       QVERIFY2(viewport->rect().contains(shown) || shown.height() > viewport->height(), name);
+    }
+  }
+
+  // The buttons for all rows stand whole below the rows, over the bits
+  // panel, however the rows scroll; the columns stand still when the rows'
+  // scroll bar comes and goes, in line with "Write All" and "Read All"; the
+  // "Watch" heading is over its check boxes.
+  void registerWindowColumnsStayInLine() {
+    showI2c();
+    glim::app::RegisterWindowView* view = registers();
+    const auto inView = [view](const QWidget* w) { return QRect(w->mapTo(view, QPoint(0, 0)), w->size()); };
+    const auto part = [view](const char* name) {
+      QWidget* w = view->findChild<QWidget*>(QString::fromLatin1(name));
+      if (w == nullptr) qFatal("no %s", name);
+      return w;
+    };
+    auto* area = view->findChild<QScrollArea*>(QStringLiteral("registerArea"));
+    QWidget* bits = view->findChild<QWidget*>(QStringLiteral("registerBits"));
+    QVERIFY(area != nullptr && bits != nullptr);
+    const char* columns[] = {"tbI2Creg(21)",  "cbWritei2c(21)", "tbI2Cregread(21)", "cbReadi2c(21)",
+                             "cbCopyi2c(21)", "cbWatch(21)",    "headingWatch"};
+    const auto xs = [&] {
+      QList<int> at;
+      for (const char* name : columns) at << inView(part(name)).center().x();
+      return at;
+    };
+    // Where the screen has room for the whole window, the rows do not scroll.
+    QApplication::processEvents();
+    if (view->height() >= f->window->registerWindowSize().height()) QCOMPARE(area->verticalScrollBar()->maximum(), 0);
+    const QList<int> first = xs();
+    QVERIFY(qAbs(first[5] - first[6]) <= 1);  // "Watch" centred over its boxes
+    // Whole height, then so low that the rows scroll, then a row selected.
+    for (const int height : {view->height(), view->height() * 2 / 3}) {
+      view->resize(view->width(), height);
+      QApplication::processEvents();
+      for (int row = 0; row < 22; row += 7) {
+        part(qPrintable(QStringLiteral("tbI2Creg(%1)").arg(row)))->setFocus();
+        QApplication::processEvents();
+        QCOMPARE(xs(), first);
+        for (const char* button : {"cbClose", "cbWriteall", "cbWritechanged", "cbReadall", "cbCopyall", "cbVerify"}) {
+          const QRect at = inView(part(button));
+          QVERIFY2(view->rect().contains(at), button);
+          QVERIFY2(!at.intersects(inView(bits)) && !at.intersects(inView(area)), button);
+        }
+      }
+    }
+    QVERIFY(area->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(inView(part("cbWriteall")).center().x(), first[1]);
+    QCOMPARE(inView(part("cbReadall")).center().x(), first[3]);
+  }
+
+  // The Simulated board's panels never hide behind a horizontal scroll bar
+  // (from 360 pixels, the room it has beside the two others at 1366x768): as
+  // placed, and at widths from narrow to whole, every register box stands in
+  // view across.
+  void boardPanelsFitAcross() {
+    auto* area = board->findChild<QScrollArea*>(QStringLiteral("panelsArea"));
+    QVERIFY(area != nullptr);
+    for (const int width : {std::max(board->width(), 360), 360, 600, 900, board->wholeSize().width()}) {
+      board->resize(width, board->height());
+      QApplication::processEvents();
+      QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
+      for (int reg = 0; reg < 22; ++reg) {
+        const QWidget* box = board->findChild<QWidget*>(QStringLiteral("chipReg(%1)").arg(reg));
+        const int right = box->mapTo(area->viewport(), QPoint(box->width(), 0)).x();
+        QVERIFY2(right <= area->viewport()->width(), qPrintable(QString::number(width)));
+      }
     }
   }
 
