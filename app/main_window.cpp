@@ -42,6 +42,7 @@
 #include "config/file_io.h"
 #include "forms/ui_host.h"
 #include "i2c/register_form.h"
+#include "script/python_test.h"
 #include "script/session_state.h"
 #include "shell/program.h"
 
@@ -53,6 +54,10 @@ namespace glim::app {
 namespace {
 
 const QString kScriptFilter = QStringLiteral("Glimmora Script (*.gls);;All Files (*)");
+// A recording is a script, or a pytest test of the same steps.
+const QString kPythonTestFilter = QStringLiteral("Python test (*.py)");
+const QString kRecordFilter =
+    QStringLiteral("Glimmora Script (*.gls);;") + kPythonTestFilter + QStringLiteral(";;All Files (*)");
 const QString kLogFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
 constexpr std::string_view kRegistersFilter = "Register Descriptions (*.json)|*.json|All Files (*.*)|*.*|";
 const QString kRegistersKey = QStringLiteral("registers/file");
@@ -469,9 +474,12 @@ void MainWindow::addScriptActions(QMenu* file) {
       stopRecording();
       return;
     }
-    QFileDialog dialog(this, QStringLiteral("Record Script"), QString(), kScriptFilter);
+    QFileDialog dialog(this, QStringLiteral("Record Script"), QString(), kRecordFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("gls"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+      dialog.setDefaultSuffix(filter == kPythonTestFilter ? QStringLiteral("py") : QStringLiteral("gls"));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     if (const text::Outcome started = startRecording(dialog.selectedFiles().constFirst()); !started.ok()) {
       QMessageBox::warning(this, QStringLiteral("Record Script"), QString::fromStdString(started.reason()));
@@ -554,7 +562,8 @@ void MainWindow::saveLogAs(const QString& chosen) {
 
 text::Outcome MainWindow::startRecording(const QString& path) {
   // The recording starts from the windows and the board as they are now.
-  const script::ScriptRecorder::Setup setup = script::recordingSetup(program_);
+  script::ScriptRecorder::Setup setup = script::recordingSetup(program_);
+  setup.form = script::recordingFormFor(QFile::encodeName(path).toStdString());
   text::Outcome started = recorder_.start(QFile::encodeName(path).toStdString(), setup);
   recordingChanged();
   return started;

@@ -165,6 +165,7 @@ PYBIND11_MODULE(_glimmora, m) {
       .def("click", guarded(&Session::click))
       .def("text", guarded(&Session::text))
       .def("play", guarded(&Session::play))
+      .def("run", guarded(&Session::run))
       .def("wait", guarded(&Session::wait))
       .def_property_readonly("log", guarded(&Session::log))
       .def_property_readonly("status", guarded(&Session::status))

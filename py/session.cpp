@@ -228,6 +228,25 @@ std::string Session::text(const std::string& control) {
   return note ? found->note() : script::shownValue(*found).value;
 }
 
+std::vector<std::string> Session::run(const std::string& line) {
+  running();
+  noLineBreak(line, "the script line");
+  std::vector<std::string> printed;
+  printed_ = &printed;
+  struct Restore {
+    Session& s;
+    ~Restore() { s.printed_ = nullptr; }
+  } restore{*this};
+  lastError_.clear();
+  const auto result = runner_->runLine(line, 1);
+  if (takeInterrupted()) throw Interrupted{};
+  if (result == script::LineRunner::LineResult::Error) throw ScriptFailed(lastError_, 1, printed);
+  for (const std::string& out : printed) {
+    if (out.starts_with("expect failed (line ")) throw ScriptFailed(out, 1, printed);
+  }
+  return printed;
+}
+
 std::vector<std::string> Session::play(const std::string& path) {
   shell::Program& program = running();
   std::ifstream file(config::platform::toPath(path), std::ios::binary);

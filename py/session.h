@@ -83,6 +83,9 @@ class Session final : private script::ScriptOutput, private usb::WaitHost {
   std::string text(const std::string& control);
   // Plays a script file as glimmora-cli does, in this session; what it printed.
   std::vector<std::string> play(const std::string& path);
+  // One line of the script language, as a script plays it; what it printed.
+  // A line that fails, or an `expect` that does not hold, throws.
+  std::vector<std::string> run(const std::string& line);
   void wait(int64_t ms);
 
   std::vector<std::string> log();

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "config/platform_file.h"
+#include "script/python_test.h"
 #include "text/hex_text.h"
 
 #ifndef GLIMMORA_VERSION
@@ -126,10 +127,30 @@ text::Outcome ScriptRecorder::start(const std::string& path, const Setup& setup)
   nextBoard_ = 1;
   lastLine_.clear();
   linesWritten_ = 0;
-  put(std::string("# Recorded by glimmora ") + GLIMMORA_VERSION + " on " +
-      (setup.date.empty() ? localNow() : setup.date));
-  put(setup.simulated ? "# Board: simulated (replay with glimmora-cli --board sim)"
-                      : "# Board: real (replay with glimmora-cli --board usb)");
+  form_ = setup.form;
+  shownAtStart_ = setup.shownAtStart;
+  shownNow_ = setup.shownNow;
+  const std::string header =
+      std::string("Recorded by glimmora ") + GLIMMORA_VERSION + " on " + (setup.date.empty() ? localNow() : setup.date);
+  if (form_ == Setup::Form::PythonTest) {
+    const std::u8string stem = config::platform::toPath(path).stem().u8string();
+    for (const std::string& line : pythonTestHead(std::string(stem.begin(), stem.end()), header)) {
+      file_ << line << '\n';
+      ++linesWritten_;
+    }
+    file_.flush();
+    if (!file_.good()) {
+      const int error = errno;
+      file_.close();
+      return text::Failure("Cannot write " + path + ": " + std::strerror(error));
+    }
+    put(setup.simulated ? "# Board: simulated (pytest's default board, --glimmora-board=sim)"
+                        : "# Board: real (run with pytest --glimmora-board=usb)");
+  } else {
+    put("# " + header);
+    put(setup.simulated ? "# Board: simulated (replay with glimmora-cli --board sim)"
+                        : "# Board: real (replay with glimmora-cli --board usb)");
+  }
   if (setup.simulated) {
     // States, not actions, so that a replay into a program that has boards
     // or faults already ends where one into a new program does: as many
@@ -150,7 +171,14 @@ void ScriptRecorder::stop() {
   // An action still running (the recording stopped from inside it) is
   // written as far as it went.
   while (!frames_.empty()) endAction();
-  file_.close();
+  if (recording() && form_ == Setup::Form::PythonTest) {
+    const auto atEnd = shownNow_ ? shownNow_() : std::vector<std::pair<std::string, std::string>>();
+    for (const std::string& line : pythonAsserts(shownAtStart_, atEnd)) {
+      if (!writeOut(line)) break;
+    }
+  }
+  if (recording()) file_.close();
+  shownNow_ = nullptr;
 }
 
 void ScriptRecorder::beginAction(std::string line) {
@@ -235,14 +263,29 @@ void ScriptRecorder::put(std::string line) {
 void ScriptRecorder::write(const std::vector<std::string>& lines) {
   if (!recording()) return;
   for (const std::string& line : lines) {
-    // Each line goes out at once: a recording cut short by a crash keeps
-    // everything done before it.
-    file_ << line << '\n';
-    file_.flush();
     lastLine_ = line;
-    ++linesWritten_;
+    if (form_ == Setup::Form::Script) {
+      if (!writeOut(line)) return;
+      continue;
+    }
+    // In a test, each step is a statement of the test function.
+    const std::string statement = pythonLine(line);
+    if (!statement.empty() && !writeOut("    " + statement)) return;
   }
-  if (file_.good()) return;
+}
+
+bool ScriptRecorder::writeOut(const std::string& text) {
+  // Each line goes out at once: a recording cut short by a crash keeps
+  // everything done before it.
+  file_ << text << '\n';
+  file_.flush();
+  ++linesWritten_;
+  if (file_.good()) return true;
+  failed();
+  return false;
+}
+
+void ScriptRecorder::failed() {
   const int error = errno;
   file_.close();
   frames_.clear();

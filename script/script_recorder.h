@@ -55,6 +55,14 @@ class ScriptRecorder {
     std::vector<std::pair<int, uint8_t>> registers;
     // The lines that bring a new program to the windows' state (stateLines).
     std::vector<std::string> state;
+    // The file's form: a script, or a pytest test that replays the same
+    // lines through the Python module's session and ends with asserts on
+    // what `shownNow` gives when the recording stops, where it differs from
+    // `shownAtStart`: (control, text) pairs.
+    enum class Form { Script, PythonTest };
+    Form form = Form::Script;
+    std::vector<std::pair<std::string, std::string>> shownAtStart;
+    std::function<std::vector<std::pair<std::string, std::string>>()> shownNow;
   };
 
   ScriptRecorder() = default;
@@ -103,6 +111,9 @@ class ScriptRecorder {
   };
   void put(std::string line);
   void write(const std::vector<std::string>& lines);
+  // One line into the file as it is; false once the file failed.
+  bool writeOut(const std::string& text);
+  void failed();
 
   std::ofstream file_;
   std::string path_;
@@ -111,6 +122,9 @@ class ScriptRecorder {
   int nextBoard_ = 1;
   std::string lastLine_;
   int linesWritten_ = 0;
+  Setup::Form form_ = Setup::Form::Script;
+  std::vector<std::pair<std::string, std::string>> shownAtStart_;
+  std::function<std::vector<std::pair<std::string, std::string>>()> shownNow_;
 };
 
 }  // namespace glim::script

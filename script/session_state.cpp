@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "script/line_runner.h"
+#include "script/python_test.h"
 #include "script/script_recorder.h"
 #include "shell/program.h"
 #include "usb/empty_driver.h"
@@ -172,6 +173,8 @@ ScriptRecorder::Setup recordingSetup(shell::Program& program) {
     setup.faults = bench->faults();
   }
   setup.state = stateLines(program.main);
+  setup.shownAtStart = shownControls(program.main);
+  setup.shownNow = [&program] { return shownControls(program.main); };
   return setup;
 }
 

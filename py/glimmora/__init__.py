@@ -275,6 +275,14 @@ class Session:
             raise FileNotFoundError(f"no script file {path!r}")
         return self._s.play(path)
 
+    def run(self, line):
+        """Run one line of the script language (docs/cli.md) as a script does; the lines it printed.
+
+        For what has no call of its own (``type``, ``close``, ``answer``, ``expect``, ...):
+        a line that fails, or an ``expect`` that does not hold, raises :class:`ScriptError`.
+        """
+        return self._s.run(line)
+
     def wait(self, ms):
         """Let ``ms`` milliseconds pass, watching registers (the ``wait`` verb)."""
         self._s.wait(ms)

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -146,6 +147,87 @@ class ScriptRecordTest : public QObject {
     QCOMPARE(runner.run(text), int(glim::script::kExitOk));
     QVERIFY2(err.str().find("error") == std::string::npos, err.str().c_str());
     QCOMPARE(stateOf(runner.program(), replaySim), inWindow);
+  }
+
+  // Recorded into a .py file, the session is a pytest test: the same steps
+  // through the Python module's calls, then asserts on what the recording
+  // changed in the windows. It passes on the simulated board, and fails,
+  // naming the box, when the chip holds another value.
+  void recordedAsAPytestTest() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString test = dir.filePath(QStringLiteral("test_read back.py"));
+    glim::app::QtUiHost ui;
+    auto driver = std::make_unique<SimDriver>();
+    SimDriver& sim = *driver;
+    glim::shell::Program program(glim::usb::DriverAndBench{std::move(driver), &sim}, ui);
+    glim::app::MainWindow window(program, &ui);
+    glim::app::SimBoardWindow board(sim);
+    board.setRecorder(&window.recorder());
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const auto log = [&] { return QString::fromStdString(program.main.txtLog.text()); };
+    sim.plug();  // as the plugin's session has it: one board, held
+    QVERIFY(QTest::qWaitFor([&] { return log().contains(QStringLiteral("Accepting control")); }));
+    const auto main = [&](const char* name) { return window.findChild<QWidget*>(QLatin1String(name)); };
+
+    QCOMPARE(window.startRecording(test), glim::text::Outcome());
+    retype(qobject_cast<QLineEdit*>(main("tbSCLKfreqdes")), QStringLiteral("20"));
+    click(main("cbWritesettings"));
+    click(main("cbShowi2c"));
+    QVERIFY(QTest::qWaitFor([&] { return window.registerView() != nullptr && window.registerView()->isVisible(); }));
+    click(window.registerView()->findChild<QPushButton*>(QStringLiteral("cbReadall")));
+    window.stopRecording();
+
+    QFile file(test);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const char* line :
+         {"\ndef test_read_back(glimmora_session):\n    s = glimmora_session\n", "\n    s.run(\"board plugged 1\")\n",
+          "\n    s.sim.ok()\n", "\n    s.set(\"tbSCLKfreqdes\", \"20\")\n    s.click(\"cbWritesettings\")\n",
+          "\n    assert s.text(\"tbSCLKfreqact\") == \"20.000\", \"tbSCLKfreqact\"\n",
+          "\n    assert s.text(\"Glimmora_i2c.tbI2Cregread(3)\") == \"B8\", \"Glimmora_i2c.tbI2Cregread(3)\"\n",
+          "\n    assert s.text(\"Glimmora_i2c.lblStatus\") == \"Read All: 22 read\", \"Glimmora_i2c.lblStatus\"\n"}) {
+      QVERIFY2(text.contains(QLatin1String(line)), line);
+    }
+    // What the recording did not change is not compared: the replay starts
+    // with other read boxes and status lines than the recording did.
+    QVERIFY2(!text.contains(QStringLiteral("tbSICclkfreqact")), qPrintable(text));
+#ifndef GLIMMORA_PYTHON
+    QSKIP("the Python module is not built");
+#else
+    const auto pytest = [&dir](const QString& file) {
+      QProcess run;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(QStringLiteral("PYTHONPATH"), QStringLiteral(GLIMMORA_PYTHON_DIR));
+      env.insert(QStringLiteral("PYTHONDONTWRITEBYTECODE"), QStringLiteral("1"));
+      env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
+      run.setProcessEnvironment(env);
+      run.setWorkingDirectory(dir.path());
+      run.setProcessChannelMode(QProcess::MergedChannels);
+      run.start(
+          QStringLiteral(GLIMMORA_PYTHON),
+          {QStringLiteral("-m"), QStringLiteral("pytest"), QStringLiteral("-q"), QStringLiteral("-p"),
+           QStringLiteral("no:cacheprovider"), QStringLiteral("-p"), QStringLiteral("glimmora.pytest_plugin"), file});
+      run.waitForFinished(120000);
+      return std::pair{run.exitCode(), QString::fromUtf8(run.readAll())};
+    };
+    const auto [passed, passedOut] = pytest(test);
+    QVERIFY2(passed == 0, qPrintable(passedOut));
+    // The chip now holds another value in register 3.
+    QString changed = text;
+    changed.replace(QStringLiteral("    s = glimmora_session\n"),
+                    QStringLiteral("    s = glimmora_session\n    s.sim.set_reg(3, 0x5C)\n"));
+    QFile other(dir.filePath(QStringLiteral("test_changed.py")));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write(changed.toUtf8());
+    other.close();
+    const auto [failed, failedOut] = pytest(other.fileName());
+    QCOMPARE(failed, 1);
+    QVERIFY2(failedOut.contains(QStringLiteral("AssertionError: Glimmora_i2c.tbI2Cregread(3)")), qPrintable(failedOut));
+    QVERIFY2(failedOut.contains(QStringLiteral("1 failed")), qPrintable(failedOut));
+#endif
   }
 
   // A recording started mid-session, with a board held and a register

@@ -191,6 +191,20 @@ def test_play_returns_the_output_and_raises_on_a_failing_line(session, own_folde
     assert raised.value.line == 2 and "unknown verb" in str(raised.value)
 
 
+def test_run_plays_one_line_and_raises_as_a_script_fails(session):
+    assert session.run("board reg 3 42") == []
+    session.run("click Glimmora_i2c.cbReadi2c(3)")
+    assert session.run("print Glimmora_i2c.tbI2Cregread(3)") == ['Glimmora_i2c.tbI2Cregread(3) = "42"']
+    assert session.run("expect Glimmora_i2c.tbI2Cregread(3) 42") == []
+    with pytest.raises(glimmora.ScriptError, match='expected "41", got "42"'):
+        session.run("expect Glimmora_i2c.tbI2Cregread(3) 41")
+    with pytest.raises(glimmora.ScriptError, match="unknown verb"):
+        session.run("frobnicate")
+    with pytest.raises(ValueError):
+        session.run("print cbQuit\nclick cbQuit")
+    assert not session.closed
+
+
 def test_ctrl_c_during_a_hang_cancels_and_leaves_the_session_usable(session):
     s = session
     s.sim.hang(2)  # until the 30-second time-out
