@@ -63,7 +63,9 @@ TEST(PythonTest, TheTestIsNamedAfterItsFile) {
 
 TEST(PythonTest, APyFileIsRecordedAsATest) {
   using Form = ScriptRecorder::Setup::Form;
-  for (const char* path : {"a.py", "/x/b.PY", "C:\\x\\c.Py"}) EXPECT_EQ(recordingFormFor(path), Form::PythonTest) << path;
+  for (const char* path : {"a.py", "/x/b.PY", "C:\\x\\c.Py"}) {
+    EXPECT_EQ(recordingFormFor(path), Form::PythonTest) << path;
+  }
   for (const char* path : {"a.gls", "a.py.gls", "dir.py/a", "py", "a.pyc", ""}) {
     EXPECT_EQ(recordingFormFor(path), Form::Script) << path;
   }
