@@ -64,6 +64,19 @@ void retype(QLineEdit* box, const QString& text) {
 
 void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2)); }
 
+// The program's windows on the simulated board, the board's window telling
+// the recorder what the person does there.
+struct Windows {
+  glim::app::QtUiHost ui;
+  std::unique_ptr<SimDriver> owned = std::make_unique<SimDriver>();
+  SimDriver& sim = *owned;
+  glim::shell::Program program{glim::usb::DriverAndBench{std::move(owned), &sim}, ui};
+  glim::app::MainWindow window{program, &ui};
+  glim::app::SimBoardWindow board{sim};
+  Windows() { board.setRecorder(&window.recorder()); }
+  QString log() const { return QString::fromStdString(program.main.txtLog.text()); }
+};
+
 }  // namespace
 
 class ScriptRecordTest : public QObject {
@@ -76,13 +89,11 @@ class ScriptRecordTest : public QObject {
     const QString script = dir.filePath(QStringLiteral("session.gls"));
     const QString setup = dir.filePath(QStringLiteral("setup.txt"));
 
-    glim::app::QtUiHost ui;
-    auto driver = std::make_unique<SimDriver>();
-    SimDriver& sim = *driver;
-    glim::shell::Program program(glim::usb::DriverAndBench{std::move(driver), &sim}, ui);
-    glim::app::MainWindow window(program, &ui);
-    glim::app::SimBoardWindow board(sim);
-    board.setRecorder(&window.recorder());
+    Windows w;
+    SimDriver& sim = w.sim;
+    glim::shell::Program& program = w.program;
+    glim::app::MainWindow& window = w.window;
+    glim::app::SimBoardWindow& board = w.board;
     board.show();
     window.show();
     window.activateWindow();
@@ -157,17 +168,13 @@ class ScriptRecordTest : public QObject {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString test = dir.filePath(QStringLiteral("test_read back.py"));
-    glim::app::QtUiHost ui;
-    auto driver = std::make_unique<SimDriver>();
-    SimDriver& sim = *driver;
-    glim::shell::Program program(glim::usb::DriverAndBench{std::move(driver), &sim}, ui);
-    glim::app::MainWindow window(program, &ui);
-    glim::app::SimBoardWindow board(sim);
-    board.setRecorder(&window.recorder());
+    Windows w;
+    SimDriver& sim = w.sim;
+    glim::app::MainWindow& window = w.window;
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    const auto log = [&] { return QString::fromStdString(program.main.txtLog.text()); };
+    const auto log = [&w] { return w.log(); };
     sim.plug();  // as the plugin's session has it: one board, held
     QVERIFY(QTest::qWaitFor([&] { return log().contains(QStringLiteral("Accepting control")); }));
     const auto main = [&](const char* name) { return window.findChild<QWidget*>(QLatin1String(name)); };
