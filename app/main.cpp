@@ -2,8 +2,11 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <optional>
 
 #include "app/end_requests.h"
 #include "app/first_paint_probe.h"
@@ -19,6 +22,66 @@
 #include "usb/driver_factory.h"
 #include "usb/vendor_choice.h"
 
+namespace {
+
+// GLIMMORA_VENDOR_ID: the boards' vendor id, when it is not the built-in
+// one. A value that is none is said on standard error and, as no console
+// shows that on Windows, in a message box.
+std::optional<uint16_t> chosenVendorId() {
+  const auto vendor = glim::usb::chooseVendorId(std::getenv("GLIMMORA_VENDOR_ID"), "GLIMMORA_VENDOR_ID");
+  if (vendor.outcome.ok()) return vendor.vendorId;
+  std::cerr << "glimmora: " << vendor.outcome.reason() << '\n';
+  QMessageBox::critical(nullptr, QString::fromLatin1(glim::app::kApplicationName),
+                        QString::fromStdString(vendor.outcome.reason()));
+  return std::nullopt;
+}
+
+// --board, else GLIMMORA_USB, chooses the layer: "sim", "sim-empty",
+// otherwise real boards.
+glim::usb::DriverChoice chosenLayer(const glim::app::StartOptions& options) {
+  const char* usbChoice = std::getenv("GLIMMORA_USB");
+  return options.board.value_or(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""));
+}
+
+// On the simulated layer a window of its own plays the hardware; it must
+// exist before the main window's first activation opens the driver. It is
+// usable while the program waits, tells the recorder what the person does
+// there, and makes room for the register window as it is placed.
+std::unique_ptr<glim::app::SimBoardWindow> boardWindowFor(glim::shell::Program& program, glim::app::MainWindow& window,
+                                                          glim::forms::Connection& placesRegisterWindow) {
+  auto board = glim::app::SimBoardWindow::forProgram(program);
+  if (!board) return board;
+  window.waitHost().letThrough(board.get());
+  board->setRecorder(&window.recorder());
+  window.addBoardWindow(board.get());
+  placesRegisterWindow = board->onAnchorMoved.connectScoped([&window] { window.placeRegisterWindowAgain(); });
+  return board;
+}
+
+// --run SCRIPT: the script plays once the window has started; the window
+// stays open, and what glimmora-cli would print goes to standard output.
+// With --exit the program ends when the script has played (status 2 when it
+// could not start).
+void playAfterStart(glim::app::MainWindow& window, glim::app::QtUiHost& ui, const QString& runFile, bool exitAfterRun) {
+  ui.setUnattended(exitAfterRun);
+  QTimer::singleShot(0, &window, [&window, runFile, exitAfterRun] {
+    const glim::text::Outcome started = window.runScript(runFile, &std::cout, &std::cerr);
+    if (!exitAfterRun) return;
+    if (!started.ok()) {
+      QApplication::exit(2);
+      return;
+    }
+    QObject::connect(window.scriptPlayer(), &glim::app::ScriptPlayer::runningChanged, &window, [](bool running) {
+      if (running) return;
+      std::cout.flush();
+      QApplication::closeAllWindows();
+      QApplication::quit();
+    });
+  });
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   QElapsedTimer sinceStart;
   sinceStart.start();
@@ -31,48 +94,21 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(glim::app::kApplicationName));
   QApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
-  // --run SCRIPT: the script plays once the window has started; the window
-  // stays open, and what glimmora-cli would print goes to standard output.
-  // --record FILE: everything done in the windows is recorded from start-up.
-  const QString& runFile = options.runScript;
-  const QString& recordFile = options.recordScript;
-  const bool exitAfterRun = options.exitAfterRun;
-  const auto& configFile = options.configFile;
-
-  // GLIMMORA_VENDOR_ID: the boards' vendor id, when it is not the built-in one.
-  const auto vendor = glim::usb::chooseVendorId(std::getenv("GLIMMORA_VENDOR_ID"), "GLIMMORA_VENDOR_ID");
-  if (!vendor.outcome.ok()) {
-    std::cerr << "glimmora: " << vendor.outcome.reason() << '\n';
-    // On Windows no console shows standard error: the person is told in a box.
-    QMessageBox::critical(nullptr, QString::fromLatin1(glim::app::kApplicationName),
-                          QString::fromStdString(vendor.outcome.reason()));
-    return 2;
-  }
+  const std::optional<uint16_t> vendorId = chosenVendorId();
+  if (!vendorId) return 2;
 
   glim::app::QtUiHost ui;
-  // --board, else GLIMMORA_USB, chooses the layer: "sim", "sim-empty",
-  // otherwise real boards.
-  const char* usbChoice = std::getenv("GLIMMORA_USB");
-  const glim::usb::DriverChoice layer =
-      options.board.value_or(glim::usb::parseDriverChoice(usbChoice != nullptr ? usbChoice : ""));
-  glim::shell::Program program(glim::usb::createDriver(layer, vendor.vendorId), ui, vendor.vendorId);
+  glim::shell::Program program(glim::usb::createDriver(chosenLayer(options), *vendorId), ui, *vendorId);
   glim::app::MainWindow window(program, &ui);
   window.keepLastSessionIn(glim::app::lastSessionPath());
   window.keepSettingsIn(glim::app::windowSettingsPath());
   window.loadRegisterDescriptionsAtStart(options.registersFile);
   QApplication::setWindowIcon(window.windowIcon());  // message boxes and file dialogs too
-  // On the simulated layer a window of its own plays the hardware; it must
-  // exist before the main window's first activation opens the driver.
-  const auto board = glim::app::SimBoardWindow::forProgram(program);
-  if (board) window.waitHost().letThrough(board.get());  // usable while the program waits
-  if (board) board->setRecorder(&window.recorder());
   glim::forms::Connection placesRegisterWindow;
-  if (board) {
-    window.addBoardWindow(board.get());
-    placesRegisterWindow = board->onAnchorMoved.connectScoped([&window] { window.placeRegisterWindowAgain(); });
-  }
-  if (!recordFile.isEmpty()) {
-    if (const glim::text::Outcome started = window.startRecording(recordFile); !started.ok()) {
+  const auto board = boardWindowFor(program, window, placesRegisterWindow);
+  // --record FILE: everything done in the windows is recorded from start-up.
+  if (!options.recordScript.isEmpty()) {
+    if (const glim::text::Outcome started = window.startRecording(options.recordScript); !started.ok()) {
       std::cerr << "glimmora: " << started.reason() << '\n';
       return 2;
     }
@@ -93,24 +129,7 @@ int main(int argc, char* argv[]) {
 
   window.show();
   if (board) board->showBeside(window, [&window] { return window.registerWindowSize(); });
-  if (configFile) glim::app::loadConfigAfterStart(program, *configFile);
-  if (!runFile.isEmpty()) {
-    ui.setUnattended(exitAfterRun);
-    QTimer::singleShot(0, &window, [&window, runFile, exitAfterRun] {
-      const glim::text::Outcome started = window.runScript(runFile, &std::cout, &std::cerr);
-      if (!exitAfterRun) return;
-      if (!started.ok()) {
-        QApplication::exit(2);
-        return;
-      }
-      // --exit: the program ends when the script has played.
-      QObject::connect(window.scriptPlayer(), &glim::app::ScriptPlayer::runningChanged, &window, [](bool running) {
-        if (running) return;
-        std::cout.flush();
-        QApplication::closeAllWindows();
-        QApplication::quit();
-      });
-    });
-  }
+  if (options.configFile) glim::app::loadConfigAfterStart(program, *options.configFile);
+  if (!options.runScript.isEmpty()) playAfterStart(window, ui, options.runScript, options.exitAfterRun);
   return QApplication::exec();
 }
