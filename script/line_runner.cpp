@@ -164,57 +164,74 @@ text::Outcome LineRunner::execute(const Command& command, int lineNumber) {
 }
 
 text::Outcome LineRunner::controlVerb(const Command& command, int lineNumber) {
-  shell::MainForm& main = program_.main;
   const std::string& name = command.target;
-
   if (command.verb == Verb::Close) {
-    if (name == "Glimmora_interface") {
-      main.closeBox();
-    } else if (i2c::RegisterForm* form = main.i2cWindow.existing()) {
-      // The window's close box does what its "Close" button does.
-      form->cbClose_Click();
-    }
+    closeWindow(name);
     return {};
   }
+  if (command.verb == Verb::Print || command.verb == Verb::Expect) return report(command, lineNumber);
+  // The user's own actions: only on controls a user could reach.
+  forms::Control* control = program_.main.resolve(name);
+  if (control == nullptr) return text::Failure("unknown control \"" + name + "\"");
+  if (!control->enabled()) return text::Failure(name + " is disabled");
+  switch (command.verb) {
+    case Verb::Set:
+    case Verb::Type:
+      return enter(command, *control);
+    case Verb::Select:
+      if (control->kind() != forms::ControlKind::OptionButton) {
+        return text::Failure("select needs an option button; " + name + " is " + kindName(control->kind()));
+      }
+      static_cast<forms::OptionButton&>(*control).restoreSelected();
+      return {};
+    default:
+      return click(name, *control);
+  }
+}
 
+void LineRunner::closeWindow(const std::string& name) {
+  shell::MainForm& main = program_.main;
+  if (name == "Glimmora_interface") {
+    main.closeBox();
+  } else if (i2c::RegisterForm* form = main.i2cWindow.existing()) {
+    // The window's close box does what its "Close" button does.
+    form->cbClose_Click();
+  }
+}
+
+text::Outcome LineRunner::report(const Command& command, int lineNumber) {
+  shell::MainForm& main = program_.main;
+  const std::string& name = command.target;
   ShownValue shown;
-  forms::Control* control = nullptr;
-  if (name == "Glimmora_i2c" && (command.verb == Verb::Print || command.verb == Verb::Expect)) {
+  if (name == "Glimmora_i2c") {
     // Asking for the window's state must not create it.
     shown = {windowState(main.i2cWindow.state()), false};
-  } else if (constexpr std::string_view kNote = ".note";
-             name.ends_with(kNote) && (command.verb == Verb::Print || command.verb == Verb::Expect)) {
+  } else if (constexpr std::string_view kNote = ".note"; name.ends_with(kNote)) {
     // What the control's mark says (a text read as another value, a box not
     // read yet): the tooltip a marked box shows, empty when unmarked.
     const std::string base = name.substr(0, name.size() - kNote.size());
-    control = main.resolve(base);
+    const forms::Control* control = main.resolve(base);
     if (control == nullptr) return text::Failure("unknown control \"" + base + "\"");
     shown = {control->note(), true};
   } else {
-    control = main.resolve(name);
+    const forms::Control* control = main.resolve(name);
     if (control == nullptr) return text::Failure("unknown control \"" + name + "\"");
     shown = shownValue(*control);
   }
-
-  switch (command.verb) {
-    case Verb::Print:
-      output_.line(OutputKind::Report, printLine(name, shown));
-      return {};
-    case Verb::Expect:
-      if (shown.value != command.text) {
-        output_.line(OutputKind::Report, "expect failed (line " + std::to_string(lineNumber) + "): " + name +
-                                             ": expected \"" + escapeText(command.text) + "\", got \"" +
-                                             escapeText(shown.value) + '"');
-        expectFailed_ = true;
-      }
-      return {};
-    default:
-      break;
+  if (command.verb == Verb::Print) {
+    output_.line(OutputKind::Report, printLine(name, shown));
+  } else if (shown.value != command.text) {
+    output_.line(OutputKind::Report, "expect failed (line " + std::to_string(lineNumber) + "): " + name +
+                                         ": expected \"" + escapeText(command.text) + "\", got \"" +
+                                         escapeText(shown.value) + '"');
+    expectFailed_ = true;
   }
+  return {};
+}
 
-  // The user's own actions: only on controls a user could reach.
-  if (!control->enabled()) return text::Failure(name + " is disabled");
-  const forms::ControlKind kind = control->kind();
+text::Outcome LineRunner::enter(const Command& command, forms::Control& control) {
+  const std::string& name = command.target;
+  const forms::ControlKind kind = control.kind();
   if (command.verb == Verb::Set && kind == forms::ControlKind::CheckBox) {
     // The box's state, whatever it was: its click runs only when that
     // changes it, so the line means the same in any program.
@@ -222,48 +239,39 @@ text::Outcome LineRunner::controlVerb(const Command& command, int lineNumber) {
     if (value != "0" && value != "1" && value != "2") {
       return text::Failure("set " + name + " needs 0, 1 or 2 for a check box, not \"" + value + '"');
     }
-    static_cast<forms::CheckBox&>(*control).setValue(value[0] - '0');
+    static_cast<forms::CheckBox&>(control).setValue(value[0] - '0');
     return {};
   }
-  if (command.verb == Verb::Set || command.verb == Verb::Type) {
-    if (kind != forms::ControlKind::TextBox) {
-      return text::Failure(verbName(command.verb) +
-                           (command.verb == Verb::Set ? " needs a text box or a check box; " : " needs a text box; ") +
-                           name + " is " + kindName(kind));
-    }
-    auto& box = static_cast<forms::TextBox&>(*control);
-    if (box.locked) return text::Failure(name + " is read-only");
-    if (command.verb == Verb::Set) {
-      box.setText(command.text);
-    } else {
-      typeInto(box, command.text);
-    }
-    return {};
+  if (kind != forms::ControlKind::TextBox) {
+    return text::Failure(verbName(command.verb) +
+                         (command.verb == Verb::Set ? " needs a text box or a check box; " : " needs a text box; ") +
+                         name + " is " + kindName(kind));
   }
+  auto& box = static_cast<forms::TextBox&>(control);
+  if (box.locked) return text::Failure(name + " is read-only");
+  if (command.verb == Verb::Set) {
+    box.setText(command.text);
+  } else {
+    typeInto(box, command.text);
+  }
+  return {};
+}
 
-  if (command.verb == Verb::Select) {
-    if (kind != forms::ControlKind::OptionButton) {
-      return text::Failure("select needs an option button; " + name + " is " + kindName(kind));
-    }
-    static_cast<forms::OptionButton&>(*control).restoreSelected();
-    return {};
-  }
-
-  // click
-  switch (kind) {
+text::Outcome LineRunner::click(const std::string& name, forms::Control& control) {
+  switch (control.kind()) {
     case forms::ControlKind::CommandButton:
     case forms::ControlKind::MenuItem:
-      static_cast<forms::CommandButton&>(*control).click();
+      static_cast<forms::CommandButton&>(control).click();
       return {};
     case forms::ControlKind::CheckBox:
-      static_cast<forms::CheckBox&>(*control).userClick();
+      static_cast<forms::CheckBox&>(control).userClick();
       return {};
     case forms::ControlKind::OptionButton:
-      static_cast<forms::OptionButton&>(*control).userClick();
+      static_cast<forms::OptionButton&>(control).userClick();
       return {};
     default:
       return text::Failure("click needs a button, menu item, check box or option button; " + name + " is " +
-                           kindName(kind));
+                           kindName(control.kind()));
   }
 }
 

@@ -61,6 +61,12 @@ class LineRunner {
   // Done when the command ran; otherwise failed with the script error.
   text::Outcome execute(const Command& command, int lineNumber);
   text::Outcome controlVerb(const Command& command, int lineNumber);
+  // The verbs of controlVerb: a window's close box; `print` and `expect`;
+  // `set` and `type`; `click`.
+  void closeWindow(const std::string& name);
+  text::Outcome report(const Command& command, int lineNumber);
+  text::Outcome enter(const Command& command, forms::Control& control);
+  text::Outcome click(const std::string& name, forms::Control& control);
   text::Outcome boardVerb(const BoardCommand& board);
   // What `decode` prints of register `reg`'s last read value.
   std::string decoded(int reg);
