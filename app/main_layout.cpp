@@ -13,6 +13,7 @@
 #include <array>
 
 #include "app/bindings.h"
+#include "app/font_size.h"
 #include "shell/main_form.h"
 
 namespace glim::app {
@@ -20,9 +21,7 @@ namespace {
 
 using namespace usb::protocol::cell;
 
-// Pixel geometry of the panels. Fonts are sized in pixels too, so that the
-// captions fit their places on any screen density.
-constexpr int kFontPixels = 11;
+// Pixel geometry of the panels (fonts are sized in pixels too: font_size.h).
 constexpr int kRowHeight = 21;
 constexpr int kButtonHeight = 24;
 

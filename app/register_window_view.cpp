@@ -18,6 +18,7 @@
 #include <array>
 #include <tuple>
 
+#include "app/font_size.h"
 #include "app/register_bits_panel.h"
 #include "app/status_text.h"
 #include "i2c/register_form.h"
@@ -25,7 +26,6 @@
 
 namespace glim::app {
 namespace {
-constexpr int kFontPixels = 11;
 constexpr int kValueBoxWidth = 44;
 constexpr int kButtonWidth = 60;
 }  // namespace

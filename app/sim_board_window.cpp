@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "app/first_paint_probe.h"
+#include "app/font_size.h"
 #include "app/sim_board_placement.h"
 #include "app/sim_boards_panel.h"
 #include "app/sim_fault_panel.h"
@@ -27,7 +28,6 @@
 namespace glim::app {
 
 namespace {
-constexpr int kFontPixels = 11;
 // Narrower than this, the panels would be more scroll bar than panel.
 constexpr int kMinimumWidth = 300;
 }  // namespace

@@ -9,12 +9,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/font_size.h"
 #include "app/sim_board_text.h"
 
 namespace glim::app {
 namespace {
-
-constexpr int kFontPixels = 11;
 
 bool sameEntry(const usb::PacketTraceEntry& a, const usb::PacketTraceEntry& b) {
   return a.microsSinceStart == b.microsSinceStart && a.board == b.board && a.pipe == b.pipe && a.in == b.in &&

@@ -63,6 +63,9 @@ class AppFixture {
   std::unique_ptr<app::MainWindow> window;  // after sim: goes before the program
 };
 
+// A control of an indexed set by its name: "tbI2Creg(5)".
+inline QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+
 // Without any font Qt draws boxes and says nothing.
 inline bool fontsAvailable() { return !QFontInfo(QApplication::font()).family().isEmpty(); }
 

@@ -16,14 +16,20 @@ bool registerQtTest(const char* sourceFile, QtTestMain testMain);
 
 }  // namespace glim::testing
 
-// What Qt Test's own main() does, as a registered function.
-#undef QTEST_MAIN_WRAPPER
-#define QTEST_MAIN_WRAPPER(TestObject, ...)                            \
-  static int glimQtTestMain(int argc, char* argv[]) {                  \
+// What Qt Test's own main() does, as a registered function. Its names are made
+// unique (__COUNTER__), as a unity build compiles several test files as one.
+#define GLIM_QT_TEST_JOIN2(a, b) a##b
+#define GLIM_QT_TEST_JOIN(a, b) GLIM_QT_TEST_JOIN2(a, b)
+#define GLIM_QT_TEST_MAIN_AS(main, registered, TestObject, ...)        \
+  static int main(int argc, char* argv[]) {                            \
     QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>(); \
     __VA_ARGS__                                                        \
     TestObject tc;                                                     \
     QTEST_SET_MAIN_SOURCE_PATH                                         \
     return QTest::qExec(&tc, argc, argv);                              \
   }                                                                    \
-  [[maybe_unused]] static const bool glimQtTestRegistered = ::glim::testing::registerQtTest(__FILE__, glimQtTestMain);
+  [[maybe_unused]] static const bool registered = ::glim::testing::registerQtTest(__FILE__, main);
+#undef QTEST_MAIN_WRAPPER
+#define QTEST_MAIN_WRAPPER(TestObject, ...)                            \
+  GLIM_QT_TEST_MAIN_AS(GLIM_QT_TEST_JOIN(glimQtTestMain, __COUNTER__), \
+                       GLIM_QT_TEST_JOIN(glimQtTestRegistered, __COUNTER__), TestObject, __VA_ARGS__)

@@ -18,6 +18,8 @@
 #include "i2c/register_descriptions.h"
 #include "support/temp_dir.h"
 
+using glim::testing::indexed;
+
 namespace {
 
 // Register 0x01 with two named fields and one without names; 0x02 unnamed bits.
@@ -27,8 +29,6 @@ constexpr const char* kDescribed = R"({"registers": {
     {"bits": "3:2", "name": "MODE", "values": {"0": "normal", "1": "standby", "2": "test"}},
     {"bits": "7:5", "name": "SLOPE"}]}
 }})";
-
-QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
 }  // namespace
 

@@ -18,14 +18,14 @@
 
 using glim::i2c::RegisterWindow;
 
+using glim::testing::indexed;
+
 namespace {
 // The rows' labels are the core's (the core's own tests hold them against the
 // table and the shipped description file); the view must show them as they are.
 QString rowLabel(int i) { return QString::fromStdString(std::string(glim::i2c::registerName(i))); }
 const char* const kDefaults[22] = {"FF", "00", "00", "B8", "00", "00", "00", "00", "00", "00", "4D",
                                    "B3", "00", "00", "00", "29", "FF", "FF", "FF", "FF", "FF", "FF"};
-
-QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
 using Mark = glim::app::Binder::Mark;
 bool greyed(const QWidget* w) { return w->palette().color(QPalette::Text) == glim::app::Binder::markColor(Mark::Grey); }

@@ -27,8 +27,9 @@ using glim::app::SimBoardWindow;
 using glim::testing::AppFixture;
 namespace simtext = glim::app::simtext;
 
+using glim::testing::indexed;
+
 namespace {
-QString indexed(const char* name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 QString hex(uint8_t b) { return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper(); }
 }  // namespace
 

@@ -16,20 +16,20 @@
 namespace glim::script {
 namespace {
 
-struct TextCase {
+struct RecordedText {
   const char* before;
   const char* after;
   Verb verb;  // Activate: a comment, skipped on replay
 };
 
 TEST(ScriptRecorder, TextChangesReadBackAsTheSameChange) {
-  const TextCase cases[] = {
+  const RecordedText cases[] = {
       {"10", "100", Verb::Set},     {"", "  two  blanks ", Verb::Set},    {"7", "", Verb::Set},
       {"5", "5", Verb::Type},       {"\xC3\xA9", "\xC3\xA9", Verb::Type},  // a digit or é typed over itself
       {"12", "12", Verb::Activate},                                        // nothing replays that
       {"", "a\nb", Verb::Activate}, {"", "a\r", Verb::Activate},
   };
-  for (const TextCase& c : cases) {
+  for (const RecordedText& c : cases) {
     const std::string line = textChangeLine("Glimmora_i2c.tbI2Creg(3)", c.before, c.after);
     const ParsedLine parsed = parseLine(line);
     SCOPED_TRACE(line);

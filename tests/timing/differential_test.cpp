@@ -123,9 +123,9 @@ struct Sample {
   double value;
 };
 
-class Texts {
+class RandomTexts {
  public:
-  explicit Texts(uint32_t seed) : rng_(seed) {}
+  explicit RandomTexts(uint32_t seed) : rng_(seed) {}
 
   int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
 
@@ -228,7 +228,7 @@ TEST(TimingDifferential, DisplaysAgreeWithTheFormulasDigitForDigit) {
   }
   m.recompute();
 
-  Texts texts(20240611);
+  RandomTexts texts(20240611);
   const std::array<int, 10> groupCells = {0, 2, 3, 5, 6, 7, 8, 9, 6, 8};
   constexpr int kSteps = 4000;
   for (int step = 0; step < kSteps; ++step) {

@@ -55,8 +55,6 @@ double medianMillis(std::vector<Chunk> chunks) {
   return chunks[chunks.size() / 2].millis;
 }
 
-}  // namespace
-
 class LogNightBench : public QObject {
   Q_OBJECT
 
@@ -109,6 +107,8 @@ class LogNightBench : public QObject {
     f.reset();
   }
 };
+
+}  // namespace
 
 QTEST_MAIN(LogNightBench)
 #include "log_night_bench.moc"

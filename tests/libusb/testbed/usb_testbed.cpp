@@ -49,23 +49,24 @@ std::string descriptorsHex(uint16_t vid) {
   return hex;
 }
 
-struct DataRef {
-  UMockdevIoctlData* data = nullptr;
-  DataRef() = default;
-  explicit DataRef(UMockdevIoctlData* d) : data(d) {}
-  DataRef(DataRef&& o) noexcept : data(o.data) { o.data = nullptr; }
-  DataRef& operator=(DataRef&& o) noexcept {
-    std::swap(data, o.data);
-    return *this;
-  }
-  ~DataRef() {
-    if (data != nullptr) g_object_unref(data);
-  }
-};
-
 }  // namespace
 
 struct UsbTestbed::Board {
+  // A reference to the emulator's ioctl data, dropped with its holder.
+  struct DataRef {
+    UMockdevIoctlData* data = nullptr;
+    DataRef() = default;
+    explicit DataRef(UMockdevIoctlData* d) : data(d) {}
+    DataRef(DataRef&& o) noexcept : data(o.data) { o.data = nullptr; }
+    DataRef& operator=(DataRef&& o) noexcept {
+      std::swap(data, o.data);
+      return *this;
+    }
+    ~DataRef() {
+      if (data != nullptr) g_object_unref(data);
+    }
+  };
+
   struct Urb {
     DataRef urb;     // the client's usbdevfs_urb, resolved
     DataRef buffer;  // its buffer (none for length 0)
