@@ -7,6 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 # shellcheck source=stages.sh
 . scripts/stages.sh
+# shellcheck source=build_options.sh
+. scripts/build_options.sh
 BUILD_DIR="${BUILD_DIR:-build-tsan}"
 # Only the programs of the selection below are built with it (the rest of the
 # tree, a fifth of the objects and near a third of their bytes, never runs
@@ -17,10 +19,10 @@ BUILD_DIR="${BUILD_DIR:-build-tsan}"
 # program that the app tests start.
 # A program this configuration does not make (no umockdev, no Qt) is left out.
 build() {
-  # (CMAKE_EXTRA holds any number of options, one word each)
-  # shellcheck disable=SC2086
-  cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON -DGLIMMORA_TSAN=ON \
-    -DGLIMMORA_BENCH=OFF ${CMAKE_EXTRA:-} >/dev/null
+  # (build_options and CMAKE_EXTRA hold any number of options, one word each)
+  # shellcheck disable=SC2046,SC2086
+  cmake -S . -B "$BUILD_DIR" $(build_options "$BUILD_DIR") -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON \
+    -DGLIMMORA_TSAN=ON -DGLIMMORA_BENCH=OFF ${CMAKE_EXTRA:-} >/dev/null
   available="$(cmake --build "$BUILD_DIR" --target help)"
   targets=""
   own_programs=$(for f in tests/app/*_test.cpp; do basename "$f" .cpp; done)

@@ -20,14 +20,13 @@ set -eu
 packages_of() {
   case "$1" in
     build) echo "build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev \
-libusb-1.0-0-dev nlohmann-json3-dev fonts-dejavu-core" ;;
+libusb-1.0-0-dev nlohmann-json3-dev fonts-dejavu-core ninja-build" ;;
     test) echo "$(packages_of build) $(packages_of python) umockdev libumockdev-dev locales shellcheck clang-format git \
 ccache python3-pytest" ;;
     python) echo "pybind11-dev python3-dev" ;;
     bench) echo "libbenchmark-dev" ;;
     package) echo "$(packages_of build) $(packages_of python) dpkg-dev lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin" ;;
-    windows) echo "$(packages_of build) $(packages_of screen) g++-mingw-w64-x86-64-posix wine64 fonts-wine ninja-build \
-dpkg-dev" ;;
+    windows) echo "$(packages_of build) $(packages_of screen) g++-mingw-w64-x86-64-posix wine64 fonts-wine dpkg-dev" ;;
     screen) echo "xvfb xauth x11-utils imagemagick openbox xdotool" ;;
     fuzz) echo "clang" ;;
     *)

@@ -9,6 +9,8 @@ set -eu
 cd "$(dirname "$0")/.."
 # shellcheck source=stages.sh
 . scripts/stages.sh
+# shellcheck source=build_options.sh
+. scripts/build_options.sh
 # What the tests need; the later CI stages install their own.
 sets="test"
 case "${CMAKE_EXTRA:-}" in *GLIMMORA_BENCH=ON*) sets="$sets bench" ;; esac
@@ -17,9 +19,10 @@ case "${CMAKE_EXTRA:-}" in *GLIMMORA_BENCH=ON*) sets="$sets bench" ;; esac
 stage "packages" sh scripts/setup.sh $sets
 BUILD_DIR="${BUILD_DIR:-build}"
 configure() {
-  # (CMAKE_EXTRA holds any number of options, one word each)
-  # shellcheck disable=SC2086
-  cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON ${CMAKE_EXTRA:-} >/dev/null
+  # (build_options and CMAKE_EXTRA hold any number of options, one word each)
+  # shellcheck disable=SC2046,SC2086
+  cmake -S . -B "$BUILD_DIR" $(build_options "$BUILD_DIR") -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMORA_WERROR=ON \
+    ${CMAKE_EXTRA:-} >/dev/null
 }
 stage "configure" configure
 stage "build" cmake --build "$BUILD_DIR" -j2
