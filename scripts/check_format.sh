@@ -43,7 +43,8 @@ if [ "$fix" = yes ]; then
 fi
 # One clang-format for all the files names those it would change (one a file
 # spent most of the check's time starting clang-format); each of those is then
-# shown as a diff. One it could not read at all fails the check, named.
+# shown as a diff. One it could not read at all fails the check, with what
+# clang-format said of it.
 status=0
 report=$("$tool" --style="$style" --dry-run "$@" 2>&1) || status=$?
 if [ "$status" -ne 0 ]; then

@@ -80,6 +80,11 @@ if [ "$status" -ne 77 ]; then
   expect 0 '2 files, all formatted' sh "$src/scripts/check_format.sh" "$work/tidy.cpp" "$work/table.h"
   expect 1 '^\+int twice\(int x\) \{ return 2 \* x; \}$' \
     sh "$src/scripts/check_format.sh" "$work/tidy.cpp" "$work/loose.cpp"
+  cp "$work/loose.cpp" "$work/loose2.cpp"
+  expect 1 '2 of 3 files are not formatted' \
+    sh "$src/scripts/check_format.sh" "$work/loose.cpp" "$work/tidy.cpp" "$work/loose2.cpp"
+  expect 1 'clang-format could not check them all' \
+    sh "$src/scripts/check_format.sh" "$work/tidy.cpp" "$work/missing.cpp"
 else
   echo "self_test: no clang-format 14, its cases are left out"
 fi
