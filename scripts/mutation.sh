@@ -61,10 +61,10 @@ run_tests() {
   out=$work/ctest.out
   if [ "${1:-}" = with-checks ]; then
     shift
-    ctest --test-dir "$build" --timeout 300 "$@" >"$out" 2>&1 || true
   else
-    ctest --test-dir "$build" -LE '^checks$' --timeout 300 "$@" >"$out" 2>&1 || true
+    set -- -LE '^checks$' "$@"
   fi
+  ctest --test-dir "$build" --timeout 300 "$@" >"$out" 2>&1 || true
   first_failed "$out"
 }
 
